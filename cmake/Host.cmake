@@ -1,0 +1,84 @@
+# Host programs: the authoring tool, tests, fuzz targets, benchmarks.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo)
+endif()
+set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O2 -g")
+add_compile_options(-Wall -Wextra)
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+pkg_check_modules(TOMLPP IMPORTED_TARGET tomlplusplus)
+find_package(ZLIB REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark QUIET)
+
+file(GLOB AUTHORING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/*.cpp)
+file(GLOB CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/cli/*.cpp)
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+file(GLOB TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+
+# Optimised core and authoring library, for the tool and the benchmarks.
+add_library(setvik_core STATIC ${CORE_PORTABLE} ${CORE_POSIX})
+target_include_directories(setvik_core PUBLIC ${CMAKE_SOURCE_DIR})
+add_library(setvik_authoring STATIC ${AUTHORING_SOURCES})
+target_link_libraries(setvik_authoring PUBLIC setvik_core PkgConfig::LIBDEFLATE ZLIB::ZLIB)
+if(TOMLPP_FOUND)
+  target_link_libraries(setvik_authoring PUBLIC PkgConfig::TOMLPP)
+endif()
+
+add_executable(setvik ${CLI_SOURCES})
+target_link_libraries(setvik PRIVATE setvik_authoring)
+set_target_properties(setvik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR})
+
+# The same sources with AddressSanitizer, UndefinedBehaviorSanitizer and
+# fuzzing coverage, for the unit tests and the fuzz targets.
+set(SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+add_library(setvik_core_san STATIC ${CORE_PORTABLE} ${CORE_POSIX})
+add_library(setvik_authoring_san STATIC ${AUTHORING_SOURCES})
+target_include_directories(setvik_core_san PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(setvik_authoring_san PUBLIC setvik_core_san PkgConfig::LIBDEFLATE ZLIB::ZLIB)
+if(TOMLPP_FOUND)
+  target_link_libraries(setvik_authoring_san PUBLIC PkgConfig::TOMLPP)
+endif()
+foreach(lib setvik_core_san setvik_authoring_san)
+  target_compile_options(${lib} PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+  target_link_options(${lib} PUBLIC ${SAN_FLAGS})
+endforeach()
+add_library(setvik_test_support STATIC ${TEST_SUPPORT})
+target_link_libraries(setvik_test_support PUBLIC setvik_authoring_san)
+target_compile_options(setvik_test_support PRIVATE ${SAN_FLAGS})
+
+enable_testing()
+add_executable(setvik_tests ${TEST_SOURCES})
+target_compile_options(setvik_tests PRIVATE ${SAN_FLAGS})
+target_compile_definitions(setvik_tests PRIVATE SETVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  SETVIK_BIN_DIR="${SETVIK_BIN_DIR}")
+target_link_libraries(setvik_tests PRIVATE setvik_test_support GTest::gtest GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# One fuzz target per parser; `make test` runs each for a bounded time from
+# its committed seed corpus in tests/fuzz/corpus/<name>.
+set(FUZZ_SECONDS 30 CACHE STRING "seconds each fuzz target runs in the test suite")
+foreach(src ${FUZZ_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_compile_options(${name} PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE setvik_test_support)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer.sh $<TARGET_FILE:${name}>
+            ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name} ${FUZZ_SECONDS})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endforeach()
+
+# Benchmarks print figures and assert nothing.
+foreach(src ${BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE setvik_authoring)
+endforeach()

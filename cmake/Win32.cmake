@@ -1,0 +1,31 @@
+# The Windows programs. The stub is in every setup, so every byte counts:
+# no exceptions, RTTI or global constructors, sections collected, stripped,
+# libgcc linked statically, and the C runtime left out where it can be.
+enable_language(RC)
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+
+set(STUB_COMPILE_FLAGS
+  -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+  -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections
+  -fno-threadsafe-statics -Wall -Wextra)
+set(STUB_LINK_FLAGS
+  -s -static-libgcc -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
+
+file(GLOB STUB_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/startup/*.cpp
+  ${CMAKE_SOURCE_DIR}/wizard/*.cpp
+  ${CMAKE_SOURCE_DIR}/install/*.cpp
+  ${CMAKE_SOURCE_DIR}/startup/*.rc)
+
+add_executable(setvik-stub WIN32 ${STUB_SOURCES} ${CORE_PORTABLE} ${CORE_WIN32})
+target_include_directories(setvik-stub PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(setvik-stub PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
+target_link_options(setvik-stub PRIVATE ${STUB_LINK_FLAGS})
+target_link_libraries(setvik-stub PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32 comdlg32 version)
+
+# After linking, the stub's length goes into its StubMark record, and the
+# stamped program is what build/bin receives.
+add_custom_command(TARGET setvik-stub POST_BUILD
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-stub> ${SETVIK_BIN_DIR}/setvik-stub.exe
+  VERBATIM)

@@ -1,0 +1,65 @@
+// The decoder of the setup compression format: deflate's Huffman coding,
+// alphabets, fixed code and 32 KiB window, but a 4-bit block header (type in
+// bits 0-2: 5 fixed, 6 dynamic, 7 stored; bit 3: last block), a stored block
+// without NLEN, and the code-length order 18, 17, 16, 0, 1, ..., 15.
+//
+// One Inflater decodes one stream. It reads its input from a file, 4096
+// bytes at a time, and takes exactly the bytes of the stream: when input
+// ends, whatever it read beyond the stream's last byte is given back by
+// moving the file position back, so streams stored back to back read one
+// after the other. Output goes through a 32768-byte window to an OutputSink.
+//
+// With a non-zero limit the input is the file data of a setup, read across
+// volume files by the volume reader (FillInput, inflate/VolumeReader.h).
+#pragma once
+
+#include <stdint.h>
+
+#include "setupdata/FileAccess.h"
+
+class OutputSink;
+
+enum InflateResult {
+  kInflateOk = 0,
+  kInflateInvalidData = 1,  // invalid code or length, bad header counts, input ended early
+  kInflateBadBlock = 2,     // block type 0-4, or an over-subscribed code
+  kInflateNoMemory = 3,     // window or lookup table could not be allocated
+};
+
+const uint32_t kInflateInputSize = 4096;
+const uint32_t kInflateWindowSize = 32768;
+
+class Inflater {
+ public:
+  Inflater();
+  ~Inflater();  // ends input
+
+  // Decode one stream from source (at its current position) into the
+  // destination buffer of the given capacity, or into the file output
+  // (dropped when output is kInvalidFile). True exactly when the decode
+  // succeeded; either way source is left right after the bytes taken.
+  bool DecodeToMemory(uint8_t* destination, uint32_t capacity, FileHandle source, uint32_t limit);
+  bool DecodeToFile(FileHandle output, FileHandle source, uint32_t limit);
+  // The same into any sink; returns the InflateResult, or -1 when input
+  // could not begin or the sink was not ready.
+  int DecodeToSink(OutputSink& sink, FileHandle source, uint32_t limit);
+
+  // The steps the entry points run, in order.
+  bool BeginInput(FileHandle source, uint32_t limit);
+  int Inflate(OutputSink& sink);
+  void EndInput();  // harmless when called twice
+
+  // Input state. The volume reader's FillInput refills it in limited mode.
+  uint8_t* input;          // kInflateInputSize bytes while input is open
+  const uint8_t* readPos;  // next unread byte
+  uint32_t available;      // unread bytes from readPos on
+  FileHandle source;       // kInvalidFile when there is none
+  uint32_t limit;          // source bytes still to read for this stream; 0: no limit
+
+ private:
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  // Decoder state (window, bit buffer, tables) is private to Inflater.cpp.
+  struct State;
+  State* state;
+};
