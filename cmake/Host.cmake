@@ -48,9 +48,26 @@ foreach(lib setvik_core_san setvik_authoring_san)
   target_compile_options(${lib} PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
   target_link_options(${lib} PUBLIC ${SAN_FLAGS})
 endforeach()
+# The default dialog templates: windres compiles authoring/dialogs/default.rc
+# and the .res bytes become an array (DefaultDialogResources()).
+find_program(WINDRES NAMES i686-w64-mingw32-windres windres REQUIRED)
+set(DIALOGS_OUT ${CMAKE_BINARY_DIR}/dialogs)
+add_custom_command(OUTPUT ${DIALOGS_OUT}/DefaultDialogs.cpp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DIALOGS_OUT}
+  COMMAND ${WINDRES} -c 65001 -J rc -O res -i ${CMAKE_SOURCE_DIR}/authoring/dialogs/default.rc -o ${DIALOGS_OUT}/default.res
+  COMMAND ${CMAKE_COMMAND} -DIN=${DIALOGS_OUT}/default.res -DOUT=${DIALOGS_OUT}/DefaultDialogs.cpp
+          -DNAME=kDefaultDialogRes -P ${CMAKE_SOURCE_DIR}/cmake/EmbedBytes.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/authoring/dialogs/default.rc ${CMAKE_SOURCE_DIR}/cmake/EmbedBytes.cmake VERBATIM)
+add_library(setvik_dialogs STATIC ${DIALOGS_OUT}/DefaultDialogs.cpp)
+target_link_libraries(setvik_authoring PUBLIC setvik_dialogs)
+target_link_libraries(setvik_authoring_san PUBLIC setvik_dialogs)
 add_library(setvik_test_support STATIC ${TEST_SUPPORT})
 target_link_libraries(setvik_test_support PUBLIC setvik_authoring_san)
 target_compile_options(setvik_test_support PRIVATE ${SAN_FLAGS})
+# The sanitised core calls the platform doubles of the test support
+# (ShowMessage, DataFilePath, ...) even when a program itself uses none of
+# them: a cycle of static libraries, which CMake repeats on the link line.
+target_link_libraries(setvik_core_san PUBLIC setvik_test_support)
 
 enable_testing()
 add_executable(setvik_tests ${TEST_SOURCES})
@@ -58,6 +75,7 @@ target_compile_options(setvik_tests PRIVATE ${SAN_FLAGS})
 target_compile_definitions(setvik_tests PRIVATE SETVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   SETVIK_BIN_DIR="${SETVIK_BIN_DIR}")
 target_link_libraries(setvik_tests PRIVATE setvik_test_support GTest::gtest GTest::gtest_main)
+add_dependencies(setvik_tests setvik)  # the command-line tests run the tool
 include(GoogleTest)
 gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 

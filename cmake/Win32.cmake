@@ -10,7 +10,7 @@ set(STUB_COMPILE_FLAGS
   -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections
   -fno-threadsafe-statics -Wall -Wextra)
 set(STUB_LINK_FLAGS
-  -s -static-libgcc -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
+  -s -nostartfiles -static-libgcc -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
 
 file(GLOB STUB_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/startup/*.cpp
@@ -29,3 +29,16 @@ target_link_libraries(setvik-stub PRIVATE kernel32 user32 gdi32 advapi32 shell32
 add_custom_command(TARGET setvik-stub POST_BUILD
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-stub> ${SETVIK_BIN_DIR}/setvik-stub.exe
   VERBATIM)
+
+# The example setup's payload: a small program and a self-registering
+# library, both with version resources (examples/demo).
+set(DEMO_DIR ${CMAKE_SOURCE_DIR}/examples/demo/app)
+add_executable(DemoNotes WIN32 ${DEMO_DIR}/DemoNotes.cpp ${DEMO_DIR}/DemoNotes.rc)
+add_library(DemoCore SHARED ${DEMO_DIR}/DemoCore.cpp ${DEMO_DIR}/DemoCore.rc)
+set_target_properties(DemoCore PROPERTIES PREFIX "")
+foreach(demo DemoNotes DemoCore)
+  target_compile_options(${demo} PRIVATE -Os)
+  target_link_options(${demo} PRIVATE -s -static-libgcc -static-libstdc++)
+  set_target_properties(${demo} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR}/demo)
+endforeach()
+target_link_libraries(DemoCore PRIVATE advapi32)

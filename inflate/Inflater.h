@@ -59,7 +59,5 @@ class Inflater {
  private:
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
-  // Decoder state (window, bit buffer, tables) is private to Inflater.cpp.
-  struct State;
-  State* state;
+  // The decoder state (window, bit buffer, tables) lives inside Inflate.
 };

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   libdeflate-dev zlib1g-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  wine wine32:i386 xvfb xauth imagemagick
+  wine wine32:i386 xvfb xauth imagemagick fonts-dejavu-core
 )
 
 missing=()

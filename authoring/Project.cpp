@@ -1,0 +1,525 @@
+// Reading the project file; see Project.h and docs/project-file.md.
+//
+// Every table accepts only the keys listed for it, so a misspelt key is an
+// error rather than a setting silently ignored. Values are checked here as
+// far as they can be without opening the files they name.
+#include "authoring/Project.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <initializer_list>
+#include <toml++/toml.h>
+
+#include "authoring/FileTimes.h"
+#include "authoring/PeVersion.h"
+#include "authoring/SetupFile.h"
+#include "authoring/TextCatalog.h"
+#include "setupdata/SetupData.h"
+
+namespace {
+
+const size_t kMaxPath = kPathBufferSize - 1;  // 259 characters
+const size_t kMaxText = 1023;                 // texts are formatted into 1,024-byte buffers
+const size_t kMaxLongText = 60000;            // the information page's text
+const size_t kMaxDiskPrompt = 199;            // the disk prompt's 200-byte buffer
+
+// Thrown inside this file only, caught by LoadProject.
+struct ProjectError {
+  std::string message;
+};
+
+class Reader {
+ public:
+  explicit Reader(const std::string& path) : path(path) {}
+
+  [[noreturn]] void Fail(const toml::node* node, const std::string& message) const {
+    std::string where = path;
+    if (node && node->source().begin.line)
+      where += ":" + std::to_string(node->source().begin.line) + ":" + std::to_string(node->source().begin.column);
+    throw ProjectError{where + ": " + message};
+  }
+
+  std::string Where(const toml::node& node) const {
+    return path + ":" + std::to_string(node.source().begin.line);
+  }
+
+  void OnlyKeys(const toml::table& table, const std::string& name, std::initializer_list<const char*> keys) const {
+    for (const auto& [key, value] : table) {
+      const std::string_view given = key.str();
+      if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return given == k; }))
+        Fail(&value, "unknown key '" + std::string(given) + "' in " + name);
+    }
+  }
+
+  const toml::table* Table(const toml::table& parent, const char* key, const std::string& name) const {
+    const toml::node* node = parent.get(key);
+    if (!node) return nullptr;
+    if (!node->is_table()) Fail(node, name + " must be a table");
+    return node->as_table();
+  }
+
+  std::optional<std::string> String(const toml::table& table, const char* key, const std::string& name,
+                                    size_t maxLength = kMaxPath) const {
+    const toml::node* node = table.get(key);
+    if (!node) return std::nullopt;
+    if (!node->is_string()) Fail(node, name + " must be a string");
+    std::string value = **node->as_string();
+    if (value.find('\0') != std::string::npos) Fail(node, name + " holds a NUL character");
+    if (value.size() > maxLength)
+      Fail(node, name + " is " + std::to_string(value.size()) + " characters long; at most " +
+                     std::to_string(maxLength) + " are allowed");
+    return value;
+  }
+
+  std::optional<bool> Bool(const toml::table& table, const char* key, const std::string& name) const {
+    const toml::node* node = table.get(key);
+    if (!node) return std::nullopt;
+    if (!node->is_boolean()) Fail(node, name + " must be true or false");
+    return **node->as_boolean();
+  }
+
+  std::optional<int64_t> Integer(const toml::table& table, const char* key, const std::string& name, int64_t low,
+                                 int64_t high) const {
+    const toml::node* node = table.get(key);
+    if (!node) return std::nullopt;
+    if (!node->is_integer()) Fail(node, name + " must be a whole number");
+    int64_t value = **node->as_integer();
+    if (value < low || value > high)
+      Fail(node, name + " must lie between " + std::to_string(low) + " and " + std::to_string(high));
+    return value;
+  }
+
+  // A string chosen from a list of names; returns its position.
+  std::optional<int> Choice(const toml::table& table, const char* key, const std::string& name,
+                            std::initializer_list<const char*> names) const {
+    std::optional<std::string> value = String(table, key, name);
+    if (!value) return std::nullopt;
+    int index = 0;
+    for (const char* n : names) {
+      if (*value == n) return index;
+      ++index;
+    }
+    std::string list;
+    for (const char* n : names) list += std::string(list.empty() ? "" : ", ") + n;
+    Fail(table.get(key), name + " must be one of: " + list);
+  }
+
+  std::string path;
+};
+
+std::string Resolve(const Project& project, const std::string& relative) {
+  if (relative.empty() || relative[0] == '/') return relative;
+  return project.directory + "/" + relative;
+}
+
+// A name below a destination folder: relative, backslash-separated, no
+// empty, "." or ".." part, no character Windows refuses in a file name.
+std::string CheckTargetName(const Reader& reader, const toml::node* node, std::string name) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  if (name.empty()) reader.Fail(node, "the target name is empty");
+  if (name.size() > kMaxPath)
+    reader.Fail(node, "the target name '" + name + "' is longer than 259 characters");
+  if (name[0] == '\\' || (name.size() > 1 && name[1] == ':'))
+    reader.Fail(node, "the target name '" + name + "' must be relative to its destination folder");
+  size_t start = 0;
+  for (;;) {
+    size_t end = name.find('\\', start);
+    std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part.empty() || part == "." || part == "..")
+      reader.Fail(node, "the target name '" + name + "' has an empty, '.' or '..' part");
+    for (unsigned char c : part)
+      if (c < 0x20 || std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos)
+        reader.Fail(node, "the target name '" + name + "' holds a character Windows does not allow in a name");
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return name;
+}
+
+void ReadSetup(const Reader& reader, const toml::table& root, Project& project) {
+  const toml::table* setup = reader.Table(root, "setup", "[setup]");
+  if (!setup) reader.Fail(nullptr, "the project has no [setup] table (it needs at least a title)");
+  reader.OnlyKeys(*setup, "[setup]",
+                  {"title", "default_folder", "folder_changeable", "full_screen", "single_page", "uninstall_name",
+                   "compression", "information_file"});
+  std::optional<std::string> title = reader.String(*setup, "title", "setup.title", 200);
+  if (!title || title->empty()) reader.Fail(setup, "[setup] needs a title");
+  project.title = *title;
+  project.defaultDir = reader.String(*setup, "default_folder", "setup.default_folder")
+                           .value_or("#Program Files#\\" + project.title);
+  if (reader.Bool(*setup, "folder_changeable", "setup.folder_changeable").value_or(true))
+    project.setupFlags |= kDirChangeable;
+  if (reader.Bool(*setup, "full_screen", "setup.full_screen").value_or(false))
+    project.setupFlags |= kFullScreenBackground;
+  if (const toml::node* page = setup->get("single_page")) {
+    if (page->is_integer()) {
+      project.singlePage = static_cast<uint16_t>(*reader.Integer(*setup, "single_page", "setup.single_page", 0, 6));
+    } else {
+      project.singlePage = static_cast<uint16_t>(*reader.Choice(
+          *setup, "single_page", "setup.single_page",
+          {"welcome", "information", "directory", "confirmation", "progress", "finish", "closing"}));
+    }
+  }
+  project.uninstallName = reader.String(*setup, "uninstall_name", "setup.uninstall_name");
+  project.level = static_cast<int>(
+      reader.Integer(*setup, "compression", "setup.compression", 0, kEncodeLevelMax).value_or(kEncodeLevelDefault));
+}
+
+void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& project) {
+  const toml::table* memory = reader.Table(root, "folder_memory", "[folder_memory]");
+  if (!memory) return;
+  reader.OnlyKeys(*memory, "[folder_memory]",
+                  {"registry_root", "registry_key", "registry_value", "ini_file", "ini_section", "ini_key",
+                   "save_to_registry", "save_to_ini"});
+  if (std::optional<std::string> root = reader.String(*memory, "registry_root", "folder_memory.registry_root")) {
+    project.dirRegistryRoot = RegistryRootByName(*root);
+    if (!project.dirRegistryRoot)
+      reader.Fail(memory->get("registry_root"),
+                  "folder_memory.registry_root must be HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or "
+                  "HKEY_USERS (or HKCR, HKCU, HKLM, HKU)");
+  }
+  project.dirRegistryKey = reader.String(*memory, "registry_key", "folder_memory.registry_key");
+  project.dirRegistryValue = reader.String(*memory, "registry_value", "folder_memory.registry_value");
+  project.dirIniFile = reader.String(*memory, "ini_file", "folder_memory.ini_file");
+  project.dirIniSection = reader.String(*memory, "ini_section", "folder_memory.ini_section");
+  project.dirIniKey = reader.String(*memory, "ini_key", "folder_memory.ini_key");
+  if (reader.Bool(*memory, "save_to_registry", "folder_memory.save_to_registry").value_or(false)) {
+    if (!project.dirRegistryKey) reader.Fail(memory, "save_to_registry needs registry_key");
+    project.setupFlags |= kSaveDirToRegistry;
+  }
+  if (reader.Bool(*memory, "save_to_ini", "folder_memory.save_to_ini").value_or(false)) {
+    if (!project.dirIniFile || !project.dirIniSection || !project.dirIniKey)
+      reader.Fail(memory, "save_to_ini needs ini_file, ini_section and ini_key");
+    project.setupFlags |= kSaveDirToIni;
+  }
+  if (project.dirRegistryValue && !project.dirRegistryKey)
+    reader.Fail(memory, "registry_value needs registry_key");
+}
+
+void ReadPictures(const Reader& reader, const toml::table& root, Project& project) {
+  if (const toml::table* background = reader.Table(root, "background", "[background]")) {
+    reader.OnlyKeys(*background, "[background]", {"title", "bitmap", "font"});
+    project.backgroundTitle = reader.String(*background, "title", "background.title");
+    if (auto bitmap = reader.String(*background, "bitmap", "background.bitmap"))
+      project.backgroundBitmap = Resolve(project, *bitmap);
+    if (const toml::table* font = reader.Table(*background, "font", "background.font")) {
+      reader.OnlyKeys(*font, "background.font", {"face", "height", "weight", "italic"});
+      ProjectFont spec;
+      spec.face = reader.String(*font, "face", "background.font.face", 31).value_or("Times New Roman");
+      spec.height = static_cast<int32_t>(reader.Integer(*font, "height", "background.font.height", -1000, 1000).value_or(-48));
+      spec.weight = static_cast<int32_t>(reader.Integer(*font, "weight", "background.font.weight", 0, 1000).value_or(700));
+      spec.italic = reader.Bool(*font, "italic", "background.font.italic").value_or(true);
+      project.backgroundFont = spec;
+    }
+  }
+  if (const toml::table* frame = reader.Table(root, "frame", "[frame]")) {
+    reader.OnlyKeys(*frame, "[frame]", {"picture"});
+    if (auto picture = reader.String(*frame, "picture", "frame.picture")) project.framePicture = Resolve(project, *picture);
+  }
+  if (const toml::table* dialogs = reader.Table(root, "dialogs", "[dialogs]")) {
+    reader.OnlyKeys(*dialogs, "[dialogs]", {"script", "resources"});
+    if (auto script = reader.String(*dialogs, "script", "dialogs.script")) project.dialogScript = Resolve(project, *script);
+    if (auto res = reader.String(*dialogs, "resources", "dialogs.resources"))
+      project.dialogResources = Resolve(project, *res);
+    if (project.dialogScript && project.dialogResources)
+      reader.Fail(dialogs, "[dialogs] takes either script or resources, not both");
+  }
+  if (const toml::table* volumes = reader.Table(root, "volumes", "[volumes]")) {
+    reader.OnlyKeys(*volumes, "[volumes]", {"setup_size", "volume_size"});
+    const int64_t kMax = 0xFFFFFFFFll;
+    project.setupSizeLimit = reader.Integer(*volumes, "setup_size", "volumes.setup_size", 1, kMax).value_or(0);
+    project.volumeSizeLimit = reader.Integer(*volumes, "volume_size", "volumes.volume_size", 5, kMax).value_or(0);
+    if (!project.setupSizeLimit || !project.volumeSizeLimit)
+      reader.Fail(volumes, "[volumes] needs both setup_size and volume_size (bytes)");
+  }
+}
+
+void SetText(const Reader& reader, const toml::node& node, const std::string& name, Project& project) {
+  const TextRole* role = FindTextRole(name);
+  if (!role) reader.Fail(&node, "unknown text '" + name + "' (docs/project-file.md lists every text by name)");
+  if (!node.is_string()) reader.Fail(&node, "text '" + name + "' must be a string");
+  std::string text = **node.as_string();
+  size_t limit = role->group == 1 ? kMaxLongText
+                 : (role->group == kTextGroupMessages && role->index == 28) ? kMaxDiskPrompt
+                                                                            : kMaxText;
+  if (text.size() > limit)
+    reader.Fail(&node, "text '" + name + "' is " + std::to_string(text.size()) + " characters long; at most " +
+                           std::to_string(limit) + " are allowed");
+  if (text.find('\0') != std::string::npos) reader.Fail(&node, "text '" + name + "' holds a NUL character");
+  std::string problem = CheckTextPlaceholders(*role, text);
+  if (!problem.empty()) reader.Fail(&node, "text '" + name + "' " + problem);
+  project.texts[role->group][role->index] = text;
+}
+
+void ReadTexts(const Reader& reader, const toml::table& root, Project& project) {
+  project.texts = DefaultTextGroups(project.title);
+  const toml::table* texts = reader.Table(root, "texts", "[texts]");
+  if (texts) {
+    for (const auto& [section, value] : *texts) {
+      if (!value.is_table()) {
+        reader.Fail(&value, "[texts] holds tables of texts, such as [texts.welcome]; '" +
+                                std::string(section.str()) + "' is not one");
+      }
+      for (const auto& [key, text] : *value.as_table())
+        SetText(reader, text, std::string(section.str()) + "." + std::string(key.str()), project);
+    }
+  }
+  const toml::table& setup = *root.get("setup")->as_table();
+  if (auto file = reader.String(setup, "information_file", "setup.information_file")) {
+    std::string path = Resolve(project, *file);
+    std::string error;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes, error)) reader.Fail(setup.get("information_file"), error);
+    std::string text;
+    for (uint8_t b : bytes) {  // the edit control wants CR LF line ends
+      if (b == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
+      if (b == 0) reader.Fail(setup.get("information_file"), path + " holds a NUL byte; it must be plain text");
+      text += static_cast<char>(b);
+    }
+    if (text.size() > kMaxLongText)
+      reader.Fail(setup.get("information_file"), path + " is longer than " + std::to_string(kMaxLongText) + " bytes");
+    project.texts[1][1] = text;
+  }
+}
+
+void ReadShortcuts(const Reader& reader, const toml::table& entry, const std::string& name, FileRecordInfo& record) {
+  if (const toml::table* menu = reader.Table(entry, "start_menu", name + ".start_menu")) {
+    reader.OnlyKeys(*menu, name + ".start_menu", {"group", "name", "args", "icon"});
+    std::optional<std::string> shortcut = reader.String(*menu, "name", name + ".start_menu.name");
+    if (!shortcut || shortcut->empty()) reader.Fail(menu, name + ".start_menu needs a name");
+    record.strings[kStringGroupName] = reader.String(*menu, "group", name + ".start_menu.group").value_or("");
+    record.strings[kStringMenuShortcutName] = *shortcut;
+    record.strings[kStringMenuShortcutArgs] = reader.String(*menu, "args", name + ".start_menu.args").value_or("");
+    record.iconIndex = static_cast<uint16_t>(reader.Integer(*menu, "icon", name + ".start_menu.icon", 0, 65535).value_or(0));
+  }
+  if (const toml::table* desktop = reader.Table(entry, "desktop", name + ".desktop")) {
+    reader.OnlyKeys(*desktop, name + ".desktop", {"name", "args"});
+    std::optional<std::string> shortcut = reader.String(*desktop, "name", name + ".desktop.name");
+    if (!shortcut || shortcut->empty()) reader.Fail(desktop, name + ".desktop needs a name");
+    record.strings[kStringDesktopShortcutName] = *shortcut;
+    record.strings[kStringDesktopShortcutArgs] = reader.String(*desktop, "args", name + ".desktop.args").value_or("");
+  }
+}
+
+void ReadVersion(const Reader& reader, const toml::table& entry, const std::string& name, ProjectFile& file) {
+  FileRecordInfo& record = file.record;
+  if (reader.Bool(entry, "check_version", name + ".check_version").value_or(false))
+    record.optionFlags |= kOptionCheckVersion;
+  if (reader.Bool(entry, "check_language", name + ".check_language").value_or(false))
+    record.optionFlags |= kOptionCheckLanguage;
+  const toml::node* version = entry.get("version");
+  if (!version) {
+    file.versionFromSource = (record.optionFlags & kOptionVersionBlock) != 0;
+    return;
+  }
+  if (!(record.optionFlags & kOptionVersionBlock))
+    reader.Fail(version, name + ".version is given, but neither check_version nor check_language is set");
+  if (version->is_string()) {
+    if (**version->as_string() != "source") reader.Fail(version, name + ".version must be \"source\" or a table");
+    file.versionFromSource = true;
+    return;
+  }
+  if (!version->is_table()) reader.Fail(version, name + ".version must be \"source\" or a table");
+  const toml::table& given = *version->as_table();
+  reader.OnlyKeys(given, name + ".version", {"file", "product", "language"});
+  auto parse = [&](const char* key, uint32_t& ms, uint32_t& ls) {
+    std::optional<std::string> text = reader.String(given, key, name + ".version." + key);
+    std::string problem;
+    if (text && !ParseVersionString(*text, ms, ls, &problem))
+      reader.Fail(given.get(key), name + ".version." + key + ": " + problem);
+  };
+  parse("file", record.version.fileVersionMS, record.version.fileVersionLS);
+  parse("product", record.version.productVersionMS, record.version.productVersionLS);
+  record.version.languageId =
+      static_cast<uint32_t>(reader.Integer(given, "language", name + ".version.language", 0, 0xFFFFFFFFll).value_or(0));
+}
+
+void ReadTimes(const Reader& reader, const toml::table& entry, const std::string& name, ProjectFile& file) {
+  const toml::node* times = entry.get("times");
+  if (!times) return;
+  file.record.optionFlags |= kOptionTimes;
+  if (times->is_string() && **times->as_string() == "source") {
+    file.timesFromSource = true;
+    return;
+  }
+  if (!times->is_table()) reader.Fail(times, name + ".times must be \"source\" or a table of three date-times");
+  const toml::table& given = *times->as_table();
+  reader.OnlyKeys(given, name + ".times", {"creation", "access", "write"});
+  auto parse = [&](const char* key, uint64_t& filetime) {
+    const toml::node* node = given.get(key);
+    if (!node) reader.Fail(times, name + ".times needs creation, access and write");
+    std::string text, problem;
+    if (node->is_string()) {
+      text = **node->as_string();
+    } else if (node->is_date_time() && node->as_date_time()->get().offset &&
+               node->as_date_time()->get().offset->minutes == 0) {
+      const toml::date_time& dt = node->as_date_time()->get();
+      char buffer[48];
+      snprintf(buffer, sizeof(buffer), "%04u-%02u-%02uT%02u:%02u:%02u.%09uZ", dt.date.year, dt.date.month,
+               dt.date.day, dt.time.hour, dt.time.minute, dt.time.second, dt.time.nanosecond);
+      text = buffer;
+    } else {
+      reader.Fail(node, name + ".times." + key + " must be a UTC date-time such as 2026-01-31T12:00:00Z");
+    }
+    if (!ParseFileTime(text, filetime, problem)) reader.Fail(node, name + ".times." + key + ": " + problem);
+  };
+  parse("creation", file.record.times.creationTime);
+  parse("access", file.record.times.lastAccessTime);
+  parse("write", file.record.times.lastWriteTime);
+}
+
+// The settings of one [[file]] entry that apply to every file it expands to.
+ProjectFile ReadFileSettings(const Reader& reader, const toml::table& entry, const std::string& name) {
+  ProjectFile file;
+  file.where = reader.Where(entry);
+  FileRecordInfo& record = file.record;
+  record.destinationKind = static_cast<uint8_t>(
+      reader.Choice(entry, "destination", name + ".destination", {"install", "windows", "system", "fonts"}).value_or(0));
+  record.launchRole = static_cast<uint8_t>(
+      reader.Choice(entry, "launch", name + ".launch", {"none", "finish", "run-after"}).value_or(0));
+  record.uninstallMode = static_cast<uint8_t>(
+      reader.Choice(entry, "uninstall", name + ".uninstall", {"keep", "remove", "external"}).value_or(kUninstallRemove));
+  record.registerKind = static_cast<uint8_t>(
+      reader.Choice(entry, "register", name + ".register", {"none", "screen-saver", "self"}).value_or(0));
+  record.trackShared = reader.Bool(entry, "shared", name + ".shared").value_or(false) ? 1 : 0;
+  if (record.trackShared && record.destinationKind == kDestInstallDir)
+    reader.Fail(entry.get("shared"), name + ".shared counts uses only for files outside the installation folder");
+  if (reader.Bool(entry, "uninstaller", name + ".uninstaller").value_or(false))
+    record.optionFlags |= kOptionUninstaller;
+  ReadVersion(reader, entry, name, file);
+  ReadTimes(reader, entry, name, file);
+  ReadShortcuts(reader, entry, name, record);
+  return file;
+}
+
+// Files below folder whose names match pattern, sorted so the output does
+// not depend on the order the file system lists them in.
+void ListFolder(const std::string& folder, const std::string& relative, const std::string& pattern, bool recursive,
+                std::vector<std::string>& found) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir((folder + relative).c_str())) {
+    while (dirent* e = readdir(dir))
+      if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& n : names) {
+    std::string rel = relative.empty() ? n : relative + "/" + n;
+    struct stat st;
+    if (stat((folder + rel).c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      if (recursive) ListFolder(folder, rel, pattern, recursive, found);
+    } else if (S_ISREG(st.st_mode) && fnmatch(pattern.c_str(), n.c_str(), 0) == 0) {
+      found.push_back(rel);
+    }
+  }
+}
+
+void ReadFiles(const Reader& reader, const toml::table& root, Project& project) {
+  const toml::node* files = root.get("file");
+  if (!files) return;
+  if (!files->is_array_of_tables()) reader.Fail(files, "file entries are written as [[file]] tables");
+  size_t number = 0;
+  for (const toml::node& node : *files->as_array()) {
+    const toml::table& entry = *node.as_table();
+    std::string name = "file #" + std::to_string(++number);
+    reader.OnlyKeys(entry, "[[file]]",
+                    {"source", "target", "destination", "launch", "uninstall", "shared", "register", "uninstaller",
+                     "check_version", "check_language", "version", "times", "start_menu", "desktop", "pattern",
+                     "recursive", "size"});
+    ProjectFile settings = ReadFileSettings(reader, entry, name);
+    std::optional<std::string> source = reader.String(entry, "source", name + ".source", 4096);
+    std::optional<std::string> target = reader.String(entry, "target", name + ".target", 4096);
+    const bool external = settings.record.uninstallMode == kUninstallExternal;
+    if (external) {
+      if (!target) reader.Fail(&entry, name + " is external and needs a target (its name beside the setup)");
+      settings.externalSize = reader.Integer(entry, "size", name + ".size", 0, 0xFFFFFFFFll);
+      if (source) settings.source = Resolve(project, *source);
+      settings.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("target"), *target);
+      project.files.push_back(settings);
+      continue;
+    }
+    if (!source) reader.Fail(&entry, name + " needs a source");
+    if (entry.get("size")) reader.Fail(entry.get("size"), name + ".size is only for external files");
+    std::string path = Resolve(project, *source);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) reader.Fail(entry.get("source"), name + ": " + path + " does not exist");
+    if (!S_ISDIR(st.st_mode)) {
+      if (entry.get("pattern") || entry.get("recursive"))
+        reader.Fail(&entry, name + ": pattern and recursive are for a folder source");
+      settings.source = path;
+      std::string targetName = target ? *target : std::filesystem::path(path).filename().string();
+      settings.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("target"), targetName);
+      project.files.push_back(settings);
+      continue;
+    }
+    // A folder: every matching file below it, under the target folder.
+    const FileRecordInfo& r = settings.record;
+    if (r.launchRole || (r.optionFlags & kOptionUninstaller) || !r.strings[kStringMenuShortcutName].empty() ||
+        !r.strings[kStringDesktopShortcutName].empty())
+      reader.Fail(&entry, name + ": a folder source cannot carry launch, uninstaller or shortcuts (name the file "
+                                 "itself in an entry of its own)");
+    std::string pattern = reader.String(entry, "pattern", name + ".pattern").value_or("*");
+    bool recursive = reader.Bool(entry, "recursive", name + ".recursive").value_or(true);
+    std::vector<std::string> found;
+    ListFolder(path + "/", "", pattern, recursive, found);
+    if (found.empty()) reader.Fail(entry.get("source"), name + ": no file in " + path + " matches " + pattern);
+    for (const std::string& rel : found) {
+      ProjectFile file = settings;
+      file.source = path + "/" + rel;
+      std::string targetName = target && !target->empty() ? *target + "\\" + rel : rel;
+      file.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("source"), targetName);
+      project.files.push_back(file);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<uint32_t> RegistryRootByName(const std::string& name) {
+  static const struct { const char* longName; const char* shortName; uint32_t value; } kRoots[] = {
+      {"HKEY_CLASSES_ROOT", "HKCR", 0},
+      {"HKEY_CURRENT_USER", "HKCU", 1},
+      {"HKEY_LOCAL_MACHINE", "HKLM", 2},
+      {"HKEY_USERS", "HKU", 3},
+  };
+  for (const auto& root : kRoots)
+    if (name == root.longName || name == root.shortName) return root.value;
+  return std::nullopt;
+}
+
+bool LoadProject(const std::string& path, Project& project, std::string& error) {
+  project = Project{};
+  project.path = path;
+  project.directory = std::filesystem::path(path).parent_path().string();
+  if (project.directory.empty()) project.directory = ".";
+  Reader reader(path);
+  try {
+    toml::table root;
+    try {
+      root = toml::parse_file(path);
+    } catch (const toml::parse_error& e) {
+      const auto& where = e.source().begin;
+      error = path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
+              std::string(e.description());
+      return false;
+    }
+    reader.OnlyKeys(root, "the project file",
+                    {"setup", "folder_memory", "background", "frame", "dialogs", "texts", "volumes", "file"});
+    ReadSetup(reader, root, project);
+    ReadFolderMemory(reader, root, project);
+    ReadPictures(reader, root, project);
+    ReadTexts(reader, root, project);
+    ReadFiles(reader, root, project);
+  } catch (const ProjectError& e) {
+    error = e.message;
+    return false;
+  }
+  return true;
+}

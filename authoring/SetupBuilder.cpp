@@ -1,0 +1,300 @@
+// `setvik build`; see SetupBuilder.h.
+//
+// Order of work: read and check every input (stub, pictures, dialogs, the
+// files' contents and versions), compress the files (in parallel, each on
+// its own, so the result does not depend on scheduling), lay out the chunk
+// stream, cut the file data into the setup file and its volumes, then write
+// everything under temporary names and rename at the end.
+#include "authoring/SetupBuilder.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "authoring/Bitmap.h"
+#include "authoring/DialogTemplates.h"
+#include "authoring/FileTimes.h"
+#include "authoring/FontSpec.h"
+#include "authoring/PeVersion.h"
+#include "authoring/SetupFile.h"
+#include "setupdata/FileRecord.h"
+
+const uint8_t kFreeUninstallHeader[kChunkHeaderSize] = {0x7F, 0x7F, 0, 0, 0, 0, 0, 0};
+
+namespace {
+
+struct BuildError {
+  std::string message;
+};
+
+[[noreturn]] void Fail(const std::string& message) { throw BuildError{message}; }
+
+std::vector<uint8_t> ReadInput(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) Fail(error);
+  return bytes;
+}
+
+std::vector<uint8_t> ReadStub(const std::string& path) {
+  std::vector<uint8_t> stub = ReadInput(path);
+  std::string error;
+  std::optional<uint32_t> stubSize = FindStubSize(path, error);
+  if (!stubSize) Fail(error);
+  if (*stubSize != stub.size())
+    Fail(path + ": the stub says it is " + std::to_string(*stubSize) + " bytes long, but the file has " +
+         std::to_string(stub.size()) + " (a stub must be used as built)");
+  return stub;
+}
+
+// Reports progress on standard error, at most a few times a second.
+class Progress {
+ public:
+  Progress(bool enabled, size_t files, uint64_t bytes) : enabled(enabled), totalFiles(files), totalBytes(bytes) {}
+  void Add(uint64_t bytes) {
+    if (!enabled) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    ++doneFiles;
+    doneBytes += bytes;
+    if (doneFiles == totalFiles || ++ticks % 16 == 0)
+      fprintf(stderr, "\rsetvik: packed %zu/%zu files, %.1f/%.1f MB", doneFiles, totalFiles, doneBytes / 1e6,
+              totalBytes / 1e6);
+    if (doneFiles == totalFiles) fputc('\n', stderr);
+  }
+
+ private:
+  bool enabled;
+  size_t totalFiles, doneFiles = 0, ticks = 0;
+  uint64_t totalBytes, doneBytes = 0;
+  std::mutex mutex;
+};
+
+// One file's record and content, read and checked before compression.
+struct PendingFile {
+  FileRecordInfo record;
+  std::vector<uint8_t> content;
+  bool external;
+};
+
+PendingFile ReadFile(const ProjectFile& file) {
+  PendingFile pending{file.record, {}, file.record.uninstallMode == kUninstallExternal};
+  const std::string name = file.record.strings[kStringFileName];
+  if (!file.source.empty()) pending.content = ReadInput(file.source);
+  if (pending.content.size() > 0xFFFFFFFFull) Fail(file.source + ": files of 4 GiB or more cannot be stored");
+  if (file.record.optionFlags & kOptionUninstaller) {
+    // The setup appends the uninstall log over the last eight bytes.
+    const std::vector<uint8_t>& c = pending.content;
+    if (c.size() < kChunkHeaderSize || !std::equal(c.end() - kChunkHeaderSize, c.end(), kFreeUninstallHeader))
+      pending.content.insert(pending.content.end(), kFreeUninstallHeader, kFreeUninstallHeader + kChunkHeaderSize);
+  }
+  if (file.versionFromSource) {
+    std::string error;
+    if (file.source.empty()) Fail(file.where + ": " + name + " has no source to read its version from");
+    std::optional<PeVersionInfo> version = ReadPeVersion(pending.content, error);
+    if (!version) Fail(file.source + ": " + error + " (give the version by hand, or drop check_version/check_language)");
+    pending.record.version = {version->fileVersionMS, version->fileVersionLS, version->productVersionMS,
+                              version->productVersionLS, version->languageId};
+  }
+  if (file.timesFromSource) {
+    std::string error;
+    std::optional<FileTimes> times = ReadSourceFileTimes(file.source, error);
+    if (!times) Fail(error);
+    pending.record.times = *times;
+  }
+  if (pending.external && file.externalSize) {
+    pending.record.fileSize = *file.externalSize;
+  }
+  return pending;
+}
+
+std::vector<SetupFileEntry> PackFiles(const Project& project, bool showProgress) {
+  std::vector<PendingFile> pending;
+  uint64_t total = 0;
+  for (const ProjectFile& file : project.files) {
+    pending.push_back(ReadFile(file));
+    total += pending.back().content.size();
+  }
+  std::vector<SetupFileEntry> entries(pending.size());
+  Progress progress(showProgress, pending.size(), total);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next++) < pending.size();) {
+      PendingFile& p = pending[i];
+      entries[i] = PackFile(p.record, p.content, project.level);
+      if (p.external && p.content.empty()) entries[i].record.fileSize = p.record.fileSize;
+      progress.Add(p.content.size());
+      std::vector<uint8_t>().swap(p.content);
+    }
+  };
+  unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+  std::vector<std::thread> threads;
+  for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+  return entries;
+}
+
+std::vector<uint8_t> LoadDialogTemplates(const Project& project) {
+  std::vector<uint8_t> res;
+  std::string error;
+  if (project.dialogScript) {
+    if (!CompileResourceScript(*project.dialogScript, res, error)) Fail(error);
+  } else if (project.dialogResources) {
+    if (!ReadResourceFile(*project.dialogResources, res, error)) Fail(error);
+  } else {
+    std::span<const uint8_t> defaults = DefaultDialogResources();
+    res.assign(defaults.begin(), defaults.end());
+  }
+  std::vector<uint8_t> body;
+  const std::string source = project.dialogScript      ? *project.dialogScript
+                             : project.dialogResources ? *project.dialogResources
+                                                       : std::string("the default dialogs");
+  if (!DialogTemplatesBody(res, body, error)) Fail(source + ": " + error);
+  return body;
+}
+
+std::vector<uint8_t> LoadPicture(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadInput(path);
+  std::string error;
+  if (!CheckSetupBitmap(bytes, error)) Fail(path + ": " + error);
+  return bytes;
+}
+
+void AddOptionalText(SetupWriter& writer, uint16_t id, const std::optional<std::string>& text) {
+  if (text) writer.AddText(id, *text);
+}
+
+// The chunk stream up to, not including, the FileData chunk.
+void AddSettings(const Project& project, SetupWriter& writer) {
+  writer.AddU32(kChunkSetupFlags, project.setupFlags);
+  writer.AddTexts(project.texts);
+  writer.AddText(kChunkDefaultDir, project.defaultDir);
+  if (project.framePicture) writer.AddChunk(kChunkFramePicture, LoadPicture(*project.framePicture), true);
+  if (project.backgroundBitmap) writer.AddChunk(kChunkBackgroundBitmap, LoadPicture(*project.backgroundBitmap), true);
+  AddOptionalText(writer, kChunkUninstallName, project.uninstallName);
+  AddOptionalText(writer, kChunkBackgroundTitle, project.backgroundTitle);
+  if (project.backgroundFont) {
+    std::string error;
+    std::vector<uint8_t> font;
+    const ProjectFont& f = *project.backgroundFont;
+    if (!BuildLogFont(f.face, f.height, f.weight, f.italic, font, error)) Fail(project.path + ": background.font: " + error);
+    writer.AddChunk(kChunkBackgroundFont, font, false);
+  }
+  if (project.dirRegistryRoot) writer.AddU32(kChunkDirRegistryRoot, *project.dirRegistryRoot);
+  AddOptionalText(writer, kChunkDirRegistryKey, project.dirRegistryKey);
+  AddOptionalText(writer, kChunkDirRegistryValue, project.dirRegistryValue);
+  AddOptionalText(writer, kChunkDirIniFile, project.dirIniFile);
+  AddOptionalText(writer, kChunkDirIniSection, project.dirIniSection);
+  AddOptionalText(writer, kChunkDirIniKey, project.dirIniKey);
+  writer.AddChunk(kChunkDialogTemplates, LoadDialogTemplates(project), true);
+  if (project.singlePage) writer.AddU16(kChunkSinglePage, *project.singlePage);
+}
+
+struct Output {
+  std::string path;
+  std::vector<uint8_t> bytes;
+};
+
+// Cuts the file data into the setup file's FileData chunk and the volumes.
+std::vector<Output> LayOut(const Project& project, const std::string& setupPath, SetupWriter& writer,
+                           const std::vector<uint8_t>& data) {
+  const uint64_t prefix = writer.Size() + kChunkHeaderSize + 4;
+  uint64_t inSetup = data.size();
+  if (project.setupSizeLimit) {
+    if (prefix > project.setupSizeLimit)
+      Fail(project.path + ": volumes.setup_size is " + std::to_string(project.setupSizeLimit) +
+           " bytes, but the stub and the setup description alone take " + std::to_string(prefix));
+    inSetup = std::min<uint64_t>(inSetup, project.setupSizeLimit - prefix);
+  }
+  if (prefix + inSetup > 0xFFFFFFFFull) Fail(project.path + ": the setup file would reach 4 GiB; use [volumes]");
+  std::span<const uint8_t> all(data);
+  std::vector<uint8_t> body(4);
+  WriteU32Le(body.data(), static_cast<uint32_t>(inSetup));
+  body.insert(body.end(), all.begin(), all.begin() + inSetup);
+  writer.AddRawChunk(kChunkFileData, 0, static_cast<uint32_t>(body.size()), body);
+  std::vector<Output> outputs{{setupPath, writer.Bytes()}};
+  uint64_t at = inSetup;
+  for (uint32_t volume = 1; at < data.size(); ++volume) {
+    if (volume > 99999) Fail(project.path + ": more than 99999 volumes; use a larger volumes.volume_size");
+    uint64_t part = std::min<uint64_t>(data.size() - at, project.volumeSizeLimit - 4);
+    std::vector<uint8_t> bytes(4);
+    WriteU32Le(bytes.data(), static_cast<uint32_t>(part));
+    bytes.insert(bytes.end(), all.begin() + at, all.begin() + at + part);
+    outputs.push_back({VolumeFileName(setupPath, volume), std::move(bytes)});
+    at += part;
+  }
+  return outputs;
+}
+
+// Writes every output under a temporary name, then renames them all; on any
+// failure the temporaries go and nothing is renamed. Volumes of an earlier
+// build beyond the last one written are removed, so no stale disk remains.
+void WriteOutputs(const std::vector<Output>& outputs) {
+  std::vector<std::string> temporaries;
+  auto cleanUp = [&] {
+    for (const std::string& t : temporaries) unlink(t.c_str());
+  };
+  for (const Output& out : outputs) {
+    std::string temporary = out.path + ".tmp-" + std::to_string(getpid());
+    std::string error;
+    if (!WriteFileAtomically(temporary, out.bytes, error)) {
+      cleanUp();
+      Fail(error);
+    }
+    temporaries.push_back(temporary);
+  }
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    if (rename(temporaries[i].c_str(), outputs[i].path.c_str()) != 0) {
+      cleanUp();
+      Fail(outputs[i].path + ": cannot write: " + strerror(errno));
+    }
+  }
+  for (uint32_t volume = static_cast<uint32_t>(outputs.size());; ++volume) {
+    std::string stale = VolumeFileName(outputs[0].path, volume);
+    if (unlink(stale.c_str()) != 0) break;
+  }
+}
+
+}  // namespace
+
+std::string VolumeFileName(const std::string& setupPath, uint32_t volume) {
+  size_t slash = setupPath.find_last_of('/');
+  size_t dot = setupPath.find_last_of('.');
+  std::string base = (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? setupPath
+                                                                                              : setupPath.substr(0, dot);
+  char suffix[16];
+  snprintf(suffix, sizeof(suffix), ".D%02u", volume);
+  return base + suffix;
+}
+
+bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport& report, std::string& error) {
+  report = BuildReport{};
+  try {
+    SetupWriter writer(ReadStub(options.stubPath), project.level);
+    AddSettings(project, writer);
+    std::vector<SetupFileEntry> files = PackFiles(project, options.progress);
+    writer.AddFileTable(files);
+    std::vector<uint8_t> data;
+    for (const SetupFileEntry& f : files) {
+      data.insert(data.end(), f.stream.begin(), f.stream.end());
+      report.contentBytes += f.record.uninstallMode == kUninstallExternal ? 0 : f.record.fileSize;
+    }
+    report.files = static_cast<uint32_t>(files.size());
+    report.packedBytes = data.size();
+    std::vector<Output> outputs = LayOut(project, options.outputPath, writer, data);
+    WriteOutputs(outputs);
+    report.setupBytes = outputs[0].bytes.size();
+    for (size_t i = 1; i < outputs.size(); ++i) report.volumes.push_back(outputs[i].path);
+  } catch (const BuildError& e) {
+    error = e.message;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,39 @@
+// `setvik build`: a project (authoring/Project.h) and the stub become a
+// complete setup, and its volume files when the project asks for them.
+//
+// The output is deterministic: the same project, files and stub give the
+// same bytes. Everything is written under temporary names and renamed only
+// when all of it is complete, so a failed build leaves no output behind.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "authoring/Project.h"
+
+struct BuildOptions {
+  std::string stubPath;    // setvik-stub.exe as built (it carries its StubSize)
+  std::string outputPath;  // the setup file; volumes go beside it
+  bool progress = false;   // report files and bytes packed on standard error
+};
+
+struct BuildReport {
+  uint32_t files = 0;          // records in the file table
+  uint64_t contentBytes = 0;   // uncompressed size of the stored files
+  uint64_t packedBytes = 0;    // their compressed streams
+  uint64_t setupBytes = 0;     // size of the setup file
+  std::vector<std::string> volumes;  // the volume files written, in order
+};
+
+bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport& report, std::string& error);
+
+// The name of volume n beside the setup file: its extension replaced by
+// ".D01", ".D02", ... (appended when the name has none).
+std::string VolumeFileName(const std::string& setupPath, uint32_t volume);
+
+// The bytes that end an uninstaller file before it is installed: a free
+// chunk header that the setup overwrites with the first chunk of the
+// uninstall log.
+extern const uint8_t kFreeUninstallHeader[kChunkHeaderSize];

@@ -1,0 +1,23 @@
+// The commands of the setvik tool. Each takes its arguments after the
+// command word and returns the process's exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using Arguments = std::vector<std::string>;
+
+int RunDeflate(const Arguments& args);
+int RunInflate(const Arguments& args);
+int RunList(const Arguments& args);
+int RunVerify(const Arguments& args);
+int RunExtract(const Arguments& args);
+int RunBuild(const Arguments& args);
+
+// setvik-stub.exe beside the setvik program itself (build/bin).
+std::string DefaultStubPath();
+
+// "setvik: " + message on standard error; returns exit code 1 (or code).
+int Fail(const std::string& message, int code = 1);
+// The usage text on standard error; exit code 2.
+int Usage();

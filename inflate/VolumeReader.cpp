@@ -1,0 +1,125 @@
+// The decoder's input in limited mode: the file data across the setup file
+// and its volume files, with the disk prompt (see VolumeReader.h).
+//
+// Coupling: the limit and VolumeBytesLeft count the same reads differently
+// (the limit by bytes asked for, VolumeBytesLeft by bytes read); a stream's
+// last fill asks for exactly the rest of its packedSize, so a stream that ends
+// at a volume's end never opens the next volume; the next stream's first fill
+// does.
+#include "inflate/VolumeReader.h"
+
+#include "inflate/Inflater.h"
+#include "setupdata/Format.h"
+#include "setupdata/PathText.h"
+#include "setupdata/Platform.h"
+#include "setupdata/SetupData.h"
+#include "setupdata/TextFormat.h"
+
+FileHandle InputHandle = kInvalidFile;
+uint32_t VolumeNumber;
+uint32_t VolumeDataSize;
+uint32_t VolumeBytesLeft;
+
+namespace {
+
+const uint32_t kTextInsertDisk = 28;    // 6/28: "... disk %d ..."
+const uint32_t kTextReallyCancel = 13;  // 6/13: Yes gives up
+const uint32_t kTextCancelled = 15;     // 6/15
+const uint32_t kPromptSize = 200;
+
+// Gives DataFilePath the suffix of volume n: ".D" and n in at least two
+// digits. False when the name does not fit its buffer.
+bool NameVolume(uint32_t n) {
+  char suffix[16] = ".D";
+  char digits[11];
+  uint32_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n);
+  if (count < 2) digits[count++] = '0';
+  uint32_t at = 2;
+  while (count) suffix[at++] = digits[--count];
+  suffix[at] = 0;
+  return ReplaceExtension(DataFilePath, suffix);
+}
+
+// The disk prompt: true to try the volume again, false when the user gives
+// up (Cancel, then Yes to the question).
+bool AskForDisk() {
+  char prompt[kPromptSize];
+  FormatTextNumber(prompt, kPromptSize, GetText(kTextGroupMessages, kTextInsertDisk),
+                   static_cast<int32_t>(VolumeNumber + 1));
+  if (ShowMessage(prompt, kBoxOkCancel) == kAnswerOk) return true;
+  return ShowMessage(GetText(kTextGroupMessages, kTextReallyCancel), kBoxYesNo) != kAnswerYes;
+}
+
+void CloseInput() {
+  FileClose(InputHandle);
+  InputHandle = kInvalidFile;
+}
+
+// Opens DataFilePath and reads its size field. False, with nothing open and
+// both counts 0, when either fails.
+bool OpenVolumeFile() {
+  InputHandle = FileOpen(DataFilePath, kFileRead);
+  if (InputHandle == kInvalidFile) return false;
+  uint8_t field[kVolumeHeaderSize];
+  if (FileRead(InputHandle, field, kVolumeHeaderSize) == 0) {
+    VolumeDataSize = VolumeBytesLeft = ReadU32Le(field);
+    return true;
+  }
+  CloseInput();
+  VolumeDataSize = VolumeBytesLeft = 0;
+  return false;
+}
+
+}  // namespace
+
+FileHandle OpenNextVolume() {
+  CloseInput();
+  uint32_t resume = 0;
+  bool named = true;
+  if (VolumeBytesLeft) {
+    resume = VolumeDataSize - VolumeBytesLeft;  // the same file again
+  } else {
+    ++VolumeNumber;
+    named = NameVolume(VolumeNumber);
+  }
+  // A volume that cannot be opened, or whose size field cannot be read, is
+  // asked for until it can or the user gives up.
+  for (;;) {
+    if (named && OpenVolumeFile()) break;
+    if (!AskForDisk()) {
+      ShowMessage(GetText(kTextGroupMessages, kTextCancelled), kBoxOk);
+      PageResult = kPageResultCancel;
+      LaunchRecord = nullptr;
+      RunAfterRecord = nullptr;
+      ScreenSaverRecord = nullptr;
+      return kInvalidFile;
+    }
+  }
+  if (!resume) return InputHandle;
+  if (resume <= 0x7FFFFFFFu && FileSkip(InputHandle, static_cast<int32_t>(resume)) == resume + kVolumeHeaderSize) {
+    VolumeBytesLeft = VolumeDataSize - resume;
+    return InputHandle;
+  }
+  VolumeDataSize = VolumeBytesLeft = 0;
+  CloseInput();
+  return kInvalidFile;
+}
+
+void FillInput(Inflater& in) {
+  const uint32_t asked = in.limit < kInflateInputSize ? in.limit : kInflateInputSize;
+  uint32_t got = FileReadSome(in.source, in.input, asked);
+  in.readPos = in.input;
+  in.available = got;
+  in.limit -= asked;
+  VolumeBytesLeft -= got;
+  if (got == asked) return;
+  in.source = OpenNextVolume();
+  if (in.source == kInvalidFile) in.available = 0;
+  got = FileReadSome(in.source, in.input + in.available, asked - in.available);
+  in.available += got;
+  VolumeBytesLeft -= got;
+}

@@ -1,0 +1,34 @@
+// The little the stub needs of a C++ runtime, without the C runtime's start-up
+// code: the raw entry point, and the allocation hooks that virtual
+// destructors refer to. Objects in the stub live on the stack or in buffers
+// from setupdata/Buffer.h; operator new is never called.
+#include <windows.h>
+
+#include "setupdata/Buffer.h"
+#include "startup/Startup.h"
+
+void operator delete(void* block) noexcept { FreeRaw(block); }
+void operator delete(void* block, unsigned int) noexcept { FreeRaw(block); }
+extern "C" void __cxa_pure_virtual() { ExitProcess(static_cast<UINT>(-1)); }
+
+// The command line without the program's own name (quoted or bare).
+static const char* SkipProgramName(const char* text) {
+  if (*text == '"') {
+    ++text;
+    while (*text && *text != '"') ++text;
+    if (*text == '"') ++text;
+  } else {
+    while (*text && *text != ' ' && *text != '\t') ++text;
+  }
+  while (*text == ' ' || *text == '\t') ++text;
+  return text;
+}
+
+extern "C" void WinMainCRTStartup() {
+  STARTUPINFOA startup;
+  startup.cb = sizeof(startup);
+  GetStartupInfoA(&startup);
+  int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+  const char* arguments = SkipProgramName(GetCommandLineA());
+  ExitProcess(static_cast<UINT>(SetupMain(GetModuleHandleA(nullptr), arguments, show)));
+}

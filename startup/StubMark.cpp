@@ -1,0 +1,6 @@
+// The stub's own length. The build stamps the linked program's file length
+// into stubSize (tools/stamp-stub.sh), so the loader finds the chunk stream
+// right behind the stub and nothing is searched for at run time.
+#include "setupdata/SetupData.h"
+
+StubMarkRecord StubMark = {"Setvik StubSize", 0};

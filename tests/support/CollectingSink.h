@@ -1,0 +1,26 @@
+// A decoder sink for tests and fuzz targets that keeps every byte it is
+// given, up to a limit (a write past it is refused and fails the decode).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+#include "inflate/OutputSink.h"
+
+class CollectingSink : public OutputSink {
+ public:
+  explicit CollectingSink(size_t limit) : limit(limit) {}
+  bool IsReady() override { return true; }
+  bool Write(const uint8_t* data, uint32_t length) override {
+    if (length > limit - bytes.size()) return false;
+    bytes.insert(bytes.end(), data, data + length);
+    return true;
+  }
+
+  std::vector<uint8_t> bytes;
+
+ private:
+  size_t limit;
+};

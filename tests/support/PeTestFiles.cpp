@@ -1,0 +1,248 @@
+// PE images with version resources, made by the toolchain or by hand.
+#include "tests/support/PeTestFiles.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "setupdata/Format.h"
+
+extern char** environ;
+
+namespace PeTestFiles {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+std::string FindOnPath(const std::string& name) {
+  const char* path = getenv("PATH");
+  std::string folders = path != nullptr ? path : "";
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    std::string candidate = folders.substr(start, end - start) + "/" + name;
+    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+// Runs program with args in folder; its output goes into log. True when it
+// ran and exited with 0.
+bool Run(const std::string& program, const std::vector<std::string>& args, const fs::path& folder,
+         std::string& log) {
+  fs::path logPath = folder / "tool.log";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t child;
+  int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = -1;
+  if (failed == 0) {
+    while (waitpid(child, &status, 0) < 0) {
+    }
+  }
+  std::ifstream in(logPath);
+  log += program + ":\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return failed == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct Tools {
+  std::string windres, linker;
+  bool lldLink = false;
+};
+
+// The tools for kind, or the name of the first one missing in missing.
+Tools FindTools(Kind kind, std::string& missing) {
+  Tools tools;
+  std::string prefix = kind == Kind::Dll64 ? "x86_64-w64-mingw32-" : "i686-w64-mingw32-";
+  tools.windres = FindOnPath(prefix + "windres");
+  tools.linker = FindOnPath(prefix + "gcc");
+  if (kind == Kind::Dll64 && (tools.windres.empty() || tools.linker.empty())) {
+    tools.windres = FindOnPath("i686-w64-mingw32-windres");  // a .res is the same for every machine
+    tools.linker = FindOnPath("lld-link");
+    tools.lldLink = true;
+    if (tools.windres.empty() || tools.linker.empty()) {
+      missing = "neither x86_64-w64-mingw32-windres and -gcc nor i686-w64-mingw32-windres and lld-link";
+    }
+  } else if (tools.windres.empty()) {
+    missing = prefix + "windres";
+  } else if (tools.linker.empty()) {
+    missing = prefix + "gcc";
+  }
+  return tools;
+}
+
+bool Link(Kind kind, const Tools& tools, const fs::path& folder, std::string& log) {
+  std::string script = (folder / "version.rc").string();
+  if (tools.lldLink) {
+    std::string res = (folder / "version.res").string();
+    return Run(tools.windres, {"-i", script, "-O", "res", "-o", res}, folder, log) &&
+           Run(tools.linker, {"/dll", "/noentry", "/machine:x64", "/out:" + (folder / "image").string(), res}, folder,
+               log);
+  }
+  std::string object = (folder / "version.o").string();
+  std::string image = (folder / "image").string();
+  if (!Run(tools.windres, {"-i", script, "-o", object}, folder, log)) return false;
+  if (kind != Kind::Exe32) {
+    return Run(tools.linker, {"-nostdlib", "-shared", "-Wl,--entry=0", "-o", image, object}, folder, log);
+  }
+  std::string source = (folder / "start.c").string();
+  std::ofstream(source) << "int start(void) { return 0; }\n";
+  return Run(tools.linker, {"-nostdlib", "-Wl,-e,_start", "-o", image, source, object}, folder, log);
+}
+
+void Put16(Bytes& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& out, uint32_t v) {
+  Put16(out, static_cast<uint16_t>(v));
+  Put16(out, static_cast<uint16_t>(v >> 16));
+}
+void Pad4(Bytes& out) {
+  while (out.size() % 4 != 0) out.push_back(0);
+}
+
+// One block of a version resource: wLength, wValueLength, wType, key,
+// padding, value, padding, children. valueLength counts bytes, or 16-bit
+// characters when type is 1. Blocks start 4-aligned, so aligning within the
+// block aligns within the resource.
+struct Block {
+  std::u16string key;
+  uint16_t type = 0;
+  Bytes value;
+  uint16_t valueLength = 0;
+  std::vector<Block> children;
+};
+
+Bytes Write(const Block& block) {
+  Bytes out;
+  Put16(out, 0);  // wLength, set below
+  Put16(out, block.valueLength);
+  Put16(out, block.type);
+  for (char16_t c : block.key) Put16(out, c);
+  Put16(out, 0);
+  Pad4(out);
+  out.insert(out.end(), block.value.begin(), block.value.end());
+  for (const Block& child : block.children) {
+    Pad4(out);
+    Bytes bytes = Write(child);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  WriteU16Le(out.data(), static_cast<uint16_t>(out.size()));
+  return out;
+}
+
+Block TextValue(const std::u16string& key, const std::u16string& text) {
+  Block block{key, 1, {}, static_cast<uint16_t>(text.size() + 1), {}};
+  for (char16_t c : text) Put16(block.value, c);
+  Put16(block.value, 0);
+  return block;
+}
+
+}  // namespace
+
+ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript) {
+  ToolBuild build;
+  Tools tools = FindTools(kind, build.message);
+  if (!build.message.empty()) {
+    build.message += " is not on PATH (Debian packages gcc-mingw-w64-i686, binutils-mingw-w64-i686, lld)";
+    return build;
+  }
+  build.toolsFound = true;
+  std::string pattern = (fs::temp_directory_path() / "setvik-pe-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    build.message = "cannot make a temporary folder";
+    return build;
+  }
+  fs::path folder = pattern;
+  std::ofstream(folder / "version.rc") << resourceScript;
+  build.built = Link(kind, tools, folder, build.message);
+  std::ifstream in(folder / "image", std::ios::binary);
+  build.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  build.built = build.built && !build.image.empty();
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return build;
+}
+
+std::vector<uint8_t> MakeVersionResource(const VersionFields& fields) {
+  Block root{u"VS_VERSION_INFO", 0, {}, 0, {}};
+  if (fields.fixedInfo) {
+    for (uint32_t v : {fields.signature, 0x00010000u, fields.fileMS, fields.fileLS, fields.productMS,
+                       fields.productLS, 0x3Fu, 0u, 0x40004u, 2u, 0u, 0u, 0u}) {
+      Put32(root.value, v);
+    }
+    root.valueLength = static_cast<uint16_t>(root.value.size());
+  }
+  if (fields.stringFileInfo) {
+    Block table{u"040904B0", 1, {}, 0, {TextValue(u"FileDescription", u"Setvik test"), TextValue(u"FileVersion", u"1.2")}};
+    root.children.push_back({u"StringFileInfo", 1, {}, 0, {table}});
+  }
+  if (fields.language) {
+    Block translation{u"Translation", 0, {}, 4, {}};
+    Put16(translation.value, *fields.language);
+    Put16(translation.value, fields.codePage);
+    root.children.push_back({u"VarFileInfo", 1, {}, 0, {translation}});
+  }
+  return Write(root);
+}
+
+uint32_t SectionTableOffset(bool pe32Plus) { return kOptionalHeaderOffset + (pe32Plus ? 240 : 224); }
+
+std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionResource) {
+  uint32_t resourceSize = kVersionData + static_cast<uint32_t>(versionResource.size());
+  uint32_t rawSize = (resourceSize + 0x1FF) & ~0x1FFu;
+  Bytes pe(kResourceFileOffset + rawSize, 0);
+  pe[0] = 'M', pe[1] = 'Z';
+  WriteU32Le(&pe[0x3C], kPeHeaderOffset);
+  WriteU32Le(&pe[kPeHeaderOffset], 0x00004550);
+  WriteU16Le(&pe[kPeHeaderOffset + 4], pe32Plus ? 0x8664 : 0x014C);  // Machine
+  WriteU16Le(&pe[kPeHeaderOffset + 6], 1);                            // NumberOfSections
+  WriteU16Le(&pe[kPeHeaderOffset + 20], pe32Plus ? 240 : 224);        // SizeOfOptionalHeader
+  WriteU16Le(&pe[kPeHeaderOffset + 22], 0x2102);                      // executable DLL
+  uint8_t* optional = &pe[kOptionalHeaderOffset];
+  WriteU16Le(optional, pe32Plus ? 0x20B : 0x10B);
+  WriteU32Le(optional + 32, 0x1000);  // SectionAlignment
+  WriteU32Le(optional + 36, 0x200);   // FileAlignment
+  uint8_t* directories = optional + (pe32Plus ? 112 : 96);
+  WriteU32Le(directories - 4, 16);  // NumberOfRvaAndSizes
+  WriteU32Le(directories + 2 * 8, kResourceRva);
+  WriteU32Le(directories + 2 * 8 + 4, resourceSize);
+  uint8_t* section = &pe[SectionTableOffset(pe32Plus)];
+  memcpy(section, ".rsrc", 5);
+  WriteU32Le(section + 8, resourceSize);  // VirtualSize
+  WriteU32Le(section + 12, kResourceRva);
+  WriteU32Le(section + 16, rawSize);
+  WriteU32Le(section + 20, kResourceFileOffset);
+  uint8_t* resources = &pe[kResourceFileOffset];
+  const uint32_t tree[][3] = {{kTypeDirectory, 16, 0x80000000 | kNameDirectory},
+                              {kNameDirectory, 1, 0x80000000 | kLanguageDirectory},
+                              {kLanguageDirectory, 0x409, kDataEntry}};
+  for (const auto& directory : tree) {
+    WriteU16Le(resources + directory[0] + 14, 1);  // one id entry
+    WriteU32Le(resources + directory[0] + 16, directory[1]);
+    WriteU32Le(resources + directory[0] + 20, directory[2]);
+  }
+  WriteU32Le(resources + kDataEntry, kResourceRva + kVersionData);
+  WriteU32Le(resources + kDataEntry + 4, static_cast<uint32_t>(versionResource.size()));
+  memcpy(resources + kVersionData, versionResource.data(), versionResource.size());
+  return pe;
+}
+
+}  // namespace PeTestFiles

@@ -1,0 +1,98 @@
+// The test double for setupdata/Platform.h (see PlatformDouble.h).
+#include "tests/support/PlatformDouble.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <deque>
+
+int PageResult;
+uint8_t* LaunchRecord;
+uint8_t* RunAfterRecord;
+uint8_t* ScreenSaverRecord;
+
+namespace {
+
+const size_t kMaxMessages = 10000;
+
+std::deque<int>& Queue() {
+  static std::deque<int> queue;
+  return queue;
+}
+
+std::function<void(const PlatformDouble::ShownMessage&)>& Action() {
+  static std::function<void(const PlatformDouble::ShownMessage&)> action;
+  return action;
+}
+
+std::vector<PlatformDouble::ShownMessage>& Record() {
+  static std::vector<PlatformDouble::ShownMessage> record;
+  return record;
+}
+
+int DefaultAnswer(uint32_t boxType) {
+  switch (boxType & 0x0F) {
+    case 0x0:
+      return kAnswerOk;  // OK
+    case 0x1:
+      return kAnswerCancel;  // OK, Cancel
+    case 0x2:
+      return 3;  // Abort, Retry, Ignore: Abort
+    case 0x3:
+      return kAnswerCancel;  // Yes, No, Cancel
+    case 0x4:
+      return kAnswerYes;  // Yes, No
+    case 0x5:
+      return kAnswerCancel;  // Retry, Cancel
+    default:
+      return kAnswerOk;
+  }
+}
+
+}  // namespace
+
+int ShowMessage(const char* text, uint32_t boxType) {
+  if (Record().size() >= kMaxMessages) {
+    fprintf(stderr, "PlatformDouble: more than %zu message boxes; last: %s\n", kMaxMessages, text ? text : "");
+    abort();
+  }
+  int answer = DefaultAnswer(boxType);
+  if (!Queue().empty()) {
+    answer = Queue().front();
+    Queue().pop_front();
+  }
+  Record().push_back({text ? text : "", boxType, answer});
+  if (Action()) {
+    const PlatformDouble::ShownMessage shown = Record().back();
+    Action()(shown);
+  }
+  return answer;
+}
+
+namespace PlatformDouble {
+
+void Reset() {
+  Queue().clear();
+  Record().clear();
+  Action() = nullptr;
+  PageResult = 0;
+  LaunchRecord = nullptr;
+  RunAfterRecord = nullptr;
+  ScreenSaverRecord = nullptr;
+}
+
+void Answer(std::initializer_list<int> answers) { Queue().insert(Queue().end(), answers); }
+
+void Answer(int answer) { Queue().push_back(answer); }
+
+void OnShow(std::function<void(const ShownMessage&)> action) { Action() = std::move(action); }
+
+const std::vector<ShownMessage>& Shown() { return Record(); }
+
+std::vector<std::string> ShownTexts() {
+  std::vector<std::string> texts;
+  for (const ShownMessage& m : Record()) texts.push_back(m.text);
+  return texts;
+}
+
+}  // namespace PlatformDouble

@@ -1,0 +1,48 @@
+// A scriptable stand-in for what the Windows program provides to the
+// portable core (setupdata/Platform.h): ShowMessage records every box it is
+// asked to show and answers from a queue, and the page result and remembered
+// records are plain variables a test can set and look at.
+//
+//   PlatformDouble::Reset();
+//   PlatformDouble::Answer({kAnswerCancel, kAnswerNo, kAnswerOk});
+//   ... run the code ...
+//   EXPECT_EQ(PlatformDouble::Shown().size(), 3u);
+//
+// When the queue is empty a box is answered the way that ends it: Cancel
+// where the box has one, else its first button (OK, Abort, Yes). A run that
+// shows more than 10,000 boxes since the last Reset aborts, so a prompt loop
+// cannot hang a test.
+#pragma once
+
+#include <stdint.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "setupdata/Platform.h"
+
+namespace PlatformDouble {
+
+struct ShownMessage {
+  std::string text;
+  uint32_t boxType;
+  int answer;
+};
+
+// Forgets the queue and the record; PageResult and the remembered records
+// go back to 0 / null.
+void Reset();
+// Appends answers to the queue, returned in order by the next boxes.
+void Answer(std::initializer_list<int> answers);
+void Answer(int answer);
+// Runs before each box is answered (for example to put a missing volume in
+// place when the disk prompt appears); Reset removes it.
+void OnShow(std::function<void(const ShownMessage&)> action);
+// Every box shown since the last Reset, in order.
+const std::vector<ShownMessage>& Shown();
+// Texts of the boxes shown, in order.
+std::vector<std::string> ShownTexts();
+
+}  // namespace PlatformDouble

@@ -1,0 +1,174 @@
+// The setvik command line, run as a user runs it: setups made with the
+// setup writer behind a fake stub that carries a stub mark, then list,
+// verify, deflate and inflate on them, checking exit codes, messages and
+// that a failure leaves no output file.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "authoring/SetupWriter.h"
+#include "setupdata/Format.h"
+
+namespace {
+
+struct RunResult {
+  int status;
+  std::string out;
+};
+
+RunResult RunTool(const std::string& arguments) {
+  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
+  RunResult result{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, got);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::vector<uint8_t> StubWithMark(uint32_t length) {
+  std::vector<uint8_t> stub(length, 0);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  StubMarkRecord mark = {"Setvik StubSize", length};
+  memcpy(stub.data() + 64, mark.tag, sizeof(mark.tag));
+  WriteU32Le(stub.data() + 64 + sizeof(mark.tag), length);
+  return stub;
+}
+
+std::vector<uint8_t> Content(size_t size, uint32_t seed) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes[i] = static_cast<uint8_t>((i % 7 == 0) ? (seed >> 24) : ('a' + (i / 13) % 26));
+  }
+  return bytes;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = ::testing::TempDir() + "setvik-cli-" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0755);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+  }
+
+  // A setup of three stored files (one in a sub-folder, one external) and
+  // the texts and settings a list shows.
+  std::vector<uint8_t> MakeSetup(bool damageLastFile = false) {
+    std::vector<SetupFileEntry> files;
+    FileRecordInfo app;
+    app.strings = {"app.exe", "Demo", "Demo App", "", "Demo", "--desk"};
+    app.uninstallMode = kUninstallRemove;
+    app.launchRole = kLaunchFinishButton;
+    files.push_back(PackFile(app, Content(70000, 1)));
+    FileRecordInfo readme;
+    readme.strings = {"docs\\readme.txt", "", "", "", "", ""};
+    readme.optionFlags = kOptionCheckVersion | kOptionTimes;
+    readme.version = {0x00010002, 0x00030004, 0x00010000, 0, 0x0409};
+    files.push_back(PackFile(readme, Content(5, 2)));
+    FileRecordInfo external;
+    external.strings = {"extra.dat", "", "", "", "", ""};
+    external.uninstallMode = kUninstallExternal;
+    files.push_back(PackFile(external, Content(10, 3)));
+    if (damageLastFile) files[1].record.contentChecksum ^= 1;
+
+    SetupWriter writer(StubWithMark(512));
+    writer.AddU32(kChunkSetupFlags, kFullScreenBackground | kDirChangeable);
+    writer.AddText(kChunkDefaultDir, "#Program Files#\\Demo");
+    std::vector<std::vector<std::string>> groups(8, std::vector<std::string>{"Title"});
+    groups[6] = {"Demo Setup", "line one\r\nline two"};
+    writer.AddTexts(groups);
+    writer.AddFileTable(files);
+    writer.AddFileData(files);
+    return writer.Bytes();
+  }
+
+  std::string dir;
+};
+
+TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {
+  std::string setup = Write("setup.exe", MakeSetup());
+  RunResult r = RunTool("list " + setup);
+  ASSERT_EQ(r.status, 0) << r.out;
+  for (const char* expected :
+       {"stub: 512 bytes", "0x1234 SetupFlags", "0x7F7F FileData", "FullScreenBackground DirChangeable",
+        "#Program Files#\\\\Demo", "6/1 \"line one\\r\\nline two\"", "#0 \"app.exe\"", "launchRole 1",
+        "menuShortcutName \"Demo App\"", "desktopShortcutArgs \"--desk\"", "#1 \"docs\\\\readme.txt\"",
+        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3"})
+    EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.out;
+}
+
+TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
+  RunResult good = RunTool("verify " + Write("good.exe", MakeSetup()));
+  EXPECT_EQ(good.status, 0) << good.out;
+  EXPECT_NE(good.out.find("2 files verified"), std::string::npos) << good.out;
+
+  RunResult bad = RunTool("verify " + Write("bad.exe", MakeSetup(true)));
+  EXPECT_EQ(bad.status, 1) << bad.out;
+  EXPECT_NE(bad.out.find("docs\\readme.txt): checksum error"), std::string::npos) << bad.out;
+
+  // A byte of the first stream flipped: that file is named, nothing later.
+  std::vector<uint8_t> bytes = MakeSetup();
+  bytes[bytes.size() - 200] ^= 0x5A;
+  RunResult flipped = RunTool("verify " + Write("flipped.exe", bytes));
+  EXPECT_EQ(flipped.status, 1) << flipped.out;
+  EXPECT_NE(flipped.out.find("app.exe"), std::string::npos) << flipped.out;
+
+  // Cut inside the file data: the loader refuses it as incomplete.
+  bytes = MakeSetup();
+  bytes.resize(bytes.size() - 10);
+  RunResult cut = RunTool("verify " + Write("cut.exe", bytes));
+  EXPECT_EQ(cut.status, 1) << cut.out;
+  EXPECT_NE(cut.out.find("damaged or incomplete"), std::string::npos) << cut.out;
+
+  RunResult notSetup = RunTool("verify " + Write("plain.bin", Content(1000, 9)));
+  EXPECT_EQ(notSetup.status, 1);
+  EXPECT_NE(notSetup.out.find("not a Setvik setup"), std::string::npos) << notSetup.out;
+}
+
+TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{32768}, size_t{200000}}) {
+    std::vector<uint8_t> data = Content(size, static_cast<uint32_t>(size));
+    std::string in = Write("in.bin", data);
+    for (const char* level : {"0", "6", "12"}) {
+      ASSERT_EQ(RunTool(std::string("deflate --level ") + level + " " + in + " " + dir + "/packed").status, 0);
+      ASSERT_EQ(RunTool("inflate " + dir + "/packed " + dir + "/out.bin").status, 0);
+      std::ifstream out(dir + "/out.bin", std::ios::binary);
+      std::vector<uint8_t> back((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+      EXPECT_EQ(back, data) << "size " << size << " level " << level;
+    }
+  }
+  // A raw RFC 1951 stream is not this format: block type 3 (result 2).
+  std::string rfc = Write("rfc.bin", {0x4B, 0x4C, 0x4A, 0x06, 0x00});
+  RunResult r = RunTool("inflate " + rfc + " " + dir + "/never.bin");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("decoder result 2"), std::string::npos) << r.out;
+  EXPECT_NE(access((dir + "/never.bin").c_str(), F_OK), 0) << "no partial output";
+  // A stream cut short fails rather than producing a short file.
+  std::string cut = Write("cut.bin", {0x0F, 0x05, 0x00, 'a', 'b'});
+  EXPECT_EQ(RunTool("inflate " + cut + " " + dir + "/never.bin").status, 1);
+  EXPECT_NE(access((dir + "/never.bin").c_str(), F_OK), 0);
+
+  EXPECT_EQ(RunTool("deflate --level 13 " + rfc + " " + dir + "/x").status, 2);
+  EXPECT_EQ(RunTool("frobnicate").status, 2);
+  EXPECT_EQ(RunTool("deflate " + dir + "/missing " + dir + "/x").status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// GetText over text groups loaded from a Texts chunk: stepping over texts,
+// and the shared empty text for every group or index that is not there.
+#include "tests/unit/SetupFileFixture.h"
+
+namespace {
+
+class TextTableTest : public SetupFileFixture {
+ protected:
+  bool LoadTexts(const std::vector<std::vector<std::string>>& groups) {
+    SetupWriter writer = Writer();
+    writer.AddTexts(groups);
+    writer.AddU16(kChunkSinglePage, 0);
+    writer.AddRawChunk(kChunkFileData, 0, 0, {});
+    return Load(writer);
+  }
+};
+
+TEST_F(TextTableTest, StepsOverTextsOfAnyLength) {
+  std::vector<std::string> texts = {"Welcome", "", "two\r\nlines", "", "", "last\nline"};
+  ASSERT_TRUE(LoadTexts({{}, texts, {"x"}}));
+  for (uint32_t i = 0; i < texts.size(); ++i) EXPECT_STREQ(GetText(1, i), texts[i].c_str()) << i;
+  EXPECT_STREQ(GetText(1, texts.size()), "");
+  EXPECT_STREQ(GetText(0, 0), "");  // a group of no texts
+  EXPECT_STREQ(GetText(2, 0), "x");
+  EXPECT_STREQ(GetText(3, 0), "");  // a group the chunk did not carry
+  // The index counts as a 16-bit number.
+  EXPECT_STREQ(GetText(1, 0x10000 + 2), "two\r\nlines");
+  EXPECT_STREQ(GetText(1, 0xFFFF), "");
+}
+
+// The count decides, not the texts that happen to follow.
+TEST_F(TextTableTest, CountEndsTheGroup) {
+  const uint8_t group[] = {2, 0, 'a', 0, 'b', 0, 'c', 0};
+  ASSERT_TRUE(AllocateZeroed(sizeof group + 1, TextGroups[3]));
+  memcpy(TextGroups[3], group, sizeof group);
+  TextGroupSizes[3] = sizeof group;
+  EXPECT_STREQ(GetText(3, 1), "b");
+  EXPECT_STREQ(GetText(3, 2), "");
+}
+
+TEST_F(TextTableTest, LastMessageNeedsItsWholeCount) {
+  std::vector<std::vector<std::string>> groups(7);
+  for (int i = 0; i < 31; ++i) groups[6].push_back("message " + std::to_string(i));
+  ASSERT_TRUE(LoadTexts(groups));
+  EXPECT_STREQ(GetText(6, 30), "message 30");
+  EXPECT_STREQ(GetText(6, 31), "");
+
+  groups[6].push_back("invalid data");
+  ASSERT_TRUE(LoadTexts(groups));
+  EXPECT_STREQ(GetText(6, 31), "invalid data");
+}
+
+TEST_F(TextTableTest, NoTenthGroup) {
+  std::vector<std::vector<std::string>> groups(10, std::vector<std::string>{"text"});
+  ASSERT_TRUE(LoadTexts(groups));
+  EXPECT_STREQ(GetText(8, 0), "text");
+  EXPECT_STREQ(GetText(9, 0), "");
+  EXPECT_STREQ(GetText(0xFFFFFFFFu, 0), "");
+
+  ReleaseSetupData();
+  EXPECT_STREQ(GetText(8, 0), "");
+}
+
+}  // namespace
