@@ -75,8 +75,8 @@ bool CheckFormat(const std::vector<uint8_t>& file, PictureInfo& info, std::strin
   info.bitCount = ReadU16Le(&file[28]);
   uint16_t bits = info.bitCount;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) {
-    error = "it has " + Number(bits) + " bits per pixel (biBitCount at offset 28); the setup shows pictures of 1, 4, "
-            "8, 16 and 24 bits per pixel" + (bits == 32 ? std::string(": save it as 24-bit") : std::string());
+    error = "it has " + Number(bits) + " bits per pixel (biBitCount at offset 28); the setup shows pictures of " +
+            "1, 4, 8, 16 and 24 bits per pixel" + (bits == 32 ? ": save it as 24-bit" : "");
     return false;
   }
   uint32_t compression = ReadU32Le(&file[30]);
@@ -112,7 +112,7 @@ bool CheckLayout(const std::vector<uint8_t>& file, PictureInfo& info, std::strin
   if (named > info.pixelOffset) {
     error = "the picture has a gap of " + Number(named - info.pixelOffset) +
             " bytes before its pixels (bfOffBits at offset 10 is " + Number(named) + ", the colour table ends at " +
-            Number(info.pixelOffset) + "); the setup reads the pixels right after the colour table, so save it "
+            Number(info.pixelOffset) + "); the setup reads the pixels right after the colour table, so save it " +
             "without the gap";
     return false;
   }
@@ -125,9 +125,9 @@ bool CheckLayout(const std::vector<uint8_t>& file, PictureInfo& info, std::strin
   uint64_t rows = static_cast<uint64_t>(info.height < 0 ? -int64_t{info.height} : info.height);
   uint64_t pixelSize = rowBytes * rows;
   if (file.size() < info.pixelOffset || file.size() - info.pixelOffset < pixelSize) {
-    error = "its pixels are incomplete: " + std::to_string(info.width) + " x " + Number(rows) + " at " +
-            Number(bits) + " bits needs " + Number(pixelSize) + " bytes from offset " + Number(info.pixelOffset) +
-            ", the file has " + Number(file.size()) + " bytes";
+    error = "its pixels are incomplete: " + std::to_string(info.width) + " x " + Number(rows) + " at " + Number(bits) +
+            " bits needs " + Number(pixelSize) + " bytes from offset " + Number(info.pixelOffset) + ", the file has " +
+            Number(file.size()) + " bytes";
     return false;
   }
   info.pixelSize = static_cast<uint32_t>(pixelSize);

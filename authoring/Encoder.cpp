@@ -40,10 +40,10 @@ const size_t kMaxStoredBlock = 65535;
 const int kZlibLevel = 9;
 const int kLevelWithZlib = 9;  // from this level on, zlib 9 is a candidate
 const size_t kFixedBlockLimit = 4096;  // beyond, the fixed code no longer wins
-// Stored-block header bytes: type 7 in bits 0-2 (the padding fills the rest
-// of the byte), last-block flag in bit 3. Coupled with inflate/Inflater.cpp.
-const uint8_t kStoredHeader = 0x07;
-const uint8_t kStoredHeaderLast = 0x0F;
+// A stored block starts on a byte boundary here, so its 4-bit header and
+// the padding make one byte.
+const uint8_t kStoredHeader = kSetupBlockStored;
+const uint8_t kStoredHeaderLast = kSetupBlockStored | kSetupLastBlock;
 // A fixed block holding only end of block, the last block: the empty stream.
 const uint8_t kEmptyStream[2] = {0x0D, 0x00};
 

@@ -8,10 +8,10 @@ static_assert(LogFontField::faceName == LogFontField::pitchAndFamily + 1, "the f
 
 namespace {
 
-const uint8_t kDefaultCharset = 1;      // DEFAULT_CHARSET
-const uint8_t kOutDefaultPrecis = 0;    // OUT_DEFAULT_PRECIS
-const uint8_t kClipDefaultPrecis = 0;   // CLIP_DEFAULT_PRECIS
-const uint8_t kDefaultQuality = 0;      // DEFAULT_QUALITY
+const uint8_t kDefaultCharset = 1;        // DEFAULT_CHARSET
+const uint8_t kOutDefaultPrecis = 0;      // OUT_DEFAULT_PRECIS
+const uint8_t kClipDefaultPrecis = 0;     // CLIP_DEFAULT_PRECIS
+const uint8_t kDefaultQuality = 0;        // DEFAULT_QUALITY
 const uint8_t kDefaultPitchDontCare = 0;  // DEFAULT_PITCH | FF_DONTCARE
 const int32_t kMaxHeight = 16384;
 const int32_t kMaxWeight = 1000;

@@ -55,8 +55,8 @@ struct Section {
 };
 
 struct PeFile {
-  const uint8_t* bytes;
-  uint64_t size;
+  const uint8_t* bytes = nullptr;
+  uint64_t size = 0;
   bool pe32Plus = false;
   uint32_t resourceRva = 0;
   std::vector<Section> sections;
@@ -200,8 +200,8 @@ bool Descend(const ResourceArea& area, const ResourceEntry& entry, const char* f
   }
   for (uint32_t seen : visited) {
     if (seen == entry.Offset()) {
-      error = std::string("loop in the resource directory: the ") + from + " points back to the directory at "
-              "resource offset " + Hex(seen);
+      error = std::string("loop in the resource directory: the ") + from +
+              " points back to the directory at resource offset " + Hex(seen);
       return false;
     }
   }
@@ -245,7 +245,7 @@ bool FindVersionResource(const PeFile& pe, uint64_t& offset, uint64_t& size, std
   ResourceEntry typeEntry = *version;
   if (!Descend(area, typeEntry, "RT_VERSION entry", "name", visited, entries, error)) return false;
   ResourceEntry nameEntry = entries[0];
-  if (!Descend(area, nameEntry, "version resource's first name entry", "language", visited, entries, error)) return false;
+  if (!Descend(area, nameEntry, "first name entry", "language", visited, entries, error)) return false;
   ResourceEntry languageEntry = entries[0];
   if (languageEntry.IsDirectory()) {
     error = "the version resource's language entry points to a directory (resource offset " +
@@ -254,8 +254,8 @@ bool FindVersionResource(const PeFile& pe, uint64_t& offset, uint64_t& size, std
   }
   uint32_t dataEntry = languageEntry.target;
   if (dataEntry > area.size || area.size - dataEntry < kResourceDataEntrySize) {
-    error = "the version resource's data entry at resource offset " + Hex(dataEntry) +
-            " lies outside the resource section";
+    error =
+        "the version resource's data entry at resource offset " + Hex(dataEntry) + " lies outside the resource section";
     return false;
   }
   uint32_t rva = pe.U32(base + dataEntry);
@@ -311,8 +311,8 @@ bool ParseBlock(const VersionData& data, uint64_t start, uint64_t limit, Block& 
   block.value = Align4(at + 2);
   block.valueSize = block.type == 1 ? uint64_t{valueLength} * 2 : valueLength;
   if (block.valueSize != 0 && block.value + block.valueSize > block.end) {
-    error = "the value of the version resource's block " + data.Where(start) + " (" +
-            std::to_string(block.valueSize) + " bytes) runs past the block's end";
+    error = "the value of the version resource's block " + data.Where(start) + " (" + std::to_string(block.valueSize) +
+            " bytes) runs past the block's end";
     return false;
   }
   block.children = Align4(block.value + block.valueSize);
@@ -380,7 +380,9 @@ bool ParseVersionInfo(const VersionData& data, PeVersionInfo& info, std::string&
 }  // namespace
 
 std::optional<PeVersionInfo> ReadPeVersion(const std::vector<uint8_t>& file, std::string& error) {
-  PeFile pe{file.data(), file.size()};
+  PeFile pe;
+  pe.bytes = file.data();
+  pe.size = file.size();
   if (!ReadHeaders(pe, error)) return std::nullopt;
   uint64_t offset = 0, size = 0;
   if (!FindVersionResource(pe, offset, size, error)) return std::nullopt;

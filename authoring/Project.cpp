@@ -198,6 +198,7 @@ void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& pr
       reader.Fail(memory, "save_to_ini needs ini_file, ini_section and ini_key");
     project.setupFlags |= kSaveDirToIni;
   }
+  if (project.dirRegistryKey && !project.dirRegistryRoot) project.dirRegistryRoot = 1;  // HKEY_CURRENT_USER
   if (project.dirRegistryValue && !project.dirRegistryKey)
     reader.Fail(memory, "registry_value needs registry_key");
 }

@@ -116,10 +116,18 @@ void FillInput(Inflater& in) {
   in.available = got;
   in.limit -= asked;
   VolumeBytesLeft -= got;
-  if (got == asked) return;
-  in.source = OpenNextVolume();
-  if (in.source == kInvalidFile) in.available = 0;
-  got = FileReadSome(in.source, in.input + in.available, asked - in.available);
-  in.available += got;
-  VolumeBytesLeft -= got;
+  // The rest comes from the next volume, or the next after that when a
+  // volume holds less than one fill: every byte asked for is delivered or
+  // the input ends, so the limit, which counts bytes asked for, stays true.
+  while (in.available < asked) {
+    in.source = OpenNextVolume();
+    if (in.source == kInvalidFile) {
+      in.available = 0;
+      return;
+    }
+    got = FileReadSome(in.source, in.input + in.available, asked - in.available);
+    in.available += got;
+    VolumeBytesLeft -= got;
+    if (got == 0 && VolumeBytesLeft != 0) return;  // a volume cut short: no further byte will come
+  }
 }

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::optional<PeVersionInfo> info = ReadPeVersion(file, error);
   if (!info && error.empty()) __builtin_trap();
   if (info && !info->hasTranslation && info->languageId != 0) __builtin_trap();
-  if (info && !info->hasFixedInfo && (info->fileVersionMS | info->fileVersionLS | info->productVersionMS |
-                                      info->productVersionLS) != 0) {
+  if (info && !info->hasFixedInfo &&
+      (info->fileVersionMS | info->fileVersionLS | info->productVersionMS | info->productVersionLS) != 0) {
     __builtin_trap();
   }
   return 0;

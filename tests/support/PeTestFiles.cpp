@@ -37,8 +37,7 @@ std::string FindOnPath(const std::string& name) {
 
 // Runs program with args in folder; its output goes into log. True when it
 // ran and exited with 0.
-bool Run(const std::string& program, const std::vector<std::string>& args, const fs::path& folder,
-         std::string& log) {
+bool Run(const std::string& program, const std::vector<std::string>& args, const fs::path& folder, std::string& log) {
   fs::path logPath = folder / "tool.log";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -60,6 +59,8 @@ bool Run(const std::string& program, const std::vector<std::string>& args, const
   log += program + ":\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return failed == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+const char* ImageName(Kind kind) { return kind == Kind::Exe32 ? "image.exe" : "image.dll"; }
 
 struct Tools {
   std::string windres, linker;
@@ -87,16 +88,17 @@ Tools FindTools(Kind kind, std::string& missing) {
   return tools;
 }
 
+// Into folder/image.dll or image.exe (mingw's gcc would add .exe to a name
+// without an extension).
 bool Link(Kind kind, const Tools& tools, const fs::path& folder, std::string& log) {
   std::string script = (folder / "version.rc").string();
+  std::string image = (folder / ImageName(kind)).string();
   if (tools.lldLink) {
     std::string res = (folder / "version.res").string();
     return Run(tools.windres, {"-i", script, "-O", "res", "-o", res}, folder, log) &&
-           Run(tools.linker, {"/dll", "/noentry", "/machine:x64", "/out:" + (folder / "image").string(), res}, folder,
-               log);
+           Run(tools.linker, {"/dll", "/noentry", "/machine:x64", "/out:" + image, res}, folder, log);
   }
   std::string object = (folder / "version.o").string();
-  std::string image = (folder / "image").string();
   if (!Run(tools.windres, {"-i", script, "-o", object}, folder, log)) return false;
   if (kind != Kind::Exe32) {
     return Run(tools.linker, {"-nostdlib", "-shared", "-Wl,--entry=0", "-o", image, object}, folder, log);
@@ -173,7 +175,7 @@ ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript) {
   fs::path folder = pattern;
   std::ofstream(folder / "version.rc") << resourceScript;
   build.built = Link(kind, tools, folder, build.message);
-  std::ifstream in(folder / "image", std::ios::binary);
+  std::ifstream in(folder / ImageName(kind), std::ios::binary);
   build.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   build.built = build.built && !build.image.empty();
   std::error_code ignored;
@@ -184,14 +186,15 @@ ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript) {
 std::vector<uint8_t> MakeVersionResource(const VersionFields& fields) {
   Block root{u"VS_VERSION_INFO", 0, {}, 0, {}};
   if (fields.fixedInfo) {
-    for (uint32_t v : {fields.signature, 0x00010000u, fields.fileMS, fields.fileLS, fields.productMS,
-                       fields.productLS, 0x3Fu, 0u, 0x40004u, 2u, 0u, 0u, 0u}) {
+    for (uint32_t v : {fields.signature, 0x00010000u, fields.fileMS, fields.fileLS, fields.productMS, fields.productLS,
+                       0x3Fu, 0u, 0x40004u, 2u, 0u, 0u, 0u}) {
       Put32(root.value, v);
     }
     root.valueLength = static_cast<uint16_t>(root.value.size());
   }
   if (fields.stringFileInfo) {
-    Block table{u"040904B0", 1, {}, 0, {TextValue(u"FileDescription", u"Setvik test"), TextValue(u"FileVersion", u"1.2")}};
+    Block table{
+        u"040904B0", 1, {}, 0, {TextValue(u"FileDescription", u"Setvik test"), TextValue(u"FileVersion", u"1.2")}};
     root.children.push_back({u"StringFileInfo", 1, {}, 0, {table}});
   }
   if (fields.language) {
@@ -213,9 +216,9 @@ std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionRe
   WriteU32Le(&pe[0x3C], kPeHeaderOffset);
   WriteU32Le(&pe[kPeHeaderOffset], 0x00004550);
   WriteU16Le(&pe[kPeHeaderOffset + 4], pe32Plus ? 0x8664 : 0x014C);  // Machine
-  WriteU16Le(&pe[kPeHeaderOffset + 6], 1);                            // NumberOfSections
-  WriteU16Le(&pe[kPeHeaderOffset + 20], pe32Plus ? 240 : 224);        // SizeOfOptionalHeader
-  WriteU16Le(&pe[kPeHeaderOffset + 22], 0x2102);                      // executable DLL
+  WriteU16Le(&pe[kPeHeaderOffset + 6], 1);                           // NumberOfSections
+  WriteU16Le(&pe[kPeHeaderOffset + 20], pe32Plus ? 240 : 224);       // SizeOfOptionalHeader
+  WriteU16Le(&pe[kPeHeaderOffset + 22], 0x2102);                     // executable DLL
   uint8_t* optional = &pe[kOptionalHeaderOffset];
   WriteU16Le(optional, pe32Plus ? 0x20B : 0x10B);
   WriteU32Le(optional + 32, 0x1000);  // SectionAlignment

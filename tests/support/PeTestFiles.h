@@ -32,9 +32,9 @@ ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript);
 struct VersionFields {
   uint32_t fileMS = 0x00010002, fileLS = 0x00030004;
   uint32_t productMS = 0x00050006, productLS = 0x00070008;
-  bool fixedInfo = true;                  // false: the root block has no value
+  bool fixedInfo = true;  // false: the root block has no value
   uint32_t signature = 0xFEEF04BD;
-  bool stringFileInfo = true;             // a StringFileInfo block before VarFileInfo
+  bool stringFileInfo = true;                 // a StringFileInfo block before VarFileInfo
   std::optional<uint16_t> language = 0x0409;  // nullopt: no VarFileInfo block
   uint16_t codePage = 1200;
 };
@@ -45,14 +45,14 @@ std::vector<uint8_t> MakeVersionResource(const VersionFields& fields);
 // The layout of MakePe's image. Resource offsets count from the start of
 // the resource section, which sits at file offset kResourceFileOffset and
 // RVA kResourceRva; the tree is type 16 -> name 1 -> language 0x409.
-const uint32_t kPeHeaderOffset = 0x40;      // "PE\0\0"; e_lfanew at 0x3C
+const uint32_t kPeHeaderOffset = 0x40;  // "PE\0\0"; e_lfanew at 0x3C
 const uint32_t kOptionalHeaderOffset = 0x58;
 const uint32_t kResourceFileOffset = 0x200;
 const uint32_t kResourceRva = 0x1000;
-const uint32_t kTypeDirectory = 0x00;   // one id entry: 16 -> 0x80000018
-const uint32_t kNameDirectory = 0x18;   // one id entry: 1 -> 0x80000030
+const uint32_t kTypeDirectory = 0x00;      // one id entry: 16 -> 0x80000018
+const uint32_t kNameDirectory = 0x18;      // one id entry: 1 -> 0x80000030
 const uint32_t kLanguageDirectory = 0x30;  // one id entry: 0x409 -> 0x48
-const uint32_t kDataEntry = 0x48;       // RVA 0x1058, size, code page 0
+const uint32_t kDataEntry = 0x48;          // RVA 0x1058, size, code page 0
 const uint32_t kVersionData = 0x58;
 
 // File offset of the section table (one section, ".rsrc").

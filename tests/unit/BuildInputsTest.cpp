@@ -171,7 +171,8 @@ TEST(PeVersionTest, RefusesDamagedImages) {
     const char* message;
   } cases[] = {
       {"no MZ", [](uint8_t* p) { p[0] = 'X'; }, "no MZ header"},
-      {"e_lfanew past the end", [](uint8_t* p) { WriteU32Le(p + 0x3C, 0xFFFFFFF0); }, "no PE signature at offset 0xFFFFFFF0"},
+      {"e_lfanew past the end", [](uint8_t* p) { WriteU32Le(p + 0x3C, 0xFFFFFFF0); },
+       "no PE signature at offset 0xFFFFFFF0"},
       {"unknown magic", [&](uint8_t* p) { WriteU16Le(p + Pe::kOptionalHeaderOffset, 0x107); }, "magic 0x107"},
       {"65535 sections", [&](uint8_t* p) { WriteU16Le(p + pe + 6, 0xFFFF); }, "section table (65535 sections"},
       {"no resources", [&](uint8_t* p) { WriteU32Le(p + directories + 16, 0); }, "has no resources"},
@@ -179,7 +180,8 @@ TEST(PeVersionTest, RefusesDamagedImages) {
        "resource directory (RVA 0x9000) lies in no section"},
       {"section data past the end", [&](uint8_t* p) { WriteU32Le(p + Pe::SectionTableOffset(false) + 20, 0x7FFF0000); },
        "lies past the end of the file"},
-      {"no RT_VERSION", [&](uint8_t* p) { WriteU32Le(p + res + 16, 10); }, "no version resource (no RT_VERSION among its 1"},
+      {"no RT_VERSION", [&](uint8_t* p) { WriteU32Le(p + res + 16, 10); },
+       "no version resource (no RT_VERSION among its 1"},
       {"65535 types", [&](uint8_t* p) { WriteU16Le(p + res + 14, 0xFFFF); }, "65535 entries run past"},
       {"RT_VERSION to data", [&](uint8_t* p) { WriteU32Le(p + res + 20, Pe::kNameDirectory); },
        "RT_VERSION entry points to data"},
@@ -189,13 +191,15 @@ TEST(PeVersionTest, RefusesDamagedImages) {
        "loop in the resource directory"},
       {"name loops to itself", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kNameDirectory + 20, 0x80000018); },
        "points back to the directory at resource offset 0x18"},
-      {"empty language directory", [&](uint8_t* p) { WriteU16Le(p + res + Pe::kLanguageDirectory + 14, 0); }, "is empty"},
+      {"empty language directory", [&](uint8_t* p) { WriteU16Le(p + res + Pe::kLanguageDirectory + 14, 0); },
+       "is empty"},
       {"language to a directory", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kLanguageDirectory + 20, 0x80000000); },
        "language entry points to a directory"},
       {"data entry outside", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kLanguageDirectory + 20, 0x7FFFFFFF); },
        "data entry at resource offset 0x7FFFFFFF lies outside"},
       {"data in no section", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kDataEntry, 0x100); }, "lies in no section"},
-      {"data of 4 GiB", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kDataEntry + 4, 0xFFFFFFFF); }, "runs past the data"},
+      {"data of 4 GiB", [&](uint8_t* p) { WriteU32Le(p + res + Pe::kDataEntry + 4, 0xFFFFFFFF); },
+       "runs past the data"},
       {"root longer than the data", [&](uint8_t* p) { WriteU16Le(p + version, 0xFFF0); }, "length of 65520 bytes"},
       {"root key", [&](uint8_t* p) { p[version + 6] = 'W'; }, "does not begin with a VS_VERSION_INFO"},
       {"child runs past the root", [&](uint8_t* p) { WriteU16Le(p + version + 92, 0x7000); },
@@ -216,7 +220,9 @@ TEST(PeVersionTest, ParsesVersionStrings) {
   struct {
     const char* text;
     uint32_t ms, ls;
-  } good[] = {{"1", 0x00010000, 0}, {"1.2", 0x00010002, 0}, {"1.2.3", 0x00010002, 0x00030000},
+  } good[] = {{"1", 0x00010000, 0},
+              {"1.2", 0x00010002, 0},
+              {"1.2.3", 0x00010002, 0x00030000},
               {"65535.0.007.65535", 0xFFFF0000, 0x0007FFFF}};
   for (const auto& g : good) {
     uint32_t ms = 1, ls = 1;
@@ -224,7 +230,8 @@ TEST(PeVersionTest, ParsesVersionStrings) {
     EXPECT_EQ(ms, g.ms) << g.text;
     EXPECT_EQ(ls, g.ls) << g.text;
   }
-  for (const char* bad : {"", "1.", ".1", "1..2", "1.2.3.4.5", "65536", "1.-2", " 1", "1.2a", "+1", "99999999999999999999"}) {
+  for (const char* bad :
+       {"", "1.", ".1", "1..2", "1.2.3.4.5", "65536", "1.-2", " 1", "1.2a", "+1", "99999999999999999999"}) {
     uint32_t ms, ls;
     std::string error;
     EXPECT_FALSE(ParseVersionString(bad, ms, ls, &error)) << bad;
@@ -240,9 +247,9 @@ struct BmpShape {
   int32_t width = 3, height = 2;
   uint32_t coloursUsed = 0;
   uint32_t headerSize = 40;
-  uint32_t gap = 0;         // bytes between the colour table and the pixels
+  uint32_t gap = 0;  // bytes between the colour table and the pixels
   uint32_t compression = 0;
-  int32_t missing = 0;      // bytes cut from the end of the pixels
+  int32_t missing = 0;  // bytes cut from the end of the pixels
 };
 
 Bytes MakeBmp(const BmpShape& s) {
@@ -342,16 +349,16 @@ TEST(FontSpecTest, LaysOutLogFontA) {
   ASSERT_TRUE(BuildLogFont("Arial", -48, 700, true, font, error)) << error;
   const Bytes expected = {
       0xD0, 0xFF, 0xFF, 0xFF,  // lfHeight -48: character height
-      0, 0, 0, 0,              // lfWidth
-      0, 0, 0, 0,              // lfEscapement
-      0, 0, 0, 0,              // lfOrientation
-      0xBC, 0x02, 0, 0,        // lfWeight 700
-      1, 0, 0,                 // lfItalic, lfUnderline, lfStrikeOut
+      0,    0,    0,    0,     // lfWidth
+      0,    0,    0,    0,     // lfEscapement
+      0,    0,    0,    0,     // lfOrientation
+      0xBC, 0x02, 0,    0,     // lfWeight 700
+      1,    0,    0,           // lfItalic, lfUnderline, lfStrikeOut
       1,                       // lfCharSet DEFAULT_CHARSET
-      0, 0, 0,                 // OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY
+      0,    0,    0,           // OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY
       0,                       // DEFAULT_PITCH | FF_DONTCARE
-      'A', 'r', 'i', 'a', 'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // lfFaceName[32]
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+      'A',  'r',  'i',  'a',  'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // lfFaceName[32]
+      0,    0,    0,    0,    0,   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
   };
   EXPECT_EQ(font, expected);
 
@@ -408,13 +415,20 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
   struct {
     const char* text;
     const char* message;
-  } bad[] = {{"2026-01-31T12:00:00+02:00", "UTC offset"},  {"2026-01-31T12:00:00", "expected YYYY"},
-             {"2026-01-31", "expected YYYY"},             {"2026-01-31 12:00:00Z", "expected YYYY"},
-             {"2026-1-31T12:00:00Z", "expected YYYY"},    {"2026-01-31T12:00:00.Z", "expected YYYY"},
-             {"2026-01-31T12:00:00Zx", "expected YYYY"},  {"", "expected YYYY"},
-             {"2026-02-29T00:00:00Z", "no day 29"},       {"2100-02-29T00:00:00Z", "no day 29"},
-             {"2026-13-01T00:00:00Z", "no month 13"},     {"1600-12-31T23:59:59Z", "before 1601"},
-             {"2016-12-31T23:59:60Z", "leap second"},     {"2026-01-31T24:00:00Z", "time of day"}};
+  } bad[] = {{"2026-01-31T12:00:00+02:00", "UTC offset"},
+             {"2026-01-31T12:00:00", "expected YYYY"},
+             {"2026-01-31", "expected YYYY"},
+             {"2026-01-31 12:00:00Z", "expected YYYY"},
+             {"2026-1-31T12:00:00Z", "expected YYYY"},
+             {"2026-01-31T12:00:00.Z", "expected YYYY"},
+             {"2026-01-31T12:00:00Zx", "expected YYYY"},
+             {"", "expected YYYY"},
+             {"2026-02-29T00:00:00Z", "no day 29"},
+             {"2100-02-29T00:00:00Z", "no day 29"},
+             {"2026-13-01T00:00:00Z", "no month 13"},
+             {"1600-12-31T23:59:59Z", "before 1601"},
+             {"2016-12-31T23:59:60Z", "leap second"},
+             {"2026-01-31T24:00:00Z", "time of day"}};
   for (const auto& b : bad) {
     uint64_t fileTime;
     std::string error;
@@ -431,8 +445,10 @@ class SourceDateEpochGuard {
     if (value != nullptr) saved = value;
   }
   ~SourceDateEpochGuard() {
-    if (saved) setenv("SOURCE_DATE_EPOCH", saved->c_str(), 1);
-    else unsetenv("SOURCE_DATE_EPOCH");
+    if (saved)
+      setenv("SOURCE_DATE_EPOCH", saved->c_str(), 1);
+    else
+      unsetenv("SOURCE_DATE_EPOCH");
   }
 
  private:

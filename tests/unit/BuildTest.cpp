@@ -1,0 +1,344 @@
+// setvik build: projects written into a temporary folder, built, and read
+// back with the stub's own loader and decoder (through list, verify and
+// extract), including setups cut into volumes at every kind of place, the
+// determinism of the output, and each kind of bad input (which must leave
+// no output behind).
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "authoring/Project.h"
+#include "authoring/SetupBuilder.h"
+#include "authoring/SetupFile.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/SetupData.h"
+
+namespace {
+
+std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    bytes[i] = static_cast<uint8_t>(seed >> 24);
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int RunTool(const std::string& arguments, std::string* out = nullptr) {
+  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  size_t got;
+  std::string text;
+  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, got);
+  int status = pclose(pipe);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class BuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = ::testing::TempDir() + "setvik-build-" + std::to_string(getpid());
+    std::system(("rm -rf '" + dir + "'").c_str());
+    mkdir(dir.c_str(), 0755);
+    // A stub that carries its own length, as the build makes it.
+    std::vector<uint8_t> stub(1024, 0x90);
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
+    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
+    Put("stub.exe", stub);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+  std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::string path = dir + "/" + name;
+    for (size_t at = name.find('/'); at != std::string::npos; at = name.find('/', at + 1))
+      mkdir((dir + "/" + name.substr(0, at)).c_str(), 0755);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+  }
+  std::string PutText(const std::string& name, const std::string& text) {
+    return Put(name, std::vector<uint8_t>(text.begin(), text.end()));
+  }
+
+  // Builds project text; returns the error ("" on success).
+  std::string Build(const std::string& toml, const std::string& output = "setup.exe") {
+    std::string project = PutText("setup.toml", toml);
+    Project p;
+    std::string error;
+    if (!LoadProject(project, p, error)) return error;
+    BuildReport report;
+    if (!BuildSetup(p, {dir + "/stub.exe", dir + "/" + output, false}, report, error)) return error;
+    volumes = report.volumes.size();
+    return "";
+  }
+
+  bool Exists(const std::string& name) { return access((dir + "/" + name).c_str(), F_OK) == 0; }
+
+  std::string dir;
+  size_t volumes = 0;
+};
+
+TEST_F(BuildTest, EverySettingReachesTheSetupData) {
+  Put("bin/app.exe", Pattern(50000, 1));
+  Put("docs/a.txt", std::vector<uint8_t>(3000, 'a'));
+  Put("docs/sub/b.txt", std::vector<uint8_t>(10, 'b'));
+  Put("docs/skip.bin", {1, 2, 3});
+  Put("uninst.exe", Pattern(100, 5));
+  const std::string project = R"toml(
+[setup]
+title = "Test App"
+full_screen = true
+folder_changeable = false
+single_page = "directory"
+uninstall_name = "Test App 1"
+[folder_memory]
+registry_root = "HKLM"
+registry_key = "Software\\Test"
+ini_file = "test.ini"
+ini_section = "S"
+ini_key = "K"
+save_to_ini = true
+[background]
+title = "Big Title"
+font = { face = "Arial", height = -30, weight = 400, italic = false }
+[texts.welcome]
+paragraph1 = "Hello"
+[texts.directory]
+megabytes = "%d MiB (100%%)"
+[[file]]
+source = "bin/app.exe"
+target = "bin\\app.exe"
+launch = "run-after"
+check_version = true
+version = { file = "1.2.3.4", product = "5.6", language = 0x0409 }
+times = { creation = 2020-01-01T00:00:00Z, access = 2021-01-01T00:00:00Z, write = "2022-01-01T00:00:00Z" }
+start_menu = { group = "Test", name = "Test App", args = "/x", icon = 2 }
+desktop = { name = "Test", args = "-d" }
+[[file]]
+source = "docs"
+pattern = "*.txt"
+target = "Docs"
+destination = "windows"
+shared = true
+uninstall = "keep"
+[[file]]
+target = "beside.dat"
+uninstall = "external"
+size = 1234
+[[file]]
+source = "uninst.exe"
+uninstaller = true
+register = "self"
+)toml";
+  ASSERT_EQ(Build(project), "");
+  std::string error;
+  ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
+  EXPECT_EQ(SetupFlags, kFullScreenBackground | kSaveDirToIni);
+  EXPECT_EQ(SinglePage, 2);
+  EXPECT_STREQ(InstallDir, "#Program Files#\\Test App");
+  EXPECT_STREQ(UninstallName, "Test App 1");
+  EXPECT_STREQ(BackgroundTitle, "Big Title");
+  EXPECT_EQ(DirRegistryRoot, 2u);
+  EXPECT_STREQ(DirRegistryKey, "Software\\Test");
+  EXPECT_EQ(DirRegistryValue, nullptr);
+  EXPECT_STREQ(DirIniKey, "K");
+  ASSERT_NE(BackgroundFont, nullptr);
+  EXPECT_EQ(static_cast<int32_t>(ReadU32Le(BackgroundFont)), -30);
+  EXPECT_STREQ(reinterpret_cast<const char*>(BackgroundFont + 28), "Arial");
+  EXPECT_STREQ(GetText(0, 1), "Hello");
+  EXPECT_STREQ(GetText(2, 7), "%d MiB (100%%)");
+  EXPECT_STREQ(GetText(6, 0), "Test App Setup");  // the default, with the title
+  EXPECT_STREQ(GetText(7, 3), "&Install");
+  ASSERT_NE(DialogTemplates, nullptr);
+
+  ASSERT_EQ(FileRecordCount, 5u);  // app, two docs (not skip.bin), external, uninstaller
+  using namespace FileRecordField;
+  const uint8_t* r = FirstFileRecord;
+  EXPECT_STREQ(RecordString(r, kStringFileName), "bin\\app.exe");
+  EXPECT_EQ(r[launchRole], kLaunchRunAfter);
+  EXPECT_EQ(r[uninstallMode], kUninstallRemove);
+  EXPECT_EQ(ReadU16Le(r + iconIndex), 2);
+  EXPECT_EQ(RecordOptionFlags(r), kOptionCheckVersion | kOptionTimes);
+  const uint8_t* v = RecordVersionBlock(r);
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(ReadU32Le(v + kVersionFileMS), 0x00010002u);
+  EXPECT_EQ(ReadU32Le(v + kVersionFileLS), 0x00030004u);
+  EXPECT_EQ(ReadU32Le(v + kVersionProductMS), 0x00050006u);
+  EXPECT_EQ(ReadU32Le(v + kVersionLanguageId), 0x0409u);
+  const uint8_t* t = RecordTimesBlock(r);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(ReadU32Le(t) | uint64_t{ReadU32Le(t + 4)} << 32, 132223104000000000ull);  // 2020-01-01
+  EXPECT_EQ(ReadU32Le(t + 16) | uint64_t{ReadU32Le(t + 20)} << 32, 132854688000000000ull);  // 2022-01-01
+  EXPECT_STREQ(RecordString(r, kStringGroupName), "Test");
+  EXPECT_STREQ(RecordString(r, kStringMenuShortcutArgs), "/x");
+  EXPECT_STREQ(RecordString(r, kStringDesktopShortcutArgs), "-d");
+  r = NextFileRecord(const_cast<uint8_t*>(r));
+  EXPECT_STREQ(RecordString(r, kStringFileName), "Docs\\a.txt");
+  EXPECT_EQ(r[destinationKind], kDestWindows);
+  EXPECT_EQ(r[trackShared], 1);
+  EXPECT_EQ(r[uninstallMode], kUninstallKeep);
+  r = NextFileRecord(const_cast<uint8_t*>(r));
+  EXPECT_STREQ(RecordString(r, kStringFileName), "Docs\\sub\\b.txt");
+  r = NextFileRecord(const_cast<uint8_t*>(r));
+  EXPECT_EQ(r[uninstallMode], kUninstallExternal);
+  EXPECT_EQ(ReadU32Le(r + packedSize), 0u);
+  EXPECT_EQ(ReadU32Le(r + fileSize), 1234u);
+  r = NextFileRecord(const_cast<uint8_t*>(r));
+  EXPECT_EQ(RecordOptionFlags(r), kOptionUninstaller);
+  EXPECT_EQ(r[registerKind], kRegisterSelf);
+  EXPECT_EQ(ReadU32Le(r + fileSize), 108u) << "the free log header is appended";
+  UnloadSetup();
+
+  // Extract writes every stored file under its destination kind.
+  std::string out;
+  ASSERT_EQ(RunTool("extract " + dir + "/setup.exe " + dir + "/x", &out), 0) << out;
+  EXPECT_EQ(Slurp(dir + "/x/install/bin/app.exe"), Pattern(50000, 1));
+  EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
+  std::vector<uint8_t> uninstaller = Slurp(dir + "/x/install/uninst.exe");
+  ASSERT_EQ(uninstaller.size(), 108u);
+  EXPECT_TRUE(std::equal(uninstaller.end() - 8, uninstaller.end(), kFreeUninstallHeader));
+  EXPECT_FALSE(Exists("x/install/beside.dat")) << "external files are not in the setup";
+}
+
+// Stored streams (compression 0) of n bytes take n + 3 bytes, so the test
+// knows where every stream starts and can cut the file data anywhere.
+TEST_F(BuildTest, VolumesCutAnywhereReadBackWhole) {
+  Put("a.bin", Pattern(1000, 1));  // stream 0: bytes 0-1002
+  Put("b.bin", Pattern(3000, 2));  // stream 1: bytes 1003-4005
+  Put("c.bin", Pattern(10, 3));    // stream 2: bytes 4006-4018
+  const std::string files = R"(
+[[file]]
+source = "a.bin"
+[[file]]
+source = "b.bin"
+[[file]]
+source = "c.bin"
+)";
+  const std::string head = "[setup]\ntitle = \"Volumes\"\ncompression = 0\n";
+  ASSERT_EQ(Build(head + files, "plain.exe"), "");
+  const uint64_t whole = Slurp(dir + "/plain.exe").size();
+  const uint64_t data = 1003 + 3003 + 13;
+  const uint64_t prefix = whole - data;  // the setup file without any file data
+
+  struct Cut {
+    const char* what;
+    uint64_t inSetup;  // file-data bytes left in the setup file
+    uint64_t perVolume;
+    size_t volumes;
+  };
+  const Cut cuts[] = {
+      {"after the first byte of stream 1", 1004, 2000, 2},
+      {"before stream 1's first byte", 1003, 4000, 1},
+      {"exactly at the end of volume 1, before stream 2", 1003, 3003, 2},
+      {"stream 1 across three volumes", 1500, 1000, 3},
+      {"no file data in the setup file", 0, 1500, 3},
+      {"one byte per volume at the end", 4017, 1, 2},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.what);
+    std::string toml = head + "[volumes]\nsetup_size = " + std::to_string(prefix + cut.inSetup) +
+                       "\nvolume_size = " + std::to_string(cut.perVolume + 4) + "\n" + files;
+    ASSERT_EQ(Build(toml), "");
+    EXPECT_EQ(volumes, cut.volumes);
+    EXPECT_EQ(Slurp(dir + "/setup.exe").size(), prefix + cut.inSetup);
+    EXPECT_TRUE(Exists("setup.D01") || cut.volumes == 0);
+    std::string out;
+    EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 0) << out;
+    std::system(("rm -rf '" + dir + "/x'").c_str());
+    ASSERT_EQ(RunTool("extract " + dir + "/setup.exe " + dir + "/x", &out), 0) << out;
+    EXPECT_EQ(Slurp(dir + "/x/install/b.bin"), Pattern(3000, 2));
+    EXPECT_EQ(Slurp(dir + "/x/install/c.bin"), Pattern(10, 3));
+  }
+  // A later build with fewer volumes leaves no stale disk behind.
+  ASSERT_EQ(Build(head + files), "");
+  EXPECT_FALSE(Exists("setup.D01"));
+
+  // A missing volume: verify gives up with the setup's own message.
+  std::string toml = head + "[volumes]\nsetup_size = " + std::to_string(prefix + 500) + "\nvolume_size = 1004\n" + files;
+  ASSERT_EQ(Build(toml), "");
+  ASSERT_EQ(unlink((dir + "/setup.D02").c_str()), 0);
+  std::string out;
+  EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 1);
+  EXPECT_NE(out.find("insert disk 3"), std::string::npos) << out;
+  EXPECT_NE(out.find("b.bin"), std::string::npos) << out;
+
+  EXPECT_NE(Build(head + "[volumes]\nsetup_size = " + std::to_string(prefix - 1) + "\nvolume_size = 100\n" + files)
+                .find("alone take"),
+            std::string::npos);
+}
+
+TEST_F(BuildTest, SameInputsGiveTheSameBytes) {
+  Put("a.bin", Pattern(200000, 7));
+  Put("b.txt", std::vector<uint8_t>(70000, 'x'));
+  const std::string toml =
+      "[setup]\ntitle = \"Same\"\n[volumes]\nsetup_size = 60000\nvolume_size = 30000\n"
+      "[[file]]\nsource = \"a.bin\"\n[[file]]\nsource = \"b.txt\"\n";
+  ASSERT_EQ(Build(toml), "");
+  std::vector<uint8_t> first = Slurp(dir + "/setup.exe"), firstVolume = Slurp(dir + "/setup.D03");
+  ASSERT_EQ(Build(toml), "");
+  EXPECT_EQ(Slurp(dir + "/setup.exe"), first);
+  EXPECT_EQ(Slurp(dir + "/setup.D03"), firstVolume);
+}
+
+TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
+  Put("a.bin", {1, 2, 3});
+  std::vector<uint8_t> deep(54 + 4 * 4, 0);  // a 32-bit picture: the stub cannot show it
+  deep[0] = 'B';
+  deep[1] = 'M';
+  WriteU32Le(&deep[10], 54);
+  WriteU32Le(&deep[14], 40);
+  WriteU32Le(&deep[18], 2);
+  WriteU32Le(&deep[22], 2);
+  WriteU16Le(&deep[26], 1);
+  WriteU16Le(&deep[28], 32);
+  Put("deep.bmp", deep);
+  const std::string ok = "[setup]\ntitle = \"T\"\n";
+  const std::string file = "[[file]]\nsource = \"a.bin\"\n";
+  struct Case {
+    std::string toml;
+    std::string expected;  // part of the message
+  } cases[] = {
+      {"[setup]\ntitle = \"T\"\n[[file]]\nsource = \"missing.bin\"\n", "missing.bin does not exist"},
+      {"[setup]\ntitle = \"T\n", "setup.toml:2:"},
+      {ok + "colour = \"red\"\n", "unknown key 'colour' in [setup]"},
+      {ok + "[texts.welcome]\nparagraph9 = \"x\"\n", "unknown text 'welcome.paragraph9'"},
+      {ok + "[texts.messages]\ncannot_open = \"%s and %s\"\n", "more than one %s"},
+      {ok + "[texts.messages]\ninsert_disk = \"disk %s\"\n", "allows only one %d"},
+      {ok + "[texts.welcome]\ntitle = \"" + std::string(1024, 'w') + "\"\n", "1024 characters long"},
+      {ok + "default_folder = \"C:\\\\" + std::string(260, 'p') + "\"\n", "at most 259"},
+      {ok + "[[file]]\nsource = \"a.bin\"\ntarget = \"..\\\\evil.bin\"\n", "'.' or '..' part"},
+      {ok + "[frame]\npicture = \"deep.bmp\"\n" + file, "deep.bmp"},
+      {ok + "[dialogs]\nresources = \"a.bin\"\n" + file, "a.bin"},
+      {ok + "[[file]]\nsource = \"a.bin\"\nshared = true\n", "only for files outside"},
+      {ok + "[[file]]\nsource = \"a.bin\"\nversion = \"source\"\n", "neither check_version"},
+      {ok + "[[file]]\nsource = \"a.bin\"\ncheck_version = true\n", "version"},
+  };
+  for (const Case& c : cases) {
+    std::string error = Build(c.toml);
+    EXPECT_NE(error.find(c.expected), std::string::npos) << "project:\n" << c.toml << "\nerror: " << error;
+    EXPECT_FALSE(Exists("setup.exe")) << c.toml;
+  }
+  // A stub whose mark disagrees with its length is refused.
+  std::vector<uint8_t> stub = Slurp(dir + "/stub.exe");
+  stub.push_back(0);
+  Put("stub.exe", stub);
+  EXPECT_NE(Build(ok + file).find("must be used as built"), std::string::npos);
+  EXPECT_FALSE(Exists("setup.exe"));
+}
+
+}  // namespace
