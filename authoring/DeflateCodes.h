@@ -35,9 +35,9 @@ const uint8_t kDistanceExtra[kDistanceCodes] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3, 
                                                 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // Output bits, least significant first, appended to a byte vector.
-class BitWriter {
+class OutputBits {
  public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out(out) {}
+  explicit OutputBits(std::vector<uint8_t>& out) : out(out) {}
 
   void Put(uint32_t value, unsigned n) {  // value < 2^n, n <= 32
     bits |= static_cast<uint64_t>(value) << count;

@@ -105,14 +105,14 @@ struct Step {
   uint16_t distance;
 };
 
-void PutLiteralOrLength(BitWriter& out, unsigned symbol) {
+void PutLiteralOrLength(OutputBits& out, unsigned symbol) {
   if (symbol < 144) out.PutCode(0x30 + symbol, 8);
   else if (symbol < 256) out.PutCode(0x190 + symbol - 144, 9);
   else if (symbol < 280) out.PutCode(symbol - 256, 7);
   else out.PutCode(0xC0 + symbol - 280, 8);
 }
 
-void PutStep(BitWriter& out, const uint8_t* data, size_t pos, Step step) {
+void PutStep(OutputBits& out, const uint8_t* data, size_t pos, Step step) {
   if (step.length == 1) {
     PutLiteralOrLength(out, data[pos]);
     return;
@@ -160,7 +160,7 @@ std::vector<uint8_t> EncodeFixedBlock(const uint8_t* data, size_t size) {
   for (size_t pos = size; pos > 0; pos -= reach[pos].length) path.push_back(reach[pos]);
   std::vector<uint8_t> out;
   out.reserve(cost[size] / 8 + 8);
-  BitWriter writer(out);
+  OutputBits writer(out);
   writer.Put(kSetupBlockFixed | kSetupLastBlock, 4);
   size_t pos = 0;
   for (auto step = path.rbegin(); step != path.rend(); ++step) {

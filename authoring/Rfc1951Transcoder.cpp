@@ -43,9 +43,9 @@ const unsigned kMaxCodeLength = 15;
 
 // Input bits, least significant first. Bits past the end of the input read as
 // zero when peeked, but can never be taken.
-class BitReader {
+class InputBits {
  public:
-  BitReader(const uint8_t* data, size_t size) : data(data), size(size) {}
+  InputBits(const uint8_t* data, size_t size) : data(data), size(size) {}
 
   // Tops the accumulator up to at least 57 bits while input remains.
   void Refill() {
@@ -146,8 +146,8 @@ bool BuildCode(const uint8_t* lengths, unsigned n, CodeKind kind, HuffmanCode& c
 // One stream's rewrite: the reader, the writer and the bytes decoded so far
 // (to check distances).
 struct Transcoder {
-  BitReader in;
-  BitWriter out;
+  InputBits in;
+  OutputBits out;
   uint64_t produced = 0;
 
   // Copies n bits unchanged and returns them in value.
@@ -301,7 +301,7 @@ bool Transcoder::CompressedData(const HuffmanCode& literals, const HuffmanCode& 
 bool TranscodeRfc1951(const uint8_t* in, size_t size, std::vector<uint8_t>& out, size_t* consumed) {
   out.clear();
   out.reserve(size + 16);
-  Transcoder stream{BitReader(in, size), BitWriter(out)};
+  Transcoder stream{InputBits(in, size), OutputBits(out)};
   for (;;) {
     uint32_t last, type;
     if (!stream.in.Take(1, last) || !stream.in.Take(2, type)) break;

@@ -100,3 +100,13 @@ foreach(src ${BENCH_SOURCES})
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE setvik_authoring)
 endforeach()
+
+# Windows programs under Wine on a virtual X display; they use build/bin,
+# which `make` fills from both trees before the tests run.
+file(GLOB WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.sh)
+list(FILTER WINE_TESTS EXCLUDE REGEX "wine-env\\.sh$")
+foreach(script ${WINE_TESTS})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME wine_${name} COMMAND ${script})
+  set_tests_properties(wine_${name} PROPERTIES LABELS wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+endforeach()
