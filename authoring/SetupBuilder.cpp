@@ -98,7 +98,12 @@ PendingFile ReadFile(const ProjectFile& file) {
     std::string error;
     if (file.source.empty()) Fail(file.where + ": " + name + " has no source to read its version from");
     std::optional<PeVersionInfo> version = ReadPeVersion(pending.content, error);
-    if (!version) Fail(file.source + ": " + error + " (give the version by hand, or drop check_version/check_language)");
+    const char* hint = " (give the version by hand, or drop check_version/check_language)";
+    if (!version) Fail(file.source + ": " + error + hint);
+    if ((file.record.optionFlags & kOptionCheckVersion) && !version->hasFixedInfo)
+      Fail(file.source + ": its version resource holds no fixed version information" + hint);
+    if ((file.record.optionFlags & kOptionCheckLanguage) && !version->hasTranslation)
+      Fail(file.source + ": its version resource names no language (no Translation value)" + hint);
     pending.record.version = {version->fileVersionMS, version->fileVersionLS, version->productVersionMS,
                               version->productVersionLS, version->languageId};
   }

@@ -30,8 +30,13 @@ if(TOMLPP_FOUND)
   target_link_libraries(setvik_authoring PUBLIC PkgConfig::TOMLPP)
 endif()
 
+# What the stub's start-up and wizard define, as the tools answer it
+# (messages on standard error); the tests link their own double instead.
+list(FILTER CLI_SOURCES EXCLUDE REGEX "CliPlatform\\.cpp$")
+add_library(setvik_tool_platform STATIC ${CMAKE_SOURCE_DIR}/authoring/cli/CliPlatform.cpp)
+target_include_directories(setvik_tool_platform PUBLIC ${CMAKE_SOURCE_DIR})
 add_executable(setvik ${CLI_SOURCES})
-target_link_libraries(setvik PRIVATE setvik_authoring)
+target_link_libraries(setvik PRIVATE setvik_authoring setvik_tool_platform)
 set_target_properties(setvik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR})
 
 # The same sources with AddressSanitizer, UndefinedBehaviorSanitizer and
@@ -98,7 +103,7 @@ endforeach()
 foreach(src ${BENCH_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE setvik_authoring)
+  target_link_libraries(${name} PRIVATE setvik_authoring setvik_tool_platform)
 endforeach()
 
 # Windows programs under Wine on a virtual X display; they use build/bin,

@@ -77,18 +77,23 @@ int Source(const uint8_t* stream, uint32_t n) {
   return fd;
 }
 
-// A private folder for volume 1; DataFilePath names the setup file in it.
-const std::string& Folder() {
-  static std::string folder = [] {
-    std::string f = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz_inflate.XXXXXX");
-    if (!mkdtemp(&f[0])) abort();
-    return f;
-  }();
+// A private folder for volume 1, removed at exit; DataFilePath names the
+// setup file in it.
+const char* Folder() {
+  static char folder[64];
+  if (!folder[0]) {
+    snprintf(folder, sizeof folder, "%s/fuzz_inflate.XXXXXX", access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    if (!mkdtemp(folder)) abort();
+    atexit([] {
+      unlink((std::string(Folder()) + "/SETUP.D01").c_str());
+      rmdir(Folder());
+    });
+  }
   return folder;
 }
 
 void WriteVolume(const uint8_t* data, uint32_t n) {
-  const std::string path = Folder() + "/SETUP.D01";
+  const std::string path = std::string(Folder()) + "/SETUP.D01";
   FILE* f = fopen(path.c_str(), "wb");
   const uint8_t size[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
   if (!f || fwrite(size, 1, 4, f) != 4 || fwrite(data, 1, n, f) != n) abort();
@@ -106,10 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t first = split ? streamSize * data[3] / 255 : streamSize;
 
   static char path[kPathBufferSize];
-  snprintf(path, sizeof path, "%s/SETUP.EXE", Folder().c_str());
+  snprintf(path, sizeof path, "%s/SETUP.EXE", Folder());
   DataFilePath = path;
   PlatformDouble::Reset();  // unscripted: Cancel to the disk prompt, Yes to give up
-  unlink((Folder() + "/SETUP.D01").c_str());
+  unlink((std::string(Folder()) + "/SETUP.D01").c_str());
   if (split && !missing) WriteVolume(stream + first, streamSize - first);
   const int fd = Source(stream, first);
   InputHandle = dup(fd);  // the volume reader closes it when it switches
