@@ -33,17 +33,6 @@
 
 namespace fs = std::filesystem;
 
-// What the core calls out to (the volume reader, the loader); unused here.
-StubMarkRecord StubMark = {"Setvik StubSize", 0};
-char* SetupFilePath;
-char* DataFilePath;
-char* InstallDir;
-int PageResult;
-uint8_t* LaunchRecord;
-uint8_t* RunAfterRecord;
-uint8_t* ScreenSaverRecord;
-int ShowMessage(const char*, uint32_t) { return kAnswerCancel; }
-
 namespace {
 
 struct Item {

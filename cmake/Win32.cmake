@@ -42,3 +42,8 @@ foreach(demo DemoNotes DemoCore)
   set_target_properties(${demo} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR}/demo)
 endforeach()
 target_link_libraries(DemoCore PRIVATE advapi32)
+
+# Windows unit tests (setvik-wintests.exe) and the UI driver with its test
+# program (setvik-uidriver.exe, uitest/setvik-testapp.exe).
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/windows ${CMAKE_BINARY_DIR}/tests/windows)
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/uidriver ${CMAKE_BINARY_DIR}/tests/uidriver)

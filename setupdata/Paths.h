@@ -1,0 +1,69 @@
+// Folder macros, the remembered installation folder and destination paths:
+// the machine-independent folder names of the setup data turned into real
+// paths on the machine at hand.
+//
+// Every routine here writes into 260-byte path buffers (at most 259
+// characters and the terminator) and never past them. Texts from the setup
+// data can be longer than a path buffer; they are cut at 259 characters, so a
+// path that does not fit names a file that cannot be the intended one, and the
+// file operations that follow fail on it instead of writing elsewhere.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+#include "setupdata/SetupData.h"
+
+// Path buffers that start-up allocates next to those of SetupData.h.
+// TargetPath receives GetTargetPath's result; WorkPath is scratch.
+extern char* TargetPath;
+extern char* WorkPath;
+
+// Appends text to the zero-terminated out, whose buffer is size bytes, cut so
+// that the result stays terminated inside the buffer. True when nothing was
+// cut.
+bool AppendText(char* out, uint32_t size, const char* text);
+inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
+
+// Appends a backslash to a non-empty path that does not end with one (and
+// still has room for it); an empty path stays empty.
+void AddBackslash(char* path);
+// Removes one trailing backslash from a path longer than 3 characters; a
+// drive root such as C:\ keeps its backslash.
+void RemoveBackslash(char* path);
+
+// A text that begins with a macro between two number signs ("#Windows#",
+// "#System#", "#Program Files#", in any case) becomes the macro's folder, one
+// backslash and the rest of the text. An unknown macro has an empty base. A
+// text without both number signs is left alone. Uses WorkPath.
+void ExpandFolderMacro(char* path);
+// Gives each component of an existing folder path its spelling on disk (case,
+// long names for short ones); the result has no trailing backslash. A path
+// that cannot be looked up component by component is left unchanged.
+void NormalizeDirCase(char* path);
+
+// The initial InstallDir: the remembered folder from the registry or the INI
+// file, cut back to its longest existing prefix and spelled as on disk; else
+// the default text with its macro expanded. Run once, after the setup data is
+// loaded; leaves the current directory at a validated remembered folder.
+void ResolveDefaultDir();
+
+// The registry root that DirRegistryRoot selects (0 classes root, 1 current
+// user, 2 local machine, 3 users, any other value current user), as an HKEY.
+HKEY FolderMemoryRoot();
+
+// A special folder (0 desktop, 2 Programs, 7 Startup, 11 Start Menu, 20
+// Fonts) into the 260-byte folder. When the shell cannot name it, the folder
+// is InstallDir: files and shortcuts then land in the installation folder,
+// which the user chose and which exists by then, rather than in whatever the
+// current directory is. False in that case.
+bool GetSpecialFolder(int id, char* folder);
+
+// The destination of a file record in TargetPath. Returns 1 only for a
+// shared file (destinationKind 2) whose existing copy at the chosen place is
+// in use, else 0.
+int GetTargetPath(const uint8_t* record);
+
+// The folder of a shortcut group (the record's groupName) into the 260-byte
+// folder, without a trailing backslash (a drive root keeps it).
+void ShortcutFolder(const char* groupName, char* folder);

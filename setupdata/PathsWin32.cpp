@@ -1,0 +1,251 @@
+// Folder macros, the remembered installation folder and destination paths
+// (see Paths.h).
+#include "setupdata/Paths.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include "setupdata/Buffer.h"
+#include "setupdata/FileAccess.h"
+#include "setupdata/FileRecord.h"
+
+bool AppendText(char* out, uint32_t size, const char* text) {
+  uint32_t length = lstrlenA(out);
+  if (length + 1 >= size) return !*text;
+  lstrcpynA(out + length, text, size - length);
+  return length + lstrlenA(text) < size;
+}
+
+void AddBackslash(char* path) {
+  int length = lstrlenA(path);
+  if (length && path[length - 1] != '\\' && length + 1 < static_cast<int>(kPathBufferSize)) {
+    path[length] = '\\';
+    path[length + 1] = 0;
+  }
+}
+
+void RemoveBackslash(char* path) {
+  int length = lstrlenA(path);
+  if (length > 3 && path[length - 1] == '\\') path[length - 1] = 0;
+}
+
+// The text after the last backslash of path (path itself when it holds
+// none).
+static const char* AfterLastBackslash(const char* path) {
+  const char* name = path;
+  for (; *path; ++path)
+    if (*path == '\\') name = path + 1;
+  return name;
+}
+
+// The base folder of a folder macro into the 260-byte base; empty for an
+// unknown macro or a value that cannot be read.
+static void MacroFolder(const char* macro, char* base) {
+  base[0] = 0;
+  if (!lstrcmpiA(macro, "#Windows#")) {
+    if (GetWindowsDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+  } else if (!lstrcmpiA(macro, "#System#")) {
+    if (GetSystemDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+  } else if (!lstrcmpiA(macro, "#Program Files#")) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key)) return;
+    DWORD size = kPathBufferSize;
+    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(base), &size)) base[0] = 0;
+    base[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
+    RegCloseKey(key);
+  }
+}
+
+void ExpandFolderMacro(char* path) {
+  if (path[0] != '#') return;
+  char* close = path + 1;
+  while (*close && *close != '#') ++close;
+  if (!*close) return;
+  char* rest = close + 1;
+  const char saved = *rest;
+  *rest = 0;
+  MacroFolder(path, WorkPath);
+  *rest = saved;
+  if (*rest == '\\') ++rest;
+  AddBackslash(WorkPath);
+  AppendPath(WorkPath, rest);
+  lstrcpynA(path, WorkPath, kPathBufferSize);
+}
+
+// Replaces the last component of result (the text after its last backslash)
+// by the name that the file system lists for result. False when the lookup
+// fails.
+static bool UseListedName(char* result) {
+  for (const char* p = result; *p; ++p)
+    if (*p == '*' || *p == '?') return false;  // a pattern would match other names
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(result, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  char* component = const_cast<char*>(AfterLastBackslash(result));
+  *component = 0;
+  AppendPath(result, found.cFileName);
+  return true;
+}
+
+void NormalizeDirCase(char* path) {
+  char result[kPathBufferSize];
+  const char* at = path;
+  result[0] = 0;
+  if (path[0] && path[1] == ':') {
+    lstrcpynA(result, path, 3);
+    at += 2;
+  }
+  while (*at == '\\') ++at;
+  for (;;) {
+    const char* end = at;
+    while (*end && *end != '\\') ++end;
+    AppendPath(result, "\\");
+    uint32_t length = lstrlenA(result);
+    uint32_t take = static_cast<uint32_t>(end - at);
+    if (length + take >= kPathBufferSize) return;
+    lstrcpynA(result + length, at, take + 1);
+    if (!*end || !end[1]) break;  // the last component, with or without a trailing backslash
+    if (!UseListedName(result)) return;
+    at = end + 1;
+  }
+  RemoveBackslash(result);
+  const int length = lstrlenA(result);
+  if (length && result[length - 1] == '\\') return;  // a drive root alone
+  if (!UseListedName(result)) return;
+  lstrcpynA(path, result, kPathBufferSize);
+}
+
+HKEY FolderMemoryRoot() {
+  switch (DirRegistryRoot) {
+    case 0: return HKEY_CLASSES_ROOT;
+    case 2: return HKEY_LOCAL_MACHINE;
+    case 3: return HKEY_USERS;
+    default: return HKEY_CURRENT_USER;
+  }
+}
+
+// The remembered folder from the registry or the INI file into WorkPath;
+// empty when there is none or it cannot be read.
+static void ReadRememberedDir() {
+  WorkPath[0] = 0;
+  if (DirRegistryKey) {
+    HKEY key;
+    if (RegOpenKeyExA(FolderMemoryRoot(), DirRegistryKey, 0, KEY_READ, &key)) return;
+    DWORD size = kPathBufferSize;
+    if (RegQueryValueExA(key, DirRegistryValue, nullptr, nullptr, reinterpret_cast<BYTE*>(WorkPath), &size))
+      WorkPath[0] = 0;
+    WorkPath[kPathBufferSize - 1] = 0;
+    RegCloseKey(key);
+  } else if (DirIniFile && DirIniSection && DirIniKey) {
+    GetPrivateProfileStringA(DirIniSection, DirIniKey, "", WorkPath, kPathBufferSize, DirIniFile);
+  }
+}
+
+void ResolveDefaultDir() {
+  ReadRememberedDir();
+  if (!WorkPath[0]) {
+    ExpandFolderMacro(InstallDir);
+    return;
+  }
+  lstrcpynA(InstallDir, WorkPath, kPathBufferSize);
+  int length = lstrlenA(InstallDir);
+  while (length && !SetCurrentDirectoryA(InstallDir)) InstallDir[--length] = 0;
+  if (length) NormalizeDirCase(InstallDir);
+}
+
+bool GetSpecialFolder(int id, char* folder) {
+  LPITEMIDLIST list;
+  bool found = false;
+  if (SHGetSpecialFolderLocation(nullptr, id, &list) == S_OK) {
+    found = SHGetPathFromIDListA(list, folder) && folder[0];
+    CoTaskMemFree(list);
+  }
+  if (!found) lstrcpynA(folder, InstallDir, kPathBufferSize);
+  return found;
+}
+
+// A shared file (destinationKind 2): the folder that the version-installation
+// service proposes, else the system folder, joined with the name alone.
+// Returns the in-use answer (0 or 1), or -1 without scratch space. Two paths
+// are the same file only when their texts are equal without regard to case;
+// a short and a long form of one folder count as different.
+static int GetSharedTargetPath(const char* fileName) {
+  char* scratch;
+  if (!AllocateZeroed(3 * kPathBufferSize, scratch)) return -1;
+  char* destination = scratch;
+  char* current = scratch + kPathBufferSize;
+  char* windows = current + kPathBufferSize;
+  const char* base = AfterLastBackslash(fileName);
+  RemoveBackslash(TargetPath);
+  if (GetWindowsDirectoryA(windows, kPathBufferSize) >= kPathBufferSize) windows[0] = 0;
+  UINT currentLength = kPathBufferSize, destinationLength = kPathBufferSize;
+  DWORD answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength, destination,
+                              &destinationLength);
+  destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
+  const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
+  if (destination[0]) {
+    lstrcpynA(TargetPath, destination, kPathBufferSize);
+  } else if (GetSystemDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) {
+    TargetPath[0] = 0;
+  }
+  AddBackslash(TargetPath);
+  AppendPath(TargetPath, base);
+  int result = 0;
+  FileHandle existing = FileOpen(TargetPath, kFileRead);
+  if (existing != kInvalidFile) {
+    FileClose(existing);
+    result = inUse;
+  } else if (current[0]) {
+    AddBackslash(current);
+    AppendPath(current, base);
+    if (!lstrcmpiA(current, TargetPath)) result = inUse;
+  }
+  ReleaseBuffer(scratch);
+  return result;
+}
+
+int GetTargetPath(const uint8_t* record) {
+  const char* fileName = RecordString(record, kStringFileName);
+  if (record[FileRecordField::uninstallMode] == kUninstallExternal) {
+    lstrcpynA(TargetPath, SetupFilePath, kPathBufferSize);
+    *const_cast<char*>(AfterLastBackslash(TargetPath)) = 0;
+    AppendPath(TargetPath, fileName);
+    return 0;
+  }
+  lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+  switch (record[FileRecordField::destinationKind]) {
+    case kDestWindows:
+      if (GetWindowsDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) TargetPath[0] = 0;
+      break;
+    case kDestFonts:
+      GetSpecialFolder(CSIDL_FONTS, TargetPath);
+      break;
+    case kDestSharedSystem: {
+      const int inUse = GetSharedTargetPath(fileName);
+      if (inUse >= 0) return inUse;
+      lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+      break;
+    }
+  }
+  AddBackslash(TargetPath);
+  AppendPath(TargetPath, fileName);
+  return 0;
+}
+
+void ShortcutFolder(const char* groupName, char* folder) {
+  int id = CSIDL_PROGRAMS;
+  if (!lstrcmpiA(groupName, "#Start Menu#")) {
+    id = CSIDL_STARTMENU;
+    groupName = "";
+  } else if (!lstrcmpiA(groupName, "#Startup#")) {
+    id = CSIDL_STARTUP;
+    groupName = "";
+  }
+  GetSpecialFolder(id, folder);
+  if (*groupName) {
+    AddBackslash(folder);
+    AppendPath(folder, groupName);
+  }
+  RemoveBackslash(folder);
+}

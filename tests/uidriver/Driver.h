@@ -1,0 +1,116 @@
+// A UI driver for end-to-end tests: starts a Windows program and works its
+// windows the way a person would (find the window, read texts, press
+// buttons, type into edits, tick boxes, answer message boxes), then waits
+// for its exit code. Every wait polls until the session's timeout; every
+// failure throws DriverFailure with a message that names what was missing.
+//
+//   UiSession s;
+//   s.Start("setup.exe /S", "C:\\work");
+//   s.WaitWindow("SetvikClass", "");
+//   s.ExpectText(1000, "Welcome*");
+//   s.Click(1);
+//   MessageBoxInfo box = s.WaitMessageBox();
+//   s.AnswerMessageBox(box, IDYES);
+//   s.ExpectExit(0);
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+struct DriverFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+};
+
+// Text patterns: exact, or a prefix when the pattern ends with '*'.
+bool TextMatches(const std::string& text, const std::string& pattern);
+
+// Program paths given the Unix way ("/work/x.exe") become Z: paths.
+std::string WindowsPath(const std::string& path);
+
+class UiSession {
+ public:
+  UiSession() = default;
+  ~UiSession();  // ends a program that is still running
+  UiSession(const UiSession&) = delete;
+  UiSession& operator=(const UiSession&) = delete;
+
+  // Every wait gives up after this many milliseconds (default 10 s).
+  void SetTimeout(DWORD ms) { timeout = ms; }
+  DWORD Timeout() const { return timeout; }
+
+  // Starts "program args..." (the program is quoted when needed) in the
+  // given folder ("" for the driver's own).
+  void Start(const std::string& program, const std::string& args, const std::string& folder);
+  DWORD ProcessId() const { return processId; }
+
+  // Waits for a visible top-level window of the started program (of any
+  // program before one is started) with that class and title; an empty
+  // class or title matches any. It becomes the current window.
+  HWND WaitWindow(const std::string& className, const std::string& title);
+  // Waits until the current window is gone (destroyed or hidden).
+  void WaitWindowGone();
+  HWND CurrentWindow() const { return current; }
+  std::string CurrentTitle() const;
+
+  // A control by id: in the current window and all its descendants (child
+  // dialogs included), then in the program's other top-level windows.
+  // Visible controls win over hidden ones. Waits for it to appear.
+  HWND Control(int id);
+  std::string Text(int id);
+  bool Enabled(int id);
+  bool Visible(int id);
+  bool Checked(int id);
+
+  // Checks that poll until they hold or the timeout passes.
+  void ExpectText(int id, const std::string& pattern);
+  void ExpectTitle(const std::string& pattern);
+  void ExpectEnabled(int id, bool enabled);
+  void ExpectVisible(int id, bool visible);
+  void ExpectChecked(int id, bool checked);
+
+  // Presses a button (refused when it or its window is disabled or hidden).
+  void Click(int id);
+  void SetText(int id, const std::string& text);
+  // Ticks or clears a check box by clicking it when needed.
+  void SetChecked(int id, bool checked);
+
+  // Waits for a message box of the program: a dialog of class "#32770"
+  // with a static text (id 0xFFFF, or 100 on some Wine versions) whose
+  // owner, if any, it disables.
+  MessageBoxInfo WaitMessageBox();
+  // Presses IDOK, IDCANCEL, IDYES, ... in the box and waits for it to close.
+  void AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
+  // Fails if a message box of the program is open right now.
+  void ExpectNoMessageBox();
+
+  // Waits for the program to end and returns its exit code.
+  DWORD WaitExit();
+  void ExpectExit(DWORD code);
+
+  // The whole screen as a 24-bit BMP file.
+  void Screenshot(const std::string& path);
+
+  // The current window's tree of windows, one line per window.
+  std::string Describe();
+
+ private:
+  bool OwnedByProgram(HWND window) const;
+  HWND FindControl(int id) const;
+  std::string WindowName() const;
+  void Settle();
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  PROCESS_INFORMATION process = {};
+  DWORD processId = 0;
+  bool running = false;
+  HWND current = nullptr;
+  DWORD timeout = 10000;
+};

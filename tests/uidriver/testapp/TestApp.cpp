@@ -1,0 +1,124 @@
+// The program that the UI driver's own tests drive. It is shaped like the
+// setup program: a top-level window of class "SetvikClass", a frame dialog
+// (a child dialog) with Back/Next/Cancel, and a modeless page dialog inside
+// the frame. Its exit code tells the test what the driver did:
+//   Next:   100 + 1 (extras ticked) + 2 (page box ticked) + 4 (edit reads
+//           "hello") + 8 (the question was answered Yes)
+//   Back:   1007     Cancel confirmed: 2     window closed: 3
+#include <windows.h>
+
+#include <string.h>
+
+#include "TestApp.h"
+
+static HWND Background;
+static HWND Frame;
+static HWND Page;
+static bool AnsweredYes;
+static const char kCaption[] = "Test Setup";
+
+static void Finish(int code) {
+  DestroyWindow(Background);
+  PostQuitMessage(code);
+}
+
+static bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+static INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) return TRUE;
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDC_PAGEBUTTON) {
+    SetDlgItemTextA(page, IDC_PAGETEXT, "Page text changed");
+    ShowWindow(GetDlgItem(Frame, IDC_HIDDEN), SW_SHOW);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+static INT_PTR CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetDlgItemTextA(frame, IDC_ARGS, reinterpret_cast<const char*>(lParam));
+      char folder[MAX_PATH] = "";
+      GetCurrentDirectoryA(MAX_PATH, folder);
+      SetDlgItemTextA(frame, IDC_FOLDER, folder);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK: {
+          char edit[64] = "";
+          GetDlgItemTextA(frame, IDC_EDIT, edit, sizeof edit);
+          int code = 100 + (Checked(frame, IDC_CHECK) ? 1 : 0) + (Checked(Page, IDC_PAGECHECK) ? 2 : 0) +
+                     (strcmp(edit, "hello") == 0 ? 4 : 0) + (AnsweredYes ? 8 : 0);
+          Finish(code);
+          return TRUE;
+        }
+        case IDCANCEL:
+          if (MessageBoxA(Background, "Do you really want to cancel the test setup?", kCaption,
+                          MB_YESNO | MB_ICONQUESTION) == IDYES)
+            Finish(2);
+          else
+            SetDlgItemTextA(frame, IDC_TEXT, "Cancel declined");
+          return TRUE;
+        case IDC_BACK:
+          Finish(1007);
+          return TRUE;
+        case IDC_ASK: {
+          int answer = MessageBoxA(Background, "Shall the extras be installed?", kCaption,
+                                   MB_YESNOCANCEL | MB_ICONQUESTION);
+          AnsweredYes = answer == IDYES;
+          SetDlgItemTextA(frame, IDC_TEXT,
+                          answer == IDYES ? "answer: yes" : answer == IDNO ? "answer: no" : "answer: cancel");
+          EnableWindow(GetDlgItem(frame, IDC_BACK), AnsweredYes);
+          return TRUE;
+        }
+        case IDC_NOTE:
+          MessageBoxA(Background, "Line one\nLine two", kCaption, MB_OK | MB_ICONINFORMATION);
+          SetDlgItemTextA(frame, IDC_TEXT, "note seen");
+          return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+static LRESULT CALLBACK BackgroundProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE) {
+    Finish(3);
+    return 0;
+  }
+  return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = BackgroundProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = "SetvikClass";
+  if (!RegisterClassA(&wc)) return 90;
+  Background = CreateWindowA("SetvikClass", kCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                             40, 40, 480, 380, nullptr, nullptr, instance, nullptr);
+  if (!Background) return 91;
+  Frame = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FRAME), Background, FrameProc,
+                             reinterpret_cast<LPARAM>(args));
+  if (!Frame) return 92;
+  Page = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PAGE), Frame, PageProc, 0);
+  if (!Page) return 93;
+  RECT area;
+  GetWindowRect(GetDlgItem(Frame, IDC_PAGEAREA), &area);
+  POINT at = {area.left, area.top};
+  ScreenToClient(Frame, &at);
+  SetWindowPos(Page, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(Background, SW_SHOWNORMAL);
+  UpdateWindow(Background);
+
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(Frame, &msg) || IsDialogMessageA(Page, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,260 @@
+// The Win32 file-access layer and buffer routines on a real Windows file
+// system (Wine): open modes and their sharing, exact and partial reads,
+// writes, positions, and heap blocks.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "setupdata/Buffer.h"
+#include "setupdata/FileAccess.h"
+
+namespace {
+
+// A fresh folder under the temporary folder, removed with its files.
+class FileAccessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    folder = std::string(temp) + "setvik-fa-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  void TearDown() override {
+    for (const std::string& f : made) DeleteFileA(f.c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
+  std::string Path(const char* name) {
+    made.push_back(folder + "\\" + name);
+    return made.back();
+  }
+  // A file of n bytes, byte i holding i * 7 mod 256.
+  std::string MakeFile(const char* name, uint32_t n) {
+    std::string path = Path(name);
+    FileHandle f = FileCreate(path.c_str());
+    EXPECT_NE(f, kInvalidFile);
+    std::vector<uint8_t> bytes = Pattern(n);
+    EXPECT_EQ(FileWrite(f, bytes.data(), n), 0);
+    FileClose(f);
+    return path;
+  }
+  static std::vector<uint8_t> Pattern(uint32_t n) {
+    std::vector<uint8_t> v(n);
+    for (uint32_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7);
+    return v;
+  }
+  // A second opener through the platform directly, with the given access
+  // and sharing.
+  static bool CanOpen(const std::string& path, DWORD access, DWORD share) {
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  }
+  std::string folder;
+  std::vector<std::string> made;
+};
+
+TEST_F(FileAccessTest, CreateWritesAndTruncates) {
+  std::string path = MakeFile("a.bin", 1000);
+  FileHandle f = FileOpen(path.c_str(), kFileRead);
+  ASSERT_NE(f, kInvalidFile);
+  EXPECT_EQ(FileSize(f), 1000u);
+  FileClose(f);
+
+  // Creating an existing file starts it empty.
+  f = FileCreate(path.c_str());
+  ASSERT_NE(f, kInvalidFile);
+  EXPECT_EQ(FileSize(f), 0u);
+  EXPECT_EQ(FileWrite(f, "xyz", 3), 0);
+  EXPECT_EQ(FileTell(f), 3u);
+  EXPECT_EQ(FileSize(f), 3u);
+  FileClose(f);
+
+  // A missing file cannot be opened in any mode, nor created in a missing
+  // folder.
+  std::string missing = folder + "\\missing.bin";
+  EXPECT_EQ(FileOpen(missing.c_str(), kFileRead), kInvalidFile);
+  EXPECT_EQ(FileOpen(missing.c_str(), kFileWrite), kInvalidFile);
+  EXPECT_EQ(FileOpen(missing.c_str(), kFileReadWrite), kInvalidFile);
+  EXPECT_EQ(FileCreate((folder + "\\no\\such\\x.bin").c_str()), kInvalidFile);
+  FileClose(kInvalidFile);  // closing "no file" is harmless
+}
+
+TEST_F(FileAccessTest, ReadsAndPositions) {
+  std::string path = MakeFile("b.bin", 1000);
+  std::vector<uint8_t> want = Pattern(1000);
+  FileHandle f = FileOpen(path.c_str(), kFileRead);
+  ASSERT_NE(f, kInvalidFile);
+  uint8_t buf[200];
+
+  EXPECT_EQ(FileTell(f), 0u);
+  ASSERT_EQ(FileRead(f, buf, 10), 0);
+  EXPECT_EQ(memcmp(buf, want.data(), 10), 0);
+  EXPECT_EQ(FileTell(f), 10u);
+  EXPECT_EQ(FileSkip(f, 5), 15u);
+  EXPECT_EQ(FileSkip(f, -3), 12u);
+  ASSERT_EQ(FileRead(f, buf, 4), 0);
+  EXPECT_EQ(memcmp(buf, want.data() + 12, 4), 0);
+  EXPECT_EQ(FileSeekTo(f, 500), 500u);
+  ASSERT_EQ(FileRead(f, buf, 100), 0);
+  EXPECT_EQ(memcmp(buf, want.data() + 500, 100), 0);
+
+  // The size leaves the position alone.
+  EXPECT_EQ(FileSize(f), 1000u);
+  EXPECT_EQ(FileTell(f), 600u);
+
+  // From the end: a partial read_some, then nothing, and read calls a
+  // short read a failure.
+  EXPECT_EQ(FileSeekEnd(f, -10), 990u);
+  EXPECT_EQ(FileReadSome(f, buf, 100), 10u);
+  EXPECT_EQ(memcmp(buf, want.data() + 990, 10), 0);
+  EXPECT_EQ(FileReadSome(f, buf, 100), 0u);
+  EXPECT_EQ(FileSeekEnd(f, -20), 980u);
+  EXPECT_EQ(FileRead(f, buf, 30), 1);
+  EXPECT_EQ(FileRead(f, buf, 1), 1);
+  EXPECT_EQ(FileSeekEnd(f, 0), 1000u);
+
+  // Before the start is refused; past the end is a position like any other.
+  EXPECT_EQ(FileSeekTo(f, 0), 0u);
+  EXPECT_EQ(FileSkip(f, -1), kFileBadPosition);
+  EXPECT_EQ(FileSeekEnd(f, -1001), kFileBadPosition);
+  EXPECT_EQ(FileSeekTo(f, 2000), 2000u);
+  EXPECT_EQ(FileReadSome(f, buf, 10), 0u);
+  EXPECT_EQ(FileSize(f), 1000u);
+
+  // A read-only handle refuses writes.
+  EXPECT_EQ(FileSeekTo(f, 0), 0u);
+  EXPECT_EQ(FileWrite(f, "x", 1), 2);
+  FileClose(f);
+}
+
+TEST_F(FileAccessTest, WriteModesKeepTheFile) {
+  std::string path = MakeFile("c.bin", 100);
+
+  // Opening for writing does not truncate: bytes are overwritten in place.
+  FileHandle f = FileOpen(path.c_str(), kFileWrite);
+  ASSERT_NE(f, kInvalidFile);
+  EXPECT_EQ(FileSize(f), 100u);
+  EXPECT_EQ(FileSeekTo(f, 50), 50u);
+  EXPECT_EQ(FileWrite(f, "ABCD", 4), 0);
+  uint8_t one;
+  EXPECT_EQ(FileReadSome(f, &one, 1), 0u);  // write-only
+  FileClose(f);
+
+  // Read and write on one handle; writing past the end grows the file.
+  f = FileOpen(path.c_str(), kFileReadWrite);
+  ASSERT_NE(f, kInvalidFile);
+  char got[5] = {};
+  EXPECT_EQ(FileSeekTo(f, 50), 50u);
+  ASSERT_EQ(FileRead(f, got, 4), 0);
+  EXPECT_STREQ(got, "ABCD");
+  EXPECT_EQ(FileSeekEnd(f, 10), 110u);
+  EXPECT_EQ(FileWrite(f, "Z", 1), 0);
+  EXPECT_EQ(FileSize(f), 111u);
+  EXPECT_EQ(FileWrite(f, "", 0), 0);
+  FileClose(f);
+
+  // Large blocks go through in one call.
+  std::vector<uint8_t> big = Pattern(300000);
+  f = FileCreate(path.c_str());
+  ASSERT_EQ(FileWrite(f, big.data(), static_cast<uint32_t>(big.size())), 0);
+  FileClose(f);
+  f = FileOpen(path.c_str(), kFileRead);
+  std::vector<uint8_t> back(big.size());
+  EXPECT_EQ(FileReadSome(f, back.data(), 400000), 300000u);
+  EXPECT_EQ(back, big);
+  FileClose(f);
+}
+
+TEST_F(FileAccessTest, Sharing) {
+  std::string path = MakeFile("d.bin", 10);
+  const DWORD kAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+  // Write mode and create share nothing: no one else gets in, however
+  // politely asked.
+  FileHandle w = FileOpen(path.c_str(), kFileWrite);
+  ASSERT_NE(w, kInvalidFile);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
+  EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
+  EXPECT_FALSE(CanOpen(path, GENERIC_READ, kAll));
+  FileClose(w);
+
+  FileHandle c = FileCreate(path.c_str());
+  ASSERT_NE(c, kInvalidFile);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
+  EXPECT_FALSE(CanOpen(path, GENERIC_READ, kAll));
+  FileClose(c);
+
+  // Read mode lets others read, not write.
+  FileHandle r = FileOpen(path.c_str(), kFileRead);
+  ASSERT_NE(r, kInvalidFile);
+  FileHandle r2 = FileOpen(path.c_str(), kFileRead);
+  EXPECT_NE(r2, kInvalidFile);
+  FileClose(r2);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
+  EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
+  EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
+  FileClose(r);
+
+  // Read-write mode lets readers in that in turn tolerate the writer, but
+  // no second writer.
+  FileHandle rw = FileOpen(path.c_str(), kFileReadWrite);
+  ASSERT_NE(rw, kInvalidFile);
+  EXPECT_TRUE(CanOpen(path, GENERIC_READ, kAll));
+  EXPECT_FALSE(CanOpen(path, GENERIC_WRITE, kAll));
+  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
+  FileClose(rw);
+
+  // All closed: every mode works again.
+  FileHandle again = FileOpen(path.c_str(), kFileWrite);
+  EXPECT_NE(again, kInvalidFile);
+  FileClose(again);
+}
+
+TEST(BufferTest, AllocateZeroSizeAndRelease) {
+  uint8_t* block = nullptr;
+  ASSERT_TRUE(AllocateBuffer(1000, block));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(BufferSize(block), 1000u);
+  memset(block, 0xAB, 1000);
+  ReleaseBuffer(block);
+  EXPECT_EQ(block, nullptr);
+  ReleaseBuffer(block);  // a null owner stays null, nothing is freed
+  EXPECT_EQ(block, nullptr);
+
+  // Zeroed blocks are zero even where the heap just held other bytes.
+  for (int round = 0; round < 20; ++round) {
+    uint8_t* dirty = nullptr;
+    ASSERT_TRUE(AllocateBuffer(4096, dirty));
+    memset(dirty, 0xCD, 4096);
+    ReleaseBuffer(dirty);
+    uint32_t* zero = nullptr;
+    ASSERT_TRUE(AllocateZeroed(4096, zero));
+    EXPECT_EQ(BufferSize(zero), 4096u);
+    for (int i = 0; i < 1024; ++i) ASSERT_EQ(zero[i], 0u) << "word " << i;
+    ReleaseBuffer(zero);
+  }
+
+  // An empty block is still a block; sizes of nothing are 0.
+  char* empty = nullptr;
+  EXPECT_TRUE(AllocateBuffer(0, empty));
+  EXPECT_NE(empty, nullptr);
+  EXPECT_EQ(BufferSize(empty), 0u);
+  ReleaseBuffer(empty);
+  EXPECT_EQ(BufferSize(nullptr), 0u);
+
+  // A request the heap cannot meet fails, and clears the owner.
+  char* huge = reinterpret_cast<char*>(1);
+  EXPECT_FALSE(AllocateBuffer(0xFFFFFF00u, huge));
+  EXPECT_EQ(huge, nullptr);
+  huge = reinterpret_cast<char*>(1);
+  EXPECT_FALSE(AllocateZeroed(0xFFFFFF00u, huge));
+  EXPECT_EQ(huge, nullptr);
+}
+
+}  // namespace

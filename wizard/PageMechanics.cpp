@@ -1,0 +1,131 @@
+// What every wizard page shares (see PageMechanics.h).
+#include "wizard/PageMechanics.h"
+
+#include "setupdata/Buffer.h"
+#include "setupdata/Paths.h"
+#include "setupdata/SetupData.h"
+#include "setupdata/TextFormat.h"
+#include "startup/Startup.h"
+
+HWND FrameDialog;
+HWND BackgroundWindow;
+HWND CurrentPage;
+int PageIndex;
+uint32_t ButtonMask;
+HFONT DialogFont;
+HBRUSH ControlBrush;
+
+const uint32_t kCaptionBufferSize = 1024;
+
+// Moves page to the top-left corner of the frame dialog's page area.
+static void PlaceInPageArea(HWND page) {
+  RECT area = {0, 0, 0, 0};
+  GetWindowRect(GetDlgItem(FrameDialog, kControlPageArea), &area);
+  ScreenToClient(FrameDialog, reinterpret_cast<POINT*>(&area));
+  SetWindowPos(page, nullptr, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// The caption text 6/0 on the background window; a non-empty page title on
+// the frame dialog (full screen) or after the caption (windowed).
+static void SetPageCaptions() {
+  const char* title = GetText(PageIndex, 0);
+  const char* caption = GetText(kTextGroupMessages, 0);
+  SetWindowTextA(BackgroundWindow, caption);
+  if (!*title) return;
+  if (SetupFlags & kFullScreenBackground) {
+    SetWindowTextA(FrameDialog, title);
+    return;
+  }
+  char* combined;
+  if (!AllocateZeroed(kCaptionBufferSize, combined)) return;
+  lstrcpynA(combined, caption, kCaptionBufferSize);
+  AppendText(combined, kCaptionBufferSize, " - ");
+  AppendText(combined, kCaptionBufferSize, title);
+  SetWindowTextA(BackgroundWindow, combined);
+  ReleaseBuffer(combined);
+}
+
+void SetupPage(HWND page, uint32_t mask) {
+  CurrentPage = page;
+  ApplyDialogFont(page);
+  PlaceInPageArea(page);
+  SetPageCaptions();
+  for (int i = 1; i <= 4; ++i) {
+    HWND control = GetDlgItem(page, 999 + i);
+    if (control) SetWindowTextA(control, GetText(PageIndex, i));
+  }
+  SetButtonCaption(kButtonBack, 0);
+  SetButtonCaption(kButtonNext, 1);
+  SetButtonCaption(kButtonCancel, 2);
+  if (SinglePage != kSinglePageAbsent) mask |= kCancelWithoutQuestion;
+  SetPageButtons(mask);
+}
+
+void SetPageButtons(uint32_t mask) {
+  ButtonMask = mask;
+  EnableWindow(GetDlgItem(FrameDialog, kControlBack), (mask & kButtonBack) != 0);
+  EnableWindow(GetDlgItem(FrameDialog, kControlNext), (mask & kButtonNext) != 0);
+  EnableWindow(GetDlgItem(FrameDialog, kControlCancel), (mask & kButtonCancel) != 0);
+}
+
+void SetButtonCaption(uint32_t kind, uint32_t index) {
+  const int control = kind == kButtonBack ? kControlBack : kind == kButtonNext ? kControlNext
+                                                        : kind == kButtonCancel ? kControlCancel
+                                                                                : 0;
+  if (control) SetDlgItemTextA(FrameDialog, control, GetText(kTextGroupButtons, index));
+}
+
+void FormatMessageText(char* out, uint32_t size, uint32_t n) {
+  if (!size) return;
+  const char* text = GetText(kTextGroupMessages, n);
+  for (const char* p = text; *p; ++p) {
+    if (p[0] == '%' && p[1] == 's') {
+      FormatTextString(out, size, text, ErrorFileName);
+      return;
+    }
+  }
+  lstrcpynA(out, text, size);
+}
+
+INT_PTR PageDefaultHandler(HWND, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<INT_PTR>(ControlBrush);
+  }
+  return 0;
+}
+
+INT_PTR MarkHandled(HWND window) {
+  SetWindowLongA(window, DWL_MSGRESULT, 1);
+  return 1;
+}
+
+void ApplyDialogFont(HWND window) {
+  if (!DialogFont) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+    LOGFONTA description;
+    if (font && GetObjectA(font, sizeof description, &description) == sizeof description) {
+      description.lfWeight = FW_NORMAL;
+      DialogFont = CreateFontIndirectA(&description);
+    }
+    if (!DialogFont) return;
+  }
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont), 0);
+}
+
+void CreateControlBrush() {
+  ControlBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  if (!ControlBrush) ControlBrush = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+}
+
+void ReleasePageResources() {
+  if (ControlBrush && ControlBrush != GetStockObject(LTGRAY_BRUSH)) DeleteObject(ControlBrush);
+  ControlBrush = nullptr;
+  if (DialogFont) DeleteObject(DialogFont);
+  DialogFont = nullptr;
+}
