@@ -33,7 +33,7 @@ endif()
 # What the stub's start-up and wizard define, as the tools answer it
 # (messages on standard error); the tests link their own double instead.
 list(FILTER CLI_SOURCES EXCLUDE REGEX "CliPlatform\\.cpp$")
-add_library(setvik_tool_platform STATIC ${CMAKE_SOURCE_DIR}/authoring/cli/CliPlatform.cpp)
+add_library(setvik_tool_platform OBJECT ${CMAKE_SOURCE_DIR}/authoring/cli/CliPlatform.cpp)
 target_include_directories(setvik_tool_platform PUBLIC ${CMAKE_SOURCE_DIR})
 add_executable(setvik ${CLI_SOURCES})
 target_link_libraries(setvik PRIVATE setvik_authoring setvik_tool_platform)

@@ -1,8 +1,7 @@
 // Stand-ins for the wizard's windows until wizard/ defines them: a hidden
 // background window of the class "SetvikClass" (so the single-instance check
-// already works), no pages, and the closing message drain. Each is a weak
-// definition, so the wizard's own definitions replace them at link time;
-// delete this file once they are all there.
+// already works), no pages, and the closing message drain. Delete this file
+// when the wizard's background window and driver define these.
 #include <windows.h>
 
 #include "startup/Startup.h"
@@ -13,7 +12,7 @@ static LRESULT CALLBACK PendingBackgroundProcedure(HWND window, UINT message, WP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-__attribute__((weak)) ATOM RegisterBackgroundClass() {
+ATOM RegisterBackgroundClass() {
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = PendingBackgroundProcedure;
   windowClass.hInstance = Instance;
@@ -21,15 +20,15 @@ __attribute__((weak)) ATOM RegisterBackgroundClass() {
   return RegisterClassA(&windowClass);
 }
 
-__attribute__((weak)) int CreateBackgroundWindow() {
+int CreateBackgroundWindow() {
   BackgroundWindow = CreateWindowExA(0, "SetvikClass", "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr, nullptr,
                                      Instance, nullptr);
   return BackgroundWindow != nullptr;
 }
 
-__attribute__((weak)) void RunWizard() {}
+void RunWizard() {}
 
-__attribute__((weak)) void CloseBackgroundWindow() {
+void CloseBackgroundWindow() {
   DestroyWindow(BackgroundWindow);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);

@@ -46,7 +46,7 @@ extern int ScreenHeight;
 extern uint32_t RunAfterChecked;  // initially 1; the finish page's check box
 
 // The wizard's windows, called in start-up order. Until the wizard's own
-// files define them, startup/PendingWizard.cpp stands in (weak definitions).
+// files define them, startup/PendingWizard.cpp stands in.
 ATOM RegisterBackgroundClass();
 int CreateBackgroundWindow();
 void RunWizard();
