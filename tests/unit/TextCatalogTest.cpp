@@ -1,0 +1,52 @@
+// The table of texts: every default fits its own placeholder rule, every
+// group is complete up to its last index (a gap would shift the texts after
+// it), the documentation names every text, and the placeholder check
+// refuses what the setup's formatters would misread.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "authoring/TextCatalog.h"
+
+TEST(TextCatalogTest, DefaultsAreCompleteValidAndDocumented) {
+  std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
+  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(text.empty());
+  std::vector<std::vector<bool>> seen(8);
+  for (const TextRole& role : TextRoles()) {
+    EXPECT_EQ(CheckTextPlaceholders(role, role.fallback), "") << role.name;
+    EXPECT_NE(text.find(std::string("`") + role.name + "`"), std::string::npos) << role.name << " is not documented";
+    ASSERT_LT(role.group, 8u);
+    if (seen[role.group].size() <= role.index) seen[role.group].resize(role.index + 1);
+    EXPECT_FALSE(seen[role.group][role.index]) << role.name << " repeats " << role.group << "/" << role.index;
+    seen[role.group][role.index] = true;
+  }
+  for (size_t g = 0; g < seen.size(); ++g)
+    for (size_t i = 0; i < seen[g].size(); ++i) EXPECT_TRUE(seen[g][i]) << "no text " << g << "/" << i;
+  EXPECT_EQ(seen[6].size(), 32u);  // the caption and the 31 messages
+  EXPECT_EQ(seen[7].size(), 7u);   // the button captions
+
+  std::vector<std::vector<std::string>> groups = DefaultTextGroups("Demo");
+  EXPECT_EQ(groups[6][0], "Demo Setup");
+  EXPECT_EQ(groups[0][1].find("{title}"), std::string::npos);
+}
+
+TEST(TextCatalogTest, PlaceholdersMustFitTheRole) {
+  const TextRole& file = *FindTextRole("messages.cannot_open");    // %s
+  const TextRole& disk = *FindTextRole("messages.insert_disk");    // %d
+  const TextRole& plain = *FindTextRole("welcome.paragraph1");     // shown as it is
+  EXPECT_EQ(CheckTextPlaceholders(file, "Cannot open %s."), "");
+  EXPECT_EQ(CheckTextPlaceholders(file, "Cannot open the file."), "");  // no conversion: shown verbatim
+  EXPECT_EQ(CheckTextPlaceholders(file, "100%% sure: %s"), "");
+  EXPECT_NE(CheckTextPlaceholders(file, "%s and %s"), "");
+  EXPECT_NE(CheckTextPlaceholders(file, "%d"), "");
+  EXPECT_NE(CheckTextPlaceholders(file, "%n"), "");
+  EXPECT_NE(CheckTextPlaceholders(file, "50% done %s"), "");  // "% d" is a conversion to printf
+  EXPECT_NE(CheckTextPlaceholders(file, "trailing %"), "");
+  EXPECT_EQ(CheckTextPlaceholders(disk, "Insert disk %d."), "");
+  EXPECT_NE(CheckTextPlaceholders(disk, "Insert disk %s."), "");
+  EXPECT_EQ(CheckTextPlaceholders(plain, "100% free, %s %d %n"), "");
+  EXPECT_EQ(FindTextRole("welcome.paragraph5"), nullptr);
+}
