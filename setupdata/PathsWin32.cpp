@@ -179,9 +179,14 @@ static int GetSharedTargetPath(const char* fileName) {
   const char* base = AfterLastBackslash(fileName);
   RemoveBackslash(TargetPath);
   if (GetWindowsDirectoryA(windows, kPathBufferSize) >= kPathBufferSize) windows[0] = 0;
+  // The service joins the name to the folders in path buffers of its own:
+  // a name that cannot fit beside them is not handed over.
   UINT currentLength = kPathBufferSize, destinationLength = kPathBufferSize;
-  DWORD answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength, destination,
-                              &destinationLength);
+  DWORD answer = 0;
+  const int folderLength = lstrlenA(windows) > lstrlenA(TargetPath) ? lstrlenA(windows) : lstrlenA(TargetPath);
+  if (folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
+    answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength,
+                          destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
   const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
   if (destination[0]) {

@@ -14,13 +14,31 @@ namespace {
 const DWORD kPollMs = 50;
 const UINT kSendMs = 2000;
 
+// Waits for the handle (or just the time when there is none) while taking
+// the messages sent to this thread. The driver owns no windows of its own,
+// but Wine gives a thread that uses user32 hidden ones; a program that ends
+// or changes its active window sends them messages and would wait for
+// answers from a driver that merely slept.
+bool PumpWait(HANDLE handle, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DWORD spent = GetTickCount() - start;
+    if (spent >= ms) return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    DWORD got = MsgWaitForMultipleObjects(handle ? 1 : 0, handle ? &handle : nullptr, FALSE, ms - spent,
+                                          QS_ALLINPUT);
+    if (handle && got == WAIT_OBJECT_0) return true;
+  }
+}
+
 template <typename Check>
 bool PollUntil(DWORD timeout, Check check) {
   DWORD start = GetTickCount();
   for (;;) {
     if (check()) return true;
     if (GetTickCount() - start >= timeout) return false;
-    Sleep(kPollMs);
+    PumpWait(nullptr, kPollMs);
   }
 }
 
@@ -131,7 +149,13 @@ UiSession::~UiSession() {
 void UiSession::Fail(const std::string& what) const { throw DriverFailure(what); }
 
 void UiSession::Start(const std::string& program, const std::string& args, const std::string& folder) {
-  if (running) Fail("a program is already running");
+  if (running) {
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) Fail("a program is already running");
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = {};
+    running = false;
+  }
   std::string exe = WindowsPath(program);
   std::string command = exe.find(' ') != std::string::npos ? "\"" + exe + "\"" : exe;
   if (!args.empty()) command += " " + args;
@@ -261,15 +285,10 @@ void UiSession::ExpectChecked(int id, bool checked) {
     Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (checked ? "not ticked" : "ticked"));
 }
 
-// Gives the program a moment to take a posted message: a sent message is
-// handled only when the program looks at its queue again.
-void UiSession::Settle() {
-  Sleep(kPollMs);
-  if (current && IsWindow(current)) {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(current, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &ignored);
-  }
-}
+// Gives the program a moment to take a posted message. The steps after a
+// click poll anyway; a sent WM_NULL is no help here, since a window that the
+// click destroys can hold it until the send's time limit.
+void UiSession::Settle() { PumpWait(nullptr, 2 * kPollMs); }
 
 void UiSession::Click(int id) {
   HWND button = Control(id);
@@ -352,9 +371,11 @@ void UiSession::AnswerMessageBox(const MessageBoxInfo& box, int buttonId) {
     Fail("the message box " + Quoted(box.text) + " did not close after button " + std::to_string(buttonId));
 }
 
+void UiSession::Pause(DWORD ms) { PumpWait(nullptr, ms); }
+
 DWORD UiSession::WaitExit() {
   if (!running) Fail("no program was started");
-  if (WaitForSingleObject(process.hProcess, timeout) != WAIT_OBJECT_0)
+  if (!PumpWait(process.hProcess, timeout))
     Fail("the program is still running after " + std::to_string(timeout) + " ms");
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
@@ -388,7 +409,7 @@ void UiSession::Screenshot(const std::string& path) {
     ok = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT) != FALSE;
     GdiFlush();
     DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    if (ok) ok = WriteBmp(path, width, height, bits, stride * height);
+    if (ok) ok = WriteBmp(WindowsPath(path), width, height, bits, stride * height);
     SelectObject(memory, old);
     DeleteObject(picture);
   }

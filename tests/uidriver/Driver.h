@@ -95,7 +95,13 @@ class UiSession {
   DWORD WaitExit();
   void ExpectExit(DWORD code);
 
-  // The whole screen as a 24-bit BMP file.
+  // Waits, answering what is sent to the driver's thread meanwhile.
+  void Pause(DWORD ms);
+
+  // The whole screen as a 24-bit BMP file: a BitBlt of the screen's device
+  // context. Under Wine on Xvfb this is what the X display shows, message
+  // boxes included (ImageMagick's `import -window root` sees the same).
+  // Unix paths are written through Z:.
   void Screenshot(const std::string& path);
 
   // The current window's tree of windows, one line per window.

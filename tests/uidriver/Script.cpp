@@ -171,7 +171,7 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     log << "  " << GetSystemMetrics(SM_CXSCREEN) << "x" << GetSystemMetrics(SM_CYSCREEN) << " into " << w[1]
         << "\n";
   } else if (name == "sleep") {
-    Sleep(static_cast<DWORD>(Id(step, 1)));
+    session.Pause(static_cast<DWORD>(Id(step, 1)));
   } else if (name == "dump") {
     log << session.Describe();
   } else if (name == "expect-exit") {

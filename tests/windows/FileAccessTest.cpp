@@ -163,9 +163,10 @@ TEST_F(FileAccessTest, WriteModesKeepTheFile) {
   ASSERT_EQ(FileWrite(f, big.data(), static_cast<uint32_t>(big.size())), 0);
   FileClose(f);
   f = FileOpen(path.c_str(), kFileRead);
-  std::vector<uint8_t> back(big.size());
+  std::vector<uint8_t> back(400000);
   EXPECT_EQ(FileReadSome(f, back.data(), 400000), 300000u);
-  EXPECT_EQ(back, big);
+  back.resize(big.size());
+  EXPECT_TRUE(back == big);
   FileClose(f);
 }
 

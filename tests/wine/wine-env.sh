@@ -7,11 +7,17 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree=;mshtml=;winemenubuilder.exe=d"}
 export WINEARCH=win32
 
-# Creates the prefix once (the first start takes a while).
+# Creates the prefix once (the first start takes a while). Xvfb runs no
+# window manager, and Wine waits 2 s for one at every window that is hidden
+# or destroyed unless its windows are unmanaged, so they are.
 wine_prefix_ready() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
   fi
 }

@@ -99,7 +99,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
   wc.lpszClassName = "SetvikClass";
   if (!RegisterClassA(&wc)) return 90;
   Background = CreateWindowA("SetvikClass", kCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                             40, 40, 480, 380, nullptr, nullptr, instance, nullptr);
+                             40, 40, 640, 460, nullptr, nullptr, instance, nullptr);
   if (!Background) return 91;
   Frame = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FRAME), Background, FrameProc,
                              reinterpret_cast<LPARAM>(args));

@@ -1,0 +1,99 @@
+// Message texts from hostile setup data, and the button state kept for the
+// frame dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "setupdata/SetupData.h"
+#include "startup/Startup.h"
+#include "wizard/PageMechanics.h"
+
+namespace {
+
+// Text group 6 made of the given texts, installed for one test.
+class MessageTextTest : public ::testing::Test {
+ protected:
+  void SetTexts(std::initializer_list<const char*> texts) {
+    group.assign(2, 0);
+    for (const char* text : texts) group.insert(group.end(), text, text + strlen(text) + 1);
+    group[0] = static_cast<uint8_t>(texts.size());
+    TextGroups[kTextGroupMessages] = group.data();
+    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(group.size());
+  }
+  void TearDown() override {
+    TextGroups[kTextGroupMessages] = nullptr;
+    TextGroupSizes[kTextGroupMessages] = 0;
+    ErrorFileName = nullptr;
+  }
+  std::string Format(uint32_t n, uint32_t size, const char* fileName) {
+    std::vector<char> out(size + 8, 'G');
+    char name[kPathBufferSize];
+    lstrcpynA(name, fileName, kPathBufferSize);
+    ErrorFileName = name;
+    FormatMessageText(out.data(), size, n);
+    for (uint32_t i = size; i < out.size(); ++i) EXPECT_EQ(out[i], 'G') << "written past " << size;
+    return size ? std::string(out.data()) : std::string();
+  }
+  std::vector<uint8_t> group;
+};
+
+TEST_F(MessageTextTest, OnlyTheFirstPercentSTakesTheFileName) {
+  SetTexts({"Caption", "Cannot write %s (%s) %n %d %x %% %", "100% sure %d %n", "", "%s"});
+  EXPECT_EQ(Format(1, 1024, "C:\\a.dll"), "Cannot write C:\\a.dll (%s) %n %d %x % %");
+  // Without "%s" the text is copied as it stands, "%%" included.
+  EXPECT_EQ(Format(2, 1024, "C:\\a.dll"), "100% sure %d %n");
+  EXPECT_EQ(Format(3, 1024, "x"), "");
+  EXPECT_EQ(Format(9, 1024, "x"), "");  // a missing text is empty
+  EXPECT_EQ(Format(4, 1024, "%s %n %x"), "%s %n %x");  // the file name is not a format
+}
+
+TEST_F(MessageTextTest, CutAtTheBufferSize) {
+  SetTexts({"Caption", "%s %s %n %d %x %%", "no percent-s here, just a long text"});
+  EXPECT_EQ(Format(1, 8, "C:\\file.dll"), "C:\\file");
+  EXPECT_EQ(Format(1, 16, "ab"), "ab %s %n %d %x ");
+  EXPECT_EQ(Format(2, 10, "x"), "no percen");
+  EXPECT_EQ(Format(1, 1, "x"), "");
+  Format(1, 0, "x");  // writes nothing at all
+  const std::string longName(259, 'f');
+  EXPECT_EQ(Format(1, 100, longName.c_str()), longName.substr(0, 99));
+}
+
+TEST(PageButtonsTest, MaskEnablesTheFrameButtons) {
+  HWND frame = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(frame, nullptr);
+  HWND back = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlBack), nullptr, nullptr);
+  HWND next = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlNext), nullptr, nullptr);
+  HWND cancel = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlCancel), nullptr, nullptr);
+  FrameDialog = frame;
+  SetPageButtons(kButtonNext | kCancelWithoutQuestion);
+  EXPECT_EQ(ButtonMask, kButtonNext | kCancelWithoutQuestion);
+  EXPECT_FALSE(IsWindowEnabled(back));
+  EXPECT_TRUE(IsWindowEnabled(next));
+  EXPECT_FALSE(IsWindowEnabled(cancel));
+  SetPageButtons(kButtonBack | kButtonCancel);
+  EXPECT_TRUE(IsWindowEnabled(back));
+  EXPECT_FALSE(IsWindowEnabled(next));
+  EXPECT_TRUE(IsWindowEnabled(cancel));
+  FrameDialog = nullptr;
+  DestroyWindow(frame);
+}
+
+TEST(ControlColourTest, ButtonFaceForDialogsAndStaticsOnly) {
+  CreateControlBrush();
+  ASSERT_NE(ControlBrush, nullptr);
+  HDC dc = GetDC(nullptr);
+  for (UINT message : {WM_CTLCOLORMSGBOX, WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSTATIC}) {
+    SetBkColor(dc, RGB(1, 2, 3));
+    EXPECT_EQ(PageDefaultHandler(nullptr, message, WPARAM(dc), 0), INT_PTR(ControlBrush));
+    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
+  }
+  for (UINT message : {UINT(WM_CTLCOLOREDIT), UINT(WM_CTLCOLORLISTBOX), UINT(WM_CTLCOLORSCROLLBAR), UINT(WM_PAINT)})
+    EXPECT_EQ(PageDefaultHandler(nullptr, message, WPARAM(dc), 0), 0);
+  ReleaseDC(nullptr, dc);
+  ReleasePageResources();
+  EXPECT_EQ(ControlBrush, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+// Shared by the start-up and path tests: the seven path buffers, allocated
+// zero-filled for each test and released after it, and the process-wide
+// settings they touch put back to their initial values.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "setupdata/Buffer.h"
+#include "setupdata/SetupData.h"
+#include "startup/Startup.h"
+
+class PathBuffersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (char** buffer : kBuffers) ASSERT_TRUE(AllocateZeroed(kPathBufferSize, *buffer));
+    DeleteSelf = false;
+    GetCurrentDirectoryA(MAX_PATH, savedDirectory);
+  }
+  void TearDown() override {
+    SetCurrentDirectoryA(savedDirectory);
+    for (char** buffer : kBuffers) ReleaseBuffer(*buffer);
+    DirRegistryRoot = 0;
+    DirRegistryKey = DirRegistryValue = DirIniFile = DirIniSection = DirIniKey = nullptr;
+  }
+  static std::string TempFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return temp;
+  }
+
+ private:
+  static constexpr char** kBuffers[] = {&SetupFilePath, &DataFilePath,  &InstallDir,     &TargetPath,
+                                        &WorkPath,      &ErrorFileName, &UninstallerPath};
+  char savedDirectory[MAX_PATH];
+};
