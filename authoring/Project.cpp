@@ -209,14 +209,15 @@ void ReadPictures(const Reader& reader, const toml::table& root, Project& projec
     project.backgroundTitle = reader.String(*background, "title", "background.title");
     if (auto bitmap = reader.String(*background, "bitmap", "background.bitmap"))
       project.backgroundBitmap = Resolve(project, *bitmap);
-    if (const toml::table* font = reader.Table(*background, "font", "background.font")) {
-      reader.OnlyKeys(*font, "background.font", {"face", "height", "weight", "italic"});
-      ProjectFont spec;
-      spec.face = reader.String(*font, "face", "background.font.face", 31).value_or("Times New Roman");
-      spec.height = static_cast<int32_t>(reader.Integer(*font, "height", "background.font.height", -1000, 1000).value_or(-48));
-      spec.weight = static_cast<int32_t>(reader.Integer(*font, "weight", "background.font.weight", 0, 1000).value_or(700));
-      spec.italic = reader.Bool(*font, "italic", "background.font.italic").value_or(true);
-      project.backgroundFont = spec;
+    if (const toml::table* table = reader.Table(*background, "font", "background.font")) {
+      reader.OnlyKeys(*table, "background.font", {"face", "height", "weight", "italic"});
+      ProjectFont font;
+      font.face = reader.String(*table, "face", "background.font.face", 31).value_or("Times New Roman");
+      font.height = static_cast<int32_t>(
+          reader.Integer(*table, "height", "background.font.height", -16384, 16384).value_or(-48));
+      font.weight = static_cast<int32_t>(reader.Integer(*table, "weight", "background.font.weight", 0, 1000).value_or(700));
+      font.italic = reader.Bool(*table, "italic", "background.font.italic").value_or(true);
+      project.backgroundFont = font;
     }
   }
   if (const toml::table* frame = reader.Table(root, "frame", "[frame]")) {

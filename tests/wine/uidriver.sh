@@ -13,15 +13,7 @@ for f in setvik-uidriver.exe uitest/setvik-testapp.exe; do
   [ -f "$bin/$f" ] || { echo "missing $bin/$f: run make first"; exit 1; }
 done
 
-if [ -z "${UIDRIVER_ON_DISPLAY:-}" ]; then
-  wine_prefix_ready
-  set +e
-  UIDRIVER_ON_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" "$0"
-  code=$?
-  set -e
-  wineserver -w
-  exit $code
-fi
+on_virtual_display UIDRIVER_ON_DISPLAY "$0"
 
 work=$(mktemp -d "$SETVIK_ROOT/build/wine-uidriver.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -21,3 +21,17 @@ wine_prefix_ready() {
     wineserver -w
   fi
 }
+
+# Runs the calling script again on a virtual X display with the prefix ready,
+# and ends with its exit code; inside that run (the marker variable set) it
+# returns at once. Use: on_virtual_display MARKER_VARIABLE "$0"
+on_virtual_display() {
+  [ -z "${!1:-}" ] || return 0
+  wine_prefix_ready
+  set +e
+  env "$1=1" timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" "$2"
+  local code=$?
+  set -e
+  wineserver -w
+  exit $code
+}

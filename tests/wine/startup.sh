@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Start-up under Wine, as a person meets it: a setup whose file data was cut
+# short shows the setup's own "invalid data" text and ends with exit code -1
+# (answered through the UI driver); /DEL records the program's own deletion
+# for the next restart and `wineboot -r` carries it out; a setup started from
+# a floppy drive copies its stub to _inst0.exe in the temporary folder,
+# restarts from it with /S and /DEL and ends, and the copy goes at the next
+# restart; a setup on a fixed drive makes no copy.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+
+on_virtual_display STARTUP_ON_DISPLAY "$0"
+
+work=$(mktemp -d "$SETVIK_ROOT/build/wine-startup.XXXXXX")
+floppy=$WINEPREFIX/dosdevices/a:
+cleanup() {
+  rm -f "$floppy"
+  wine reg delete 'HKLM\Software\Wine\Drives' /v a: /f >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+# The pending renames, read from the registry file the stopped server left
+# (a new Wine session would carry them out at once).
+pending() {
+  wineserver -w
+  grep -i -A2 '^"PendingFileRenameOperations"' "$WINEPREFIX/system.reg" || true
+}
+temp_folder() { # the temporary folder as Linux sees it
+  local t
+  t=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+  winepath -u "$t" 2>/dev/null
+}
+
+cat > "$work/setup.toml" <<TOML
+[setup]
+title = "Start-up Test"
+[texts.messages]
+invalid_setup = "This setup is damaged: please download it again."
+[[file]]
+source = "payload.txt"
+TOML
+echo "payload" > "$work/payload.txt"
+"$bin/setvik" build "$work/setup.toml" -o "$work/setup.exe" >/dev/null
+stub_size=$(stat -c %s "$bin/setvik-stub.exe")
+
+# 1. Damaged data: the loader's message, then exit code -1.
+head -c -3 "$work/setup.exe" > "$work/damaged.exe"
+cat > "$work/damaged.txt" <<SCRIPT
+timeout 20
+start $work/damaged.exe
+answer-box ok "This setup is damaged: please download it again." "Start-up Test Setup"
+expect-exit -1
+SCRIPT
+set +e
+wine "$bin/setvik-uidriver.exe" "$work/damaged.txt" >"$work/damaged.log" 2>&1
+code=$?
+set -e
+check "damaged setup: message 6/31 and exit code -1" [ "$code" -eq 0 ] || sed 's/^/    /' "$work/damaged.log"
+
+# 2. /DEL: a complete setup runs (exit 0) and its file is gone after a restart.
+cp "$work/setup.exe" "$work/delself.exe"
+set +e
+wine "$work/delself.exe" /DEL >/dev/null 2>&1
+code=$?
+set -e
+wineserver -w
+check "/DEL run ends with exit code 0 (got $code)" [ "$code" -eq 0 ]
+check "/DEL records the program for deletion" grep -qi 'delself.exe' <(pending)
+wineboot -r >/dev/null 2>&1 || true
+wineserver -w
+check "the restart deletes the program" [ ! -e "$work/delself.exe" ]
+
+# 3. A floppy drive: relaunch from _inst0.exe with /S and /DEL.
+mkdir -p "$work/floppy"
+cp "$work/setup.exe" "$work/floppy/SETUP.EXE"
+ln -sfn "$work/floppy" "$floppy"
+wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f >/dev/null 2>&1
+wineserver -k || true
+wineserver -w || true
+temp=$(temp_folder)
+rm -f "$temp"/_inst*.exe
+set +e
+wine 'A:\SETUP.EXE' >/dev/null 2>&1
+code=$?
+set -e
+wineserver -w
+check "the floppy start ends with exit code 0 (got $code)" [ "$code" -eq 0 ]
+check "_inst0.exe holds exactly the stub ($stub_size bytes)" \
+  cmp -s -n "$stub_size" "$temp/_inst0.exe" "$bin/setvik-stub.exe"
+check "_inst0.exe is only the stub" [ "$(stat -c %s "$temp/_inst0.exe" 2>/dev/null)" = "$stub_size" ]
+check "the copy recorded itself for deletion" grep -qi '_inst0.exe' <(pending)
+wineboot -r >/dev/null 2>&1 || true
+wineserver -w
+check "the restart deletes _inst0.exe" [ ! -e "$temp/_inst0.exe" ]
+
+# 4. A fixed drive: no copy.
+set +e
+wine "$work/setup.exe" >/dev/null 2>&1
+set -e
+wineserver -w
+check "a fixed drive makes no copy" [ ! -e "$temp/_inst0.exe" ]
+
+[ "$failures" -eq 0 ]
