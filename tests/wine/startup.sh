@@ -5,7 +5,9 @@
 # for the next restart and `wineboot -r` carries it out; a setup started from
 # a floppy drive copies its stub to _inst0.exe in the temporary folder,
 # restarts from it with /S and /DEL and ends, and the copy goes at the next
-# restart; a setup on a fixed drive makes no copy.
+# restart; a setup on a fixed drive makes no copy; and a second start while
+# another copy runs hands over to it and ends at once, before it reads any
+# setup data.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
@@ -106,5 +108,34 @@ wine "$work/setup.exe" >/dev/null 2>&1
 set -e
 wineserver -w
 check "a fixed drive makes no copy" [ ! -e "$temp/_inst0.exe" ]
+
+# 5. Another copy running, with a question open (the UI driver's test
+# program owns a "SetvikClass" window): even a damaged setup then ends at
+# once with exit code 0, without its own message, because it hands over
+# before it loads anything; the first copy's question is still there to be
+# answered.
+cat > "$work/first.txt" <<SCRIPT
+timeout 30
+start $bin/uitest/setvik-testapp.exe
+wait-window SetvikClass "Test Setup"
+click 2
+sleep 6000
+answer-box yes "Do you really*"
+expect-exit 2
+SCRIPT
+wine "$bin/setvik-uidriver.exe" "$work/first.txt" >"$work/first.log" 2>&1 &
+driver=$!
+for _ in $(seq 100); do grep -q 'sleep' "$work/first.log" 2>/dev/null && break; sleep 0.2; done
+started=$SECONDS
+set +e
+timeout 60 wine "$work/damaged.exe" >/dev/null 2>&1
+code=$?
+took=$((SECONDS - started))
+wait "$driver"
+first=$?
+set -e
+check "a second start hands over and ends with exit code 0 (got $code)" [ "$code" -eq 0 ]
+check "the second start ended at once ($took s)" [ "$took" -lt 6 ]
+check "the first copy ran on undisturbed" [ "$first" -eq 0 ] || sed 's/^/    /' "$work/first.log"
 
 [ "$failures" -eq 0 ]
