@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev
+  cmake make g++ clang libclang-rt-14-dev lld pkg-config
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   libdeflate-dev zlib1g-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
