@@ -42,6 +42,9 @@ foreach(demo DemoNotes DemoCore)
   set_target_properties(${demo} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR}/demo)
 endforeach()
 target_link_libraries(DemoCore PRIVATE advapi32)
+# Exports by their plain names (DllRegisterServer, not DllRegisterServer@0),
+# as the setup looks them up.
+target_link_options(DemoCore PRIVATE -Wl,--kill-at)
 
 # Windows unit tests (setvik-wintests.exe) and the UI driver with its test
 # program (setvik-uidriver.exe, uitest/setvik-testapp.exe).

@@ -7,6 +7,7 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
+#include "install/Launch.h"
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
 
@@ -81,14 +82,6 @@ static void InstallScreenSaver() {
   WinExec(command, SW_SHOWNORMAL);
 }
 
-// Starts the program chosen to run after the setup, when the user left the
-// finish page's check box ticked.
-static void StartRunAfterProgram() {
-  if (!RunAfterChecked || !RunAfterRecord) return;
-  GetTargetPath(RunAfterRecord);
-  WinExec(TargetPath, SW_SHOWNORMAL);
-}
-
 int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
   const StartupStatus status = StartupInit(instance);
   if (status == kStartupOtherCopy) return 0;
@@ -112,7 +105,7 @@ int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
   RunWizard();
   InstallScreenSaver();
   CloseBackgroundWindow();
-  StartRunAfterProgram();
+  RunAfterWizard();
   ReleaseSetupData();
   Shutdown();
   return 0;

@@ -1,0 +1,48 @@
+// Shared-use counts, fonts, screen savers and self-registering modules.
+#include "install/Registrations.h"
+
+#include <windows.h>
+
+#include "setupdata/FileRecord.h"
+#include "setupdata/Paths.h"
+#include "setupdata/Platform.h"
+
+static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+void AddSharedCount(const char* targetPath) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  DWORD count = 0, type = REG_DWORD, size = sizeof count;
+  // A value that is absent or longer than four bytes starts again at 1.
+  if (RegQueryValueExA(key, targetPath, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS) {
+    count = 0;
+    type = REG_DWORD;
+  }
+  ++count;
+  RegSetValueExA(key, targetPath, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count);
+  RegCloseKey(key);
+}
+
+bool AddFont(const char* targetPath) {
+  if (!AddFontResourceA(targetPath)) return false;
+  SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+  return true;
+}
+
+void RegisterModule(const char* targetPath) {
+  HMODULE module = LoadLibraryA(targetPath);
+  if (reinterpret_cast<UINT_PTR>(module) < 32) return;
+  typedef HRESULT(__stdcall * RegisterServer)();
+  RegisterServer registerServer = reinterpret_cast<RegisterServer>(GetProcAddress(module, "DllRegisterServer"));
+  if (registerServer) registerServer();
+  FreeLibrary(module);
+}
+
+void RunFollowUpActions(uint8_t* record) {
+  const uint8_t destinationKind = record[FileRecordField::destinationKind];
+  const uint8_t registerKind = record[FileRecordField::registerKind];
+  if (destinationKind != kDestInstallDir && record[FileRecordField::trackShared] == 1) AddSharedCount(TargetPath);
+  if (destinationKind == kDestFonts) AddFont(TargetPath);
+  if (registerKind == kRegisterScreenSaver) ScreenSaverRecord = record;
+  if (registerKind == kRegisterSelf) RegisterModule(TargetPath);
+}

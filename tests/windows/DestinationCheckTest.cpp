@@ -1,0 +1,177 @@
+// The destination checks on a folder of their own in the temporary folder,
+// with the drive's figures given to CheckDestinationWith where the
+// arithmetic is under test, and the folder chain.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "install/DestinationCheck.h"
+#include "tests/windows/FileTableBuilder.h"
+#include "tests/windows/StartupTestSupport.h"
+
+namespace {
+
+class DestinationCheckTest : public PathBuffersTest {
+ protected:
+  void SetUp() override {
+    PathBuffersTest::SetUp();
+    folder = TempFolder() + "setvik-dest-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
+  }
+  void TearDown() override {
+    TestFileTable::Clear();
+    SetCurrentDirectoryA(TempFolder().c_str());
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+      SetFileAttributesA(it->c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileA(it->c_str())) RemoveDirectoryA(it->c_str());
+    }
+    RemoveDirectoryA(folder.c_str());
+    PathBuffersTest::TearDown();
+  }
+  std::string Existing(const std::string& path, uint32_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+    std::vector<char> bytes(size, 'x');
+    DWORD written;
+    WriteFile(file, bytes.data(), size, &written, nullptr);
+    CloseHandle(file);
+    SetFileAttributesA(path.c_str(), attributes);
+    created.push_back(path);
+    return path;
+  }
+  std::string InFolder(const std::string& name) { return folder + "\\" + name; }
+  static TestRecord File(const char* name, uint32_t size, uint8_t kind = kDestInstallDir,
+                         uint8_t uninstallMode = kUninstallRemove) {
+    TestRecord record;
+    record.fileName = name;
+    record.fileSize = size;
+    record.destinationKind = kind;
+    record.uninstallMode = uninstallMode;
+    return record;
+  }
+  std::string folder;
+  std::vector<std::string> created;
+  TestFileTable table;
+};
+
+TEST_F(DestinationCheckTest, SpaceInWholeUnitsWithOneTemporaryCopy) {
+  // Unit 4 KiB: 1 byte -> 4,096; 4,097 -> 8,192; an existing 4,096-byte
+  // target replaced by 5,000 bytes -> +4,096; an existing target larger
+  // than its new file -> nothing. Need 16,384 plus the largest, 8,192:
+  // 24 KiB.
+  Existing(InFolder("grows.dat"), 4096);
+  Existing(InFolder("shrinks.dat"), 10000);
+  table.Set({File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000), File("shrinks.dat", 100)});
+  EXPECT_EQ(CheckDestinationWith(25, 4), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(24, 4), kDestinationFull);  // equal is not enough
+  EXPECT_EQ(CheckDestinationWith(kFreeSpaceUnknown, 4), kDestinationReady);
+  // Unit 1 KiB: 1,024 + 5,120 + (5,120 - 4,096) + 5,120 (the largest) =
+  // 12,288 bytes, 12 KiB.
+  EXPECT_EQ(CheckDestinationWith(13, 1), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(12, 1), kDestinationFull);
+  // An external record needs no space of its own but counts as the
+  // largest file: 16,384 + round(100,000) = 16,384 + 102,400 = 116 KiB.
+  table.Set({File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000),
+             File("external.dat", 100000, kDestInstallDir, kUninstallExternal)});
+  EXPECT_EQ(CheckDestinationWith(117, 4), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(116, 4), kDestinationFull);
+  // An empty table needs nothing: ready whenever anything is free.
+  table.Set({});
+  EXPECT_EQ(CheckDestinationWith(1, 32), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(0, 32), kDestinationFull);
+}
+
+TEST_F(DestinationCheckTest, SumsBeyondFourGigabytesDoNotWrap) {
+  // Two files of 0xFFFFF000 bytes (unit 4 KiB: no rounding) need 8 GiB
+  // less 8 KiB, plus one of them again: 12,582,900 KiB.
+  table.Set({File("a.dat", 0xFFFFF000), File("b.dat", 0xFFFFF000)});
+  EXPECT_EQ(CheckDestinationWith(12582901, 4), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(12582900, 4), kDestinationFull);
+  EXPECT_EQ(CheckDestinationWith(0xFFFFFFFE, 4), kDestinationReady);
+}
+
+TEST_F(DestinationCheckTest, ReadOnlyTargetsAreFoundAndKeepTheirAttribute) {
+  const std::string locked = Existing(InFolder("locked.dat"), 10, FILE_ATTRIBUTE_READONLY);
+  Existing(InFolder("open.dat"), 10);
+  table.Set({File("open.dat", 10), File("locked.dat", 10)});
+  EXPECT_EQ(CheckDestinationWith(1000, 4), kDestinationReady);
+  EXPECT_TRUE(ReadOnlyTargetsFound);
+  EXPECT_EQ(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
+  // The flag is cleared by each run.
+  table.Set({File("open.dat", 10), File("new.dat", 10)});
+  EXPECT_EQ(CheckDestinationWith(1000, 4), kDestinationReady);
+  EXPECT_FALSE(ReadOnlyTargetsFound);
+}
+
+TEST_F(DestinationCheckTest, ExistingFontsAreNotRemovedAtUninstall) {
+  char fonts[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, fonts, CSIDL_FONTS, TRUE));
+  const std::string name = "setvik-test-" + std::to_string(GetCurrentProcessId()) + ".ttf";
+  // A read-only font is not an objection either: fonts skip the access test.
+  Existing(std::string(fonts) + "\\" + name, 100, FILE_ATTRIBUTE_READONLY);
+  table.Set({File(name.c_str(), 100, kDestFonts), File("setvik-no-such-font.ttf", 100, kDestFonts),
+             File("kept.dat", 100, kDestInstallDir)});
+  for (int confirm = 0; confirm < 2; ++confirm) {  // the user confirms the page twice
+    EXPECT_EQ(CheckDestinationWith(1000, 4), kDestinationReady);
+    EXPECT_EQ(table.Record(0)[FileRecordField::uninstallMode], kUninstallKeep);
+    EXPECT_EQ(table.Record(1)[FileRecordField::uninstallMode], kUninstallRemove);
+    EXPECT_EQ(table.Record(2)[FileRecordField::uninstallMode], kUninstallRemove);
+    EXPECT_FALSE(ReadOnlyTargetsFound);
+  }
+}
+
+TEST_F(DestinationCheckTest, DriveQueries) {
+  DWORD sectors, bytes, freeClusters, total;
+  ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &sectors, &bytes, &freeClusters, &total));
+  const uint32_t unit = (sectors * bytes + 1023) / 1024;
+  EXPECT_EQ(GetClusterKilobytes("C:\\"), unit);
+  // A path on the drive is measured at its root, existing or not.
+  EXPECT_EQ(GetClusterKilobytes("C:\\setvik\\no\\such\\folder"), unit);
+  EXPECT_EQ(GetClusterKilobytes("c:"), unit);
+  // Free space in 64 bits: more than 4 GiB free still reads right. Other
+  // programs write meanwhile, so allow them 64 MiB.
+  const uint64_t expected = (uint64_t{sectors} * bytes * freeClusters) >> 10;
+  const uint64_t capped = expected < 0xFFFFFFFF ? expected : 0xFFFFFFFE;
+  EXPECT_NEAR(double(GetFreeKilobytes("C:\\setvik\\no\\such\\folder")), double(capped), 65536.0);
+  EXPECT_NEAR(double(GetFreeKilobytes(InstallDir)), double(capped), 65536.0);
+  EXPECT_NE(GetFreeKilobytes(InstallDir), kFreeSpaceUnknown);
+  // CheckDestination measures the drive of InstallDir: nothing to install
+  // fits on any drive with space.
+  table.Set({});
+  EXPECT_EQ(CheckDestination(), kDestinationReady);
+  // An unknown drive: unknown free space, 32 KiB units.
+  EXPECT_EQ(GetFreeKilobytes("\\\\setvik-no-server\\share\\"), kFreeSpaceUnknown);
+  EXPECT_EQ(GetClusterKilobytes("\\\\setvik-no-server\\share\\"), kDefaultClusterKilobytes);
+}
+
+TEST_F(DestinationCheckTest, FolderChainCreatesEachMissingFolder) {
+  const std::string a = InFolder("A"), b = a + "\\B", c = InFolder("C"), d = c + "\\D";
+  created.insert(created.end(), {a, b, c, d});
+  EXPECT_EQ(CreateFolderChain((b + "\\file.txt").c_str()), 0);
+  EXPECT_NE(GetFileAttributesA(b.c_str()), INVALID_FILE_ATTRIBUTES);
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, current);
+  EXPECT_STRCASEEQ(current, b.c_str());  // left in the deepest folder
+  // A trailing backslash names the folder itself; a second call finds all.
+  EXPECT_EQ(CreateFolderChain((d + "\\").c_str()), 0);
+  EXPECT_NE(GetFileAttributesA(d.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(CreateFolderChain((d + "\\").c_str()), 0);
+  // A drive root: nothing to create.
+  EXPECT_EQ(CreateFolderChain("C:\\"), 0);
+  EXPECT_EQ(CreateFolderChain("C:\\file.txt"), 0);
+  // A file in the way stops the chain; the folders before it stay.
+  const std::string e = InFolder("E");
+  created.push_back(e);
+  CreateDirectoryA(e.c_str(), nullptr);
+  Existing(e + "\\F", 1);
+  EXPECT_EQ(CreateFolderChain((e + "\\F\\G\\x.txt").c_str()), 1);
+  EXPECT_EQ(GetFileAttributesA((e + "\\F\\G").c_str()), INVALID_FILE_ATTRIBUTES);
+  // A server name can be neither entered nor created.
+  EXPECT_EQ(CreateFolderChain("\\\\setvik-no-server\\share\\x.txt"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// File records for the installation tests, laid out as the file table
+// holds them: the 26-byte head, the versionBlock when optionFlags & 0x06,
+// and the six strings (only the file name is set).
+#pragma once
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "setupdata/Format.h"
+#include "setupdata/SetupData.h"
+
+struct TestRecord {
+  std::string fileName;
+  uint32_t fileSize = 0;
+  uint8_t destinationKind = kDestInstallDir;
+  uint8_t uninstallMode = kUninstallRemove;
+  uint8_t optionFlags = 0;
+  uint32_t contentChecksum = 0;
+  // fileVersionMS, fileVersionLS, productVersionMS, productVersionLS,
+  // languageId.
+  uint32_t version[5] = {0, 0, 0, 0, 0};
+};
+
+inline void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline std::vector<uint8_t> BuildRecord(const TestRecord& spec) {
+  std::vector<uint8_t> out(kFileRecordHeadSize, 0);
+  out[FileRecordField::destinationKind] = spec.destinationKind;
+  out[FileRecordField::uninstallMode] = spec.uninstallMode;
+  out[FileRecordField::optionFlags] = spec.optionFlags;
+  auto put = [&](uint32_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  put(FileRecordField::contentChecksum, spec.contentChecksum);
+  put(FileRecordField::fileSize, spec.fileSize);
+  if (spec.optionFlags & kOptionVersionBlock) {
+    for (uint32_t word : spec.version) PutU32(out, word);
+  }
+  if (spec.optionFlags & kOptionTimes) out.resize(out.size() + kTimesBlockSize, 0);
+  out.insert(out.end(), spec.fileName.begin(), spec.fileName.end());
+  out.resize(out.size() + kFileRecordStringCount, 0);
+  put(FileRecordField::recordLength, static_cast<uint32_t>(out.size()));
+  return out;
+}
+
+// Installs a file table of the given records as the loaded one; Clear puts
+// the empty table back.
+class TestFileTable {
+ public:
+  void Set(const std::vector<TestRecord>& records) {
+    table.clear();
+    PutU32(table, static_cast<uint32_t>(records.size()));
+    for (const TestRecord& spec : records) {
+      const std::vector<uint8_t> record = BuildRecord(spec);
+      table.insert(table.end(), record.begin(), record.end());
+    }
+    FileTable = table.data();
+    FileTableSize = static_cast<uint32_t>(table.size());
+    FileRecordCount = static_cast<uint32_t>(records.size());
+    FirstFileRecord = table.data() + kFileTableCountSize;
+  }
+  // Record n of the installed table.
+  uint8_t* Record(uint32_t n) {
+    uint8_t* record = FirstFileRecord;
+    while (n--) record += ReadU32Le(record);
+    return record;
+  }
+  static void Clear() {
+    FileTable = FirstFileRecord = nullptr;
+    FileTableSize = FileRecordCount = 0;
+  }
+
+ private:
+  std::vector<uint8_t> table;
+};

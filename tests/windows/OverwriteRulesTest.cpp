@@ -1,0 +1,215 @@
+// The write decision against real version resources: two test libraries
+// beside the test program (versiondlls/), VersionNewer with product 2.0.0.0,
+// file 1.0.0.2 and language 0x0409, VersionHighBit with product
+// 0x80000000:0, file 0x00010000:0x80000000 and language 0x0407. The
+// questions are answered through the scripted ShowMessage.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "install/OverwriteRules.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/Platform.h"
+#include "tests/windows/FileTableBuilder.h"
+#include "tests/windows/MessageScript.h"
+#include "tests/windows/StartupTestSupport.h"
+
+namespace {
+
+uint32_t Word(uint32_t high, uint32_t low) { return high << 16 | low; }
+
+// A record that asks for the given checks (optionFlags) with the given
+// versionBlock.
+TestRecord Versioned(uint8_t checks, uint32_t productMS, uint32_t productLS, uint32_t fileMS, uint32_t fileLS,
+                     uint32_t language = 0x0409) {
+  TestRecord record;
+  record.optionFlags = checks;
+  record.version[kVersionFileMS / 4] = fileMS;
+  record.version[kVersionFileLS / 4] = fileLS;
+  record.version[kVersionProductMS / 4] = productMS;
+  record.version[kVersionProductLS / 4] = productLS;
+  record.version[kVersionLanguageId / 4] = language;
+  return record;
+}
+
+std::string TestProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  *strrchr(path, '\\') = 0;
+  return path;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  const FileHandle file = FileOpen(path.c_str(), kFileRead);
+  std::vector<uint8_t> bytes(file == kInvalidFile ? 0 : FileSize(file));
+  if (FileRead(file, bytes.data(), static_cast<uint32_t>(bytes.size()))) bytes.clear();
+  FileClose(file);
+  return bytes;
+}
+
+class OverwriteRulesTest : public PathBuffersTest {
+ protected:
+  void SetUp() override {
+    PathBuffersTest::SetUp();
+    texts.assign(2, 0);
+    for (int i = 0; i <= 30; ++i) {
+      const std::string text = i == 29 ? "Newer: %s" : i == 30 ? "Language: %s %d" : "";
+      texts.insert(texts.end(), text.begin(), text.end());
+      texts.push_back(0);
+    }
+    texts[0] = 31;
+    TextGroups[kTextGroupMessages] = texts.data();
+    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(texts.size());
+    newer = TestProgramFolder() + "\\wintest\\VersionNewer.dll";
+    highBit = TestProgramFolder() + "\\wintest\\VersionHighBit.dll";
+    ShownMessages.clear();
+    ScriptedAnswers.clear();
+  }
+  void TearDown() override {
+    TextGroups[kTextGroupMessages] = nullptr;
+    TextGroupSizes[kTextGroupMessages] = 0;
+    for (const std::string& file : scratchFiles) DeleteFileA(file.c_str());
+    ScriptedAnswers.clear();
+    PathBuffersTest::TearDown();
+  }
+  // CheckVersions for record against target, answering with answers; the
+  // texts of the questions asked, each checked to be a Yes/No question.
+  std::vector<std::string> Ask(const std::string& target, const TestRecord& spec, bool expectWrite,
+                               std::initializer_list<int> answers = {}) {
+    return Decide(target, spec, 0, expectWrite, answers, true);
+  }
+  std::vector<std::string> Decide(const std::string& target, const TestRecord& spec, int inUse, bool expectWrite,
+                                  std::initializer_list<int> answers = {}, bool versionsOnly = false) {
+    lstrcpynA(TargetPath, target.c_str(), kPathBufferSize);
+    ShownMessages.clear();
+    ScriptedAnswers.assign(answers);
+    const std::vector<uint8_t> record = BuildRecord(spec);
+    const bool write = versionsOnly ? CheckVersions(record.data()) : ShouldWriteFile(record.data(), inUse);
+    EXPECT_EQ(write, expectWrite) << target;
+    EXPECT_TRUE(ScriptedAnswers.empty()) << "fewer questions than answers";
+    std::vector<std::string> asked;
+    for (const ShownMessage& shown : ShownMessages) {
+      EXPECT_EQ(shown.boxType, 0x24u);
+      asked.push_back(shown.text);
+    }
+    return asked;
+  }
+  std::string Scratch(const char* name, const std::vector<uint8_t>& bytes) {
+    const std::string path = TempFolder() + name;
+    const FileHandle file = FileCreate(path.c_str());
+    EXPECT_EQ(FileWrite(file, bytes.data(), static_cast<uint32_t>(bytes.size())), 0) << path;
+    FileClose(file);
+    scratchFiles.push_back(path);
+    return path;
+  }
+  std::vector<uint8_t> texts;
+  std::vector<std::string> scratchFiles;
+  std::string newer, highBit;
+  using Asked = std::vector<std::string>;
+};
+
+TEST_F(OverwriteRulesTest, ProductVersionFirstThenFileVersion) {
+  const Asked newerAsked = {"Newer: " + newer};
+  // Product 2.0.0.0 against 1.9.9.9: asked, whatever the file versions.
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 9), Word(9, 9), Word(9, 9), Word(9, 9)), false, {kAnswerNo}),
+            newerAsked);
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 9), Word(9, 9), 0, 0), true, {kAnswerYes}), newerAsked);
+  // Equal products: existing file 1.0.0.2 against 1.0.0.1 is asked;
+  // against 1.0.0.2 and 1.0.0.3 it is written without a question.
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 1)), false, {kAnswerNo}), newerAsked);
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 2)), true), Asked{});
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 3)), true), Asked{});
+  // A newer product in the record wins over an older file version.
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), Word(0, 1), 0, 0), true), Asked{});
+  // Any answer but Yes skips (a closed box answers something else).
+  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 0), 0, 0, 0), false, {kAnswerCancel}), newerAsked);
+}
+
+TEST_F(OverwriteRulesTest, VersionWordsCompareUnsigned) {
+  const Asked asked = {"Newer: " + highBit};
+  // Product 0x80000000:0 is newer than 0x7FFFFFFF:0xFFFFFFFF.
+  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x7FFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF), false, {kAnswerNo}),
+            asked);
+  // Equal products; file 0x00010000:0x80000000 against :0x7FFFFFFF.
+  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 0, 0x00010000, 0x7FFFFFFF), false, {kAnswerNo}), asked);
+  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 0, 0x00010000, 0x80000000), true), Asked{});
+  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 1, 0, 0), true), Asked{});
+}
+
+TEST_F(OverwriteRulesTest, LanguageQuestionAfterTheVersionQuestion) {
+  // The format's "%d" is not a number slot: only "%s" takes TargetPath.
+  const std::string language = "Language: " + newer + " %d";
+  const std::string version = "Newer: " + newer;
+  // 0x04 only: the older record's version is not compared; 0x0409 with
+  // any code page matches languageId 0x00000409.
+  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0409), true), Asked{});
+  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0407), false, {kAnswerNo}), Asked{language});
+  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0407), true, {kAnswerYes}), Asked{language});
+  // The word is widened, not masked: a code page in the high half differs.
+  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x04B00409), false, {kAnswerNo}), Asked{language});
+  EXPECT_EQ(Ask(highBit, Versioned(0x04, 0, 0, 0, 0, 0x0407), true), Asked{});
+  // Both checks: No to the version question skips without the second.
+  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), false, {kAnswerNo}), Asked{version});
+  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), false, {kAnswerYes, kAnswerNo}),
+            (Asked{version, language}));
+  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), true, {kAnswerYes, kAnswerYes}),
+            (Asked{version, language}));
+}
+
+TEST_F(OverwriteRulesTest, NoVersionResourceIsNoObjection) {
+  const std::string plain = Scratch("setvik-plain.txt", {'t', 'e', 'x', 't'});
+  EXPECT_EQ(Ask(plain, Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
+  EXPECT_EQ(Ask(TempFolder() + "setvik-no-such-file.dll", Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
+}
+
+TEST_F(OverwriteRulesTest, InUseTargetWithTheSameContentIsLeftAlone) {
+  const std::vector<uint8_t> library = ReadWholeFile(newer);
+  ASSERT_FALSE(library.empty());
+  const uint32_t checksum = ContentChecksum(0, library.data(), static_cast<uint32_t>(library.size()));
+  TestRecord same = Versioned(0x06, 0, 0, 0, 0, 0x0407);
+  same.fileSize = static_cast<uint32_t>(library.size());
+  same.contentChecksum = checksum;
+  // In use and equal: skipped without any question.
+  EXPECT_EQ(Decide(newer, same, 1, false), Asked{});
+  // Not in use: the content is not compared, the questions are asked.
+  EXPECT_EQ(Decide(newer, same, 0, false, {kAnswerNo}), Asked{"Newer: " + newer});
+  // In use, content differs: the version rules decide as usual.
+  TestRecord differs = same;
+  differs.contentChecksum = checksum + 1;
+  EXPECT_EQ(Decide(newer, differs, 1, true, {kAnswerYes, kAnswerYes}).size(), 2u);
+  // A size that differs makes the checksum 0: a matching checksum in the
+  // record no longer counts, and one of 0 does.
+  TestRecord longer = same;
+  longer.optionFlags = 0;
+  longer.fileSize += 1;
+  EXPECT_EQ(Decide(newer, longer, 1, true), Asked{});
+  longer.contentChecksum = 0;
+  EXPECT_EQ(Decide(newer, longer, 1, false), Asked{});
+  // No checks asked for: written without looking at the file.
+  TestRecord plain;
+  EXPECT_EQ(Decide(newer, plain, 0, true), Asked{});
+}
+
+TEST_F(OverwriteRulesTest, ChecksumOfAnOpenFile) {
+  auto checksumOf = [&](const char* name, const std::vector<uint8_t>& bytes) {
+    const FileHandle file = FileOpen(Scratch(name, bytes).c_str(), kFileRead);
+    EXPECT_NE(file, kInvalidFile);
+    const uint32_t checksum = ComputeFileChecksum(file);
+    FileClose(file);
+    return checksum;
+  };
+  EXPECT_EQ(checksumOf("setvik-empty.bin", {}), 0u);
+  // 01 00 00 00 -> 1; 02 00 00 00 -> rotl(1) + 2 = 4; trailing 03 ->
+  // rotl(4) + 3 = 11.
+  EXPECT_EQ(checksumOf("setvik-nine.bin", {1, 0, 0, 0, 2, 0, 0, 0, 3}), 11u);
+  // FF FF FF FF -> 0xFFFFFFFF; trailing 01 -> rotl(0xFFFFFFFF) + 1 wraps to 0.
+  EXPECT_EQ(checksumOf("setvik-wrap.bin", {0xFF, 0xFF, 0xFF, 0xFF, 1}), 0u);
+  // Three pieces of 16,384 bytes and a tail of 3: the same as one pass.
+  std::vector<uint8_t> large(3 * 16384 + 3);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+  EXPECT_EQ(checksumOf("setvik-large.bin", large), ContentChecksum(0, large.data(), static_cast<uint32_t>(large.size())));
+}
+
+}  // namespace

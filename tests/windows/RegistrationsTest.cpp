@@ -1,0 +1,152 @@
+// Shared-use counts in the registry, a real font added and announced, and
+// the follow-up actions of a record in their conditions: the test library's
+// DllRegisterServer (selfreg/SelfRegister.cpp) leaves a mark in HKCU.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "install/Registrations.h"
+#include "setupdata/Paths.h"
+#include "setupdata/Platform.h"
+#include "tests/windows/InstallTestSupport.h"
+
+namespace {
+
+const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+struct SharedValue {
+  bool present = false;
+  DWORD type = 0;
+  DWORD count = 0;
+};
+
+SharedValue ReadShared(const char* name) {
+  SharedValue value;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_READ, &key)) return value;
+  DWORD size = sizeof value.count;
+  value.present = !RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(&value.count), &size);
+  RegCloseKey(key);
+  return value;
+}
+
+void DeleteShared(const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_ALL_ACCESS, &key)) return;
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
+}
+
+class RegistrationsTest : public PathBuffersTest {
+ protected:
+  void SetUp() override {
+    PathBuffersTest::SetUp();
+    HKEY key;  // the count is only kept where the key exists
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kSharedKey, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+};
+
+TEST_F(RegistrationsTest, SharedCountStartsAtOneAndKeepsTheStoredType) {
+  const char* name = "C:\\setvik-test\\counted.dll";
+  DeleteShared(name);
+  AddSharedCount(name);
+  SharedValue value = ReadShared(name);
+  EXPECT_TRUE(value.present);
+  EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(value.count, 1u);
+  AddSharedCount(name);
+  EXPECT_EQ(ReadShared(name).count, 2u);
+
+  // A count of 3 stored as binary becomes 4, still binary.
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  const DWORD three = 3;
+  RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&three), sizeof three);
+  RegCloseKey(key);
+  AddSharedCount(name);
+  value = ReadShared(name);
+  EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(value.count, 4u);
+  DeleteShared(name);
+}
+
+TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
+  lstrcpyA(TargetPath, "C:\\setvik-test\\followup.dll");
+  DeleteShared(TargetPath);
+  ScreenSaverRecord = nullptr;
+  RecordFields fields;
+  fields.fileName = "followup.dll";
+  fields.trackShared = 1;  // in the installation folder: never counted
+  std::vector<uint8_t> record = MakeRecord(fields);
+  RunFollowUpActions(record.data());
+  EXPECT_FALSE(ReadShared(TargetPath).present);
+  EXPECT_EQ(ScreenSaverRecord, nullptr);
+
+  fields.destinationKind = kDestWindows;
+  fields.registerKind = kRegisterScreenSaver;
+  record = MakeRecord(fields);
+  RunFollowUpActions(record.data());
+  EXPECT_EQ(ReadShared(TargetPath).count, 1u);
+  EXPECT_EQ(ScreenSaverRecord, record.data());
+  ScreenSaverRecord = nullptr;
+  DeleteShared(TargetPath);
+
+  // Self-registration: the library's export is called; a library without
+  // it and a file that does not load are passed over.
+  const char* mark = "Software\\Setvik Test\\SelfRegister";
+  RegDeleteKeyA(HKEY_CURRENT_USER, mark);
+  lstrcpyA(TargetPath, (TestProgramFolder() + "wintest\\SelfRegister.dll").c_str());
+  ASSERT_TRUE(FileExists(TargetPath));
+  fields.destinationKind = kDestInstallDir;
+  fields.registerKind = kRegisterSelf;
+  record = MakeRecord(fields);
+  RunFollowUpActions(record.data());
+  char state[32] = "";
+  DWORD size = sizeof state;
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, mark, 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegQueryValueExA(key, "State", nullptr, nullptr, reinterpret_cast<BYTE*>(state), &size);
+  RegCloseKey(key);
+  EXPECT_STREQ(state, "registered");
+  RegDeleteKeyA(HKEY_CURRENT_USER, mark);
+  RegisterModule((TestProgramFolder() + "wintest\\VersionNewer.dll").c_str());
+  RegisterModule("C:\\setvik-test\\absent.dll");
+}
+
+int FontChanges;
+LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_FONTCHANGE) ++FontChanges;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(FontTest, RealFontIsAddedAndAnnouncedOtherFilesAreNot) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = CountFontChanges;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "SetvikFontListener";
+  RegisterClassA(&windowClass);
+  HWND listener = CreateWindowA("SetvikFontListener", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+  ASSERT_NE(listener, nullptr);
+  const std::string folder = MakeScratch("setvik-fonts");
+  const std::string font = folder + "SetvikMono.ttf";
+  ASSERT_TRUE(CopyFileA("Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSansMono.ttf", font.c_str(), FALSE));
+
+  FontChanges = 0;
+  EXPECT_TRUE(AddFont(font.c_str()));
+  EXPECT_EQ(FontChanges, 1);
+  RemoveFontResourceA(font.c_str());
+
+  const std::string text = folder + "not-a-font.ttf";
+  WriteTextFile(text, "plain text, not a font");
+  FontChanges = 0;
+  EXPECT_FALSE(AddFont(text.c_str()));
+  EXPECT_EQ(FontChanges, 0);
+
+  DestroyWindow(listener);
+  RemoveTree(folder.substr(0, folder.size() - 1));
+}
+
+}  // namespace
