@@ -4,6 +4,7 @@
 // when the wizard's background window and driver define these.
 #include <windows.h>
 
+#include "install/InstallStep.h"
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
 
@@ -33,3 +34,7 @@ void CloseBackgroundWindow() {
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
 }
+
+// The progress page's window and bar, which the installation step writes to.
+HWND ProgressWindow;
+void SetProgress(uint32_t) {}

@@ -1,0 +1,294 @@
+// The installation loop (see InstallStep.h).
+//
+// Files are never written in place: a record's stream is decoded into a
+// temporary file beside its target, verified against contentChecksum, and
+// only then moved to the target's name. The old target is first renamed to
+// a second free temporary name rather than deleted, so that a failing final
+// rename can put it back instead of leaving the user without the file.
+#include "install/InstallStep.h"
+
+#include "inflate/Inflater.h"
+#include "inflate/VolumeReader.h"
+#include "install/DestinationCheck.h"
+#include "install/OverwriteRules.h"
+#include "install/Registrations.h"
+#include "install/ScheduleAtRestart.h"
+#include "install/Shortcuts.h"
+#include "setupdata/Buffer.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/PathText.h"
+#include "setupdata/Paths.h"
+#include "setupdata/Platform.h"
+#include "startup/Startup.h"
+#include "wizard/PageMechanics.h"
+
+bool InstallRunning;
+int FileIndex = -1;
+uint8_t* CurrentRecord;
+int InstallError;
+bool RestartNeeded;
+
+static const uint32_t kBusyQuestionSize = 1024;
+static const uint32_t kFileNameShownLimit = 30;
+static const uint32_t kAbortRetryIgnoreBox = 2;
+
+static void SetState(uint8_t* record, uint16_t state) { WriteU16Le(record + FileRecordField::installState, state); }
+static uint16_t GetState(const uint8_t* record) { return ReadU16Le(record + FileRecordField::installState); }
+
+static void SetError(int error, const char* fileName) {
+  InstallError = error;
+  lstrcpynA(ErrorFileName, fileName, kPathBufferSize);
+}
+
+// Moves the last character of name (a temporary name ending in .$$A or
+// later) on until the name is free: not openable for reading, or with
+// mustBeAbsent not present at all. Stops at Z, since the next codes would
+// bring separators into the name. False when no free name was found.
+static bool BumpToFreeName(char* name, bool mustBeAbsent) {
+  char* last = name + lstrlenA(name) - 1;
+  for (;;) {
+    bool taken;
+    if (mustBeAbsent) {
+      taken = GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+    } else {
+      const FileHandle existing = FileOpen(name, kFileRead);
+      taken = existing != kInvalidFile;
+      if (taken) FileClose(existing);
+    }
+    if (!taken) return true;
+    if (*last >= 'Z') return false;
+    ++*last;
+  }
+}
+
+// Deleting and renaming a file in use fail with access denied (Windows 95
+// family, running programs) or a sharing violation (an open handle).
+static bool TargetBusy(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+// Moves TargetPath out of the way: renamed to a free name beside the
+// temporary file (aside), or deleted when no such name is free (aside
+// empty). True on success; GetLastError says why not.
+static bool ClearTarget(const char* temporary, char* aside) {
+  lstrcpynA(aside, temporary, kPathBufferSize);
+  char* last = aside + lstrlenA(aside) - 1;
+  if (*last < 'Z') {
+    ++*last;
+    if (BumpToFreeName(aside, true)) return MoveFileA(TargetPath, aside) != 0;
+  }
+  aside[0] = 0;
+  return DeleteFileA(TargetPath) != 0;
+}
+
+// Renames temporary to TargetPath. When that fails the old target, if it
+// was set aside, goes back (with readOnlyAttributes, the old target's
+// attributes when it was read-only, else 0), and temporary is dropped.
+// Otherwise the new target becomes read-only when the old one was, and the
+// set-aside copy is deleted (at the next restart when it cannot be now).
+static void MoveIntoPlace(const char* temporary, const char* aside, DWORD readOnlyAttributes) {
+  if (!MoveFileA(temporary, TargetPath)) {
+    if (aside[0] && MoveFileA(aside, TargetPath) && readOnlyAttributes)
+      SetFileAttributesA(TargetPath, readOnlyAttributes);
+    DeleteFileA(temporary);
+    return;
+  }
+  if (readOnlyAttributes) SetFileAttributesA(TargetPath, FILE_ATTRIBUTE_READONLY);
+  if (aside[0] && !DeleteFileA(aside)) ScheduleAtRestart(nullptr, aside);
+}
+
+void ReplaceTarget(uint8_t* record, const char* temporary) {
+  SetState(record, kStateReplacing);
+  char aside[kPathBufferSize];
+  const DWORD attributes = GetFileAttributesA(TargetPath);
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  bool cleared;
+  for (;;) {
+    if (readOnly) SetFileAttributesA(TargetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    cleared = ClearTarget(temporary, aside);
+    if (cleared || (!readOnly && !TargetBusy(GetLastError()))) break;
+    const int answer = ResolveBusyTarget(record, temporary);
+    if (answer == kAnswerRetry) continue;
+    // Abandoned: the target keeps what it had, its read-only attribute too.
+    if (readOnly) SetFileAttributesA(TargetPath, attributes);
+    return;
+  }
+  MoveIntoPlace(temporary, aside, readOnly ? attributes : 0);
+  SetState(record, cleared ? kStateReplaced : kStateInstalled);
+}
+
+// True when TargetPath opens and holds the record's content (plain
+// contentChecksum).
+static bool TargetHoldsContent(const uint8_t* record) {
+  const FileHandle existing = FileOpen(TargetPath, kFileRead);
+  if (existing == kInvalidFile) return false;
+  bool same = false;
+  if (FileSize(existing) == ReadU32Le(record + FileRecordField::fileSize))
+    same = ComputeFileChecksum(existing) == ReadU32Le(record + FileRecordField::contentChecksum);
+  FileClose(existing);
+  return same;
+}
+
+int ResolveBusyTarget(uint8_t* record, const char* temporary) {
+  const uint8_t kind = record[FileRecordField::destinationKind];
+  int answer = kAnswerIgnore;
+  if (kind == kDestWindows || kind == kDestSharedSystem) {
+    ScheduleAtRestart(TargetPath, temporary);
+    RestartNeeded = true;
+    SetState(record, kStateReplaced);
+    return answer;
+  }
+  if (kind != kDestFonts && !TargetHoldsContent(record)) {
+    lstrcpynA(ErrorFileName, TargetPath, kPathBufferSize);
+    char* text;
+    if (AllocateBuffer(kBusyQuestionSize, text)) {
+      FormatMessageText(text, kBusyQuestionSize, kInstallErrorAbort);
+      answer = ShowMessage(text, kAbortRetryIgnoreBox);
+      ReleaseBuffer(text);
+    }
+    if (answer == kAnswerRetry) return answer;
+    if (answer != kAnswerAbort) answer = kAnswerIgnore;
+  }
+  DeleteFileA(temporary);
+  if (answer == kAnswerIgnore) SetState(record, kStateReplaced);
+  return answer;
+}
+
+// Creates the temporary file beside TargetPath in WorkPath; kInvalidFile
+// with InstallError 17 when no free name fits or it cannot be created.
+static FileHandle CreateTemporaryFile() {
+  CreateFolderChain(TargetPath);
+  lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
+  FileHandle file = kInvalidFile;
+  if (ReplaceExtension(WorkPath, ".$$A") && BumpToFreeName(WorkPath, false)) file = FileCreate(WorkPath);
+  if (file == kInvalidFile) SetError(kInstallErrorCreate, WorkPath);
+  return file;
+}
+
+// True when WorkPath holds the record's content; else InstallError 16 or 21.
+static bool VerifyTemporaryFile(const uint8_t* record) {
+  const FileHandle written = FileOpen(WorkPath, kFileRead);
+  if (written == kInvalidFile) {
+    SetError(kInstallErrorOpen, WorkPath);
+    return false;
+  }
+  const uint32_t checksum = ComputeFileChecksum(written);
+  FileClose(written);
+  if (checksum == ReadU32Le(record + FileRecordField::contentChecksum)) return true;
+  SetError(kInstallErrorChecksum, TargetPath);
+  return false;
+}
+
+// Steps 8 to 15 for a record with a stream: consume it, and when the write
+// decision says so, write, verify and put it in place. False on failure.
+static bool PlaceFile(uint8_t* record, int inUse) {
+  const uint8_t options = RecordOptionFlags(record);
+  const uint32_t packedSize = ReadU32Le(record + FileRecordField::packedSize);
+  InstallError = 0;
+  Inflater inflater;
+  if (!ShouldWriteFile(record, inUse)) {
+    inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize);
+    return true;
+  }
+  const FileHandle file = CreateTemporaryFile();
+  if (file == kInvalidFile) return false;
+  inflater.DecodeToFile(file, InputHandle, packedSize);
+  if (options & kOptionTimes) {
+    // creation, last access, last write: three FILETIMEs, read in place.
+    const FILETIME* times = reinterpret_cast<const FILETIME*>(RecordTimesBlock(record));
+    SetFileTime(reinterpret_cast<HANDLE>(file), times, times + 1, times + 2);
+  }
+  FileClose(file);
+  if (!(options & kOptionUninstaller) && !VerifyTemporaryFile(record)) return false;
+  if (inUse) {
+    ScheduleAtRestart(TargetPath, WorkPath);
+    RestartNeeded = true;
+  } else {
+    ReplaceTarget(record, WorkPath);
+  }
+  if (GetState(record) != kStateReplacing) return true;
+  SetError(kInstallErrorAbort, TargetPath);
+  return false;
+}
+
+// Steps 3 to 19 for record, whose contentChecksum is plain.
+static bool InstallRecord(uint8_t* record) {
+  WorkPath[0] = 0;
+  const int inUse = GetTargetPath(record);
+  ShowCurrentFile(TargetPath);
+  if (RecordOptionFlags(record) & kOptionUninstaller) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
+  const uint32_t percent = (static_cast<uint32_t>(FileIndex) + 1) * 100 / FileRecordCount;
+  if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
+    if (!PlaceFile(record, inUse)) {
+      if (WorkPath[0]) DeleteFileA(WorkPath);
+      return false;
+    }
+    if (RecordOptionFlags(record) & kOptionUninstaller) SetState(record, kStateNone);
+    RunFollowUpActions(record);
+  }
+  const uint8_t role = record[FileRecordField::launchRole];
+  if (role == kLaunchFinishButton) LaunchRecord = record;
+  if (role == kLaunchRunAfter) RunAfterRecord = record;
+  CreateDesktopShortcut(record);
+  SetProgress(percent);
+  return true;
+}
+
+bool StartInstallation() {
+  InstallError = 0;
+  FileIndex = -1;
+  VolumeNumber = 0;
+  CurrentRecord = FirstFileRecord;
+  lstrcpynA(DataFilePath, SetupFilePath, kPathBufferSize);
+  const FileHandle file = FileOpen(DataFilePath, kFileRead);
+  if (file == kInvalidFile) {
+    SetError(kInstallErrorOpen, DataFilePath);
+    return false;
+  }
+  InputHandle = file;
+  FileSeekTo(file, FileDataOffset + kVolumeHeaderSize);
+  InstallRunning = true;
+  return true;
+}
+
+bool InstallNextFile() {
+  ++FileIndex;
+  if (static_cast<uint32_t>(FileIndex) >= FileRecordCount) return false;
+  uint8_t* record = CurrentRecord;
+  CurrentRecord = NextFileRecord(record);
+  SetState(record, kStateNone);
+  uint8_t* checksum = record + FileRecordField::contentChecksum;
+  WriteU32Le(checksum, CombineIntegrityKey(ReadU32Le(checksum)));
+  const bool handled = InstallRecord(record);
+  WriteU32Le(checksum, CombineIntegrityKey(ReadU32Le(checksum)));
+  return handled;
+}
+
+void ShowCurrentFile(const char* path) {
+  char text[kPathBufferSize];
+  lstrcpynA(text, path, kPathBufferSize);
+  AbbreviatePath(text, kFileNameShownLimit);
+  SetDlgItemTextA(ProgressWindow, kControlCurrentFile, text);
+}
+
+// Position of the first backslash in text at or after from, or -1.
+static int NextBackslash(const char* text, int from) {
+  for (int i = from; text[i]; ++i)
+    if (text[i] == '\\') return i;
+  return -1;
+}
+
+void AbbreviatePath(char* text, uint32_t limit) {
+  const int length = lstrlenA(text);
+  const int first = NextBackslash(text, 0);
+  if (static_cast<uint32_t>(length) <= limit || first < 0) return;
+  int last = first;
+  for (int p = first; p >= 0; p = NextBackslash(text, p + 1)) last = p;
+  if (last - first < 4) return;
+  const int tail = length - last;
+  int head = first + 1;
+  for (int p = NextBackslash(text, head); p >= 0 && last - p >= 4 && static_cast<uint32_t>(p + tail) < limit;
+       p = NextBackslash(text, head))
+    head = p + 1;
+  // head + 3 <= last, so the tail moves left (or stays): copy forwards.
+  text[head] = text[head + 1] = text[head + 2] = '.';
+  for (int i = 0; i <= tail; ++i) text[head + 3 + i] = text[last + i];
+}

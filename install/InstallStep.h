@@ -1,0 +1,68 @@
+// The installation loop: one file record per step, in table order. A step
+// builds the target path, makes the write decision, decodes the record's
+// stream into a temporary file beside the target (.$$A, .$$B, ...),
+// verifies it, puts it in place (or schedules it for the next restart when
+// the old file is in use) and runs the record's follow-up actions.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+// Process-wide state of the engine (one installation per process).
+extern bool InstallRunning;      // set by StartInstallation; cleared by the uninstall writer
+extern int FileIndex;            // record of the current step; -1 before the first
+extern uint8_t* CurrentRecord;   // the record that the next step handles
+extern int InstallError;         // 0 or kInstallError*: the group-6 text that says why it stopped
+extern bool RestartNeeded;       // a replacement waits for the next restart
+
+// Values of InstallError, which are also indexes of group-6 texts.
+const int kInstallErrorOpen = 16;      // setup file, or the written temporary file, would not open
+const int kInstallErrorCreate = 17;    // the temporary file could not be created
+const int kInstallErrorChecksum = 21;  // the written file differs from contentChecksum
+const int kInstallErrorAbort = 22;     // the user answered Abort for a busy target
+
+// Abort/Retry/Ignore answers of ResolveBusyTarget (message-box results).
+const int kAnswerAbort = 3;
+const int kAnswerRetry = 4;
+const int kAnswerIgnore = 5;
+
+// The progress page's window and progress bar; the page defines them.
+extern HWND ProgressWindow;
+const int kControlCurrentFile = 1008;
+void SetProgress(uint32_t percent);  // caps at 100
+
+// Opens the setup file (SetupFilePath, copied to DataFilePath) as
+// InputHandle at its first file-data byte; VolumeNumber 0. False with
+// InstallError 16 and ErrorFileName when it does not open.
+bool StartInstallation();
+
+// One step. True: a record was handled, call again. False: no record left,
+// or the step failed (InstallError, ErrorFileName); its temporary file is
+// gone and its target untouched. contentChecksum is in its plain form only
+// during the step.
+bool InstallNextFile();
+
+// Puts temporary in place of TargetPath for record. The old target is
+// renamed aside rather than deleted, so that it can be put back when the
+// final rename fails; a read-only target stays read-only. A target in use
+// goes to ResolveBusyTarget. installState: 23 replaced, 25 new, 27 the user
+// ended with Abort (temporary then gone).
+void ReplaceTarget(uint8_t* record, const char* temporary);
+
+// What to do about a TargetPath that cannot be replaced now: kinds 1 and 2
+// are replaced at the next restart (RestartNeeded), kind 3 keeps the old
+// font; otherwise a target with the record's content is left as it is, and
+// any other is asked about (text 6/22, Abort/Retry/Ignore). Returns the
+// answer; temporary is kept only for Retry.
+int ResolveBusyTarget(uint8_t* record, const char* temporary);
+
+// TargetPath shortened to about 30 characters into control 1008 of
+// ProgressWindow.
+void ShowCurrentFile(const char* path);
+
+// Shortens text in place to a head ending after a backslash, "..." and the
+// tail from the last backslash on, keeping as much head as stays within
+// limit. Unchanged when already within limit, without a backslash, or with
+// fewer than 4 characters from the first backslash to the last. The result
+// can still be longer than limit.
+void AbbreviatePath(char* text, uint32_t limit);

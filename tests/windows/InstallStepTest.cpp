@@ -1,0 +1,394 @@
+// The installation loop against real files: a setup file written by the
+// test (some leading bytes, then the file data: u32 size and one stored
+// stream per record, 0F LEN-lo LEN-hi bytes), installed into a scratch
+// folder. Questions are answered through the scripted ShowMessage.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "inflate/VolumeReader.h"
+#include "install/InstallStep.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/Platform.h"
+#include "tests/windows/FileTableBuilder.h"
+#include "tests/windows/InstallTestSupport.h"
+#include "tests/windows/MessageScript.h"
+
+extern std::vector<uint32_t> ProgressValues;
+
+namespace {
+
+struct Entry {
+  std::string fileName;
+  std::string content;
+  uint8_t optionFlags = 0;
+  uint8_t destinationKind = kDestInstallDir;
+  uint8_t uninstallMode = kUninstallRemove;
+  uint8_t launchRole = kLaunchNone;
+  bool damaged = false;  // the stream holds other bytes than the checksum says
+};
+
+const uint32_t kLeadingBytes = 16;
+
+class InstallStepTest : public PathBuffersTest {
+ protected:
+  void SetUp() override {
+    PathBuffersTest::SetUp();
+    folder = MakeScratch("setvik-install-step");
+    lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
+    lstrcpynA(SetupFilePath, (folder + "setup.bin").c_str(), kPathBufferSize);
+    texts.assign(2, 0);
+    for (int i = 0; i <= 22; ++i) {
+      const std::string text = i == 22 ? "Busy: %s" : "";
+      texts.insert(texts.end(), text.begin(), text.end());
+      texts.push_back(0);
+    }
+    texts[0] = 23;
+    TextGroups[kTextGroupMessages] = texts.data();
+    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(texts.size());
+    ShownMessages.clear();
+    ScriptedAnswers.clear();
+    ProgressValues.clear();
+    LaunchRecord = RunAfterRecord = ScreenSaverRecord = nullptr;
+    RestartNeeded = false;
+    IsNT = true;
+  }
+  void TearDown() override {
+    if (InputHandle != kInvalidFile) FileClose(InputHandle);
+    InputHandle = kInvalidFile;
+    Release();
+    TextGroups[kTextGroupMessages] = nullptr;
+    TextGroupSizes[kTextGroupMessages] = 0;
+    LaunchRecord = RunAfterRecord = nullptr;
+    ScriptedAnswers.clear();
+    TestFileTable::Clear();
+    PathBuffersTest::TearDown();
+    ClearAttributes(folder);
+    RemoveTree(folder.substr(0, folder.size() - 1));
+  }
+  static void ClearAttributes(const std::string& in) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((in + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        ClearAttributes(in + name + "\\");
+      else
+        SetFileAttributesA((in + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+
+  // The file table and the setup file for entries; the loader's values set
+  // as it would set them.
+  void Prepare(const std::vector<Entry>& entries) {
+    std::vector<TestRecord> records;
+    std::string data;
+    for (const Entry& entry : entries) {
+      TestRecord record;
+      record.fileName = entry.fileName;
+      record.fileSize = static_cast<uint32_t>(entry.content.size());
+      record.optionFlags = entry.optionFlags;
+      record.destinationKind = entry.destinationKind;
+      record.uninstallMode = entry.uninstallMode;
+      record.contentChecksum = CombineIntegrityKey(
+          ContentChecksum(0, reinterpret_cast<const uint8_t*>(entry.content.data()), record.fileSize));
+      records.push_back(record);
+      if (entry.uninstallMode == kUninstallExternal) continue;
+      std::string stored = entry.content;
+      if (entry.damaged) stored[0] ^= 1;
+      data += '\x0F';
+      data += static_cast<char>(stored.size() & 0xFF);
+      data += static_cast<char>(stored.size() >> 8);
+      data += stored;
+    }
+    table.Set(records);
+    for (uint32_t n = 0; n < entries.size(); ++n) {
+      uint8_t* record = table.Record(n);
+      record[FileRecordField::launchRole] = entries[n].launchRole;
+      const bool external = entries[n].uninstallMode == kUninstallExternal;
+      WriteU32Le(record + FileRecordField::packedSize,
+                 external ? 0 : 3 + static_cast<uint32_t>(entries[n].content.size()));
+    }
+    std::string setup(kLeadingBytes, 'x');
+    for (int i = 0; i < 4; ++i) setup += static_cast<char>(data.size() >> (8 * i));
+    WriteTextFile(SetupFilePath, setup + data);
+    FileDataOffset = kLeadingBytes;
+    FileDataSize = VolumeDataSize = VolumeBytesLeft = static_cast<uint32_t>(data.size());
+  }
+  // Steps until one returns false; the number of steps that returned true.
+  int RunSteps() {
+    EXPECT_TRUE(StartInstallation());
+    int steps = 0;
+    while (InstallNextFile()) ++steps;
+    return steps;
+  }
+  uint16_t State(uint32_t n) { return ReadU16Le(table.Record(n) + FileRecordField::installState); }
+  uint32_t StoredChecksum(uint32_t n) { return ReadU32Le(table.Record(n) + FileRecordField::contentChecksum); }
+  // Holds path open as another program would, sharing only what share says.
+  void Hold(const std::string& path, DWORD share) {
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << path;
+    heldFiles.push_back(held);
+  }
+  // Lets go of the held files (which the test itself could not read).
+  void Release() {
+    for (HANDLE held : heldFiles) CloseHandle(held);
+    heldFiles.clear();
+  }
+  // Names of the files left in in that contain ".$$".
+  std::vector<std::string> TemporaryFiles(const std::string& in) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((in + "*.$$?").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+    return names;
+  }
+
+  std::string folder;
+  std::vector<uint8_t> texts;
+  TestFileTable table;
+  std::vector<HANDLE> heldFiles;
+};
+
+TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
+  WriteTextFile(folder + "old.txt", "the old content");
+  Entry external;
+  external.fileName = "beside.txt";
+  external.uninstallMode = kUninstallExternal;
+  external.launchRole = kLaunchFinishButton;
+  Entry uninstaller;
+  uninstaller.fileName = "bin\\uninstall.exe";
+  uninstaller.content = "uninstaller";
+  uninstaller.optionFlags = kOptionUninstaller;
+  Entry runAfter;
+  runAfter.fileName = "sub\\deeper\\README";
+  runAfter.content = std::string(5000, 'r');
+  runAfter.launchRole = kLaunchRunAfter;
+  Prepare({{"old.txt", "new content, longer than the old one"}, {"sub\\b.dat", "bee"}, runAfter,
+           {"tools.new\\README", ""}, external, uninstaller});
+
+  EXPECT_EQ(RunSteps(), 6);
+  EXPECT_EQ(InstallError, 0);
+  EXPECT_TRUE(InstallRunning);
+  EXPECT_EQ(ReadTextFile(folder + "old.txt"), "new content, longer than the old one");
+  EXPECT_EQ(ReadTextFile(folder + "sub\\b.dat"), "bee");
+  EXPECT_EQ(ReadTextFile(folder + "sub\\deeper\\README"), runAfter.content);
+  EXPECT_TRUE(FileExists(folder + "tools.new\\README"));
+  EXPECT_EQ(ReadTextFile(folder + "bin\\uninstall.exe"), "uninstaller");
+  EXPECT_FALSE(FileExists(folder + "beside.txt"));
+  // Replaced, new, new, new, external, uninstaller.
+  const uint16_t states[] = {kStateReplaced, kStateInstalled, kStateInstalled, kStateInstalled, kStateNone, kStateNone};
+  for (uint32_t n = 0; n < 6; ++n) EXPECT_EQ(State(n), states[n]) << n;
+  EXPECT_EQ(StoredChecksum(1), CombineIntegrityKey(ContentChecksum(0, reinterpret_cast<const uint8_t*>("bee"), 3)));
+  EXPECT_EQ(std::string(UninstallerPath), folder + "bin\\uninstall.exe");
+  EXPECT_EQ(LaunchRecord, table.Record(4));
+  EXPECT_EQ(RunAfterRecord, table.Record(2));
+  EXPECT_EQ(ProgressValues, (std::vector<uint32_t>{16, 33, 50, 66, 83, 100}));
+  for (const char* in : {"", "sub\\", "sub\\deeper\\", "tools.new\\", "bin\\"})
+    EXPECT_TRUE(TemporaryFiles(folder + in).empty()) << in;
+  // The input was read exactly to its end.
+  EXPECT_EQ(FileTell(InputHandle), kLeadingBytes + 4 + FileDataSize);
+  EXPECT_FALSE(RestartNeeded);
+}
+
+TEST_F(InstallStepTest, StartAndEmptyTable) {
+  Prepare({});
+  EXPECT_TRUE(StartInstallation());
+  EXPECT_FALSE(InstallNextFile());
+  EXPECT_EQ(InstallError, 0);
+  FileClose(InputHandle);
+  InputHandle = kInvalidFile;
+
+  lstrcpynA(SetupFilePath, (folder + "missing.bin").c_str(), kPathBufferSize);
+  EXPECT_FALSE(StartInstallation());
+  EXPECT_EQ(InstallError, kInstallErrorOpen);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "missing.bin");
+}
+
+TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
+  // .$$A and .$$B exist: the file goes through .$$C and both stay as they were.
+  WriteTextFile(folder + "a.$$A", "keep A");
+  WriteTextFile(folder + "a.$$B", "keep B");
+  // A locked .$$A counts as free; creating it fails (17). Its name shows
+  // the extension rule: appended after a dotted folder.
+  CreateDirectoryA((folder + "tools.new").c_str(), nullptr);
+  WriteTextFile(folder + "tools.new\\README.$$A", "locked");
+  Hold(folder + "tools.new\\README.$$A", 0);
+  Prepare({{"a.txt", "the file"}, {"tools.new\\README", "never"}, {"later.txt", "not reached"}});
+
+  EXPECT_EQ(RunSteps(), 1);
+  EXPECT_EQ(ReadTextFile(folder + "a.txt"), "the file");
+  EXPECT_EQ(ReadTextFile(folder + "a.$$A"), "keep A");
+  EXPECT_EQ(ReadTextFile(folder + "a.$$B"), "keep B");
+  EXPECT_FALSE(FileExists(folder + "a.$$C"));
+  EXPECT_EQ(InstallError, kInstallErrorCreate);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "tools.new\\README.$$A");
+  EXPECT_FALSE(FileExists(folder + "tools.new\\README"));
+  EXPECT_FALSE(FileExists(folder + "later.txt"));
+  EXPECT_FALSE(InstallNextFile());
+}
+
+TEST_F(InstallStepTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
+  WriteTextFile(folder + "ro.txt", "old");
+  SetFileAttributesA((folder + "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  Prepare({{"ro.txt", "new and read-only"}});
+  EXPECT_EQ(RunSteps(), 1);
+  EXPECT_EQ(ReadTextFile(folder + "ro.txt"), "new and read-only");
+  EXPECT_TRUE(GetFileAttributesA((folder + "ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(State(0), kStateReplaced);
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+}
+
+TEST_F(InstallStepTest, DamagedStreamLeavesTargetAlone) {
+  WriteTextFile(folder + "d.txt", "old");
+  Entry damaged{"d.txt", "content that the checksum expects"};
+  damaged.damaged = true;
+  Prepare({damaged, {"next.txt", "not reached"}});
+  const uint32_t stored = StoredChecksum(0);
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorChecksum);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "d.txt");
+  EXPECT_EQ(ReadTextFile(folder + "d.txt"), "old");
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  EXPECT_FALSE(FileExists(folder + "next.txt"));
+  EXPECT_EQ(StoredChecksum(0), stored);
+}
+
+TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
+  WriteTextFile(folder + "busy.txt", "old");
+  Hold(folder + "busy.txt", 0);
+  // Abort: error 22, nothing changed, the temporary file gone.
+  ScriptedAnswers = {kAnswerAbort};
+  Prepare({{"busy.txt", "new"}});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorAbort);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "busy.txt");
+  ASSERT_EQ(ShownMessages.size(), 1u);
+  EXPECT_EQ(ShownMessages[0].text, "Busy: " + folder + "busy.txt");
+  EXPECT_EQ(ShownMessages[0].boxType, 2u);
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  FileClose(InputHandle);
+  InputHandle = kInvalidFile;
+  Release();
+  EXPECT_EQ(ReadTextFile(folder + "busy.txt"), "old");
+  Hold(folder + "busy.txt", 0);
+
+  // Retry, then Ignore: asked twice, the old file stays, counted as
+  // replaced, and the loop goes on.
+  ShownMessages.clear();
+  ScriptedAnswers = {kAnswerRetry, kAnswerIgnore};
+  Prepare({{"busy.txt", "new"}, {"after.txt", "after"}});
+  EXPECT_EQ(RunSteps(), 2);
+  EXPECT_EQ(ShownMessages.size(), 2u);
+  EXPECT_TRUE(ScriptedAnswers.empty());
+  EXPECT_EQ(State(0), kStateReplaced);
+  EXPECT_EQ(ReadTextFile(folder + "after.txt"), "after");
+  Release();
+  EXPECT_EQ(ReadTextFile(folder + "busy.txt"), "old");
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+}
+
+TEST_F(InstallStepTest, BusyTargetWithTheSameContentAsksNothing) {
+  WriteTextFile(folder + "same.txt", "same content");
+  Hold(folder + "same.txt", FILE_SHARE_READ);
+  Prepare({{"same.txt", "same content"}});
+  EXPECT_EQ(RunSteps(), 1);
+  EXPECT_TRUE(ShownMessages.empty());
+  EXPECT_EQ(State(0), kStateReplaced);
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+}
+
+// The pending renames that the NT family keeps for the next restart.
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+
+std::string PendingRenames() {
+  HKEY key;
+  std::string value;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key)) return value;
+  DWORD size = 0;
+  if (!RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, nullptr, &size) && size) {
+    value.resize(size);
+    RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(&value[0]), &size);
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+void RestorePendingRenames(const std::string& value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key)) return;
+  if (value.empty())
+    RegDeleteValueA(key, kPendingRenames);
+  else
+    RegSetValueExA(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                   static_cast<DWORD>(value.size()));
+  RegCloseKey(key);
+}
+
+TEST_F(InstallStepTest, BusyWindowsFileIsReplacedAtRestart) {
+  const std::string before = PendingRenames();
+  WriteTextFile(folder + "win.dll", "old");
+  WriteTextFile(folder + "win.$$A", "new");
+  Hold(folder + "win.dll", 0);
+  Entry windowsFile{"win.dll", "new"};
+  windowsFile.destinationKind = kDestWindows;
+  Prepare({windowsFile});
+  lstrcpynA(TargetPath, (folder + "win.dll").c_str(), kPathBufferSize);
+  ReplaceTarget(table.Record(0), (folder + "win.$$A").c_str());
+  const std::string after = PendingRenames();
+  RestorePendingRenames(before);
+  EXPECT_TRUE(ShownMessages.empty());
+  EXPECT_TRUE(RestartNeeded);
+  EXPECT_EQ(State(0), kStateReplaced);
+  EXPECT_EQ(ReadTextFile(folder + "win.$$A"), "new");  // kept for the rename
+  Release();
+  EXPECT_EQ(ReadTextFile(folder + "win.dll"), "old");
+  EXPECT_NE(after.find("win.$$A"), std::string::npos);
+  EXPECT_NE(after.find("win.dll"), std::string::npos);
+}
+
+TEST_F(InstallStepTest, FailedFinalRenamePutsTheOldTargetBack) {
+  WriteTextFile(folder + "keep.txt", "the user's file");
+  SetFileAttributesA((folder + "keep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteTextFile(folder + "keep.$$A", "new");
+  Hold(folder + "keep.$$A", 0);  // the rename of the temporary file fails
+  Prepare({{"keep.txt", "new"}});
+  lstrcpynA(TargetPath, (folder + "keep.txt").c_str(), kPathBufferSize);
+  ReplaceTarget(table.Record(0), (folder + "keep.$$A").c_str());
+  EXPECT_EQ(ReadTextFile(folder + "keep.txt"), "the user's file");
+  EXPECT_TRUE(GetFileAttributesA((folder + "keep.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(FileExists(folder + "keep.$$B"));
+  EXPECT_EQ(State(0), kStateReplaced);
+}
+
+TEST(AbbreviatePathTest, KeepsHeadAndTail) {
+  auto abbreviated = [](const char* text, uint32_t limit) {
+    char buffer[260];
+    lstrcpynA(buffer, text, sizeof buffer);
+    AbbreviatePath(buffer, limit);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe", 30), "C:\\Program Files\\...\\file.exe");
+  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", 30), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
+  // Within the limit, no backslash, or fewer than 4 characters from the
+  // first backslash to the last: unchanged.
+  EXPECT_EQ(abbreviated("C:\\short\\name.txt", 30), "C:\\short\\name.txt");
+  EXPECT_EQ(abbreviated("a-file-name-without-any-backslash.txt", 30), "a-file-name-without-any-backslash.txt");
+  EXPECT_EQ(abbreviated("C:\\ab\\a-long-file-name-beyond-the-limit.txt", 30),
+            "C:\\ab\\a-long-file-name-beyond-the-limit.txt");
+  // A long tail: the head stays at the first backslash, the result is
+  // longer than the limit.
+  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt", 30),
+            "C:\\...\\a-long-file-name-beyond-the-limit.txt");
+}
+
+}  // namespace
