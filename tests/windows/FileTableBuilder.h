@@ -28,21 +28,21 @@ inline void PutU32(std::vector<uint8_t>& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-inline std::vector<uint8_t> BuildRecord(const TestRecord& spec) {
+inline std::vector<uint8_t> BuildRecord(const TestRecord& fields) {
   std::vector<uint8_t> out(kFileRecordHeadSize, 0);
-  out[FileRecordField::destinationKind] = spec.destinationKind;
-  out[FileRecordField::uninstallMode] = spec.uninstallMode;
-  out[FileRecordField::optionFlags] = spec.optionFlags;
+  out[FileRecordField::destinationKind] = fields.destinationKind;
+  out[FileRecordField::uninstallMode] = fields.uninstallMode;
+  out[FileRecordField::optionFlags] = fields.optionFlags;
   auto put = [&](uint32_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
   };
-  put(FileRecordField::contentChecksum, spec.contentChecksum);
-  put(FileRecordField::fileSize, spec.fileSize);
-  if (spec.optionFlags & kOptionVersionBlock) {
-    for (uint32_t word : spec.version) PutU32(out, word);
+  put(FileRecordField::contentChecksum, fields.contentChecksum);
+  put(FileRecordField::fileSize, fields.fileSize);
+  if (fields.optionFlags & kOptionVersionBlock) {
+    for (uint32_t word : fields.version) PutU32(out, word);
   }
-  if (spec.optionFlags & kOptionTimes) out.resize(out.size() + kTimesBlockSize, 0);
-  out.insert(out.end(), spec.fileName.begin(), spec.fileName.end());
+  if (fields.optionFlags & kOptionTimes) out.resize(out.size() + kTimesBlockSize, 0);
+  out.insert(out.end(), fields.fileName.begin(), fields.fileName.end());
   out.resize(out.size() + kFileRecordStringCount, 0);
   put(FileRecordField::recordLength, static_cast<uint32_t>(out.size()));
   return out;
@@ -55,8 +55,8 @@ class TestFileTable {
   void Set(const std::vector<TestRecord>& records) {
     table.clear();
     PutU32(table, static_cast<uint32_t>(records.size()));
-    for (const TestRecord& spec : records) {
-      const std::vector<uint8_t> record = BuildRecord(spec);
+    for (const TestRecord& fields : records) {
+      const std::vector<uint8_t> record = BuildRecord(fields);
       table.insert(table.end(), record.begin(), record.end());
     }
     FileTable = table.data();

@@ -76,16 +76,16 @@ class OverwriteRulesTest : public PathBuffersTest {
   }
   // CheckVersions for record against target, answering with answers; the
   // texts of the questions asked, each checked to be a Yes/No question.
-  std::vector<std::string> Ask(const std::string& target, const TestRecord& spec, bool expectWrite,
+  std::vector<std::string> Ask(const std::string& target, const TestRecord& fields, bool expectWrite,
                                std::initializer_list<int> answers = {}) {
-    return Decide(target, spec, 0, expectWrite, answers, true);
+    return Decide(target, fields, 0, expectWrite, answers, true);
   }
-  std::vector<std::string> Decide(const std::string& target, const TestRecord& spec, int inUse, bool expectWrite,
+  std::vector<std::string> Decide(const std::string& target, const TestRecord& fields, int inUse, bool expectWrite,
                                   std::initializer_list<int> answers = {}, bool versionsOnly = false) {
     lstrcpynA(TargetPath, target.c_str(), kPathBufferSize);
     ShownMessages.clear();
     ScriptedAnswers.assign(answers);
-    const std::vector<uint8_t> record = BuildRecord(spec);
+    const std::vector<uint8_t> record = BuildRecord(fields);
     const bool write = versionsOnly ? CheckVersions(record.data()) : ShouldWriteFile(record.data(), inUse);
     EXPECT_EQ(write, expectWrite) << target;
     EXPECT_TRUE(ScriptedAnswers.empty()) << "fewer questions than answers";
