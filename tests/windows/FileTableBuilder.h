@@ -1,6 +1,6 @@
-// File records for the installation tests, laid out as the file table
-// holds them: the 26-byte head, the versionBlock when optionFlags & 0x06,
-// and the six strings (only the file name is set).
+// File records for the Windows tests, laid out as the file table holds
+// them: the 26-byte head, the versionBlock when optionFlags & 0x06, a zeroed
+// timesBlock when optionFlags & 0x08, and the six strings.
 #pragma once
 
 #include <stdint.h>
@@ -14,9 +14,17 @@
 
 struct TestRecord {
   std::string fileName;
+  std::string groupName;
+  std::string menuName;
+  std::string menuArgs;
+  std::string desktopName;
+  std::string desktopArgs;
   uint32_t fileSize = 0;
+  uint16_t iconIndex = 0;
   uint8_t destinationKind = kDestInstallDir;
   uint8_t uninstallMode = kUninstallRemove;
+  uint8_t trackShared = 0;
+  uint8_t registerKind = kRegisterNone;
   uint8_t optionFlags = 0;
   uint32_t contentChecksum = 0;
   // fileVersionMS, fileVersionLS, productVersionMS, productVersionLS,
@@ -30,8 +38,11 @@ inline void PutU32(std::vector<uint8_t>& out, uint32_t value) {
 
 inline std::vector<uint8_t> BuildRecord(const TestRecord& fields) {
   std::vector<uint8_t> out(kFileRecordHeadSize, 0);
+  WriteU16Le(&out[FileRecordField::iconIndex], fields.iconIndex);
   out[FileRecordField::destinationKind] = fields.destinationKind;
   out[FileRecordField::uninstallMode] = fields.uninstallMode;
+  out[FileRecordField::trackShared] = fields.trackShared;
+  out[FileRecordField::registerKind] = fields.registerKind;
   out[FileRecordField::optionFlags] = fields.optionFlags;
   auto put = [&](uint32_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -42,8 +53,11 @@ inline std::vector<uint8_t> BuildRecord(const TestRecord& fields) {
     for (uint32_t word : fields.version) PutU32(out, word);
   }
   if (fields.optionFlags & kOptionTimes) out.resize(out.size() + kTimesBlockSize, 0);
-  out.insert(out.end(), fields.fileName.begin(), fields.fileName.end());
-  out.resize(out.size() + kFileRecordStringCount, 0);
+  for (const std::string* text : {&fields.fileName, &fields.groupName, &fields.menuName, &fields.menuArgs,
+                                  &fields.desktopName, &fields.desktopArgs}) {
+    out.insert(out.end(), text->begin(), text->end());
+    out.push_back(0);
+  }
   put(FileRecordField::recordLength, static_cast<uint32_t>(out.size()));
   return out;
 }

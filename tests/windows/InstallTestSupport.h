@@ -1,5 +1,5 @@
-// Shared by the shortcut, registration and launch tests: file records built
-// field by field, a file table over them, scratch folders and files, and
+// Shared by the shortcut, registration and launch tests: a file table over
+// records from FileTableBuilder.h, scratch folders and files, and
 // the marker program (marker/Marker.cpp) that notes how it was started.
 #pragma once
 
@@ -12,43 +12,15 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"
+#include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/StartupTestSupport.h"
-
-struct RecordFields {
-  std::string fileName;
-  std::string groupName;
-  std::string menuName;
-  std::string menuArgs;
-  std::string desktopName;
-  std::string desktopArgs;
-  uint16_t iconIndex = 0;
-  uint8_t destinationKind = kDestInstallDir;
-  uint8_t uninstallMode = kUninstallRemove;
-  uint8_t trackShared = 0;
-  uint8_t registerKind = kRegisterNone;
-};
-
-inline std::vector<uint8_t> MakeRecord(const RecordFields& f) {
-  std::vector<uint8_t> record(kFileRecordHeadSize, 0);
-  WriteU16Le(&record[FileRecordField::iconIndex], f.iconIndex);
-  record[FileRecordField::destinationKind] = f.destinationKind;
-  record[FileRecordField::uninstallMode] = f.uninstallMode;
-  record[FileRecordField::trackShared] = f.trackShared;
-  record[FileRecordField::registerKind] = f.registerKind;
-  for (const std::string* text : {&f.fileName, &f.groupName, &f.menuName, &f.menuArgs, &f.desktopName, &f.desktopArgs}) {
-    record.insert(record.end(), text->begin(), text->end());
-    record.push_back(0);
-  }
-  WriteU32Le(record.data(), static_cast<uint32_t>(record.size()));
-  return record;
-}
 
 // Points the process-wide file table at the records (kept alive by the
 // returned bytes, which the caller holds while the table is in use).
-inline std::vector<uint8_t> UseFileTable(const std::vector<RecordFields>& records) {
+inline std::vector<uint8_t> UseFileTable(const std::vector<TestRecord>& records) {
   std::vector<uint8_t> table(4, 0);
-  for (const RecordFields& fields : records) {
-    const std::vector<uint8_t> record = MakeRecord(fields);
+  for (const TestRecord& fields : records) {
+    const std::vector<uint8_t> record = BuildRecord(fields);
     table.insert(table.end(), record.begin(), record.end());
   }
   WriteU32Le(table.data(), static_cast<uint32_t>(records.size()));
@@ -59,10 +31,7 @@ inline std::vector<uint8_t> UseFileTable(const std::vector<RecordFields>& record
   return table;
 }
 
-inline void ClearFileTable() {
-  FileTable = FirstFileRecord = nullptr;
-  FileTableSize = FileRecordCount = 0;
-}
+inline void ClearFileTable() { TestFileTable::Clear(); }
 
 inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -101,9 +101,9 @@ TEST_F(LaunchTest, OpenCommandIsCutAtThePlaceholderAndGetsTheQuotedPath) {
 TEST_F(LaunchTest, FinishProgramOpensAnExistingFileThroughTheShellOnly) {
   SetCommand("\"" + marker + "\" \"%1\"");
   lstrcpyA(InstallDir, scratch.c_str());
-  RecordFields fields;
+  TestRecord fields;
   fields.fileName = "Read Me.setviktest";
-  std::vector<uint8_t> record = MakeRecord(fields);
+  std::vector<uint8_t> record = BuildRecord(fields);
   LaunchRecord = record.data();
 
   LaunchFinishProgram();  // the file is not there yet: nothing
@@ -125,9 +125,9 @@ TEST_F(LaunchTest, RunAfterProgramWithBlanksInItsPathStartsOnlyItself) {
   ASSERT_TRUE(CopyFileA(marker.c_str(), app.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
   lstrcpyA(InstallDir, scratch.c_str());
-  RecordFields fields;
+  TestRecord fields;
   fields.fileName = "My Tool\\app.exe";
-  std::vector<uint8_t> record = MakeRecord(fields);
+  std::vector<uint8_t> record = BuildRecord(fields);
   RunAfterRecord = record.data();
 
   RunAfterChecked = 0;  // the box was cleared: nothing starts

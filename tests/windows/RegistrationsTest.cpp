@@ -76,17 +76,17 @@ TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   lstrcpyA(TargetPath, "C:\\setvik-test\\followup.dll");
   DeleteShared(TargetPath);
   ScreenSaverRecord = nullptr;
-  RecordFields fields;
+  TestRecord fields;
   fields.fileName = "followup.dll";
   fields.trackShared = 1;  // in the installation folder: never counted
-  std::vector<uint8_t> record = MakeRecord(fields);
+  std::vector<uint8_t> record = BuildRecord(fields);
   RunFollowUpActions(record.data());
   EXPECT_FALSE(ReadShared(TargetPath).present);
   EXPECT_EQ(ScreenSaverRecord, nullptr);
 
   fields.destinationKind = kDestWindows;
   fields.registerKind = kRegisterScreenSaver;
-  record = MakeRecord(fields);
+  record = BuildRecord(fields);
   RunFollowUpActions(record.data());
   EXPECT_EQ(ReadShared(TargetPath).count, 1u);
   EXPECT_EQ(ScreenSaverRecord, record.data());
@@ -101,7 +101,7 @@ TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   ASSERT_TRUE(FileExists(TargetPath));
   fields.destinationKind = kDestInstallDir;
   fields.registerKind = kRegisterSelf;
-  record = MakeRecord(fields);
+  record = BuildRecord(fields);
   RunFollowUpActions(record.data());
   char state[32] = "";
   DWORD size = sizeof state;

@@ -112,13 +112,13 @@ TEST_F(ShortcutsTest, LinkCarriesTargetFolderArgumentsAndIconOnlyWhenAsked) {
 }
 
 TEST_F(ShortcutsTest, DesktopShortcutHasArgumentsButNeverAnIcon) {
-  RecordFields fields;
+  TestRecord fields;
   fields.fileName = "tool.exe";
   fields.desktopName = "Setvik Desk Test";
   fields.desktopArgs = "/d";
   fields.iconIndex = 2;
   lstrcpyA(TargetPath, (scratch + "App Folder\\tool.exe").c_str());
-  CreateDesktopShortcut(MakeRecord(fields).data());
+  CreateDesktopShortcut(BuildRecord(fields).data());
   const std::string link = SpecialFolder(CSIDL_DESKTOP) + "\\Setvik Desk Test.lnk";
   LinkFields read = ReadLink(link);
   DeleteFileA(link.c_str());
@@ -130,7 +130,7 @@ TEST_F(ShortcutsTest, DesktopShortcutHasArgumentsButNeverAnIcon) {
   // A name too long for a path buffer gives no shortcut at all, not one
   // with a cut name.
   fields.desktopName = "Setvik " + std::string(300, 'x');
-  CreateDesktopShortcut(MakeRecord(fields).data());
+  CreateDesktopShortcut(BuildRecord(fields).data());
   WIN32_FIND_DATAA found;
   HANDLE find = FindFirstFileA((SpecialFolder(CSIDL_DESKTOP) + "\\Setvik x*").c_str(), &found);
   EXPECT_EQ(find, INVALID_HANDLE_VALUE);
@@ -142,24 +142,24 @@ TEST_F(ShortcutsTest, MenuPassCreatesGroupsAndRecordsEachShortcut) {
   const std::string startup = SpecialFolder(CSIDL_STARTUP);
   const std::string group = programs + "\\Setvik Test";
   RemoveTree(group);
-  RecordFields tool;
+  TestRecord tool;
   tool.fileName = "tool.exe";
   tool.groupName = "Setvik Test\\Tools\\Utilities";  // two levels, both missing
   tool.menuName = "Tool";
   tool.menuArgs = "-m";
   tool.iconIndex = 1;
-  RecordFields noShortcut;
+  TestRecord noShortcut;
   noShortcut.fileName = "data.bin";
   noShortcut.groupName = "Setvik Test";
-  RecordFields external;  // external and never installed: still linked
+  TestRecord external;  // external and never installed: still linked
   external.fileName = "Readme.txt";
   external.uninstallMode = kUninstallExternal;
   external.groupName = "#STARTUP#";
   external.menuName = "Setvik Readme";
-  RecordFields top;  // no group: straight into Programs
+  TestRecord top;  // no group: straight into Programs
   top.fileName = "tool.exe";
   top.menuName = "Setvik Top Test";
-  RecordFields tooLong;
+  TestRecord tooLong;
   tooLong.fileName = "long.exe";
   tooLong.groupName = "Setvik Test";
   tooLong.menuName = std::string(300, 'y');
