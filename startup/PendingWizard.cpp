@@ -27,8 +27,6 @@ int CreateBackgroundWindow() {
   return BackgroundWindow != nullptr;
 }
 
-void RunWizard() {}
-
 void CloseBackgroundWindow() {
   DestroyWindow(BackgroundWindow);
   MSG message;
