@@ -10,7 +10,8 @@
 #   the launch sentence;
 # - failure (the file data of a setup damaged after building, full screen):
 #   the checksum message with the file's name inside the failure text, the
-#   sentences, button and box hidden, no restart button although a file
+#   sentences, button and box hidden, the failure text not shown a second
+#   time unformatted below, no restart button although a file
 #   waits for the restart, and nothing started after the wizard.
 # The programs are copies of a marker program that writes "<itself>.txt".
 set -euo pipefail
@@ -40,6 +41,8 @@ project() { # full_screen launch-intro run-after-intro [file tables...]
 title = "Finish Test"
 full_screen = $1
 compression = 0
+[frame]
+picture = "$SETVIK_ROOT/examples/demo/art/side.bmp"
 [texts.welcome]
 paragraph1 = "WELCOME"
 [texts.finish]
@@ -204,6 +207,7 @@ reason=${checksum/\%s/$folder4\\victim.txt}
   page_is fullscreen "Setup Complete"
   echo "expect-hidden 1001"
   echo "expect-hidden 1002"
+  echo 'expect-text 1003 ""'   # not the failure text unformatted
   echo "expect-hidden 1014"
   echo "expect-hidden 1015"
   buttons off on off
