@@ -41,10 +41,12 @@ uint32_t NeededMegabytes() {
   return (sum + 0xFFFFF) >> 20;
 }
 
+// Rounded up in 64 bits: a drive reported with 0xFFFFFFFE KiB free (more
+// than 4 TiB) would otherwise wrap to 0 megabytes.
 uint32_t AvailableMegabytes(const char* folder) {
   uint32_t kilobytes = GetFreeKilobytes(folder);
   if (kilobytes == kFreeSpaceUnknown) kilobytes = 0;
-  return (kilobytes + 1023) >> 10;
+  return static_cast<uint32_t>((static_cast<uint64_t>(kilobytes) + 1023) >> 10);
 }
 
 // Text 2/7 with megabytes into control.
