@@ -28,12 +28,21 @@ const uint32_t kMessageReallyStop = 13;
 const uint32_t kMessageNotCompleted = 15;
 const uint32_t kCaptionStop = 5;
 
+// The file loop is over: the uninstall records are written and the wizard
+// moves on to the finish page. Not when the user gave up during the last
+// step (the disk prompt's Cancel has already ended the page as Cancel):
+// that stop is the Cancel button's, which writes nothing and leads to the
+// closing page.
+static void EndInstallation() {
+  if (PageResult != kPageResultCancel) WriteUninstallInfo();
+}
+
 // Runs the remaining steps inside the current message and ends the
 // installation: the fallback for a timer that cannot be set.
 static void InstallRemainingFiles() {
   while (InstallNextFile()) {
   }
-  WriteUninstallInfo();
+  EndInstallation();
 }
 
 static void ArmProgressTimer(HWND page, UINT delay) {
@@ -68,7 +77,7 @@ static void OnProgressTimer(HWND page) {
     while (InstallNextFile()) {
     }
   }
-  WriteUninstallInfo();
+  EndInstallation();
 }
 
 // Cancel asks first; Yes leaves what was installed so far and launches
