@@ -8,31 +8,6 @@
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
 
-static LRESULT CALLBACK PendingBackgroundProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-ATOM RegisterBackgroundClass() {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = PendingBackgroundProcedure;
-  windowClass.hInstance = Instance;
-  windowClass.lpszClassName = "SetvikClass";
-  return RegisterClassA(&windowClass);
-}
-
-int CreateBackgroundWindow() {
-  BackgroundWindow = CreateWindowExA(0, "SetvikClass", "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr, nullptr,
-                                     Instance, nullptr);
-  return BackgroundWindow != nullptr;
-}
-
-void CloseBackgroundWindow() {
-  DestroyWindow(BackgroundWindow);
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
-}
-
 // The progress page's window and bar, which the installation step writes to.
 HWND ProgressWindow;
 void SetProgress(uint32_t) {}
