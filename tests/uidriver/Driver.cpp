@@ -301,6 +301,13 @@ void UiSession::Click(int id) {
   Settle();
 }
 
+void UiSession::Close(int id) {
+  if (id < 0 && !current) Fail("no current window");
+  HWND window = id < 0 ? current : Control(id);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  Settle();
+}
+
 void UiSession::SetText(int id, const std::string& text) {
   HWND edit = Control(id);
   DWORD_PTR ok = 0;

@@ -78,6 +78,9 @@ class UiSession {
 
   // Presses a button (refused when it or its window is disabled or hidden).
   void Click(int id);
+  // Presses the close box: the close system command to the window with
+  // control id, or to the current window when id is negative.
+  void Close(int id);
   void SetText(int id, const std::string& text);
   // Ticks or clears a check box by clicking it when needed.
   void SetChecked(int id, bool checked);
