@@ -47,19 +47,16 @@ static void CancelSetup() {
   PageResult = kPageResultCancel;
 }
 
+// A button acts only while its page has it enabled: the dialog manager
+// sends the default button's command for Enter (and Cancel's for Escape)
+// even when that button is disabled, which would otherwise end the
+// progress page as Next in the middle of the installation.
 static INT_PTR OnFrameCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
   if (CurrentPage && SendMessageA(CurrentPage, WM_COMMAND, wParam, lParam)) return MarkHandled(dialog);
-  switch (LOWORD(wParam)) {
-    case kControlNext:
-      PageResult = kPageResultNext;
-      break;
-    case kControlBack:
-      PageResult = kPageResultBack;
-      break;
-    case kControlCancel:
-      CancelSetup();
-      break;
-  }
+  const int id = LOWORD(wParam);
+  if (id == kControlNext && (ButtonMask & kButtonNext)) PageResult = kPageResultNext;
+  if (id == kControlBack && (ButtonMask & kButtonBack)) PageResult = kPageResultBack;
+  if (id == kControlCancel && (ButtonMask & kButtonCancel)) CancelSetup();
   return MarkHandled(dialog);
 }
 

@@ -7,9 +7,14 @@
 
 #include <vector>
 
+#include "setupdata/Platform.h"
+#include "setupdata/SetupData.h"
+#include "tests/windows/MessageScript.h"
 #include "wizard/Background.h"
 #include "wizard/FrameDialog.h"
+#include "wizard/PageMechanics.h"
 #include "wizard/Picture.h"
+#include "wizard/Wizard.h"
 
 namespace {
 
@@ -193,6 +198,74 @@ TEST(FramePlacementTest, CentredButKeptInsideTheBackground) {
   EXPECT_EQ(PlaceFrame(100, 1024, 400), 0);    // would start before it
   EXPECT_EQ(PlaceFrame(1000, 1024, 400), 624); // would end past it
   EXPECT_EQ(PlaceFrame(0, 0, 0), 0);
+}
+
+// The frame's buttons with no page to forward to: each acts only while the
+// mask enables it, and Cancel asks first unless the mask says not to.
+class FrameCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    group.assign(2, 0);
+    const char* texts[16] = {"Caption"};
+    texts[14] = "Really exit?";
+    texts[15] = "Not completed.";
+    for (const char* text : texts) {
+      const char* t = text ? text : "";
+      group.insert(group.end(), t, t + strlen(t) + 1);
+    }
+    group[0] = 16;
+    TextGroups[kTextGroupMessages] = group.data();
+    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(group.size());
+    CurrentPage = nullptr;
+    ShownMessages.clear();
+    ScriptedAnswers.clear();
+  }
+  void TearDown() override {
+    TextGroups[kTextGroupMessages] = nullptr;
+    TextGroupSizes[kTextGroupMessages] = 0;
+    ButtonMask = 0;
+  }
+  int Press(int id, uint32_t mask) {
+    ButtonMask = mask;
+    PageResult = 0;
+    FrameDialogProcedure(nullptr, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    return PageResult;
+  }
+  std::vector<uint8_t> group;
+};
+
+TEST_F(FrameCommandTest, DisabledButtonsDoNothing) {
+  EXPECT_EQ(Press(kControlNext, kButtonNext), kPageResultNext);
+  EXPECT_EQ(Press(kControlBack, kButtonBack), kPageResultBack);
+  // Enter on a page whose Next is disabled (the progress page) still sends
+  // the default button's command.
+  EXPECT_EQ(Press(kControlNext, kButtonCancel), 0);
+  EXPECT_EQ(Press(kControlBack, kButtonNext | kButtonCancel), 0);
+  EXPECT_EQ(Press(kControlCancel, kButtonNext | kCancelWithoutQuestion), 0);
+  EXPECT_EQ(Press(1234, 0x107), 0);
+  EXPECT_TRUE(ShownMessages.empty());
+}
+
+TEST_F(FrameCommandTest, CancelAsksAndForgetsWhatWouldRunAfterwards) {
+  uint8_t record[4];
+  LaunchRecord = RunAfterRecord = ScreenSaverRecord = record;
+  EXPECT_EQ(Press(kControlCancel, kButtonCancel | kCancelWithoutQuestion), kPageResultCancel);
+  EXPECT_TRUE(ShownMessages.empty());
+  EXPECT_EQ(LaunchRecord, record);
+  ScriptedAnswers = {kAnswerNo};
+  EXPECT_EQ(Press(kControlCancel, 0x007), 0);
+  ASSERT_EQ(ShownMessages.size(), 1u);
+  EXPECT_EQ(ShownMessages[0].text, "Really exit?");
+  EXPECT_EQ(ShownMessages[0].boxType, kBoxYesNo);
+  EXPECT_EQ(RunAfterRecord, record);
+  ScriptedAnswers = {kAnswerYes, kAnswerOk};
+  EXPECT_EQ(Press(kControlCancel, 0x007), kPageResultCancel);
+  ASSERT_EQ(ShownMessages.size(), 3u);
+  EXPECT_EQ(ShownMessages[2].text, "Not completed.");
+  EXPECT_EQ(ShownMessages[2].boxType, kBoxOk);
+  EXPECT_EQ(LaunchRecord, nullptr);
+  EXPECT_EQ(RunAfterRecord, nullptr);
+  EXPECT_EQ(ScreenSaverRecord, nullptr);
 }
 
 // A 24-bit memory bitmap filled with one colour, read back pixel by pixel.
