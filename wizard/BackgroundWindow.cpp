@@ -109,9 +109,9 @@ static void PaintTitle(HDC dc, const char* title, const uint8_t* font) {
   SetBkMode(dc, TRANSPARENT);
   const int length = lstrlenA(title);
   SetTextColor(dc, RGB(0, 0, 0));
-  TextOutA(dc, 14, 14, title, length);
+  ExtTextOutA(dc, 14, 14, 0, nullptr, title, length, nullptr);
   SetTextColor(dc, RGB(255, 255, 255));
-  TextOutA(dc, 10, 10, title, length);
+  ExtTextOutA(dc, 10, 10, 0, nullptr, title, length, nullptr);
   if (created) {
     SelectObject(dc, previous);
     DeleteObject(created);

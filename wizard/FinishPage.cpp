@@ -11,6 +11,7 @@
 #include "setupdata/SetupData.h"
 #include "setupdata/TextFormat.h"
 #include "startup/Startup.h"
+#include "wizard/FrameDialog.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 
@@ -34,18 +35,8 @@ const uint32_t kMessageBufferSize = 2048;
 
 static const char* FinishText(uint32_t index) { return GetText(kPageFinish, index); }
 
-// Control id's rectangle in the page's client coordinates.
-static RECT ControlRect(HWND page, int id) {
-  RECT rect = {0, 0, 0, 0};
-  GetWindowRect(GetDlgItem(page, id), &rect);
-  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-static void HideControl(HWND page, int id) {
-  HWND control = GetDlgItem(page, id);
-  if (control) ShowWindow(control, SW_HIDE);
-}
+// A missing control is passed over (the platform refuses a null window).
+static void HideControl(HWND page, int id) { ShowWindow(GetDlgItem(page, id), SW_HIDE); }
 
 // A target that the user would not let go of counts as access denied.
 static void FindRefusedReplacement() {
@@ -62,9 +53,8 @@ static void FindRefusedReplacement() {
 static void ShowFailure(HWND page) {
   HideControl(page, kControlLaunchIntro);
   HideControl(page, kControlRunAfterIntro);
-  const RECT result = ControlRect(page, kControlResult);
-  const RECT below = ControlRect(page, kControlRunAfterIntro);
-  if (GetDlgItem(page, kControlRunAfterIntro))
+  RECT result, below;
+  if (ControlRect(page, kControlResult, &result) && ControlRect(page, kControlRunAfterIntro, &below))
     SetWindowPos(GetDlgItem(page, kControlResult), nullptr, 0, 0, result.right - result.left,
                  below.bottom - result.top, SWP_NOMOVE | SWP_NOZORDER);
   char* buffer;
@@ -81,9 +71,9 @@ static void ShowFailure(HWND page) {
 }
 
 // The control that receives the restart notice in the success view.
-static int RestartNoticeControl(HWND page, bool launchShown, bool moved) {
+static int RestartNoticeControl(bool launchShown, bool boxShown, bool moved) {
   const bool bareIntro = !launchShown && !*FinishText(kTextLaunchIntro);
-  if (IsWindowVisible(GetDlgItem(page, kControlRunAfter))) return moved ? kControlRunAfterIntro : kControlLast;
+  if (boxShown) return moved ? kControlRunAfterIntro : kControlLast;
   if (bareIntro) return kControlLaunchIntro;
   return *FinishText(kTextRunAfterIntro) ? kControlLast : kControlRunAfterIntro;
 }
@@ -101,13 +91,15 @@ static void ShowSuccess(HWND page) {
     }
   }
   bool moved = false;
-  if ((RunAfterRecord || single) && *FinishText(kTextRunAfterBox)) {
-    HWND box = GetDlgItem(page, kControlRunAfter);
+  HWND box = GetDlgItem(page, kControlRunAfter);
+  const bool boxShown = box && (RunAfterRecord || single) && *FinishText(kTextRunAfterBox);
+  if (boxShown) {
     SetWindowTextA(box, FinishText(kTextRunAfterBox));
     ShowWindow(box, SW_SHOW);
     if (!launchShown && !*FinishText(kTextLaunchIntro)) {
-      const RECT boxRect = ControlRect(page, kControlRunAfter);
-      const RECT launchRect = ControlRect(page, kControlLaunch);
+      RECT boxRect, launchRect = {0, 0, 0, 0};
+      ControlRect(page, kControlRunAfter, &boxRect);
+      ControlRect(page, kControlLaunch, &launchRect);
       SetWindowPos(box, nullptr, boxRect.left, launchRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
       SetDlgItemTextA(page, kControlLaunchIntro, FinishText(kTextRunAfterIntro));
       SetDlgItemTextA(page, kControlRunAfterIntro, "");
@@ -116,7 +108,7 @@ static void ShowSuccess(HWND page) {
   }
   SetDlgItemTextA(page, kControlLast, "");
   if (RestartNeeded)
-    SetDlgItemTextA(page, RestartNoticeControl(page, launchShown, moved), FinishText(kTextRestartNotice));
+    SetDlgItemTextA(page, RestartNoticeControl(launchShown, boxShown, moved), FinishText(kTextRestartNotice));
 }
 
 static INT_PTR OnFinishInit(HWND page) {
@@ -124,9 +116,10 @@ static INT_PTR OnFinishInit(HWND page) {
   SetupPage(page, kButtonNext | kCancelWithoutQuestion | (RestartNeeded ? kButtonBack : 0));
   if (RestartNeeded) SetButtonCaption(kButtonBack, kTextRestartButton);
   HideControl(page, kControlLaunch);
-  if (GetDlgItem(page, kControlRunAfter)) {
-    CheckDlgButton(page, kControlRunAfter, RunAfterChecked);
-    HideControl(page, kControlRunAfter);
+  HWND box = GetDlgItem(page, kControlRunAfter);
+  if (box) {
+    SendMessageA(box, BM_SETCHECK, RunAfterChecked, 0);
+    ShowWindow(box, SW_HIDE);
   }
   if (!InstallError) FindRefusedReplacement();
   if (InstallError) ShowFailure(page);
@@ -166,7 +159,7 @@ static INT_PTR OnFinishCommand(HWND page, WPARAM wParam, LPARAM lParam) {
       LaunchFinishProgram();
       return MarkHandled(page);
     case kControlRunAfter:
-      RunAfterChecked = IsDlgButtonChecked(page, kControlRunAfter) == BST_CHECKED;
+      RunAfterChecked = SendMessageA(GetDlgItem(page, kControlRunAfter), BM_GETCHECK, 0, 0) == BST_CHECKED;
       return MarkHandled(page);
   }
   return PageDefaultHandler(page, WM_COMMAND, wParam, lParam);

@@ -96,12 +96,12 @@ INT_PTR CALLBACK FrameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
   return PageDefaultHandler(dialog, message, wParam, lParam);
 }
 
-// Control id's rectangle in the dialog's client coordinates.
-static bool ControlRect(HWND dialog, int id, RECT* rect) {
+bool ControlRect(HWND dialog, int id, RECT* rect) {
   HWND control = GetDlgItem(dialog, id);
   if (!control) return false;
   GetWindowRect(control, rect);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(rect), 2);
+  ScreenToClient(dialog, reinterpret_cast<POINT*>(&rect->left));
+  ScreenToClient(dialog, reinterpret_cast<POINT*>(&rect->right));
   return true;
 }
 
@@ -129,12 +129,15 @@ void DrawSunkenEdge(HDC dc, const RECT& rect, bool fill) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
   if (fill) FillSolid(dc, rect.left + 1, rect.top + 1, w - 2, h - 2, GetSysColor(COLOR_BTNFACE));
-  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
-  FillSolid(dc, rect.left, rect.top, w - 1, 1, shadow);
-  FillSolid(dc, rect.left, rect.top, 1, h - 1, shadow);
-  const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
-  FillSolid(dc, rect.left, rect.bottom - 1, w, 1, highlight);
-  FillSolid(dc, rect.right - 1, rect.top, 1, h, highlight);
+  // Shadow along the top and the left, highlight along the bottom and the
+  // right: x, y, width, height.
+  const int lines[4][4] = {{rect.left, rect.top, w - 1, 1},
+                           {rect.left, rect.top, 1, h - 1},
+                           {rect.left, rect.bottom - 1, w, 1},
+                           {rect.right - 1, rect.top, 1, h}};
+  for (int i = 0; i < 4; ++i)
+    FillSolid(dc, lines[i][0], lines[i][1], lines[i][2], lines[i][3],
+              GetSysColor(i < 2 ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT));
 }
 
 void FillSolid(HDC dc, int x, int y, int width, int height, COLORREF colour) {

@@ -10,6 +10,10 @@
 // outer - own when it would end past it.
 int PlaceFrame(int centre, int outer, int own);
 
+// Control id's rectangle in the dialog's client coordinates; false (rect
+// unchanged) when the dialog has no such control.
+bool ControlRect(HWND dialog, int id, RECT* rect);
+
 // Draws the picture (a whole bitmap file image of pictureSize bytes)
 // unscaled and centred in control id's rectangle, clipped to it, with a
 // sunken edge around the picture. Nothing when the control is missing or

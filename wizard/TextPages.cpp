@@ -83,7 +83,7 @@ INT_PTR CALLBACK ConfirmationPage(HWND page, UINT message, WPARAM wParam, LPARAM
 static void ShowClosingName(HWND page) {
   char name[kClosingNameLength];
   name[0] = 0;
-  GetDlgItemTextA(page, kControlClosingName, name, kClosingNameLength);
+  SendMessageA(GetDlgItem(page, kControlClosingName), WM_GETTEXT, kClosingNameLength, reinterpret_cast<LPARAM>(name));
   SetWindowTextA((SetupFlags & kFullScreenBackground) ? FrameDialog : BackgroundWindow, name);
 }
 

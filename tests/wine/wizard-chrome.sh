@@ -118,7 +118,8 @@ scenario full-screen <<SCRIPT
 start $work/full.exe
 wait-window SetvikClass "Chrome Test Setup"
 expect-text 0 "Welcome"
-sleep 1000
+# Time to paint, on a busy machine.
+sleep 3000
 screenshot $work/full.bmp
 click 1
 sleep 500
@@ -149,7 +150,8 @@ def pixel(x, y):
     b, g, r = data[offset + (height - 1 - y) * stride + x * 3: offset + (height - 1 - y) * stride + x * 3 + 3]
     return r, g, b
 x = width - 10
-top = next(y for y in range(height) if pixel(x, y) == (0, 0, 255))
+top = next((y for y in range(height) if pixel(x, y) == (0, 0, 255)), None)
+assert top is not None, "no gradient top in column %d: %s" % (x, [pixel(x, y) for y in range(0, 80, 8)])
 bottom = next(y for y in range(top, height + 1) if y == height or pixel(x, y)[:2] != (0, 0))
 assert bottom >= height - 8, "the gradient holds only blue down to the window's border"
 client = bottom - top
