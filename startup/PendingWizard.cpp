@@ -1,7 +1,5 @@
-// Stand-ins for the wizard's windows until wizard/ defines them: a hidden
-// background window of the class "SetvikClass" (so the single-instance check
-// already works), no pages, and the closing message drain. Delete this file
-// when the wizard's background window and driver define these.
+// Stand-in for the progress page's window and bar until the progress page
+// defines them. Delete this file then.
 #include <windows.h>
 
 #include "install/InstallStep.h"
