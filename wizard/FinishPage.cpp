@@ -49,8 +49,10 @@ static void FindRefusedReplacement() {
   }
 }
 
-// Error view: 1000 grows over 1001 and 1002 and says why, in text 5/4.
+// Error view: 1000 grows over 1001 and 1002 and says why, in text 5/4;
+// 1003, which holds that text unformatted, is emptied.
 static void ShowFailure(HWND page) {
+  SetDlgItemTextA(page, kControlLast, "");
   HideControl(page, kControlLaunchIntro);
   HideControl(page, kControlRunAfterIntro);
   RECT result, below;

@@ -111,6 +111,7 @@ TEST_F(FinishPageTest, ErrorViewSaysWhyAndForgetsWhatWouldRunAfterwards) {
   LaunchRecord = RunAfterRecord = ScreenSaverRecord = record;
   Open();
   EXPECT_EQ(Text(1000), "Failed:\nC:\\x.dll is damaged.");
+  EXPECT_EQ(Text(1003), "");  // not the bare format
   EXPECT_FALSE(Shown(1001));
   EXPECT_FALSE(Shown(1002));
   EXPECT_FALSE(Shown(1014));
