@@ -49,10 +49,8 @@ static void FindRefusedReplacement() {
   }
 }
 
-// Error view: 1000 grows over 1001 and 1002 and says why, in text 5/4;
-// 1003, which holds that text unformatted, is emptied.
+// Error view: 1000 grows over 1001 and 1002 and says why, in text 5/4.
 static void ShowFailure(HWND page) {
-  SetDlgItemTextA(page, kControlLast, "");
   HideControl(page, kControlLaunchIntro);
   HideControl(page, kControlRunAfterIntro);
   RECT result, below;
@@ -108,7 +106,6 @@ static void ShowSuccess(HWND page) {
       moved = true;
     }
   }
-  SetDlgItemTextA(page, kControlLast, "");
   if (RestartNeeded)
     SetDlgItemTextA(page, RestartNoticeControl(launchShown, boxShown, moved), FinishText(kTextRestartNotice));
 }
@@ -124,6 +121,9 @@ static INT_PTR OnFinishInit(HWND page) {
     ShowWindow(box, SW_HIDE);
   }
   if (!InstallError) FindRefusedReplacement();
+  // 1003 holds text 5/4 as set up, the bare failure format: emptied in
+  // both views.
+  SetDlgItemTextA(page, kControlLast, "");
   if (InstallError) ShowFailure(page);
   else ShowSuccess(page);
   SetFocus(GetDlgItem(FrameDialog, kControlNext));

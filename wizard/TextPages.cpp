@@ -44,8 +44,7 @@ INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
 INT_PTR CALLBACK InformationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetupPage(page, kButtonBack | kButtonNext | kButtonCancel);
-    HWND text = GetDlgItem(page, kControlText1);
-    if (!text) return 1;
+    HWND text = GetDlgItem(page, kControlText1);  // null: both calls do nothing
     SetFocus(text);
     SendMessageA(text, EM_SETSEL, 0, 0);
     return 0;
