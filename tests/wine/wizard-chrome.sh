@@ -151,7 +151,8 @@ def pixel(x, y):
     return r, g, b
 x = width - 10
 top = next((y for y in range(height) if pixel(x, y) == (0, 0, 255)), None)
-assert top is not None, "no gradient top in column %d: %s" % (x, [pixel(x, y) for y in range(0, 80, 8)])
+assert top is not None, "no gradient top in column %d of a %dx%d screen (another display?): %s" % (
+    x, width, height, [pixel(x, y) for y in range(0, 80, 8)])
 bottom = next(y for y in range(top, height + 1) if y == height or pixel(x, y)[:2] != (0, 0))
 assert bottom >= height - 8, "the gradient holds only blue down to the window's border"
 client = bottom - top
