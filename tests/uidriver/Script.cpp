@@ -12,7 +12,11 @@
 //   expect-enabled <id> | expect-disabled <id>
 //   expect-visible <id> | expect-hidden <id>
 //   expect-checked <id> | expect-unchecked <id>
+//   expect-readonly <id> | expect-writable <id>
 //   click <id>                         press a button
+//   close [id]                         the close box (system command close)
+//                                      of the current window, or of the
+//                                      window with this id (0: a dialog)
 //   set-text <id> "text"               replace an edit's text
 //   check <id> | uncheck <id>          tick or clear a check box
 //   answer-box <button> ["text" ["caption"]]
@@ -78,13 +82,13 @@ const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> table = {
       {"timeout", {1, 1}},          {"workdir", {1, 1}},          {"start", {1, 100}},
       {"wait-window", {1, 2}},      {"wait-gone", {0, 0}},        {"expect-title", {1, 1}},
-      {"expect-parent-text", {2, 2}},
       {"expect-text", {2, 2}},      {"expect-enabled", {1, 1}},   {"expect-disabled", {1, 1}},
       {"expect-visible", {1, 1}},   {"expect-hidden", {1, 1}},    {"expect-checked", {1, 1}},
       {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
-      {"dump", {0, 0}},             {"expect-exit", {1, 1}},
+      {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-readonly", {1, 1}},
+      {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
   };
   return table;
 }
@@ -157,8 +161,12 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     session.ExpectVisible(Id(step, 1), name == "expect-visible");
   } else if (name == "expect-checked" || name == "expect-unchecked") {
     session.ExpectChecked(Id(step, 1), name == "expect-checked");
+  } else if (name == "expect-readonly" || name == "expect-writable") {
+    session.ExpectReadOnly(Id(step, 1), name == "expect-readonly");
   } else if (name == "click") {
     session.Click(Id(step, 1));
+  } else if (name == "close") {
+    session.Close(w.size() > 1 ? Id(step, 1) : -1);
   } else if (name == "set-text") {
     session.SetText(Id(step, 1), w[2]);
   } else if (name == "check" || name == "uncheck") {
