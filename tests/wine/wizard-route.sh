@@ -250,25 +250,14 @@ for mode in windowed fullscreen; do
   for p in 0 1 2 3 4; do
     question=$really_exit
     [ "$p" = 4 ] && question=$really_stop
-    partial="$folder\\cancelled"
-    rm -rf "$(unix_of "$partial")"
-    mkdir -p "$(unix_of "$partial")"
     {
-      to_page "$mode" "$p" "$partial"
+      to_page "$mode" "$p" "$folder"
       page_is "$mode" "${page_titles[$p]}"
-      # On the progress page, a few files first (the first step comes
-      # 100 ms after the page opens).
-      [ "$p" = 4 ] && echo "sleep 800"
       cancel_confirmed "$question" "$not_completed"
       echo "click 2"
       echo "expect-exit 0"
     } | drive "cancel-$mode-$p" && ran=1 || ran=0
     check "$mode: Cancel on page $p answered Yes: the notice, the closing page, the end" [ "$ran" = 1 ]
-    if [ "$p" = 4 ]; then
-      got=$(find "$(unix_of "$partial")" -type f | wc -l)
-      check "$mode: stopped during the installation: $got of $file_count files in place" \
-        [ "$got" -gt 0 -a "$got" -lt "$file_count" ]
-    fi
   done
 done
 
