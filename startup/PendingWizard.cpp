@@ -32,7 +32,3 @@ void CloseBackgroundWindow() {
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
 }
-
-// The progress page's window and bar, which the installation step writes to.
-HWND ProgressWindow;
-void SetProgress(uint32_t) {}

@@ -18,7 +18,6 @@ INT_PTR CALLBACK WelcomePage(HWND p, UINT m, WPARAM w, LPARAM l) { return Pendin
 INT_PTR CALLBACK InformationPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
 INT_PTR CALLBACK DirectoryPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
 INT_PTR CALLBACK ConfirmationPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
-INT_PTR CALLBACK ProgressPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x006); }
 INT_PTR CALLBACK FinishPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x106); }
 INT_PTR CALLBACK ClosingPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x106); }
 
