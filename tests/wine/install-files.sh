@@ -85,7 +85,7 @@ check "no stray file beside README in Tools.new" [ "$(ls "$dest/Tools.new")" = R
 check 'data.bin installed although data.$$A was taken' cmp -s "$work/data-src" "$dest/data.bin"
 check 'the taken data.$$A is left as it was' grep -qx "somebody else's file" "$dest/data.\$\$A"
 check "the read-only target is replaced" cmp -s "$work/locked-src" "$dest/locked.txt"
-check "and is still read-only" [ ! -w "$dest/locked.txt" ]
+check "and is still read-only" read_only "$dest/locked.txt"
 check "the writable target is replaced" cmp -s "$work/old-src" "$dest/old.txt"
 rm -f "$dest/data.\$\$A"
 check "no temporary file is left" no_temporary_files "$dest"
@@ -102,7 +102,7 @@ echo "changed" > "$dest/Tree/file1.bin"
 } | drive reinstall && installed=1 || installed=0
 check "a second run over the installation ends on the finish page" [ "$installed" = 1 ]
 check "the changed file is replaced by the packed one" same_tree "$work/tree" "$dest/Tree"
-check "the read-only target is still read-only" [ ! -w "$dest/locked.txt" ]
+check "the read-only target is still read-only" read_only "$dest/locked.txt"
 check "no temporary file is left" no_temporary_files "$dest"
 
 # 3. Damaged file data: a stored (uncompressed) setup whose second file has

@@ -4,7 +4,8 @@
 #
 # Every setup made with setup_project has short texts of its own, so that
 # the driver can tell the pages apart: WELCOME (page 0, control 1000),
-# DIRECTORY (page 2), CONFIRM (page 3), INSTALLED (page 5, success) and
+# INFORMATION (page 1, shown since its text is not empty), DIRECTORY
+# (page 2), CONFIRM (page 3), INSTALLED (page 5, success) and
 # "FAILED: <reason>" (page 5, error view); the messages are as short.
 source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
 bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
@@ -47,6 +48,8 @@ setup_project() { # title default-folder [setup lines...]
   cat <<'TOML'
 [texts.welcome]
 paragraph1 = "WELCOME"
+[texts.information]
+text = "INFORMATION"
 [texts.directory]
 paragraph1 = "DIRECTORY"
 [texts.confirmation]
@@ -74,18 +77,20 @@ TOML
 }
 
 build_setup() { # project output
-  "$bin/setvik" build "$1" -o "$2" >/dev/null
+  "$bin/setvik" build "$1" -o "$2" --stub "$bin/setvik-stub.exe" >/dev/null
 }
 
-# The driver's script lines for the road from the start to the progress
-# page: welcome, directory (the folder typed in; the folder must exist
-# unless the caller answers the creation question), confirmation.
+# The driver's script lines for the road from the start to the
+# confirmation page: welcome, information, directory (the folder typed in;
+# the folder must exist unless the caller answers the creation question).
 to_progress() { # setup.exe folder
   cat <<SCRIPT
 timeout 60
 start $1
 wait-window SetvikClass
 expect-text 1000 "WELCOME"
+click 1
+expect-text 1000 "INFORMATION"
 click 1
 expect-text 1000 "DIRECTORY"
 set-text 1004 "${2//\\/\\\\}"
@@ -120,20 +125,45 @@ drive() { # name
   fi
 }
 
-# Holds a file open from another process until release_file; "read" lets
-# others read it. The helper signals with a flag file once the file is open.
-hold_file() { # windows-path [read]
-  rm -f "$work/held.flag"
-  wine "$helpers/setvik-holdfile.exe" "$1" "$(winpath_of "$work/held.flag")" ${2:-} >/dev/null 2>&1 &
-  holder=$!
+# Holds a file open from another process until release_file NAME; "read"
+# lets others read it (but neither delete nor rename it). The helper
+# signals with the flag file $work/NAME.flag once the file is open.
+declare -A holders
+hold_file() { # name windows-path [read]
+  rm -f "$work/$1.flag"
+  wine "$helpers/setvik-holdfile.exe" "$2" "$(winpath_of "$work/$1.flag")" ${3:-} >/dev/null 2>&1 &
+  holders[$1]=$!
   local i
-  for i in $(seq 150); do [ -e "$work/held.flag" ] && return 0; sleep 0.2; done
-  echo "  the helper could not hold $1"
+  for i in $(seq 150); do [ -e "$work/$1.flag" ] && return 0; sleep 0.2; done
+  echo "  the helper could not hold $2"
   return 1
 }
-release_file() {
-  rm -f "$work/held.flag"
-  wait "$holder" 2>/dev/null || true
+release_file() { # name
+  rm -f "$work/$1.flag"
+  wait "${holders[$1]}" 2>/dev/null || true
+}
+
+# Runs a driver script (stdin) as NAME in the background; wait_for_step
+# waits until the driver has begun the step that holds a text, and
+# driven NAME waits for the driver's end (true when it passed).
+drive_background() { # name
+  cat > "$work/$1.txt"
+  (cd "$work" && exec wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
+  driver_pid=$!
+}
+wait_for_step() { # name text
+  local i
+  for i in $(seq 600); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.2; done
+  return 1
+}
+driven() { # name
+  local code=0
+  wait "$driver_pid" || code=$?
+  if [ "$code" -ne 0 ]; then
+    echo "  driver script $1 failed (exit $code):"
+    sed 's/^/    /' "$work/$1.log"
+    return 1
+  fi
 }
 
 winpath_of() { # unix path -> Z:\...
@@ -162,3 +192,7 @@ same_tree() { # expected-folder installed-folder
 no_temporary_files() { # folder
   [ -z "$(find "$1" -name '*.$$?' 2>/dev/null)" ]
 }
+
+# Read-only as Wine sees it: no write permission bit at all (the tests run
+# as root, for whom `test -w` is always true).
+read_only() { [ -z "$(find "$1" -maxdepth 0 -perm /222)" ]; }
