@@ -16,7 +16,6 @@ static INT_PTR PendingPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam
 
 INT_PTR CALLBACK WelcomePage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x006); }
 INT_PTR CALLBACK InformationPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
-INT_PTR CALLBACK DirectoryPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
 INT_PTR CALLBACK ConfirmationPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x007); }
 INT_PTR CALLBACK FinishPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x106); }
 INT_PTR CALLBACK ClosingPage(HWND p, UINT m, WPARAM w, LPARAM l) { return PendingPage(p, m, w, l, 0x106); }

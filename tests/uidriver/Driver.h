@@ -75,10 +75,14 @@ class UiSession {
   void ExpectEnabled(int id, bool enabled);
   void ExpectVisible(int id, bool visible);
   void ExpectChecked(int id, bool checked);
+  // An edit that takes no typing (ES_READONLY), or one that does.
+  void ExpectReadOnly(int id, bool readOnly);
 
   // Presses a button (refused when it or its window is disabled or hidden).
   void Click(int id);
   void SetText(int id, const std::string& text);
+  // The close box of the current window (its system command SC_CLOSE).
+  void Close();
   // Ticks or clears a check box by clicking it when needed.
   void SetChecked(int id, bool checked);
 
