@@ -196,3 +196,15 @@ no_temporary_files() { # folder
 # Read-only as Wine sees it: no write permission bit at all (the tests run
 # as root, for whom `test -w` is always true).
 read_only() { [ -z "$(find "$1" -maxdepth 0 -perm /222)" ]; }
+
+# An uninstaller for a test setup: any program that ends with the free
+# header (7F 7F and six zero bytes) over which the setup writes its log.
+make_uninstaller() { # output
+  cp "$helpers/setvik-marker.exe" "$1"
+  printf '\x7f\x7f\0\0\0\0\0\0' >> "$1"
+}
+
+# The uninstall log of an installed uninstaller in readable form.
+uninstall_log() { # uninstaller
+  "$bin/setvik" log "$1"
+}
