@@ -28,12 +28,21 @@ const uint32_t kMessageReallyStop = 13;
 const uint32_t kMessageNotCompleted = 15;
 const uint32_t kCaptionStop = 5;
 
+// Ends the installation after the last step, unless the user gave up at a
+// disk prompt during it: that ends the page as Cancel does, with no
+// uninstall records and no finish page reporting the file cut short as
+// damaged.
+static void EndInstallation() {
+  if (PageResult == kPageResultCancel) return;
+  WriteUninstallInfo();
+}
+
 // Runs the remaining steps inside the current message and ends the
 // installation: the fallback for a timer that cannot be set.
 static void InstallRemainingFiles() {
   while (InstallNextFile()) {
   }
-  WriteUninstallInfo();
+  EndInstallation();
 }
 
 static void ArmProgressTimer(HWND page, UINT delay) {
@@ -68,7 +77,7 @@ static void OnProgressTimer(HWND page) {
     while (InstallNextFile()) {
     }
   }
-  WriteUninstallInfo();
+  EndInstallation();
 }
 
 // Cancel asks first; Yes leaves what was installed so far and launches
