@@ -28,13 +28,13 @@ const uint32_t kMessageReallyStop = 13;
 const uint32_t kMessageNotCompleted = 15;
 const uint32_t kCaptionStop = 5;
 
-// Ends the installation after the last step, unless the user gave up at a
-// disk prompt during it: that ends the page as Cancel does, with no
-// uninstall records and no finish page reporting the file cut short as
-// damaged.
+// The file loop is over: the uninstall records are written and the wizard
+// moves on to the finish page. Not when the user gave up during the last
+// step (the disk prompt's Cancel has already ended the page as Cancel):
+// that stop is the Cancel button's, which writes nothing and leads to the
+// closing page.
 static void EndInstallation() {
-  if (PageResult == kPageResultCancel) return;
-  WriteUninstallInfo();
+  if (PageResult != kPageResultCancel) WriteUninstallInfo();
 }
 
 // Runs the remaining steps inside the current message and ends the

@@ -307,9 +307,10 @@ void UiSession::Click(int id) {
   Settle();
 }
 
-void UiSession::Close() {
-  if (!current || !IsWindow(current)) Fail("no current window to close");
-  PostMessageA(current, WM_SYSCOMMAND, SC_CLOSE, 0);
+void UiSession::Close(int id) {
+  if (id < 0 && !current) Fail("no current window");
+  HWND window = id < 0 ? current : Control(id);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   Settle();
 }
 

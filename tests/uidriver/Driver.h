@@ -80,9 +80,10 @@ class UiSession {
 
   // Presses a button (refused when it or its window is disabled or hidden).
   void Click(int id);
+  // Presses the close box: the close system command to the window with
+  // control id, or to the current window when id is negative.
+  void Close(int id = -1);
   void SetText(int id, const std::string& text);
-  // The close box of the current window (its system command SC_CLOSE).
-  void Close();
   // Ticks or clears a check box by clicking it when needed.
   void SetChecked(int id, bool checked);
 

@@ -13,7 +13,9 @@
 //   expect-checked <id> | expect-unchecked <id>
 //   expect-readonly <id> | expect-writable <id>
 //   click <id>                         press a button
-//   close                              the current window's close box
+//   close [id]                         the close box (system command close)
+//                                      of the current window, or of the
+//                                      window with this id (0: a dialog)
 //   set-text <id> "text"               replace an edit's text
 //   check <id> | uncheck <id>          tick or clear a check box
 //   answer-box <button> ["text" ["caption"]]
@@ -84,7 +86,7 @@ const std::map<std::string, Command>& Commands() {
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 1}},       {"sleep", {1, 1}},
       {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-readonly", {1, 1}},
-      {"expect-writable", {1, 1}},  {"close", {0, 0}},
+      {"expect-writable", {1, 1}},  {"close", {0, 1}},
   };
   return table;
 }
@@ -155,10 +157,10 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     session.ExpectChecked(Id(step, 1), name == "expect-checked");
   } else if (name == "expect-readonly" || name == "expect-writable") {
     session.ExpectReadOnly(Id(step, 1), name == "expect-readonly");
-  } else if (name == "close") {
-    session.Close();
   } else if (name == "click") {
     session.Click(Id(step, 1));
+  } else if (name == "close") {
+    session.Close(w.size() > 1 ? Id(step, 1) : -1);
   } else if (name == "set-text") {
     session.SetText(Id(step, 1), w[2]);
   } else if (name == "check" || name == "uncheck") {

@@ -7,7 +7,8 @@
 # disabled browse button, the checks still run); too little space on a
 # small drive (answered No, then Yes); the folder browser with the setup's
 # own captions, cancelled and then confirmed with another folder; and a
-# setup showing only the directory page, whose Next ends it without checks.
+# setup showing only the directory page, whose Next ends it without checks;
+# and Back to the welcome page when there is no information text.
 # SETVIK_BIN names another folder of built programs (default build/bin).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
@@ -231,7 +232,33 @@ else
   echo "skipped: too little space (no tmpfs can be mounted here)"
 fi
 
-# 5. Only the directory page: Next ends it without checks (the missing
+# 5. Without an information text, Back leads from the directory page to the
+# welcome page. (While the welcome page is a stand-in, it does not skip the
+# information page on the way forward: one more Next then.)
+make_setup back "$(literal "$work/dest")"
+sed -i '/^\[texts.information\]$/,+1d' "$work/back.toml"
+"$bin/setvik" build "$work/back.toml" -o "$work/back.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+past_information=''
+grep -qs 'CALLBACK WelcomePage' "$SETVIK_ROOT/wizard/PendingPages.cpp" && past_information='click 1'
+scenario back <<SCRIPT
+timeout 30
+start $work/back.exe
+wait-window SetvikClass
+click 1
+$past_information
+expect-text 1004 "$(quoted "$work/dest")"
+click 1007
+expect-title "Directory Test Setup - Welcome"
+click 1
+$past_information
+expect-text 1004 "$(quoted "$work/dest")"
+click 1
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+finish back
+
+# 6. Only the directory page: Next ends it without checks (the missing
 # folder is neither asked about nor created); browsing still works.
 make_setup single "$(literal "$work/single")" 'single_page = "directory"'
 scenario single <<SCRIPT

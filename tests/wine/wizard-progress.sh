@@ -5,7 +5,8 @@
 # resumes and completes) and Yes (the "did not complete" note, the closing
 # page, the files installed so far stay and no further file comes); the
 # close box during the installation (the closing page, no question); and a
-# setup showing only the progress page, whose Cancel asks nothing.
+# setup showing only the progress page, whose Cancel asks nothing; and
+# giving up at the prompt for a missing volume, which ends like Cancel.
 # SETVIK_BIN names another folder of built programs (default build/bin).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
@@ -184,6 +185,39 @@ expect-exit 0
 SCRIPT
 finish single
 check "single: the installation had begun ($(installed single) files)" [ "$(installed single)" -gt 0 ]
+
+# 6. Giving up at the disk prompt of a missing volume stops the way Cancel
+# does: the note, then the closing page rather than the finish page.
+mkdir -p "$work/random"
+for i in $(seq 20); do head -c 4096 /dev/urandom > "$work/random/r$i.bin"; done
+cat > "$work/giveup.toml" <<TOML
+[setup]
+title = "Progress Test"
+default_folder = 'Z:${work//\//\\}\\giveup'
+[texts.information]
+text = "Read this first."
+[volumes]
+setup_size = 60000
+volume_size = 200000
+[[file]]
+source = "random"
+TOML
+"$bin/setvik" build "$work/giveup.toml" -o "$work/giveup.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+rm -f "$work/giveup.D01"
+run giveup <<SCRIPT
+timeout 60
+start $work/giveup.exe
+wait-window SetvikClass
+$to_progress
+answer-box cancel "Please insert disk 2 and click OK."
+answer-box yes "Setup is installing files. Do you really want to stop?"
+answer-box ok "Setup did not complete the installation. You can run Setup again later."
+expect-text 1005 "Setvik"
+click 2
+expect-exit 0
+SCRIPT
+finish giveup
+check "giveup: the files of the first volume stay" [ "$(find "$work/giveup" -name 'r*.bin' | wc -l)" -gt 0 ]
 
 [ "$failures" -eq 0 ] && echo "all progress-page checks passed"
 [ "$failures" -eq 0 ]
