@@ -22,12 +22,15 @@ mkdir -p "$dest" "$work/disks"
 for i in 1 2 3; do head -c 40000 /dev/urandom > "$work/part$i.bin"; done
 {
   setup_project "Volumes" "$folder" "compression = 0"
-  printf '[volumes]\nsetup_size = 70000\nvolume_size = 50000\n'
+  # About 20 kB of file data in the setup file, 55 kB in each volume: the
+  # first file crosses into the second volume, the second into the third.
+  printf '[volumes]\nsetup_size = %d\nvolume_size = 55000\n' $(($(stat -c %s "$bin/setvik-stub.exe") + 25000))
   for i in 1 2 3; do printf '[[file]]\nsource = "part%d.bin"\n' "$i"; done
 } > "$work/volumes.toml"
 build_setup "$work/volumes.toml" "$work/disks/setup.exe"
 volumes=$(cd "$work/disks" && ls)
-check "the setup is split into setup.exe, setup.D01 and setup.D02" [ "$(echo $volumes)" = "setup.D01 setup.D02 setup.exe" ]
+check "the setup is split into setup.exe, setup.D01 and setup.D02 (got: $(echo $volumes))" \
+  [ "$(echo $volumes)" = "setup.D01 setup.D02 setup.exe" ]
 
 # 1. Disk 2 missing at first.
 mv "$work/disks/setup.D01" "$work/setup.D01"
