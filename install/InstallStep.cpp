@@ -154,12 +154,18 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
 
 // Creates the temporary file beside TargetPath in WorkPath; kInvalidFile
 // with InstallError 17 when no free name fits or it cannot be created.
+// A name that counted as free only because another program holds it
+// unreadable is that program's file: WorkPath is emptied, so that the
+// failure exit does not delete it.
 static FileHandle CreateTemporaryFile() {
   CreateFolderChain(TargetPath);
   lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
   FileHandle file = kInvalidFile;
   if (ReplaceExtension(WorkPath, ".$$A") && BumpToFreeName(WorkPath, false)) file = FileCreate(WorkPath);
-  if (file == kInvalidFile) SetError(kInstallErrorCreate, WorkPath);
+  if (file == kInvalidFile) {
+    SetError(kInstallErrorCreate, WorkPath);
+    WorkPath[0] = 0;
+  }
   return file;
 }
 

@@ -12,7 +12,11 @@
 #   finish page offers the restart); after `wineboot -r` (a new Wine session
 #   carries out the pending renames) the new content is in place and the
 #   temporary files are gone;
-# - a font in use: the new file is dropped and the old font kept.
+# - a font in use: the new file is dropped and the old font kept;
+# - a temporary name (.$$A) held by another program, which lets others
+#   delete it but not read it: it counts as free, cannot be created, and the
+#   finish page names it; that program's file is not deleted, and the
+#   target is as it was.
 set -euo pipefail
 source "$(dirname "$0")/lib/install-common.sh"
 require_programs
@@ -24,7 +28,7 @@ folder='C:\e2e\busy'
 dest=$(unix_of "$folder")
 rm -rf "$dest"
 mkdir -p "$dest"
-for name in retry ignore same after abort later; do printf 'new %s\n' "$name" > "$work/$name.txt"; done
+for name in retry ignore same after abort later held; do printf 'new %s\n' "$name" > "$work/$name.txt"; done
 project() { # name files...
   local name=$1
   shift
@@ -83,7 +87,24 @@ check "the aborted target is as it was" grep -qx 'old abort' "$dest/abort.txt"
 check "the later target is as it was" grep -qx 'old later' "$dest/later.txt"
 check "no temporary file is left" no_temporary_files "$dest"
 
-# 3. The Windows folder (kind 1), the system folder (kind 2) and the Fonts
+# 3. A temporary name held by another program.
+project held-temporary held.txt
+printf 'old held\n' > "$dest/held.txt"
+echo "another program's file" > "$dest/held.\$\$A"
+hold_file temporary "$folder\\held.\$\$A" delete
+held_win="$folder\\held.\$\$A"
+{
+  to_progress "$work/held-temporary.exe" "$folder"
+  confirm
+  finish "CANNOT CREATE ${held_win//\\/\\\\}"
+} | drive held-temporary && ok=1 || ok=0
+release_file temporary
+check "a held .\$\$A: the finish page says it cannot be created" [ "$ok" = 1 ]
+check "the other program's .\$\$A is not deleted" grep -qx "another program's file" "$dest/held.\$\$A"
+check "the target is as it was" grep -qx 'old held' "$dest/held.txt"
+rm -f "$dest/held.\$\$A"
+
+# 4. The Windows folder (kind 1), the system folder (kind 2) and the Fonts
 # folder (kind 3), each target held.
 windows=$drive_c/windows
 fonts=$windows/Fonts
