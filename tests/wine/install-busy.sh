@@ -70,9 +70,12 @@ release_file ignore
 release_file same
 check "no temporary file is left" no_temporary_files "$dest"
 
-# 2. Abort: the installation ends there.
+# 2. Abort: the installation ends there. The held target is read-only too
+# (the destination check cannot open it, so nothing asks about that), and
+# stays so.
 project abort abort.txt later.txt
 printf 'old abort\n' > "$dest/abort.txt"
+chmod a-w "$dest/abort.txt"
 printf 'old later\n' > "$dest/later.txt"
 hold_file abort "$folder\\abort.txt"
 {
@@ -84,6 +87,7 @@ hold_file abort "$folder\\abort.txt"
 release_file abort
 check "kind 0: Abort ends the installation; the finish page names the file" [ "$ok" = 1 ]
 check "the aborted target is as it was" grep -qx 'old abort' "$dest/abort.txt"
+check "and still read-only" read_only "$dest/abort.txt"
 check "the later target is as it was" grep -qx 'old later' "$dest/later.txt"
 check "no temporary file is left" no_temporary_files "$dest"
 

@@ -5,7 +5,7 @@
 #   with its source), a target without extension and one below a folder
 #   whose name has a dot, a free temporary name found when .$$A is taken,
 #   a read-only target replaced (the confirmation page asks first) and still
-#   read-only, a writable one replaced;
+#   read-only, a writable one replaced, a file given its times;
 # - the same setup again: every target replaced, nothing left behind;
 # - a setup whose file data was damaged after building: the finish page
 #   names the checksum error and the file, the files before it are in, the
@@ -58,6 +58,10 @@ target = "locked.txt"
 [[file]]
 source = "old-src"
 target = "old.txt"
+[[file]]
+source = "dotted-src"
+target = "dated.txt"
+times = { creation = 2020-01-02T03:04:05Z, access = 2021-02-03T04:05:06Z, write = 2022-03-04T05:06:07Z }
 TOML
 } > "$work/files.toml"
 build_setup "$work/files.toml" "$work/files.exe"
@@ -87,6 +91,11 @@ check 'the taken data.$$A is left as it was' grep -qx "somebody else's file" "$d
 check "the read-only target is replaced" cmp -s "$work/locked-src" "$dest/locked.txt"
 check "and is still read-only" read_only "$dest/locked.txt"
 check "the writable target is replaced" cmp -s "$work/old-src" "$dest/old.txt"
+# Only the last-write time can be seen here: Linux keeps no creation time,
+# and the check that reads the file back after its times were set moves its
+# access time on (relatime).
+check "a file with given times has its last-write time" \
+  [ "$(stat -c '%Y' "$dest/dated.txt")" = "$(date -d 2022-03-04T05:06:07Z +%s)" ]
 rm -f "$dest/data.\$\$A"
 check "no temporary file is left" no_temporary_files "$dest"
 
