@@ -215,6 +215,23 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   return false;
 }
 
+// Whether TargetPath ends with the record's file name (for a shared system
+// file, the name without its folders) after a backslash. A folder and name
+// that do not fit in a path buffer give a path cut short, which can still
+// take a temporary name ("some.configuration.txt" cut after
+// "some.configuration"); such a file would be installed under a wrong name.
+static bool TargetPathWhole(const uint8_t* record) {
+  const char* name = RecordString(record, kStringFileName);
+  if (record[FileRecordField::destinationKind] == kDestSharedSystem) {
+    for (const char* p = name; *p; ++p)
+      if (*p == '\\') name = p + 1;
+  }
+  const int length = lstrlenA(TargetPath);
+  const int nameLength = lstrlenA(name);
+  if (length < nameLength || lstrcmpA(TargetPath + length - nameLength, name)) return false;
+  return length == nameLength || TargetPath[length - nameLength - 1] == '\\';
+}
+
 // Steps 3 to 19 for record, whose contentChecksum is plain.
 static bool InstallRecord(uint8_t* record) {
   WorkPath[0] = 0;
@@ -223,6 +240,10 @@ static bool InstallRecord(uint8_t* record) {
   if (RecordOptionFlags(record) & kOptionUninstaller) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
   const uint32_t percent = (static_cast<uint32_t>(FileIndex) + 1) * 100 / FileRecordCount;
   if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
+    if (!TargetPathWhole(record)) {
+      SetError(kInstallErrorCreate, TargetPath);
+      return false;
+    }
     if (!PlaceFile(record, inUse)) {
       if (WorkPath[0]) DeleteFileA(WorkPath);
       return false;

@@ -240,6 +240,22 @@ TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
   EXPECT_EQ(ReadTextFile(folder + "tools.new\\README.$$A"), "locked");
 }
 
+TEST_F(InstallStepTest, TargetPathThatDoesNotFitIsRefused) {
+  // The folder leaves room for "some.configuration" but not for ".txt":
+  // the cut path would still take a temporary name. The step refuses it
+  // (17, the cut path named) and writes nothing.
+  const std::string longFolder = folder + std::string(262 - folder.size() - 22, 'p');
+  ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
+  lstrcpynA(InstallDir, longFolder.c_str(), kPathBufferSize);
+  Prepare({{"some.configuration.txt", "the file"}});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorCreate);
+  EXPECT_EQ(std::string(ErrorFileName), longFolder + "\\some.configuration");
+  EXPECT_FALSE(FileExists(longFolder + "\\some.configuration"));
+  EXPECT_TRUE(TemporaryFiles(longFolder + "\\").empty());
+  RemoveDirectoryA(longFolder.c_str());
+}
+
 TEST_F(InstallStepTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
   WriteTextFile(folder + "ro.txt", "old");
   SetFileAttributesA((folder + "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);

@@ -10,7 +10,9 @@
 # - a setup whose file data was damaged after building: the finish page
 #   names the checksum error and the file, the files before it are in, the
 #   damaged file's old copy and every later target are as they were, and no
-#   temporary file is left.
+#   temporary file is left;
+# - a target whose path does not fit beside a long folder: refused, nothing
+#   written under a cut name.
 set -euo pipefail
 source "$(dirname "$0")/lib/install-common.sh"
 require_programs
@@ -143,5 +145,29 @@ check "the file before the damaged one is installed" cmp -s "$work/first.txt" "$
 check "the damaged file's target is untouched" grep -qx 'the old victim' "$dest/victim.txt"
 check "the later target is untouched" grep -qx 'the old after' "$dest/after.txt"
 check "no temporary file is left" no_temporary_files "$dest"
+
+# 4. A folder so long that a target's path does not fit in 259 characters:
+# cut after "some.configuration" it would still take a temporary name, so
+# the step must see that the path is not whole. Nothing is written under a
+# cut name; the finish page says the file cannot be created.
+pad=$(printf 'p%.0s' $(seq 1 228))
+folder="C:\\e2e\\long\\$pad"
+dest=$(unix_of "$folder")
+rm -rf "$drive_c/e2e/long"
+mkdir -p "$dest"
+printf 'configuration\n' > "$work/some.configuration.txt"
+{
+  setup_project "Long" 'C:\e2e\long'
+  printf '[[file]]\nsource = "some.configuration.txt"\n'
+} > "$work/long.toml"
+build_setup "$work/long.toml" "$work/long.exe"
+{
+  to_progress "$work/long.exe" "$folder"
+  confirm
+  finish 'CANNOT CREATE C:\\e2e\\long\\*'
+} | drive long && ok=1 || ok=0
+check "a target path that does not fit: the finish page says it cannot be created" [ "$ok" = 1 ]
+check "nothing is written under a cut name" [ -z "$(ls -A "$dest")" ]
+rm -rf "$drive_c/e2e/long"
 
 [ "$failures" -eq 0 ]
