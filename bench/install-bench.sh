@@ -48,7 +48,7 @@ fi
 
 copy_line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "$copy" 2>/dev/null | tr -d '\r')
 copy_ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$copy_line")
-rm -rf "$dest" "$(unix_of "$copy")"
+rm -rf "$drive_c/bench"
 
 awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(echo "$ended - $started" | bc)" -v copy_ms="$copy_ms" '
   {

@@ -16,7 +16,7 @@ drive=s:
 cleanup() {
   rm -f "$WINEPREFIX/dosdevices/$drive"
   mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"
-  rm -rf "$work"
+  end_work
 }
 trap cleanup EXIT
 mkdir -p "$work/small"

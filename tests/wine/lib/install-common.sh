@@ -22,10 +22,15 @@ require_programs() {
 }
 
 # A work folder under build/, removed at the end; the installation folders
-# live in the prefix below C:\e2e\<name>.
+# live in the prefix below C:\e2e\<name>, removed at the end when every
+# check passed (left for a look otherwise).
 new_work() { # name
   work=$(mktemp -d "$SETVIK_ROOT/build/wine-$1.XXXXXX")
-  trap 'rm -rf "$work"' EXIT
+  trap end_work EXIT
+}
+end_work() {
+  rm -rf "$work"
+  [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
 }
 
 check() { # description command...
