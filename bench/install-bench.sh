@@ -46,8 +46,13 @@ if awk '$1 == 0 { bad = 1 } END { exit !bad }' "$work/times"; then
   echo "this file system keeps no birth times: only the totals can be shown"
 fi
 
-copy_line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "$copy" 2>/dev/null | tr -d '\r')
-copy_ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$copy_line")
+# The plain copy, three times into fresh folders; the best run counts.
+copy_ms=
+for run in 1 2 3; do
+  line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "$copy$run" 2>/dev/null | tr -d '\r')
+  ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$line")
+  if [ -n "$ms" ] && { [ -z "$copy_ms" ] || [ "$(echo "$ms < $copy_ms" | bc)" = 1 ]; }; then copy_ms=$ms; fi
+done
 rm -rf "$drive_c/bench"
 
 awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(echo "$ended - $started" | bc)" -v copy_ms="$copy_ms" '
@@ -67,5 +72,5 @@ awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(echo "$ended - $starte
     printf "  in the steps: %.2f s (%.1f MB/s over all files, %.2f ms per file)\n", steps, bytes / mb / steps, 1000 * steps / n
     printf "  in the pauses: %.2f s (nominal 0.1 + %d x 0.05 = %.2f s)\n", pauses, n - 1, 0.1 + 0.05 * (n - 1)
     if (large_n) printf "  large files (>= 256 KiB): %d files, %.1f MB in %.2f s: %.1f MB/s\n", large_n, large_bytes / mb, large_time, large_bytes / mb / large_time
-    if (copy_ms != "") printf "plain copy (CopyFileA, same files into the prefix): %.2f s, %.1f MB/s\n", copy_ms / 1000, bytes / mb / (copy_ms / 1000)
+    if (copy_ms != "") printf "plain copy (CopyFileA, same files into the prefix, best of 3): %.2f s, %.1f MB/s\n", copy_ms / 1000, bytes / mb / (copy_ms / 1000)
   }' "$work/times"
