@@ -9,14 +9,17 @@
 # - a font in the Fonts folder (no registry entry is written for it) and a
 #   library whose DllRegisterServer leaves its mark in the registry, both
 #   flagged as such in the uninstall log;
-# - the Uninstall entry of the installed program.
+# - the Uninstall entry of the installed program;
+# - in a folder whose name has a space: the finish page's button opens the
+#   launch file, and the run-after program starts when the wizard ends while
+#   its box is ticked, and not when it was cleared.
 set -euo pipefail
 source "$(dirname "$0")/lib/install-common.sh"
 require_programs wintest/SelfRegister.dll
 on_virtual_display INSTALL_EXTRAS_ON_DISPLAY "$0"
 new_work install-extras
 
-folder='C:\e2e\extras'
+folder='C:\e2e\extra files'
 dest=$(unix_of "$folder")
 shared_key='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 shared_dll='C:\windows\system32\setvik-e2e-shared.dll'
@@ -31,6 +34,8 @@ cleanup_prefix
 mkdir -p "$dest"
 make_uninstaller "$work/uninst.exe"
 cp "$helpers/setvik-marker.exe" "$work/app.exe"
+cp "$helpers/setvik-marker.exe" "$work/launch.exe"
+cp "$helpers/setvik-marker.exe" "$work/after.exe"
 printf 'shared library stand-in\n' > "$work/setvik-e2e-shared.dll"
 cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$work/SetvikE2EFont.ttf"
 cp "$helpers/SelfRegister.dll" "$work/SelfRegister.dll"
@@ -54,12 +59,25 @@ destination = "fonts"
 [[file]]
 source = "SelfRegister.dll"
 register = "self"
+[[file]]
+source = "launch.exe"
+launch = "finish"
+[[file]]
+source = "after.exe"
+launch = "run-after"
 TOML
 } > "$work/extras.toml"
 build_setup "$work/extras.toml" "$work/extras.exe"
 
-install() { # name
-  { to_progress "$work/extras.exe" "$folder"; confirm; finish; } | drive "$1"
+install() { # name [script lines for the finish page]
+  { to_progress "$work/extras.exe" "$folder"; confirm; echo 'expect-text 1000 "INSTALLED"'; echo "${2:-}"; finish; } |
+    drive "$1"
+}
+# The command line a started marker program wrote beside itself, waited for.
+started_with() { # program
+  local i
+  for i in $(seq 50); do [ -s "$dest/$1.txt" ] && break; sleep 0.2; done
+  cat "$dest/$1.txt" 2>/dev/null
 }
 shared_count() {
   wine reg query "$shared_key" /v "$shared_dll" 2>/dev/null | tr -d '\r' | awk '/REG_DWORD/ { print $NF }'
@@ -67,7 +85,7 @@ shared_count() {
 
 # 1. Without a SharedDLLs key.
 wine reg delete "$shared_key" /f >/dev/null 2>&1 || true
-install first && ok=1 || ok=0
+install first "$(printf 'click 1014\nexpect-checked 1015')" && ok=1 || ok=0
 check "the first installation ends on the finish page" [ "$ok" = 1 ]
 check "without the SharedDLLs key nothing is counted and the key is not made" \
   eval '! wine reg query "$shared_key" >/dev/null 2>&1'
@@ -98,17 +116,23 @@ check "the log flags the font 0x02 and the registered library 0x04" \
   eval 'grep -q "SetvikE2EFont.ttf\" flags 0x02" <<<"$log" && grep -q "SelfRegister.dll\" flags 0x04" <<<"$log"'
 check "the log records the start-menu shortcut" grep -q 'Setvik E2E App.lnk' <<<"$log"
 
-# 2. and 3. With the key: counts 1, then 2.
+check "the finish page's button opens the launch file" [ "$(started_with launch.exe)" = "\"$folder\\launch.exe\"" ]
+check "the run-after program starts, its path quoted" [ "$(started_with after.exe)" = "\"$folder\\after.exe\"" ]
+
+# 2. and 3. With the key: counts 1, then 2; the run-after box cleared.
+rm -f "$dest/after.exe.txt"
 wine reg add "$shared_key" /f >/dev/null 2>&1
-install second && ok=1 || ok=0
+install second "uncheck 1015" && ok=1 || ok=0
 first_count=$(shared_count)
-install third && ok=$((ok + 1)) || true
+install third "uncheck 1015" && ok=$((ok + 1)) || true
 second_count=$(shared_count)
 check "two more installations end on the finish page" [ "$ok" = 2 ]
 check "the shared count goes 1 then 2 (got ${first_count:-none} then ${second_count:-none})" \
   [ "$first_count $second_count" = "0x1 0x2" ]
 log=$(uninstall_log "$dest/uninst.exe" 2>&1 || true)
 check "the log flags the shared library 0x01" grep -q 'setvik-e2e-shared.dll" flags 0x01' <<<"$log"
+sleep 2
+check "with its box cleared, the run-after program does not start" [ ! -e "$dest/after.exe.txt" ]
 [ "$failures" -eq 0 ] || { echo "uninstall log:"; sed 's/^/    /' <<<"$log"; }
 cleanup_prefix
 [ "$failures" -eq 0 ]
