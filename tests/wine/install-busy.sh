@@ -13,6 +13,8 @@
 #   carries out the pending renames) the new content is in place and the
 #   temporary files are gone;
 # - a font in use: the new file is dropped and the old font kept;
+# - on the Windows 95 family (Windows 98 as Wine plays it): the
+#   replacement and the setup's own deletion (/DEL) through WININIT.INI;
 # - a temporary name (.$$A) held by another program, which lets others
 #   delete it but not read it: it counts as free, cannot be created, and the
 #   finish page names it; that program's file is not deleted, and the
@@ -164,5 +166,58 @@ check "no temporary file is left in the Windows folder" \
   [ -z "$(find "$windows" -maxdepth 2 -name 'setvik-e2e*.$$?')" ]
 check "the font is still the old one" cmp -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fonts/SetvikE2E.ttf"
 rm -f "$windows"/setvik-e2e* "$windows"/system32/setvik-e2e* "$fonts"/SetvikE2E*
+
+# 5. The same on the Windows 95 family (Wine tells the setup it runs on
+# Windows 98): the replacement goes into WININIT.INI's [Rename] section
+# under short names, beside an entry that was there before, and a deletion
+# (the setup's own, asked for with /DEL) becomes a NUL entry; `wineboot -r`
+# carries both out.
+win98() { wine reg add 'HKCU\Software\Wine\AppDefaults\'"$1" /v Version /d win98 /f >/dev/null 2>&1; }
+printf 'new windows file\n' > "$work/setvik-e2e-w98.txt"
+{
+  setup_project "Busy" "$folder"
+  printf '[[file]]\nsource = "setvik-e2e-w98.txt"\ndestination = "windows"\n'
+} > "$work/setup98.toml"
+build_setup "$work/setup98.toml" "$work/setup98.exe"
+cp "$work/setup98.exe" "$work/delete98.exe"
+win98 setup98.exe
+win98 delete98.exe
+rm -f "$windows"/[Ww][Ii][Nn][Ii][Nn][Ii][Tt].*
+printf '[Rename]\r\nC:\\windows\\setvik-e2e-other.txt=C:\\windows\\setvik-e2e-other.new\r\n' > "$windows/WININIT.INI"
+printf 'other new\n' > "$windows/setvik-e2e-other.new"
+printf 'old windows file\n' > "$windows/setvik-e2e-w98.txt"
+hold_file w98 'C:\windows\setvik-e2e-w98.txt'
+{
+  to_progress "$work/setup98.exe" "$folder"
+  confirm
+  echo 'expect-text 1000 "INSTALLED"'
+  echo 'expect-text 1007 "&Restart"'
+  finish
+} | drive win98 && ok=1 || ok=0
+release_file w98
+{
+  echo "start $work/delete98.exe /DEL"
+  echo 'wait-window SetvikClass'
+  echo 'expect-text 1000 "WELCOME"'
+  echo 'click 2'
+  echo 'answer-box yes'
+  echo 'answer-box ok "NOT COMPLETED"'
+  echo 'expect-text 1005 "Setvik"'
+  echo 'click 2'
+  echo 'expect-exit 0'
+} | drive delete98 && ok=$((ok + 1)) || true
+check "Windows 98: the held file's replacement is offered a restart; /DEL runs" [ "$ok" = 2 ]
+wininit=$(tr -d '\r' < "$windows/WININIT.INI" 2>/dev/null || true)
+check_show "WININIT.INI keeps the old entry and adds a short-name rename and a NUL entry" "$wininit" \
+  eval 'grep -qx "C:.windows.setvik-e2e-other.txt=.*" <<<"$wininit" && grep -qx "C:.windows.SETV[^=]*~[^=]*\.TXT=C:.windows.SETV[^=]*~[^=]*\.\$\$A" <<<"$wininit" && grep -qix "NUL=.*delete98\.exe" <<<"$wininit"'
+wineboot -r >/dev/null 2>&1 || true
+wineserver -w
+check "after the restart the held file is the new one" cmp -s "$work/setvik-e2e-w98.txt" "$windows/setvik-e2e-w98.txt"
+check "the entry that was there before is carried out too" grep -qx 'other new' "$windows/setvik-e2e-other.txt"
+check "the /DEL setup is deleted" [ ! -e "$work/delete98.exe" ]
+check "no temporary file is left in the Windows folder" [ -z "$(find "$windows" -maxdepth 1 -name 'setvik-e2e*.$$?')" ]
+wine reg delete 'HKCU\Software\Wine\AppDefaults\setup98.exe' /f >/dev/null 2>&1 || true
+wine reg delete 'HKCU\Software\Wine\AppDefaults\delete98.exe' /f >/dev/null 2>&1 || true
+rm -f "$windows"/setvik-e2e* "$windows"/[Ww][Ii][Nn][Ii][Nn][Ii][Tt].*
 
 [ "$failures" -eq 0 ]

@@ -100,17 +100,15 @@ path=$folder\\app.exe
 args=--menu \"two words\"
 dir=$folder
 icon=$folder\\app.exe,1"
-check "the desktop and start-menu shortcuts read back as made" [ "$links" = "$expected" ] ||
-  { echo "  read back:"; sed 's/^/    /' <<<"$links"; }
+check_show "the desktop and start-menu shortcuts read back as made" "$links" [ "$links" = "$expected" ]
 check "the font is in the Fonts folder" cmp -s "$work/SetvikE2EFont.ttf" "$fonts/SetvikE2EFont.ttf"
 check "no registry entry is written for the font" \
   eval '! wine reg query "HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts" 2>/dev/null | grep -qi SetvikE2EFont'
 mark=$(wine reg query 'HKCU\Software\Setvik Test\SelfRegister' /v State 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ { print $NF }')
 check "DllRegisterServer ran (its registry mark: ${mark:-none})" [ "$mark" = registered ]
 entry=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Setvik E2E Extras' 2>/dev/null | tr -d '\r')
-check "the Uninstall entry names the program and the uninstaller" \
-  eval 'grep -q "DisplayName.*Setvik E2E Extras" <<<"$entry" && grep -qiF "$folder\\uninst.exe" <<<"$entry"' ||
-  { echo "  the entry:"; sed 's/^/    /' <<<"$entry"; }
+check_show "the Uninstall entry names the program and the uninstaller" "$entry" \
+  eval 'grep -q "DisplayName.*Setvik E2E Extras" <<<"$entry" && grep -qiF "$folder\\uninst.exe" <<<"$entry"'
 log=$(uninstall_log "$dest/uninst.exe" 2>&1 || true)
 check "the log flags the font 0x02 and the registered library 0x04" \
   eval 'grep -q "SetvikE2EFont.ttf\" flags 0x02" <<<"$log" && grep -q "SelfRegister.dll\" flags 0x04" <<<"$log"'

@@ -38,6 +38,13 @@ check() { # description command...
   shift
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
+# The same, showing a text (what was read back) when the check fails.
+check_show() { # description text command...
+  local what=$1 shown=$2
+  shift 2
+  check "$what" "$@" || true
+  if ! "$@" 2>/dev/null; then sed 's/^/    /' <<<"$shown"; fi
+}
 
 # A Unix path below the prefix's drive C for a Windows path C:\...
 unix_of() { local p=${1#[Cc]:\\}; echo "$drive_c/${p//\\//}"; }
