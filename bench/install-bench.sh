@@ -51,11 +51,11 @@ copy_ms=
 for run in 1 2 3; do
   line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "$copy$run" 2>/dev/null | tr -d '\r')
   ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$line")
-  if [ -n "$ms" ] && { [ -z "$copy_ms" ] || [ "$(echo "$ms < $copy_ms" | bc)" = 1 ]; }; then copy_ms=$ms; fi
+  if [ -n "$ms" ] && { [ -z "$copy_ms" ] || awk -v a="$ms" -v b="$copy_ms" 'BEGIN { exit !(a < b) }'; }; then copy_ms=$ms; fi
 done
 rm -rf "$drive_c/bench"
 
-awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(echo "$ended - $started" | bc)" -v copy_ms="$copy_ms" '
+awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(awk -v a="$started" -v b="$ended" 'BEGIN { print b - a }')" -v copy_ms="$copy_ms" '
   {
     n++; bytes += $3; span = $2 - $1; steps += span
     if (n == 1 || $1 < first) first = $1
