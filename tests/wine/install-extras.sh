@@ -25,7 +25,8 @@ shared_key='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 shared_dll='C:\windows\system32\setvik-e2e-shared.dll'
 fonts=$drive_c/windows/Fonts
 cleanup_prefix() {
-  rm -rf "$dest" "$fonts/SetvikE2EFont.ttf" "$(unix_of "$shared_dll")"
+  rm -rf "$dest" "$fonts/SetvikE2EFont.ttf" "$(unix_of "$shared_dll")" "$drive_c"/users/*/Desktop/"Setvik E2E"*.lnk \
+    "$drive_c"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Setvik E2E"
   wine reg delete "$shared_key" /v "$shared_dll" /f >/dev/null 2>&1 || true
   wine reg delete 'HKCU\Software\Setvik Test\SelfRegister' /f >/dev/null 2>&1 || true
   wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Setvik E2E Extras' /f >/dev/null 2>&1 || true

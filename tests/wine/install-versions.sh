@@ -7,7 +7,8 @@
 # language question after it), Yes replaces it; equal languages, a newer
 # file version within an equal product version and a missing file ask
 # nothing. The uninstall log lists the files written (new or replaced) and
-# leaves out the ones kept.
+# leaves out the ones kept. A kept file still gets its desktop shortcut, and
+# so does an external file (beside the setup, never read from the data).
 set -euo pipefail
 source "$(dirname "$0")/lib/install-common.sh"
 require_programs wintest/VersionNewer.dll wintest/VersionHighBit.dll
@@ -34,7 +35,10 @@ record() { # name options...
 {
   setup_project "Versions" "$folder"
   printf '[[file]]\nsource = "uninst.exe"\nuninstaller = true\n'
-  record newer-no.dll "check_version = true" "check_language = true" "version = $older"
+  printf '[[file]]\ntarget = "beside.txt"\nuninstall = "external"\nsize = 10\n'
+  printf 'desktop = { name = "Setvik E2E Beside" }\n'
+  record newer-no.dll "check_version = true" "check_language = true" "version = $older" \
+    'desktop = { name = "Setvik E2E Kept" }'
   record newer-yes.dll "check_version = true" "version = $older"
   record lang-no.dll "check_language = true" "version = $german"
   record lang-yes.dll "check_language = true" "version = $german"
@@ -79,5 +83,10 @@ done
 for f in newer-no lang-no high-bit; do
   check "the uninstall log leaves out $f.dll (kept)" eval '! listed "$f.dll"'
 done
+links=$(wine "$helpers/setvik-linkreader.exe" 'desktop:Setvik E2E Kept.lnk' 'desktop:Setvik E2E Beside.lnk' 2>/dev/null |
+        tr -d '\r' | grep '^path=' || true)
+check_show "a kept file and an external one (beside the setup) still get their desktop shortcuts" "$links" \
+  [ "$links" = "$(printf 'path=%s\npath=%s' "$folder\\newer-no.dll" "$(winpath_of "$work")\\beside.txt")" ]
+rm -f "$drive_c"/users/*/Desktop/"Setvik E2E"*.lnk
 check "no temporary file is left" no_temporary_files "$dest"
 [ "$failures" -eq 0 ] || { echo "uninstall log:"; sed 's/^/    /' <<<"$log"; false; }
