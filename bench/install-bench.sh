@@ -30,7 +30,7 @@ build_setup "$work/bench.toml" "$work/bench.exe"
 
 started=$(date +%s.%N)
 {
-  to_progress "$work/bench.exe" "$folder" | sed 's/^timeout 60$/timeout 900/'
+  to_confirmation "$work/bench.exe" "$folder" | sed 's/^timeout 60$/timeout 900/'
   confirm
   finish
 } | drive install || { echo "the installation did not finish"; exit 1; }

@@ -52,7 +52,7 @@ hold_file retry "$folder\\retry.txt"
 hold_file ignore "$folder\\ignore.txt"
 hold_file same "$folder\\same.txt" read
 drive_background answers < <(
-  to_progress "$work/answers.exe" "$folder"
+  to_confirmation "$work/answers.exe" "$folder"
   confirm
   echo "answer-box retry \"$(denied retry.txt)\" \"E2E\""
   echo "sleep 2000"
@@ -81,7 +81,7 @@ chmod a-w "$dest/abort.txt"
 printf 'old later\n' > "$dest/later.txt"
 hold_file abort "$folder\\abort.txt"
 {
-  to_progress "$work/abort.exe" "$folder"
+  to_confirmation "$work/abort.exe" "$folder"
   confirm
   echo "answer-box abort \"$(denied abort.txt)\""
   finish "$(denied abort.txt)"
@@ -100,7 +100,7 @@ echo "another program's file" > "$dest/held.\$\$A"
 hold_file temporary "$folder\\held.\$\$A" delete
 held_win="$folder\\held.\$\$A"
 {
-  to_progress "$work/held-temporary.exe" "$folder"
+  to_confirmation "$work/held-temporary.exe" "$folder"
   confirm
   finish "CANNOT CREATE ${held_win//\\/\\\\}"
 } | drive held-temporary && ok=1 || ok=0
@@ -140,7 +140,7 @@ hold_file win 'C:\windows\setvik-e2e-win.txt'
 hold_file sys 'C:\windows\system32\setvik-e2e-sys.txt'
 hold_file font 'C:\windows\Fonts\SetvikE2E.ttf'
 {
-  to_progress "$work/restart.exe" "$folder"
+  to_confirmation "$work/restart.exe" "$folder"
   confirm
   echo 'expect-text 1000 "INSTALLED"'
   echo 'expect-text 1007 "&Restart"'
@@ -188,7 +188,7 @@ printf 'other new\n' > "$windows/setvik-e2e-other.new"
 printf 'old windows file\n' > "$windows/setvik-e2e-w98.txt"
 hold_file w98 'C:\windows\setvik-e2e-w98.txt'
 {
-  to_progress "$work/setup98.exe" "$folder"
+  to_confirmation "$work/setup98.exe" "$folder"
   confirm
   echo 'expect-text 1000 "INSTALLED"'
   echo 'expect-text 1007 "&Restart"'

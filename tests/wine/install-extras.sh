@@ -71,7 +71,7 @@ TOML
 build_setup "$work/extras.toml" "$work/extras.exe"
 
 install() { # name [script lines for the finish page]
-  { to_progress "$work/extras.exe" "$folder"; confirm; echo 'expect-text 1000 "INSTALLED"'; echo "${2:-}"; finish; } |
+  { to_confirmation "$work/extras.exe" "$folder"; confirm; echo 'expect-text 1000 "INSTALLED"'; echo "${2:-}"; finish; } |
     drive "$1"
 }
 # The command line a started marker program wrote beside itself, waited for.

@@ -77,7 +77,7 @@ chmod a-w "$dest/locked.txt"
 printf 'old writable content\n' > "$dest/old.txt"
 
 {
-  to_progress "$work/files.exe" "$folder"
+  to_confirmation "$work/files.exe" "$folder"
   echo 'expect-text 1000 "CONFIRM"'
   echo 'click 1'
   echo 'answer-box yes "OVERWRITE READ-ONLY?" "E2E"'
@@ -105,7 +105,7 @@ check "no temporary file is left" no_temporary_files "$dest"
 # replaced in place (the read-only one asked about again).
 echo "changed" > "$dest/Tree/file1.bin"
 {
-  to_progress "$work/files.exe" "$folder"
+  to_confirmation "$work/files.exe" "$folder"
   echo 'expect-text 1000 "CONFIRM"'
   echo 'click 1'
   echo 'answer-box yes "OVERWRITE READ-ONLY?" "E2E"'
@@ -136,7 +136,7 @@ printf 'the old victim\n' > "$dest/victim.txt"
 printf 'the old after\n' > "$dest/after.txt"
 victim_win="${folder}\\victim.txt"
 {
-  to_progress "$work/damaged.exe" "$folder"
+  to_confirmation "$work/damaged.exe" "$folder"
   confirm
   finish "CHECKSUM ${victim_win//\\/\\\\}"
 } | drive damaged && shown=1 || shown=0
@@ -162,7 +162,7 @@ printf 'configuration\n' > "$work/some.configuration.txt"
 } > "$work/long.toml"
 build_setup "$work/long.toml" "$work/long.exe"
 {
-  to_progress "$work/long.exe" "$folder"
+  to_confirmation "$work/long.exe" "$folder"
   confirm
   finish 'CANNOT CREATE C:\\e2e\\long\\*'
 } | drive long && ok=1 || ok=0

@@ -55,7 +55,7 @@ cp "$helpers/VersionHighBit.dll" "$dest/high-bit.dll"
 
 ask() { local p="$folder\\$2"; echo "answer-box $1 \"$3 ${p//\\/\\\\}\" \"E2E\""; }
 {
-  to_progress "$work/versions.exe" "$folder"
+  to_confirmation "$work/versions.exe" "$folder"
   confirm
   ask no newer-no.dll NEWER
   ask yes newer-yes.dll NEWER

@@ -38,7 +38,7 @@ check "the setup is split into setup.exe, setup.D01 and setup.D02 (got: $(echo $
 # 1. Disk 2 missing at first.
 mv "$work/disks/setup.D01" "$work/setup.D01"
 drive_background disk2 < <(
-  to_progress "$work/disks/setup.exe" "$folder"
+  to_confirmation "$work/disks/setup.exe" "$folder"
   confirm
   echo 'answer-box cancel "INSERT DISK 2" "E2E"'
   echo 'answer-box no "REALLY STOP?" "E2E"'
@@ -58,7 +58,7 @@ printf 'old part 2\n' > "$dest/part2.bin"
 printf 'old part 3\n' > "$dest/part3.bin"
 mv "$work/disks/setup.D02" "$work/setup.D02"
 {
-  to_progress "$work/disks/setup.exe" "$folder"
+  to_confirmation "$work/disks/setup.exe" "$folder"
   confirm
   echo 'answer-box cancel "INSERT DISK 3" "E2E"'
   echo 'answer-box yes "REALLY STOP?" "E2E"'
@@ -91,7 +91,7 @@ rm -f "$dest"/*
 cp "$helpers/VersionNewer.dll" "$dest/part2.bin"
 part2_win="$folder\\part2.bin"
 drive_background skip < <(
-  to_progress "$work/skip/setup.exe" "$folder"
+  to_confirmation "$work/skip/setup.exe" "$folder"
   confirm
   echo "answer-box no \"NEWER ${part2_win//\\/\\\\}\" \"E2E\""
   echo 'sleep 1500'

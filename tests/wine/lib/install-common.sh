@@ -95,7 +95,7 @@ build_setup() { # project output
 # The driver's script lines for the road from the start to the
 # confirmation page: welcome, information, directory (the folder typed in;
 # the folder must exist unless the caller answers the creation question).
-to_progress() { # setup.exe folder
+to_confirmation() { # setup.exe folder
   cat <<SCRIPT
 timeout 60
 start $1
@@ -187,11 +187,6 @@ winpath_of() { # unix path -> Z:\...
 pending_renames() {
   wineserver -w
   grep -i -A6 '^"PendingFileRenameOperations"' "$WINEPREFIX/system.reg" || true
-}
-
-# A registry value as `wine reg query` prints it (its data field), or empty.
-reg_value() { # key value
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'tolower($1) == tolower(v) { print $NF }'
 }
 
 # The files of a folder with their sizes and contents as one listing, for
