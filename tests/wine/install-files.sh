@@ -12,7 +12,8 @@
 #   damaged file's old copy and every later target are as they were, and no
 #   temporary file is left;
 # - a target whose path does not fit beside a long folder: refused, nothing
-#   written under a cut name.
+#   written under a cut name;
+# - a setup that shows only its progress page.
 set -euo pipefail
 source "$(dirname "$0")/lib/install-common.sh"
 require_programs
@@ -169,5 +170,38 @@ build_setup "$work/long.toml" "$work/long.exe"
 check "a target path that does not fit: the finish page says it cannot be created" [ "$ok" = 1 ]
 check "nothing is written under a cut name" [ -z "$(ls -A "$dest")" ]
 rm -rf "$drive_c/e2e/long"
+
+# 5. A setup that shows only its progress page: it installs into its
+# default folder, then stays with 100% and the last file's path shortened
+# to about 30 characters; Cancel ends it without a question.
+folder='C:\e2e\single'
+dest=$(unix_of "$folder")
+rm -rf "$dest"
+{
+  setup_project "Single" "$folder" 'single_page = "progress"'
+  cat <<'TOML'
+[[file]]
+source = "readme-src"
+target = 'Some Folder\Deeper\first.txt'
+[[file]]
+source = "dotted-src"
+target = 'Some Folder\Deeper\last-file.txt'
+TOML
+} > "$work/single.toml"
+build_setup "$work/single.toml" "$work/single.exe"
+{
+  echo 'timeout 30'
+  echo "start $work/single.exe"
+  echo 'wait-window SetvikClass'
+  echo 'expect-text 1001 "INSTALLING"'
+  echo 'expect-text 1010 "100%"'
+  echo 'expect-text 1008 "C:\\e2e\\single\\...\\last-file.txt"'
+  echo 'click 2'
+  echo 'expect-no-box'
+  echo 'expect-exit 0'
+} | drive single && ok=1 || ok=0
+check "the progress page alone: 100%, the last path shortened, Cancel ends it" [ "$ok" = 1 ]
+check "both files are in their sub-folder" \
+  eval 'cmp -s "$work/readme-src" "$dest/Some Folder/Deeper/first.txt" && cmp -s "$work/dotted-src" "$dest/Some Folder/Deeper/last-file.txt"'
 
 [ "$failures" -eq 0 ]
