@@ -63,6 +63,7 @@ wait-window SetvikClass "Chrome Test Setup - Information"
 click 1
 wait-window SetvikClass "Chrome Test Setup - Destination Folder"
 click 1
+answer-box yes "The destination folder does not exist*"
 wait-window SetvikClass "Chrome Test Setup - Ready to Install"
 sleep 300
 expect-text 1 "&Install"
