@@ -127,8 +127,9 @@ int CheckDestinationWith(uint32_t freeKilobytes, uint32_t clusterKilobytes) {
 
 int CreateFolderChain(const char* path) {
   char* copy;
-  if (!AllocateZeroed(lstrlenA(path) + 4, copy)) return -1;
-  lstrcpyA(copy, path);
+  const int length = lstrlenA(path);
+  if (!AllocateZeroed(length + 4, copy)) return -1;
+  lstrcpynA(copy, path, length + 1);
   char* last = nullptr;
   for (char* c = copy; *c; ++c) {
     if (*c == '\\') last = c;

@@ -38,6 +38,18 @@ static const char* AfterLastBackslash(const char* path) {
   return name;
 }
 
+// The text value name of key path under root into the 260-byte out; empty
+// when the key or the value cannot be read.
+static void ReadRegistryText(HKEY root, const char* path, const char* name, char* out) {
+  HKEY key;
+  out[0] = 0;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key)) return;
+  DWORD size = kPathBufferSize;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &size)) out[0] = 0;
+  out[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
+  RegCloseKey(key);
+}
+
 // The base folder of a folder macro into the 260-byte base; empty for an
 // unknown macro or a value that cannot be read.
 static void MacroFolder(const char* macro, char* base) {
@@ -47,12 +59,7 @@ static void MacroFolder(const char* macro, char* base) {
   } else if (!lstrcmpiA(macro, "#System#")) {
     if (GetSystemDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
   } else if (!lstrcmpiA(macro, "#Program Files#")) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key)) return;
-    DWORD size = kPathBufferSize;
-    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(base), &size)) base[0] = 0;
-    base[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
-    RegCloseKey(key);
+    ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", base);
   }
 }
 
@@ -130,13 +137,7 @@ HKEY FolderMemoryRoot() {
 static void ReadRememberedDir() {
   WorkPath[0] = 0;
   if (DirRegistryKey) {
-    HKEY key;
-    if (RegOpenKeyExA(FolderMemoryRoot(), DirRegistryKey, 0, KEY_READ, &key)) return;
-    DWORD size = kPathBufferSize;
-    if (RegQueryValueExA(key, DirRegistryValue, nullptr, nullptr, reinterpret_cast<BYTE*>(WorkPath), &size))
-      WorkPath[0] = 0;
-    WorkPath[kPathBufferSize - 1] = 0;
-    RegCloseKey(key);
+    ReadRegistryText(FolderMemoryRoot(), DirRegistryKey, DirRegistryValue, WorkPath);
   } else if (DirIniFile && DirIniSection && DirIniKey) {
     GetPrivateProfileStringA(DirIniSection, DirIniKey, "", WorkPath, kPathBufferSize, DirIniFile);
   }
