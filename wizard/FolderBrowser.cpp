@@ -53,10 +53,10 @@ static void OnBrowserInit(HWND dialog) {
   SetDlgItemTextA(dialog, kControlBrowsePath, BrowsePath);
   HookReady = true;
   SetWindowTextA(dialog, GetText(kTextGroupMessages, kTextBrowserCaption));
-  SetDlgItemTextA(dialog, kControlBrowseLabel, GetText(kTextGroupMessages, kTextBrowserFolderLabel));
-  SetDlgItemTextA(dialog, kControlDriveLabel, GetText(kTextGroupMessages, kTextBrowserDriveLabel));
-  SetDlgItemTextA(dialog, IDOK, GetText(kTextGroupButtons, kCaptionBrowserOk));
-  SetDlgItemTextA(dialog, IDCANCEL, GetText(kTextGroupButtons, kCaptionBrowserCancel));
+  ShowText(dialog, kControlBrowseLabel, kTextGroupMessages, kTextBrowserFolderLabel);
+  ShowText(dialog, kControlDriveLabel, kTextGroupMessages, kTextBrowserDriveLabel);
+  ShowText(dialog, IDOK, kTextGroupButtons, kCaptionBrowserOk);
+  ShowText(dialog, IDCANCEL, kTextGroupButtons, kCaptionBrowserCancel);
   CentreOverParent(dialog);
 }
 
