@@ -21,19 +21,10 @@ namespace {
 // its root (C:\), any other as it is. Bytes of one cluster and free
 // clusters; false when the drive cannot be asked.
 bool QueryDrive(const char* path, uint32_t& clusterBytes, uint32_t& freeClusters) {
-  char* root = nullptr;
-  if (path[0] != '\\' || path[1] != '\\') {
-    if (!AllocateZeroed(kPathBufferSize, root)) return false;
-    lstrcpynA(root, path, kPathBufferSize);
-    if (root[1] == ':') {
-      root[2] = '\\';
-      root[3] = 0;
-    }
-    path = root;
-  }
+  const char root[4] = {path[0], ':', '\\', 0};
+  if (path[0] && path[1] == ':') path = root;
   DWORD sectorsPerCluster, bytesPerSector, freeCount, totalCount;
   const bool known = GetDiskFreeSpaceA(path, &sectorsPerCluster, &bytesPerSector, &freeCount, &totalCount);
-  ReleaseBuffer(root);
   clusterBytes = sectorsPerCluster * bytesPerSector;
   freeClusters = freeCount;
   return known;
