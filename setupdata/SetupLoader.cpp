@@ -54,6 +54,12 @@ uint32_t FileDataSize;
 uint8_t* TextGroups[kTextGroupCount];
 uint32_t TextGroupSizes[kTextGroupCount];
 
+// The loaded bodies that ReleaseSetupData frees.
+static uint8_t** const kDataBodies[] = {&FramePicture, &BackgroundBitmap, &BackgroundFont, &DialogTemplates,
+                                        &FileTable};
+static char** const kTextBodies[] = {&UninstallName, &BackgroundTitle, &DirRegistryKey, &DirRegistryValue,
+                                     &DirIniFile,    &DirIniSection,   &DirIniKey};
+
 namespace {
 
 // What a chunk did to the loop.
@@ -383,18 +389,8 @@ bool LoadSetupData() {
 }
 
 void ReleaseSetupData() {
-  ReleaseBuffer(FramePicture);
-  ReleaseBuffer(BackgroundBitmap);
-  ReleaseBuffer(UninstallName);
-  ReleaseBuffer(BackgroundTitle);
-  ReleaseBuffer(DirRegistryKey);
-  ReleaseBuffer(DirRegistryValue);
-  ReleaseBuffer(DirIniFile);
-  ReleaseBuffer(DirIniSection);
-  ReleaseBuffer(DirIniKey);
-  ReleaseBuffer(BackgroundFont);
-  ReleaseBuffer(DialogTemplates);
-  ReleaseBuffer(FileTable);
+  for (uint8_t** body : kDataBodies) ReleaseBuffer(*body);
+  for (char** body : kTextBodies) ReleaseBuffer(*body);
   for (uint32_t group = 0; group < kTextGroupCount; ++group) ReleaseTextGroup(group);
   FramePictureSize = BackgroundBitmapSize = DialogTemplatesSize = FileTableSize = 0;
   FileRecordCount = 0;
