@@ -38,6 +38,13 @@ static const char* AfterLastBackslash(const char* path) {
   return name;
 }
 
+// The Windows folder, or the system folder when system is true, into the
+// 260-byte out; empty when it does not fit.
+static void WindowsFolder(bool system, char* out) {
+  const UINT length = system ? GetSystemDirectoryA(out, kPathBufferSize) : GetWindowsDirectoryA(out, kPathBufferSize);
+  if (length >= kPathBufferSize) out[0] = 0;
+}
+
 // The text value name of key path under root into the 260-byte out; empty
 // when the key or the value cannot be read.
 static void ReadRegistryText(HKEY root, const char* path, const char* name, char* out) {
@@ -55,9 +62,9 @@ static void ReadRegistryText(HKEY root, const char* path, const char* name, char
 static void MacroFolder(const char* macro, char* base) {
   base[0] = 0;
   if (!lstrcmpiA(macro, "#Windows#")) {
-    if (GetWindowsDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+    WindowsFolder(false, base);
   } else if (!lstrcmpiA(macro, "#System#")) {
-    if (GetSystemDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+    WindowsFolder(true, base);
   } else if (!lstrcmpiA(macro, "#Program Files#")) {
     ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", base);
   }
@@ -179,22 +186,20 @@ static int GetSharedTargetPath(const char* fileName) {
   char* windows = current + kPathBufferSize;
   const char* base = AfterLastBackslash(fileName);
   RemoveBackslash(TargetPath);
-  if (GetWindowsDirectoryA(windows, kPathBufferSize) >= kPathBufferSize) windows[0] = 0;
+  WindowsFolder(false, windows);
   // The service joins the name to the folders in path buffers of its own:
   // a name that cannot fit beside them is not handed over.
   UINT currentLength = kPathBufferSize, destinationLength = kPathBufferSize;
   DWORD answer = 0;
-  const int folderLength = lstrlenA(windows) > lstrlenA(TargetPath) ? lstrlenA(windows) : lstrlenA(TargetPath);
+  const int windowsLength = lstrlenA(windows), targetLength = lstrlenA(TargetPath);
+  const int folderLength = windowsLength > targetLength ? windowsLength : targetLength;
   if (folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
     answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength,
                           destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
   const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
-  if (destination[0]) {
-    lstrcpynA(TargetPath, destination, kPathBufferSize);
-  } else if (GetSystemDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) {
-    TargetPath[0] = 0;
-  }
+  if (destination[0]) lstrcpynA(TargetPath, destination, kPathBufferSize);
+  else WindowsFolder(true, TargetPath);
   AddBackslash(TargetPath);
   AppendPath(TargetPath, base);
   int result = 0;
@@ -222,7 +227,7 @@ int GetTargetPath(const uint8_t* record) {
   lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
   switch (record[FileRecordField::destinationKind]) {
     case kDestWindows:
-      if (GetWindowsDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) TargetPath[0] = 0;
+      WindowsFolder(false, TargetPath);
       break;
     case kDestFonts:
       GetSpecialFolder(CSIDL_FONTS, TargetPath);
