@@ -107,7 +107,7 @@ int CheckDestinationWith(uint32_t freeKilobytes, uint32_t clusterKilobytes) {
     }
     if (inUse) continue;
     if (!CanWriteTarget()) {
-      lstrcpynA(ErrorFileName, TargetPath, kPathBufferSize);
+      CopyPath(ErrorFileName, TargetPath);
       return kDestinationReadOnly;
     }
   }

@@ -53,7 +53,7 @@ static void MarkDeleteEntry(const char* iniFile, const char* name) {
 // has none (a target that does not exist yet) or it does not fit.
 static void ShortPathOrSelf(const char* path, char* out) {
   const DWORD length = GetShortPathNameA(path, out, kPathBufferSize);
-  if (!length || length >= kPathBufferSize) lstrcpynA(out, path, kPathBufferSize);
+  if (!length || length >= kPathBufferSize) CopyPath(out, path);
 }
 
 static void ScheduleInWininit(const char* target, const char* source) {

@@ -24,6 +24,8 @@ extern char* WorkPath;
 // cut.
 bool AppendText(char* out, uint32_t size, const char* text);
 inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
+// Copies text into the 260-byte path, cut to 259 characters and terminated.
+void CopyPath(char* path, const char* text);
 
 // Appends a backslash to a non-empty path that does not end with one (and
 // still has room for it); an empty path stays empty.

@@ -16,6 +16,8 @@ bool AppendText(char* out, uint32_t size, const char* text) {
   return length + lstrlenA(text) < size;
 }
 
+void CopyPath(char* path, const char* text) { lstrcpynA(path, text, kPathBufferSize); }
+
 void AddBackslash(char* path) {
   int length = lstrlenA(path);
   if (length && path[length - 1] != '\\' && length + 1 < static_cast<int>(kPathBufferSize)) {
@@ -83,7 +85,7 @@ void ExpandFolderMacro(char* path) {
   if (*rest == '\\') ++rest;
   AddBackslash(WorkPath);
   AppendPath(WorkPath, rest);
-  lstrcpynA(path, WorkPath, kPathBufferSize);
+  CopyPath(path, WorkPath);
 }
 
 // Replaces the last component of result (the text after its last backslash)
@@ -127,7 +129,7 @@ void NormalizeDirCase(char* path) {
   const int length = lstrlenA(result);
   if (length && result[length - 1] == '\\') return;  // a drive root alone
   if (!UseListedName(result)) return;
-  lstrcpynA(path, result, kPathBufferSize);
+  CopyPath(path, result);
 }
 
 HKEY FolderMemoryRoot() {
@@ -156,7 +158,7 @@ void ResolveDefaultDir() {
     ExpandFolderMacro(InstallDir);
     return;
   }
-  lstrcpynA(InstallDir, WorkPath, kPathBufferSize);
+  CopyPath(InstallDir, WorkPath);
   int length = lstrlenA(InstallDir);
   while (length && !SetCurrentDirectoryA(InstallDir)) InstallDir[--length] = 0;
   if (length) NormalizeDirCase(InstallDir);
@@ -169,7 +171,7 @@ bool GetSpecialFolder(int id, char* folder) {
     found = SHGetPathFromIDListA(list, folder) && folder[0];
     CoTaskMemFree(list);
   }
-  if (!found) lstrcpynA(folder, InstallDir, kPathBufferSize);
+  if (!found) CopyPath(folder, InstallDir);
   return found;
 }
 
@@ -198,7 +200,7 @@ static int GetSharedTargetPath(const char* fileName) {
                           destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
   const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
-  if (destination[0]) lstrcpynA(TargetPath, destination, kPathBufferSize);
+  if (destination[0]) CopyPath(TargetPath, destination);
   else WindowsFolder(true, TargetPath);
   AddBackslash(TargetPath);
   AppendPath(TargetPath, base);
@@ -219,12 +221,12 @@ static int GetSharedTargetPath(const char* fileName) {
 int GetTargetPath(const uint8_t* record) {
   const char* fileName = RecordString(record, kStringFileName);
   if (record[FileRecordField::uninstallMode] == kUninstallExternal) {
-    lstrcpynA(TargetPath, SetupFilePath, kPathBufferSize);
+    CopyPath(TargetPath, SetupFilePath);
     *const_cast<char*>(AfterLastBackslash(TargetPath)) = 0;
     AppendPath(TargetPath, fileName);
     return 0;
   }
-  lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+  CopyPath(TargetPath, InstallDir);
   switch (record[FileRecordField::destinationKind]) {
     case kDestWindows:
       WindowsFolder(false, TargetPath);
@@ -235,7 +237,7 @@ int GetTargetPath(const uint8_t* record) {
     case kDestSharedSystem: {
       const int inUse = GetSharedTargetPath(fileName);
       if (inUse >= 0) return inUse;
-      lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+      CopyPath(TargetPath, InstallDir);
       break;
     }
   }

@@ -110,7 +110,7 @@ static void WriteFileList() {
       count += WriteFileEntry(LogFile, FileEntryFlags(record));
     const char* name = RecordString(record, kStringDesktopShortcutName);
     if (!*name || !hasDesktop) continue;
-    lstrcpynA(TargetPath, desktop, kPathBufferSize);
+    CopyPath(TargetPath, desktop);
     AddBackslash(TargetPath);
     if (AppendPath(TargetPath, name) && AppendPath(TargetPath, ".lnk")) count += WriteFileEntry(LogFile, 0);
   }
