@@ -45,11 +45,9 @@ HRESULT CreateShellLink(const char* target, const char* linkFile, const char* ar
   return result;
 }
 
-// link = folder, a backslash, name and ".lnk"; false when that does not fit.
-static bool BuildLinkPath(char* link, const char* folder, const char* name) {
+bool BuildLinkPath(char* link, const char* folder, const char* name) {
   CopyPath(link, folder);
-  AddBackslash(link);
-  return AppendPath(link, name) && AppendPath(link, ".lnk");
+  return JoinPath(link, name) && AppendPath(link, ".lnk");
 }
 
 void CreateDesktopShortcut(const uint8_t* record) {

@@ -30,6 +30,9 @@ void CopyPath(char* path, const char* text);
 // Appends a backslash to a non-empty path that does not end with one (and
 // still has room for it); an empty path stays empty.
 void AddBackslash(char* path);
+// AddBackslash, then AppendPath: name joined to the folder in path (an
+// empty path takes the name alone). True when nothing was cut.
+bool JoinPath(char* path, const char* name);
 // Removes one trailing backslash from a path longer than 3 characters; a
 // drive root such as C:\ keeps its backslash.
 void RemoveBackslash(char* path);

@@ -26,6 +26,11 @@ void AddBackslash(char* path) {
   }
 }
 
+bool JoinPath(char* path, const char* name) {
+  AddBackslash(path);
+  return AppendPath(path, name);
+}
+
 void RemoveBackslash(char* path) {
   int length = lstrlenA(path);
   if (length > 3 && path[length - 1] == '\\') path[length - 1] = 0;
@@ -83,8 +88,7 @@ void ExpandFolderMacro(char* path) {
   MacroFolder(path, WorkPath);
   *rest = saved;
   if (*rest == '\\') ++rest;
-  AddBackslash(WorkPath);
-  AppendPath(WorkPath, rest);
+  JoinPath(WorkPath, rest);
   CopyPath(path, WorkPath);
 }
 
@@ -202,16 +206,14 @@ static int GetSharedTargetPath(const char* fileName) {
   const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
   if (destination[0]) CopyPath(TargetPath, destination);
   else WindowsFolder(true, TargetPath);
-  AddBackslash(TargetPath);
-  AppendPath(TargetPath, base);
+  JoinPath(TargetPath, base);
   int result = 0;
   FileHandle existing = FileOpen(TargetPath, kFileRead);
   if (existing != kInvalidFile) {
     FileClose(existing);
     result = inUse;
   } else if (current[0]) {
-    AddBackslash(current);
-    AppendPath(current, base);
+    JoinPath(current, base);
     if (!lstrcmpiA(current, TargetPath)) result = inUse;
   }
   ReleaseBuffer(scratch);
@@ -241,8 +243,7 @@ int GetTargetPath(const uint8_t* record) {
       break;
     }
   }
-  AddBackslash(TargetPath);
-  AppendPath(TargetPath, fileName);
+  JoinPath(TargetPath, fileName);
   return 0;
 }
 
@@ -257,8 +258,7 @@ void ShortcutFolder(const char* groupName, char* folder) {
   }
   GetSpecialFolder(id, folder);
   if (*groupName) {
-    AddBackslash(folder);
-    AppendPath(folder, groupName);
+    JoinPath(folder, groupName);
   }
   RemoveBackslash(folder);
 }
