@@ -204,7 +204,8 @@ check "the start-menu shortcuts are there" [ -e "$(unix_of "$programs")/Wizard L
 # --- The Uninstall key and the remembered folder.
 check "Uninstall key: DisplayName is the uninstall name" [ "$(reg_value "$uninstall_key" DisplayName)" = "$name" ]
 got=$(reg_value "$uninstall_key" UninstallString)
-check "Uninstall key: UninstallString names the uninstaller (got: $got)" [ "$got" = "$folder\\uninst.exe" ]
+# Quoted, so that a folder with a space cannot start another program.
+check "Uninstall key: UninstallString names the uninstaller, quoted (got: $got)" [ "$got" = "\"$folder\\uninst.exe\"" ]
 got=$(reg_value "$memory_key" Folder)
 check "the folder saved to the registry (got: $got)" [ "$got" = "$folder" ]
 ini=$(unix_of "$windir")/svkwizard.ini
