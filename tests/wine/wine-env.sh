@@ -30,7 +30,9 @@ on_virtual_display() {
   [ -z "${!1:-}" ] || return 0
   wine_prefix_ready
   set +e
-  env "$1=1" timeout 600 xvfb-run -a -s "-screen 0 ${SETVIK_SCREEN:-1024x768x24}" "$2"
+  # The search for a free display starts at a number of this process's own,
+  # so that runs started at the same moment do not race for the same one.
+  env "$1=1" timeout 600 xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 ${SETVIK_SCREEN:-1024x768x24}" "$2"
   local code=$?
   set -e
   wineserver -w
