@@ -38,12 +38,3 @@ INT_PTR CALLBACK FrameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
   return PageDefaultHandler(dialog, message, wParam, lParam);
 }
 
-// Until the uninstall writer lands: the end of the installation only moves
-// the wizard on.
-#include "install/InstallStep.h"
-#include "setupdata/SetupData.h"
-#include "uninstall/UninstallInfo.h"
-void WriteUninstallInfo() {
-  if (SinglePage == kSinglePageAbsent) GoToPage(kPageFinish);
-  InstallRunning = false;
-}

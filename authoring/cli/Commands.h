@@ -13,6 +13,7 @@ int RunList(const Arguments& args);
 int RunVerify(const Arguments& args);
 int RunExtract(const Arguments& args);
 int RunBuild(const Arguments& args);
+int RunLog(const Arguments& args);
 
 // setvik-stub.exe beside the setvik program itself (build/bin).
 std::string DefaultStubPath();

@@ -14,6 +14,7 @@ static const char kUsage[] =
     "  extract SETUP DIR            write every stored file below DIR, checking each\n"
     "  deflate [--level N] IN OUT   compress IN into one stream of the setup format (N 0-12, default 12)\n"
     "  inflate IN OUT               decompress one stream of the setup format\n"
+    "  log UNINSTALLER              show the uninstall log that a setup appended to its uninstaller\n"
     "  list SETUP                   show the chunks, settings, texts and file table of a setup\n"
     "  verify SETUP                 decode every stored file and check its size and checksum\n";
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   if (command == "verify") return RunVerify(args);
   if (command == "extract") return RunExtract(args);
   if (command == "build") return RunBuild(args);
+  if (command == "log") return RunLog(args);
   if (command == "-h" || command == "--help" || command == "help") {
     fputs(kUsage, stdout);
     return 0;
