@@ -21,6 +21,7 @@
 #include "authoring/SetupFile.h"
 #include "authoring/TextCatalog.h"
 #include "setupdata/SetupData.h"
+#include "uninstall/UninstallerFile.h"
 
 namespace {
 
@@ -482,7 +483,60 @@ void ReadFiles(const Reader& reader, const toml::table& root, Project& project) 
   }
 }
 
+// The uninstaller's English texts, with the project's title where they name
+// the program; the order of kUninstallerTextNames.
+std::vector<std::string> DefaultUninstallerTexts(const std::string& title) {
+  return {
+      title + " Uninstall",
+      "Do you want to remove " + title + " and all of its components from your computer?",
+      title + " was removed from your computer.",
+      title + " was removed from your computer. Some of its files are in use; they will be removed when Windows "
+              "restarts.",
+      "Some parts of " + title + " could not be removed. You can delete them yourself.",
+      "The uninstall information of " + title + " is damaged. Nothing was removed.",
+      "This program holds no uninstall information: it was not installed by a setup. Nothing was removed.",
+      "Unknown command-line argument. Use /S to remove " + title + " without questions.",
+  };
+}
+
+void ReadUninstaller(const Reader& reader, const toml::table& root, Project& project) {
+  const toml::table* table = reader.Table(root, "uninstaller", "[uninstaller]");
+  if (!table) return;
+  reader.OnlyKeys(*table, "[uninstaller]", {"target", "start_menu", "texts"});
+  for (const ProjectFile& file : project.files)
+    if (file.record.optionFlags & kOptionUninstaller)
+      reader.Fail(table, "[uninstaller] adds Setvik's uninstaller, but " + file.where +
+                             " already marks a file as the uninstaller; keep one of them");
+  ProjectUninstaller uninstaller;
+  uninstaller.where = reader.Where(*table);
+  FileRecordInfo& record = uninstaller.record;
+  record.uninstallMode = kUninstallRemove;
+  record.optionFlags = kOptionUninstaller;
+  record.strings[kStringFileName] = CheckTargetName(
+      reader, table->get("target"), reader.String(*table, "target", "uninstaller.target").value_or("uninstall.exe"));
+  ReadShortcuts(reader, *table, "uninstaller", record);
+  uninstaller.texts = DefaultUninstallerTexts(project.title);
+  if (const toml::table* texts = reader.Table(*table, "texts", "uninstaller.texts")) {
+    for (const auto& [key, value] : *texts) {
+      uint32_t index = 0;
+      while (index < kUninstallerTextCount && key.str() != kUninstallerTextNames[index]) ++index;
+      const std::string name = "uninstaller.texts." + std::string(key.str());
+      if (index == kUninstallerTextCount)
+        reader.Fail(&value, "unknown text '" + name + "' (docs/project-file.md lists the uninstaller's texts)");
+      std::optional<std::string> text = reader.String(*texts, std::string(key.str()).c_str(), name,
+                                                      kUninstallerTextMaxLength);
+      if (text->empty()) reader.Fail(&value, "text '" + name + "' is empty");
+      uninstaller.texts[index] = *text;
+    }
+  }
+  project.uninstaller = uninstaller;
+}
+
 }  // namespace
+
+const char* const kUninstallerTextNames[] = {"caption", "confirm",    "done",    "done_restart",
+                                             "incomplete", "damaged", "no_log", "bad_arguments"};
+static_assert(sizeof(kUninstallerTextNames) / sizeof(kUninstallerTextNames[0]) == kUninstallerTextCount);
 
 std::optional<uint32_t> RegistryRootByName(const std::string& name) {
   static const struct { const char* longName; const char* shortName; uint32_t value; } kRoots[] = {
@@ -513,12 +567,14 @@ bool LoadProject(const std::string& path, Project& project, std::string& error) 
       return false;
     }
     reader.OnlyKeys(root, "the project file",
-                    {"setup", "folder_memory", "background", "frame", "dialogs", "texts", "volumes", "file"});
+                    {"setup", "folder_memory", "background", "frame", "dialogs", "texts", "volumes", "file",
+                     "uninstaller"});
     ReadSetup(reader, root, project);
     ReadFolderMemory(reader, root, project);
     ReadPictures(reader, root, project);
     ReadTexts(reader, root, project);
     ReadFiles(reader, root, project);
+    ReadUninstaller(reader, root, project);
   } catch (const ProjectError& e) {
     error = e.message;
     return false;

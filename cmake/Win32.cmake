@@ -30,6 +30,24 @@ add_custom_command(TARGET setvik-stub POST_BUILD
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-stub> ${SETVIK_BIN_DIR}/setvik-stub.exe
   VERBATIM)
 
+# The companion uninstaller: the same size rules as the stub, only the
+# pieces of the core it needs (the log reader and its own file's layout),
+# stamped with its own length under its own tag.
+file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp)
+add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
+  ${CMAKE_SOURCE_DIR}/uninstall/UninstallLog.cpp
+  ${CMAKE_SOURCE_DIR}/uninstall/UninstallerFile.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp)
+target_include_directories(setvik-uninst PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
+target_link_options(setvik-uninst PRIVATE -s -nostartfiles -static-libgcc -Wl,--gc-sections
+  -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
+target_link_libraries(setvik-uninst PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32)
+add_custom_command(TARGET setvik-uninst POST_BUILD
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-uninst> ${SETVIK_BIN_DIR}/setvik-uninst.exe
+          "Setvik UninSize"
+  VERBATIM)
+
 # The example setup's payload: a small program and a self-registering
 # library, both with version resources (examples/demo).
 set(DEMO_DIR ${CMAKE_SOURCE_DIR}/examples/demo/app)
