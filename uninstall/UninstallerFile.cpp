@@ -148,6 +148,7 @@ bool ResolveLogFolder(const char* base, LogText folder, char* out) {
 bool AppendLogName(char* path, LogText name) {
   if (!IsCleanPart(name.text, name.length)) return false;
   uint32_t at = Length(path);
+  if (name.length + 1 >= kPathBufferSize - at) return false;
   return Put(path, &at, "\\", 1) && Put(path, &at, name.text, name.length);
 }
 
