@@ -3,4 +3,6 @@
 // right behind the stub and nothing is searched for at run time.
 #include "setupdata/SetupData.h"
 
-StubMarkRecord StubMark = {"Setvik StubSize", 0};
+// Marked used: the program itself never writes stubSize, and link-time
+// optimisation would otherwise fold it to 0 or drop the tag.
+__attribute__((used)) StubMarkRecord StubMark = {"Setvik StubSize", 0};

@@ -63,7 +63,9 @@ const char* SplitLogPath(const char* path, const char* installDir, char* folder)
   uint32_t n = 0;
   while (installDir[n] && FoldAscii(installDir[n]) == FoldAscii(path[n])) ++n;
   const char* name;
-  if (!installDir[n]) {  // inside the installation folder
+  // An empty installation folder contains nothing: taken as a prefix of
+  // length 0 it would make every absolute path relative.
+  if (installDir[0] && !installDir[n]) {  // inside the installation folder
     const char* rest = path + n;
     const int last = LastBackslash(rest);
     if (last < 0 ? !CopyFolder(folder, ".", rest, 0) : !CopyFolder(folder, ".\\", rest, last)) return nullptr;

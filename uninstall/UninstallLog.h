@@ -66,9 +66,9 @@ int WriteLogString(FileHandle log, const char* text);
 // (the returned pointer into path). installDir carries a trailing backslash
 // (or is empty); a path that begins with it, compared without regard to
 // ASCII case, gets "." or ".\sub-folder"; any other path its absolute folder
-// up to the last backslash. Null when the path cannot be named that way: no
-// backslash outside the installation folder, an empty name, or a folder
-// that does not fit.
+// up to the last backslash (an empty installDir contains no path). Null
+// when the path cannot be named that way: no backslash outside the
+// installation folder, an empty name, or a folder that does not fit.
 const char* SplitLogPath(const char* path, const char* installDir, char* folder);
 
 enum LogEntryResult { kLogEntryWritten = 0, kLogEntrySkipped = 1, kLogEntryFailed = 2 };

@@ -137,7 +137,7 @@ TEST(UninstallLogSplit, FolderAndNameAgainstTheInstallationFolder) {
       {"C:\\Application\\z", "C:\\App\\", "C:\\Application", "z"},  // a longer name is not inside
       {"C:\\Ap", "C:\\App\\", "C:", "Ap"},                         // shorter than the folder
       {"C:\\x.dll", "C:\\", ".", "x.dll"},                        // a drive root as the folder
-      {"rel\\x", "", ".\\rel", "x"},                              // no installation folder
+      {"C:\\Windows\\x.dll", "", "C:\\Windows", "x.dll"},             // an empty folder holds nothing
       {"x.dat", "C:\\App\\", nullptr, nullptr},                   // no backslash outside it
       {"C:\\App\\Data\\", "C:\\App\\", nullptr, nullptr},         // no name
       {"D:\\Other\\", "C:\\App\\", nullptr, nullptr},
@@ -156,10 +156,10 @@ TEST(UninstallLogSplit, FolderAndNameAgainstTheInstallationFolder) {
   }
   // ".\" and a sub-folder of 258 characters would not fit a path buffer.
   char folder[kPathBufferSize];
-  const std::string deep = std::string(258, 'd') + "\\x";
-  EXPECT_EQ(SplitLogPath(deep.c_str(), "", folder), nullptr);
-  const std::string fits = std::string(257, 'd') + "\\x";
-  EXPECT_NE(SplitLogPath(fits.c_str(), "", folder), nullptr);
+  const std::string deep = "C:\\" + std::string(258, 'd') + "\\x";
+  EXPECT_EQ(SplitLogPath(deep.c_str(), "C:\\", folder), nullptr);
+  const std::string fits = "C:\\" + std::string(257, 'd') + "\\x";
+  EXPECT_NE(SplitLogPath(fits.c_str(), "C:\\", folder), nullptr);
   EXPECT_EQ(strlen(folder), 259u);
 }
 

@@ -381,6 +381,18 @@ TEST_F(UninstallInfoTest, OverlongNameGetsNeitherKeyNorChunk) {
   }
 }
 
+TEST_F(UninstallInfoTest, ShortcutListStandsWhenTheTableNamesOneThatCannotBeMade) {
+  TestRecord main;  // kept at uninstall; its shortcut name does not fit a path
+  main.fileName = "app.exe";
+  main.uninstallMode = kUninstallKeep;
+  main.groupName = kGroup;
+  main.menuName = std::string(300, 'm');
+  table = UseFileTable({main});
+  SetState(0, 25);
+  WriteUninstallInfo();
+  EXPECT_EQ(ReadBytes(uninstaller), Hex(WithLog(Join({FilesChunk({}), ShortcutsChunk({}), EndChunk()}))));
+}
+
 TEST_F(UninstallInfoTest, UninstallerWithoutFreeHeaderIsNotWrittenTo) {
   TestRecord main;
   main.fileName = "app.exe";
