@@ -48,8 +48,8 @@ add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
   ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp)
 target_include_directories(setvik-uninst PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
-target_link_options(setvik-uninst PRIVATE -s -nostartfiles -static-libgcc -Wl,--gc-sections
-  -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
+target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections
+  -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
 target_link_libraries(setvik-uninst PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32)
 add_custom_command(TARGET setvik-uninst POST_BUILD
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-uninst> ${SETVIK_BIN_DIR}/setvik-uninst.exe

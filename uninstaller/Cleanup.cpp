@@ -84,7 +84,7 @@ uint32_t RunCleanup(const char* arguments) {
         UninstallerLayout layout;
         char base[kPathBufferSize];
         lstrcpynA(base, original, kPathBufferSize);
-        if (ReadUninstallerFile(self.bytes, self.size, UninstallerMark.programSize, &layout) == kUninstallerInstalled &&
+        if (ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout) == kUninstallerInstalled &&
             CutLastPart(base)) {
           Removal state = {base, false, false, false};
           RemoveEmptyFolders(self.bytes + layout.logOffset, self.size - layout.logOffset, &state);

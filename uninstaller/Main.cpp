@@ -83,7 +83,7 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
     Tell(silent, layout, kTextDamaged, MB_ICONERROR);
     return kExitNoValidLog;
   }
-  const UninstallerFileStatus status = ReadUninstallerFile(self.bytes, self.size, UninstallerMark.programSize, &layout);
+  const UninstallerFileStatus status = ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout);
   if (badArguments) {
     Tell(silent, layout, kTextBadArguments, MB_ICONERROR);
     return kExitInvalidArguments;

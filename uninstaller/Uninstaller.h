@@ -13,6 +13,8 @@
 #include "uninstall/UninstallerFile.h"
 
 extern UninstallerMarkRecord UninstallerMark;
+// This program's length as the build stamped it.
+uint32_t ProgramSize();
 
 // This program's file, read whole at start-up.
 struct OwnFile {

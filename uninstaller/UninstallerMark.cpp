@@ -3,4 +3,8 @@
 // behind the program without any search at run time.
 #include "uninstaller/Uninstaller.h"
 
-UninstallerMarkRecord UninstallerMark = {"Setvik UninSize", 0};
+// Marked used, and read through ProgramSize: nothing in the program writes
+// it, and link-time optimisation would otherwise fold it to 0.
+__attribute__((used)) UninstallerMarkRecord UninstallerMark = {"Setvik UninSize", 0};
+
+uint32_t ProgramSize() { return *static_cast<volatile uint32_t*>(&UninstallerMark.programSize); }
