@@ -306,6 +306,28 @@ confirm = "Really remove Demo?"
   EXPECT_TRUE(std::equal(program.begin(), program.end(), stored.begin()));
 }
 
+TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
+  // Each row of the [uninstaller.texts] table: | `name` | meaning | default |.
+  std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
+  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\n[uninstaller]\n"), "");
+  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
+  UninstallerLayout layout;
+  ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
+  for (uint32_t i = 0; i < kUninstallerTextCount; ++i) {
+    const std::string row = std::string("| `") + kUninstallerTextNames[i] + "` | ";
+    const size_t at = text.find(row);
+    ASSERT_NE(at, std::string::npos) << kUninstallerTextNames[i] << " is not documented";
+    const size_t end = text.find('\n', at);
+    std::string documented = text.substr(at, end - at);
+    documented = documented.substr(documented.rfind(" | ") + 3);
+    documented = documented.substr(0, documented.size() - 2);  // " |"
+    for (size_t t; (t = documented.find("{title}")) != std::string::npos;) documented.replace(t, 7, "T");
+    EXPECT_EQ(documented, layout.texts[i]) << kUninstallerTextNames[i];
+  }
+}
+
 TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
   const std::string head = "[setup]\ntitle = \"Demo\"\n[[file]]\nsource = \"app.exe\"\n";
   struct Case {
