@@ -35,6 +35,9 @@ check "the prefix names its folders ($programs, $desktop, $fonts)" [ -n "$progra
 rm -rf "$dest" "$dest2" "$(unix_of "$programs\\Uninstall E2E")" "$(unix_of "$shared")" \
   "$(unix_of "$fonts")"/svk-e2e-*.ttf "$(unix_of "$desktop\\Uninstall E2E Notes.lnk")"
 wine reg delete "$shared_dlls_key" /v "$shared" /f >/dev/null 2>&1 || true
+for k in "$key\\Uninstall E2E" "$key\\Uninstall E2E Two" 'HKCU\Software\Setvik Demo\Core'; do
+  wine reg delete "$k" /f >/dev/null 2>&1 || true
+done
 
 # What is there before: C:\e2e, the SharedDLLs key (Windows has it, a new
 # Wine prefix not), the key above DemoCore's registration, an old font.
@@ -111,14 +114,14 @@ install() { # name setup folder
 snapshot "$work/before"
 check "the first setup installs" install install-one "$work/one.exe" "$folder"
 check "the second setup installs" install install-two "$work/two.exe" "$folder2"
-check "the uninstaller is in place with its log" "$bin/setvik" log "$dest/uninstall.exe" >/dev/null
+check "the uninstaller is in place with its log" grep -q "^registry key:" <("$bin/setvik" log "$dest/uninstall.exe")
 check "the shared file is counted twice" [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 ]
 check "the module registered itself" [ -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
 check "the start-menu shortcuts are there" \
   [ -e "$(unix_of "$programs\\Uninstall E2E\\Tools\\Demo Notes.lnk")" -a -e "$(unix_of "$programs\\Uninstall E2E\\Uninstall.lnk")" ]
 
 # Removing the first setup's installation, one of its files held open.
-hold_file "$folder\\Data\\busy.dat"
+hold_file busy "$folder\\Data\\busy.dat"
 drive remove-one <<SCRIPT && removed=1 || removed=0
 timeout 60
 start $folder\\uninstall.exe
@@ -126,7 +129,7 @@ answer-box yes "Do you want to remove Uninstall E2E and all of its components fr
 answer-box ok "Uninstall E2E was removed from your computer. Some of its files are in use*"
 expect-exit 3010
 SCRIPT
-release_file
+release_file busy
 wineserver -w
 check "first removal: asked, told of the restart, exit code 3010" [ "$removed" = 1 ]
 check "first removal: the file in use waits for the restart" grep -qi 'busy.dat' <(pending_renames)

@@ -90,9 +90,9 @@ check "declined: nothing changed" same_snapshot "$work/installed" "$work/decline
 
 # 3. /S with a file in use, and a shared file that another setup counts too.
 wine reg add "$shared_dlls_key" /v "$system32\\logtest-shared.dll" /t REG_DWORD /d 2 /f >/dev/null 2>&1
-hold_file "$folder\\Data\\Sounds\\ding.wav"
+hold_file ding "$folder\\Data\\Sounds\\ding.wav"
 check "silent, file in use: exit code 3010" ends_with busy 3010 "$folder\\uninstall.exe" /S
-release_file
+release_file ding
 check "silent: the file in use waits for the restart" grep -qi 'ding.wav' <(pending_renames)
 check "silent: the shared file stays" [ -e "$(unix_of "$system32\\logtest-shared.dll")" ]
 check "silent: its count went down to 1" [ "$(reg_value "$shared_dlls_key" "$system32\\logtest-shared.dll")" = 0x1 ]
