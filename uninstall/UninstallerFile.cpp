@@ -177,6 +177,17 @@ bool CutLastPart(char* path) {
   return true;
 }
 
+bool CutFileName(char* path) {
+  int last = -1;
+  for (int i = 0; path[i]; ++i)
+    if (path[i] == '\\') last = i;
+  if (last <= 0) return false;
+  path[last] = 0;
+  return true;
+}
+
+bool IsDriveRoot(const char* folder) { return folder[0] && folder[1] == ':' && !folder[2]; }
+
 bool IsUninstallKeyName(LogText key) {
   if (key.length <= kUninstallKeyPrefixLength) return false;
   for (uint32_t i = 0; i < kUninstallKeyPrefixLength; ++i)

@@ -113,6 +113,13 @@ bool IsBelowFolder(const char* path, const char* folder);
 // when there is none or it would leave a drive root ("C:") or nothing.
 bool CutLastPart(char* path);
 
+// The folder of a program's path: cut at the last backslash, a drive root
+// left as "C:" (which "." then stands for, and which is never removed).
+// False when the path has no backslash past its first character.
+bool CutFileName(char* path);
+// True for a drive root left by CutFileName ("C:").
+bool IsDriveRoot(const char* folder);
+
 // True when the key of UninstallRegKey names one key below the Uninstall
 // key: after the prefix, no empty part and no control character.
 bool IsUninstallKeyName(LogText key);

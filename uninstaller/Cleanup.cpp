@@ -43,7 +43,7 @@ void StartCleanupCopy(const OwnFile& self, const char* base) {
   }
   if (!started) {  // the restart takes both
     MoveFileExA(self.path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    MoveFileExA(base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!IsDriveRoot(base)) MoveFileExA(base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
 
@@ -55,6 +55,7 @@ static bool SameBytes(const uint8_t* a, uint32_t aSize, const uint8_t* b, uint32
 }
 
 static void DeleteOriginal(const char* path) {
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
     if (DeleteFileA(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
     Sleep(100);
@@ -85,10 +86,10 @@ uint32_t RunCleanup(const char* arguments) {
         char base[kPathBufferSize];
         lstrcpynA(base, original, kPathBufferSize);
         if (ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout) == kUninstallerInstalled &&
-            CutLastPart(base)) {
+            CutFileName(base)) {
           Removal state = {base, false, false, false};
           RemoveEmptyFolders(self.bytes + layout.logOffset, self.size - layout.logOffset, &state);
-          RemoveDirectoryA(base);
+          if (!IsDriveRoot(base)) RemoveDirectoryA(base);
           result = kExitRemoved;
         }
       }

@@ -96,7 +96,7 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
     Tell(silent, layout, kTextNoLog, MB_ICONERROR);
     return kExitNoValidLog;
   }
-  if (status != kUninstallerInstalled || !CutLastPart(base) || !CheckLogPaths(log, logSize, base)) {
+  if (status != kUninstallerInstalled || !CutFileName(base) || !CheckLogPaths(log, logSize, base)) {
     Tell(silent, layout, kTextDamaged, MB_ICONERROR);
     return kExitNoValidLog;
   }

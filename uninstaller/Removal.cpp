@@ -191,7 +191,8 @@ void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state) {
   RemoveEmptyFolders(log, size, state);
   // The folder itself holds this program until its copy deletes it; when
   // files wait for the restart, the folder goes after them (if empty then).
-  if (state->restartNeeded) MoveFileExA(state->base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (state->restartNeeded && !IsDriveRoot(state->base))
+    MoveFileExA(state->base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   if (state->fontsChanged) {
     DWORD_PTR answer;
     SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);

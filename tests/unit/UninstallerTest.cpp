@@ -219,6 +219,24 @@ TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
   strcpy(path, "\\x");
   EXPECT_FALSE(CutLastPart(path));
 
+  // The uninstaller's own folder, also at a drive root, where "." still
+  // names files but the folder is never removed.
+  strcpy(path, "C:\\App\\uninstall.exe");
+  EXPECT_TRUE(CutFileName(path));
+  EXPECT_STREQ(path, "C:\\App");
+  EXPECT_FALSE(IsDriveRoot(path));
+  strcpy(path, "D:\\uninstall.exe");
+  EXPECT_TRUE(CutFileName(path));
+  EXPECT_STREQ(path, "D:");
+  EXPECT_TRUE(IsDriveRoot(path));
+  char file[kPathBufferSize];
+  ASSERT_TRUE(ResolveLogFolder(path, Text("."), file));
+  ASSERT_TRUE(AppendLogName(file, Text("a.txt")));
+  EXPECT_STREQ(file, "D:\\a.txt");
+  EXPECT_FALSE(IsBelowFolder("D:", "D:"));
+  strcpy(path, "uninstall.exe");
+  EXPECT_FALSE(CutFileName(path));
+
   const std::string prefix = kUninstallKeyPrefix;
   EXPECT_TRUE(IsUninstallKeyName(Text((prefix + "Demo Notes 1.2").c_str())));
   EXPECT_TRUE(IsUninstallKeyName(Text((prefix + "Vendor\\Demo").c_str())));
