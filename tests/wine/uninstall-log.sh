@@ -21,7 +21,7 @@ on_virtual_display UNINSTALL_LOG_ON_DISPLAY "$0"
 new_uninstall_work uninstall-log
 
 packed_uninstaller "$work/uninstall.exe" "Log Test"
-folder='C:\e2e\uninstall-log'
+folder='C:\e2e\uninstall log'
 app=$(unix_of "$folder")
 programs=$(shell_folder Programs)
 desktop=$(shell_folder Desktop)
@@ -62,7 +62,7 @@ snapshot "$work/before"
 install_app
 drive remove <<SCRIPT
 timeout 30
-start $folder\\uninstall.exe
+start $(script_text "$folder\\uninstall.exe")
 answer-box yes "Do you want to remove Log Test and all of its components*" "Log Test Uninstall"
 answer-box ok "Log Test was removed from your computer."
 expect-exit 0
@@ -81,7 +81,7 @@ install_app
 snapshot "$work/installed"
 drive decline <<SCRIPT
 timeout 30
-start $folder\\uninstall.exe
+start $(script_text "$folder\\uninstall.exe")
 answer-box no "Do you want to remove Log Test*"
 expect-exit 1602
 SCRIPT
@@ -118,7 +118,7 @@ refused() { # name expected-message
   snapshot "$work/$1-before"
   drive "$1" <<SCRIPT
 timeout 30
-start $folder\\uninstall.exe
+start $(script_text "$folder\\uninstall.exe")
 answer-box ok "$2" "Log Test Uninstall"
 expect-exit 1610
 SCRIPT

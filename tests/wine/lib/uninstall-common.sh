@@ -62,14 +62,17 @@ temp_folder() { # the temporary folder as Linux sees it
 # Runs a program through the UI driver, which sees the whole exit code (a
 # shell sees only its low byte): true when it ends with code, unattended.
 ends_with() { # name code program args...
-  local name=$1 code=$2
-  shift 2
+  local name=$1 code=$2 program=$3
+  shift 3
   drive "$name" <<SCRIPT
 timeout 60
-start $*
+start $(script_text "$program") $*
 expect-exit $code
 SCRIPT
 }
+
+# A text for a driver script: quoted, backslashes and quotes escaped.
+script_text() { local t=${1//\\/\\\\}; echo "\"${t//\"/\\\"}\""; }
 
 # The uninstaller as `setvik build` packs it: a setup with an [uninstaller]
 # table, and its stored uninstall.exe taken back out.
