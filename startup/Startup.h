@@ -45,8 +45,11 @@ extern int ScreenWidth;
 extern int ScreenHeight;
 extern uint32_t RunAfterChecked;  // initially 1; the finish page's check box
 
-// The wizard's windows, called in start-up order. Until the wizard's own
-// files define them, startup/PendingWizard.cpp stands in.
+// The wizard's windows, called in start-up order (wizard/BackgroundWindow.cpp
+// and wizard/Wizard.cpp). The class "SetvikClass" (0 when it cannot be
+// registered); the background window, full screen or captioned, titled with
+// text 6/0 and not yet shown (0 when it cannot be made); the wizard; and
+// the window's destruction with the last message drain.
 ATOM RegisterBackgroundClass();
 int CreateBackgroundWindow();
 void RunWizard();

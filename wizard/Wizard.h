@@ -88,6 +88,18 @@ INT_PTR CALLBACK FrameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
 extern int ScreenCentreX;
 extern int ScreenCentreY;
 
+// --- Directory page (wizard/DirectoryPage.cpp, wizard/FolderBrowser.cpp) ------
+
+// The megabytes shown on the directory page: needed, each file rounded up
+// to 32 KiB and summed in 32 bits; available on the drive of folder (0 when
+// the drive cannot be asked).
+uint32_t NeededMegabytes();
+uint32_t AvailableMegabytes(const char* folder);
+// Shows the folder browser starting at folder (260 bytes); when the user
+// confirms, folder receives the chosen folder and the result is true.
+bool FolderBrowser(HWND owner, char* folder);
+UINT_PTR CALLBACK FolderBrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // --- Progress page (wizard/ProgressPage.cpp) ---------------------------------
 
 const UINT_PTR kProgressTimer = 11;

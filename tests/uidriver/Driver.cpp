@@ -285,6 +285,12 @@ void UiSession::ExpectChecked(int id, bool checked) {
     Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (checked ? "not ticked" : "ticked"));
 }
 
+void UiSession::ExpectReadOnly(int id, bool readOnly) {
+  auto isReadOnly = [&] { return (GetWindowLongA(Control(id), GWL_STYLE) & ES_READONLY) != 0; };
+  if (!PollUntil(timeout, [&] { return isReadOnly() == readOnly; }))
+    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (readOnly ? "writable" : "read-only"));
+}
+
 // Gives the program a moment to take a posted message. The steps after a
 // click poll anyway; a sent WM_NULL is no help here, since a window that the
 // click destroys can hold it until the send's time limit.
@@ -298,6 +304,13 @@ void UiSession::Click(int id) {
     Fail("control " + std::to_string(id) + " (" + Quoted(WindowText(button)) + ") in " + WindowName() +
          " cannot be pressed: it or its window is disabled or hidden");
   PostMessageA(button, BM_CLICK, 0, 0);
+  Settle();
+}
+
+void UiSession::Close(int id) {
+  if (id < 0 && !current) Fail("no current window");
+  HWND window = id < 0 ? current : Control(id);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   Settle();
 }
 

@@ -75,9 +75,14 @@ class UiSession {
   void ExpectEnabled(int id, bool enabled);
   void ExpectVisible(int id, bool visible);
   void ExpectChecked(int id, bool checked);
+  // An edit that takes no typing (ES_READONLY), or one that does.
+  void ExpectReadOnly(int id, bool readOnly);
 
   // Presses a button (refused when it or its window is disabled or hidden).
   void Click(int id);
+  // Presses the close box: the close system command to the window with
+  // control id, or to the current window when id is negative.
+  void Close(int id = -1);
   void SetText(int id, const std::string& text);
   // Ticks or clears a check box by clicking it when needed.
   void SetChecked(int id, bool checked);

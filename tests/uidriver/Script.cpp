@@ -11,7 +11,11 @@
 //   expect-enabled <id> | expect-disabled <id>
 //   expect-visible <id> | expect-hidden <id>
 //   expect-checked <id> | expect-unchecked <id>
+//   expect-readonly <id> | expect-writable <id>
 //   click <id>                         press a button
+//   close [id]                         the close box (system command close)
+//                                      of the current window, or of the
+//                                      window with this id (0: a dialog)
 //   set-text <id> "text"               replace an edit's text
 //   check <id> | uncheck <id>          tick or clear a check box
 //   answer-box <button> ["text" ["caption"]]
@@ -81,7 +85,8 @@ const std::map<std::string, Command>& Commands() {
       {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 1}},       {"sleep", {1, 1}},
-      {"dump", {0, 0}},             {"expect-exit", {1, 1}},
+      {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-readonly", {1, 1}},
+      {"expect-writable", {1, 1}},  {"close", {0, 1}},
   };
   return table;
 }
@@ -150,8 +155,12 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     session.ExpectVisible(Id(step, 1), name == "expect-visible");
   } else if (name == "expect-checked" || name == "expect-unchecked") {
     session.ExpectChecked(Id(step, 1), name == "expect-checked");
+  } else if (name == "expect-readonly" || name == "expect-writable") {
+    session.ExpectReadOnly(Id(step, 1), name == "expect-readonly");
   } else if (name == "click") {
     session.Click(Id(step, 1));
+  } else if (name == "close") {
+    session.Close(w.size() > 1 ? Id(step, 1) : -1);
   } else if (name == "set-text") {
     session.SetText(Id(step, 1), w[2]);
   } else if (name == "check" || name == "uncheck") {

@@ -1,0 +1,281 @@
+#!/usr/bin/env bash
+# The directory page and the folder browser under Wine, driven the way a
+# person does, each case installing to the end: a relative folder typed
+# with a trailing backslash (made absolute, shown without the backslash, a
+# missing folder kept missing on No and created on Yes); a folder that
+# cannot be created; a setup whose folder cannot be changed (read-only edit,
+# disabled browse button, the checks still run); too little space on a
+# small drive (answered No, then Yes); the folder browser with the setup's
+# own captions, cancelled and then confirmed with another folder; and a
+# setup showing only the directory page, whose Next ends it without checks;
+# and Back to the welcome page when there is no information text.
+# SETVIK_BIN names another folder of built programs (default build/bin).
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+
+drive=r:  # the small drive, when a tmpfs can be mounted
+on_virtual_display WIZARD_DIRECTORY_ON_DISPLAY "$0"
+
+work=$(mktemp -d "$SETVIK_ROOT/build/wine-directory.XXXXXX")
+cleanup() {
+  rm -f "$WINEPREFIX/dosdevices/$drive"
+  mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+# A Unix path as the setup sees it, as a script's quoted text (backslashes
+# doubled) and as a TOML literal string.
+quoted() { printf 'Z:%s' "${1//\//\\\\}"; }
+literal() { printf "'Z:%s'" "${1//\//\\}"; }
+
+mkdir -p "$work/files" "$work/dest" "$work/other" "$work/cwd"
+for i in 1 2 3; do echo "file $i of the directory test" > "$work/files/f$i.txt"; done
+echo "not a folder" > "$work/afile"
+# make_setup NAME DEFAULT-FOLDER [extra [setup] lines]
+make_setup() {
+  local name=$1 folder=$2
+  shift 2
+  cat > "$work/$name.toml" <<TOML
+[setup]
+title = "Directory Test"
+default_folder = $folder
+$(printf '%s\n' "$@")
+[texts.information]
+text = "Read this first."
+[texts.messages]
+browser_title = "Pick a Folder"
+browser_folder_label = "Folder &name here:"
+browser_drive_label = "&Drives here:"
+[texts.buttons]
+browser_ok = "&Take"
+stop = "&Stop"
+[[file]]
+source = "files"
+target = "Files"
+TOML
+  "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+}
+# scenario NAME < script: runs the UI driver in the background (log in
+# $work/NAME.log); `finish NAME` waits for it.
+scenario() {
+  cat > "$work/$1.txt"
+  (cd "$SETVIK_ROOT" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
+  driver=$!
+}
+finish() {
+  local code=0
+  wait "$driver" || code=$?
+  check "$1: the driver's steps passed" [ "$code" -eq 0 ]
+  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
+}
+reached() { # NAME TEXT: waits until the driver's log holds TEXT
+  for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+installed() { [ -f "$1/Files/f3.txt" ] && cmp -s "$work/files/f3.txt" "$1/Files/f3.txt"; }
+
+to_directory='wait-window SetvikClass
+click 1
+expect-text 1000 "Read this first."
+click 1
+expect-text 1000 "Setup will install Directory Test in the following folder."'
+# From the confirmation page to the end of the wizard.
+install_to_end='click 1
+expect-text 1000 "Directory Test has been installed on your computer."
+click 1
+expect-text 1005 "Setvik"
+click 2
+expect-exit 0'
+missing='"The destination folder does not exist. Do you want to create it?"'
+
+# 1. A relative folder with a trailing backslash, against the current
+# directory; No keeps it missing, Yes creates it; Back shows it absolute.
+make_setup typed "$(literal "$work/dest")"
+scenario typed <<SCRIPT
+timeout 30
+workdir $work/cwd
+start $work/typed.exe
+$to_directory
+expect-text 1004 "$(quoted "$work/dest")"
+expect-writable 1004
+expect-enabled 1005
+expect-text 1017 "Space needed:"
+expect-text 1016 "1 MB"
+expect-text 1018 "Space available:"
+set-text 1004 "rel\\\\sub\\\\"
+click 1
+answer-box no $missing "Directory Test Setup"
+sleep 1000
+expect-title "Directory Test Setup - Destination Folder"
+expect-text 1001 "To install in this folder, click Next."
+click 1
+answer-box yes $missing
+expect-title "Directory Test Setup - Ready to Install"
+click 1007
+expect-text 1004 "$(quoted "$work/cwd/rel/sub")"
+click 1
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+if reached typed "sleep 1000"; then
+  check "typed: No creates nothing" [ ! -e "$work/cwd/rel" ]
+fi
+finish typed
+check "typed: installed in the folder made absolute" installed "$work/cwd/rel/sub"
+
+# 2. A folder that cannot be created (a file is in the way): 6/6, 6/5,
+# the page stays; then the folder browser: its captions, Cancel, and OK
+# with a folder typed into its edit.
+make_setup browse "$(literal "$work/dest")"
+scenario browse <<SCRIPT
+timeout 30
+start $work/browse.exe
+$to_directory
+set-text 1004 "$(quoted "$work/afile/sub")"
+click 1
+answer-box yes $missing
+answer-box ok "The folder name is not valid, or the folder cannot be created."
+expect-title "Directory Test Setup - Destination Folder"
+expect-text 1001 "To install in this folder, click Next."
+set-text 1004 "$(quoted "$work/dest")"
+click 1005
+wait-window #32770 "Pick a Folder"
+expect-text 1009 "Folder &name here:"
+expect-text 1091 "&Drives here:"
+expect-text 1 "&Take"
+expect-text 2 "&Stop"
+expect-text 101 "$(quoted "$work/dest")"
+expect-visible 1121
+expect-hidden 1152
+click 2
+wait-gone
+wait-window SetvikClass
+expect-text 1004 "$(quoted "$work/dest")"
+click 1005
+wait-window #32770 "Pick a Folder"
+set-text 101 "$(quoted "$work/other")"
+click 1
+wait-gone
+wait-window SetvikClass
+expect-text 1004 "$(quoted "$work/other")"
+click 1
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+finish browse
+check "browse: installed in the folder chosen in the browser" installed "$work/other"
+
+# 3. A folder that cannot be changed: read-only edit, no browsing, and the
+# existence check still runs.
+make_setup fixed "$(literal "$work/fixed")" 'folder_changeable = false'
+scenario fixed <<SCRIPT
+timeout 30
+start $work/fixed.exe
+$to_directory
+expect-text 1004 "$(quoted "$work/fixed")"
+expect-readonly 1004
+expect-disabled 1005
+click 1
+answer-box no $missing
+expect-title "Directory Test Setup - Destination Folder"
+click 1
+answer-box yes $missing
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+finish fixed
+check "fixed: installed in the fixed folder" installed "$work/fixed"
+
+# 4. Too little space: a 1 MiB tmpfs as drive R: (when this machine lets us
+# mount one), and a 2 MB file.
+mkdir -p "$work/small"
+if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
+  mkdir -p "$work/small/app" "$work/big"
+  head -c 2097152 /dev/zero > "$work/big/big.dat"
+  ln -sfn "$work/small" "$WINEPREFIX/dosdevices/$drive"
+  roomy=$(df -m --output=avail "$work/dest" | tail -1 | tr -d ' ')
+  make_setup full "'R:\\app'"
+  sed -i "s|^source = \"files\"|source = \"big\"|" "$work/full.toml"
+  "$bin/setvik" build "$work/full.toml" -o "$work/full.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+  scenario full <<SCRIPT
+timeout 30
+start $work/full.exe
+$to_directory
+expect-text 1004 "R:\\\\app"
+expect-text 1016 "2 MB"
+expect-text 1019 "1 MB"
+click 1
+answer-box no "There is not enough free space in the destination folder. Do you want to try anyway?"
+expect-title "Directory Test Setup - Destination Folder"
+expect-text 1001 "To install in this folder, click Next."
+expect-text 1002 "To install in another folder, type its name or click Browse and choose it."
+click 1
+answer-box yes "There is not enough free space*"
+expect-title "Directory Test Setup - Ready to Install"
+click 1007
+set-text 1004 "$(quoted "$work/dest")"
+expect-text 1019 "${roomy:0:1}*"
+click 1
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+  finish full
+  check "full: the big file went to the roomy folder" [ -f "$work/dest/Files/big.dat" ]
+else
+  echo "skipped: too little space (no tmpfs can be mounted here)"
+fi
+
+# 5. Without an information text, Back leads from the directory page to the
+# welcome page. (While the welcome page is a stand-in, it does not skip the
+# information page on the way forward: one more Next then.)
+make_setup back "$(literal "$work/dest")"
+sed -i '/^\[texts.information\]$/,+1d' "$work/back.toml"
+"$bin/setvik" build "$work/back.toml" -o "$work/back.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+past_information=''
+grep -qs 'CALLBACK WelcomePage' "$SETVIK_ROOT/wizard/PendingPages.cpp" && past_information='click 1'
+scenario back <<SCRIPT
+timeout 30
+start $work/back.exe
+wait-window SetvikClass
+click 1
+$past_information
+expect-text 1004 "$(quoted "$work/dest")"
+click 1007
+expect-title "Directory Test Setup - Welcome"
+click 1
+$past_information
+expect-text 1004 "$(quoted "$work/dest")"
+click 1
+expect-title "Directory Test Setup - Ready to Install"
+$install_to_end
+SCRIPT
+finish back
+
+# 6. Only the directory page: Next ends it without checks (the missing
+# folder is neither asked about nor created); browsing still works.
+make_setup single "$(literal "$work/single")" 'single_page = "directory"'
+scenario single <<SCRIPT
+timeout 30
+start $work/single.exe
+wait-window SetvikClass
+expect-text 1004 "$(quoted "$work/single")"
+click 1005
+wait-window #32770 "Pick a Folder"
+click 2
+wait-gone
+wait-window SetvikClass
+click 1
+expect-exit 0
+SCRIPT
+finish single
+check "single: the missing folder was not created" [ ! -e "$work/single" ]
+
+[ "$failures" -eq 0 ] && echo "all directory-page checks passed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# The progress page under Wine, driven the way a person does: a whole route
+# that installs a few hundred small files and ends on the finish page; Cancel
+# answered No (no step runs while the question is open, the installation
+# resumes and completes) and Yes (the "did not complete" note, the closing
+# page, the files installed so far stay and no further file comes); the
+# close box during the installation (the closing page, no question); and a
+# setup showing only the progress page, whose Cancel asks nothing; and
+# giving up at the prompt for a missing volume, which ends like Cancel.
+# SETVIK_BIN names another folder of built programs (default build/bin).
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+
+on_virtual_display WIZARD_PROGRESS_ON_DISPLAY "$0"
+
+work=$(mktemp -d "$SETVIK_ROOT/build/wine-progress.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# 300 small files: at 50 ms between steps the installation takes long
+# enough to click during it.
+count=300
+mkdir -p "$work/files"
+for i in $(seq $count); do echo "file $i of the progress test" > "$work/files/f$i.txt"; done
+# make_setup NAME [extra [setup] lines]: a setup installing into $work/NAME.
+make_setup() {
+  local name=$1
+  shift
+  {
+    echo '[setup]'
+    echo 'title = "Progress Test"'
+    echo "default_folder = 'Z:${work//\//\\}\\$name'"
+    printf '%s\n' "$@"
+    echo '[texts.information]'
+    echo 'text = "Read this first."'
+    echo '[[file]]'
+    echo 'source = "files"'
+    echo 'target = "Files"'
+  } > "$work/$name.toml"
+  "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+}
+installed() { find "$work/$1/Files" -name 'f*.txt' 2>/dev/null | wc -l; }
+
+# run NAME < script: runs the UI driver on it in the background, its log in
+# $work/NAME.log; finish with `finish NAME`.
+run() {
+  cat > "$work/$1.txt"
+  (cd "$SETVIK_ROOT" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
+  driver=$!
+}
+finish() {
+  local code=0
+  wait "$driver" || code=$?
+  check "$1: the driver's steps passed" [ "$code" -eq 0 ]
+  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
+}
+# Waits until the driver's log shows the step that holds text.
+reached() {
+  for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+# The pages up to the progress page: welcome, information, directory (whose
+# folder does not exist yet), confirmation.
+to_progress='click 1
+expect-text 1000 "Read this first."
+click 1
+expect-text 1004 "*"
+click 1
+answer-box yes "The destination folder does not exist. Do you want to create it?"
+click 1
+expect-text 1000 "Installing:"'
+
+# 1. The whole route, the bar's figure on the way, the finish page, all files.
+make_setup route
+run route <<SCRIPT
+timeout 60
+start $work/route.exe
+wait-window SetvikClass
+$to_progress
+expect-text 1010 "1*"
+expect-text 1008 "Z:*"
+expect-text 1000 "Progress Test has been installed on your computer."
+click 1
+expect-text 1005 "Setvik"
+click 2
+expect-exit 0
+SCRIPT
+finish route
+check "route: all $count files installed" [ "$(installed route)" -eq "$count" ]
+check "route: their content is whole" cmp -s "$work/files/f$count.txt" "$work/route/Files/f$count.txt"
+
+# 2. Cancel answered No: nothing is installed while the question is open,
+# then the installation goes on to the end.
+make_setup resume
+run resume <<SCRIPT
+timeout 60
+start $work/resume.exe
+wait-window SetvikClass
+$to_progress
+expect-text 1008 "Z:*"
+click 2
+sleep 3000
+answer-box no "Setup is installing files. Do you really want to stop?" "Progress Test Setup"
+expect-text 1000 "Progress Test has been installed on your computer."
+click 1
+click 2
+expect-exit 0
+SCRIPT
+if reached resume "sleep 3000"; then
+  sleep 0.5
+  before=$(installed resume)
+  sleep 1.5
+  check "resume: no file installed while the question is open ($before)" [ "$(installed resume)" -eq "$before" ]
+  check "resume: the question came before the end ($before files)" [ "$before" -lt "$count" ]
+fi
+finish resume
+check "resume: all $count files installed after No" [ "$(installed resume)" -eq "$count" ]
+
+# 3. Cancel answered Yes: the note, the closing page, the files so far stay.
+make_setup stop
+run stop <<SCRIPT
+timeout 60
+start $work/stop.exe
+wait-window SetvikClass
+$to_progress
+expect-text 1008 "Z:*"
+click 2
+answer-box yes "Setup is installing files. Do you really want to stop?"
+answer-box ok "Setup did not complete the installation. You can run Setup again later."
+expect-text 1005 "Setvik"
+sleep 2000
+click 2
+expect-exit 0
+SCRIPT
+if reached stop "sleep 2000"; then
+  sleep 0.3
+  stopped=$(installed stop)
+  sleep 1.5
+  check "stop: files installed before Yes stay ($stopped)" [ "$stopped" -gt 0 ] && [ "$stopped" -lt "$count" ]
+  check "stop: no file after Yes" [ "$(installed stop)" -eq "$stopped" ]
+fi
+finish stop
+
+# 4. The close box during the installation: the closing page follows
+# without a question. (The stand-in background window of an unfinished
+# wizard ends the program instead; that case is skipped then.)
+if grep -q PendingBackgroundProcedure "$SETVIK_ROOT/startup/PendingWizard.cpp" 2>/dev/null; then
+  echo "skipped: close box (the background window is still a stand-in)"
+else
+  make_setup closed
+  run closed <<SCRIPT
+timeout 60
+start $work/closed.exe
+wait-window SetvikClass
+$to_progress
+expect-text 1008 "Z:*"
+close
+expect-text 1005 "Setvik"
+expect-no-box
+click 2
+expect-exit 0
+SCRIPT
+  finish closed
+  check "closed: some files, not all" [ "$(installed closed)" -gt 0 ] && [ "$(installed closed)" -lt "$count" ]
+fi
+
+# 5. Only the progress page: it installs at once, and Cancel ends it
+# without a question.
+make_setup single 'single_page = "progress"'
+run single <<SCRIPT
+timeout 60
+start $work/single.exe
+wait-window SetvikClass
+expect-text 1008 "Z:*"
+click 2
+expect-no-box
+expect-exit 0
+SCRIPT
+finish single
+check "single: the installation had begun ($(installed single) files)" [ "$(installed single)" -gt 0 ]
+
+# 6. Giving up at the disk prompt of a missing volume stops the way Cancel
+# does: the note, then the closing page rather than the finish page.
+mkdir -p "$work/random"
+for i in $(seq 20); do head -c 4096 /dev/urandom > "$work/random/r$i.bin"; done
+cat > "$work/giveup.toml" <<TOML
+[setup]
+title = "Progress Test"
+default_folder = 'Z:${work//\//\\}\\giveup'
+[texts.information]
+text = "Read this first."
+[volumes]
+setup_size = 60000
+volume_size = 200000
+[[file]]
+source = "random"
+TOML
+"$bin/setvik" build "$work/giveup.toml" -o "$work/giveup.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+rm -f "$work/giveup.D01"
+run giveup <<SCRIPT
+timeout 60
+start $work/giveup.exe
+wait-window SetvikClass
+$to_progress
+answer-box cancel "Please insert disk 2 and click OK."
+answer-box yes "Setup is installing files. Do you really want to stop?"
+answer-box ok "Setup did not complete the installation. You can run Setup again later."
+expect-text 1005 "Setvik"
+click 2
+expect-exit 0
+SCRIPT
+finish giveup
+check "giveup: the files of the first volume stay" [ "$(find "$work/giveup" -name 'r*.bin' | wc -l)" -gt 0 ]
+
+[ "$failures" -eq 0 ] && echo "all progress-page checks passed"
+[ "$failures" -eq 0 ]
