@@ -17,8 +17,6 @@ const char* const kDefaultUninstallerTexts[kUninstallerTextCount] = {
     "Unknown command-line argument. Use /S to remove the program without questions.",
 };
 
-static const uint8_t kFreeHeader[kChunkHeaderSize] = {0x7F, 0x7F, 0, 0, 0, 0, 0, 0};
-
 // Reads the texts body into layout->texts; false when it is damaged.
 static bool ReadTexts(const uint8_t* body, uint32_t size, UninstallerLayout* layout) {
   if (size < 2) return false;
@@ -54,7 +52,7 @@ UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, ui
   const uint32_t rest = size - at;
   if (rest == kChunkHeaderSize) {
     uint32_t same = 0;
-    while (same < kChunkHeaderSize && data[at + same] == kFreeHeader[same]) ++same;
+    while (same < kChunkHeaderSize && data[at + same] == kFreeLogHeader[same]) ++same;
     if (same == kChunkHeaderSize) return kUninstallerNotInstalled;
   }
   layout->logStatus = ReadUninstallLog(data + at, rest, nullptr);
