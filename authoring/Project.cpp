@@ -30,6 +30,11 @@ const size_t kMaxText = 1023;                 // texts are formatted into 1,024-
 const size_t kMaxLongText = 60000;            // the information page's text
 const size_t kMaxDiskPrompt = 199;            // the disk prompt's 200-byte buffer
 
+// The log names the installation folder "."; an uninstaller knows that
+// folder only as the one it lies in.
+const std::string kUninstallerPlace =
+    "must be a plain file name: the uninstaller lies in the installation folder itself, which its log calls \".\"";
+
 // Thrown inside this file only, caught by LoadProject.
 struct ProjectError {
   std::string message;
@@ -424,6 +429,20 @@ void ListFolder(const std::string& folder, const std::string& relative, const st
   }
 }
 
+// An uninstaller marked by hand: one only, directly in the installation
+// folder.
+void CheckUninstallerFile(const Reader& reader, const toml::table& entry, const std::string& name,
+                          const Project& project, const ProjectFile& file) {
+  for (const ProjectFile& other : project.files)
+    if (other.record.optionFlags & kOptionUninstaller)
+      reader.Fail(entry.get("uninstaller"), name + " is a second uninstaller (the first is at " + other.where + ")");
+  if (file.record.destinationKind != kDestInstallDir)
+    reader.Fail(entry.get("destination"), name + ": the uninstaller must go to the installation folder (destination "
+                                                 "\"install\")");
+  if (file.record.strings[kStringFileName].find('\\') != std::string::npos)
+    reader.Fail(entry.get("target") ? entry.get("target") : &entry, name + ": its target " + kUninstallerPlace);
+}
+
 void ReadFiles(const Reader& reader, const toml::table& root, Project& project) {
   const toml::node* files = root.get("file");
   if (!files) return;
@@ -459,6 +478,7 @@ void ReadFiles(const Reader& reader, const toml::table& root, Project& project) 
       settings.source = path;
       std::string targetName = target ? *target : std::filesystem::path(path).filename().string();
       settings.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("target"), targetName);
+      if (settings.record.optionFlags & kOptionUninstaller) CheckUninstallerFile(reader, entry, name, project, settings);
       project.files.push_back(settings);
       continue;
     }
@@ -514,6 +534,8 @@ void ReadUninstaller(const Reader& reader, const toml::table& root, Project& pro
   record.optionFlags = kOptionUninstaller;
   record.strings[kStringFileName] = CheckTargetName(
       reader, table->get("target"), reader.String(*table, "target", "uninstaller.target").value_or("uninstall.exe"));
+  if (record.strings[kStringFileName].find('\\') != std::string::npos)
+    reader.Fail(table->get("target"), "uninstaller.target " + kUninstallerPlace);
   ReadShortcuts(reader, *table, "uninstaller", record);
   uninstaller.texts = DefaultUninstallerTexts(project.title);
   if (const toml::table* texts = reader.Table(*table, "texts", "uninstaller.texts")) {

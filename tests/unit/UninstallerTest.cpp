@@ -296,7 +296,7 @@ uninstall_name = "Demo 1"
 [[file]]
 source = "app.exe"
 [uninstaller]
-target = "bin\\remove.exe"
+target = "remove.exe"
 start_menu = { group = "Demo", name = "Remove Demo" }
 [uninstaller.texts]
 confirm = "Really remove Demo?"
@@ -306,7 +306,7 @@ confirm = "Really remove Demo?"
   ASSERT_EQ(FileRecordCount, 2u);
   using namespace FileRecordField;
   const uint8_t* r = NextFileRecord(FirstFileRecord);
-  EXPECT_STREQ(RecordString(r, kStringFileName), "bin\\remove.exe");
+  EXPECT_STREQ(RecordString(r, kStringFileName), "remove.exe");
   EXPECT_EQ(RecordOptionFlags(r), kOptionUninstaller);
   EXPECT_EQ(r[destinationKind], kDestInstallDir);
   EXPECT_STREQ(RecordString(r, kStringGroupName), "Demo");
@@ -315,7 +315,7 @@ confirm = "Really remove Demo?"
 
   // The stored file: the program, the texts, the free header.
   ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
-  std::vector<uint8_t> stored = Slurp(dir + "/out/install/bin/remove.exe");
+  std::vector<uint8_t> stored = Slurp(dir + "/out/install/remove.exe");
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
   EXPECT_STREQ(layout.texts[kTextConfirm], "Really remove Demo?");
@@ -358,6 +358,12 @@ TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
        "at most 1023"},
       {head + "[uninstaller]\ntarget = \"..\\\\x.exe\"\n", "setvik-uninst.exe", "'..' part"},
       {head + "uninstaller = true\n[uninstaller]\n", "setvik-uninst.exe", "already marks a file as the uninstaller"},
+      // The log's "." is the folder the uninstaller lies in.
+      {head + "[uninstaller]\ntarget = \"bin\\\\x.exe\"\n", "setvik-uninst.exe", "must be a plain file name"},
+      {head + "uninstaller = true\ntarget = \"bin\\\\x.exe\"\n", "", "must be a plain file name"},
+      {head + "uninstaller = true\ndestination = \"windows\"\n", "", "must go to the installation folder"},
+      {head + "uninstaller = true\n[[file]]\nsource = \"app.exe\"\ntarget = \"b.exe\"\nuninstaller = true\n", "",
+       "is a second uninstaller"},
       {head + "[uninstaller]\n", "app.exe", "no uninstaller mark"},
       {head + "[uninstaller]\n", "missing.exe", "missing.exe"},
   };
