@@ -39,13 +39,17 @@ add_custom_command(TARGET setvik-stub POST_BUILD
   VERBATIM)
 
 # The companion uninstaller: the same size rules as the stub, only the
-# pieces of the core it needs (the log reader and its own file's layout),
-# stamped with its own length under its own tag.
+# pieces of the core it needs (the log reader, its own file's layout, the
+# deletion at the next restart), stamped with its own length under its own
+# tag.
 file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp)
 add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
   ${CMAKE_SOURCE_DIR}/uninstall/UninstallLog.cpp
   ${CMAKE_SOURCE_DIR}/uninstall/UninstallerFile.cpp
-  ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp)
+  ${CMAKE_SOURCE_DIR}/install/ScheduleAtRestart.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/BufferWin32.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/PathBufferWin32.cpp)
 target_include_directories(setvik-uninst PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
 target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections

@@ -42,8 +42,8 @@ void StartCleanupCopy(const OwnFile& self, const char* base) {
     }
   }
   if (!started) {  // the restart takes both
-    MoveFileExA(self.path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    if (!IsDriveRoot(base)) MoveFileExA(base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    DeleteAtRestart(self.path);
+    if (!IsDriveRoot(base)) DeleteAtRestart(base);
   }
 }
 
@@ -60,7 +60,7 @@ static void DeleteOriginal(const char* path) {
     if (DeleteFileA(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
     Sleep(100);
   }
-  MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  DeleteAtRestart(path);
 }
 
 uint32_t RunCleanup(const char* arguments) {
@@ -99,6 +99,6 @@ uint32_t RunCleanup(const char* arguments) {
   }
   char own[kPathBufferSize];
   const DWORD length = GetModuleFileNameA(nullptr, own, kPathBufferSize);
-  if (length && length < kPathBufferSize) MoveFileExA(own, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (length && length < kPathBufferSize) DeleteAtRestart(own);
   return result;
 }

@@ -7,7 +7,10 @@
 // k*Exit values of UninstallerFile.h.
 #include <windows.h>
 
+#include "install/ScheduleAtRestart.h"
 #include "uninstaller/Uninstaller.h"
+
+bool IsNT;
 
 static const char* SkipBlanks(const char* text) {
   while (*text == ' ' || *text == '\t') ++text;
@@ -120,6 +123,7 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
 }
 
 static uint32_t UninstallerMain(const char* arguments) {
+  IsNT = (GetVersion() & 0x80000000u) == 0;
   // Nothing here may keep a folder of the installation busy.
   char temp[kPathBufferSize];
   const DWORD length = GetTempPathA(kPathBufferSize, temp);

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "install/ScheduleAtRestart.h"
 #include "uninstaller/Uninstaller.h"
 
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -55,6 +56,14 @@ bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base) {
 
 // --- Files --------------------------------------------------------------------
 
+bool DeleteAtRestart(const char* path) {
+  if (!IsNT) {  // WININIT.INI; it cannot tell whether the entry will work
+    ScheduleAtRestart(nullptr, path);
+    return true;
+  }
+  return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
 // Deletes a file, or schedules it for the next restart when it is in use.
 static void DeleteLoggedFile(const char* path, Removal* state) {
   const DWORD attributes = GetFileAttributesA(path);
@@ -65,7 +74,7 @@ static void DeleteLoggedFile(const char* path, Removal* state) {
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
   if (DeleteFileA(path)) return;
-  if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+  if (DeleteAtRestart(path)) {
     state->restartNeeded = true;
     return;
   }
@@ -129,7 +138,7 @@ static void RemoveFolderChain(char* folder, const char* top, Removal* state) {
   while (IsBelowFolder(folder, top)) {
     if (!RemoveDirectoryA(folder) && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) {
       if (!state->restartNeeded) return;
-      MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      DeleteAtRestart(folder);
     }
     if (!CutLastPart(folder)) return;
   }
@@ -192,7 +201,7 @@ void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state) {
   // The folder itself holds this program until its copy deletes it; when
   // files wait for the restart, the folder goes after them (if empty then).
   if (state->restartNeeded && !IsDriveRoot(state->base))
-    MoveFileExA(state->base, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    DeleteAtRestart(state->base);
   if (state->fontsChanged) {
     DWORD_PTR answer;
     SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);

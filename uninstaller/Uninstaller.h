@@ -46,6 +46,11 @@ void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state);
 // Removes the installation's folders below state->base that are empty.
 void RemoveEmptyFolders(const uint8_t* log, uint32_t size, Removal* state);
 
+// Deletes path at the next restart (ScheduleAtRestart: MoveFileExA on the NT
+// family, WININIT.INI on the Windows 95 family); false when the NT family
+// refuses. IsNT is set at start-up.
+bool DeleteAtRestart(const char* path);
+
 // Starts the temporary copy that deletes this program's file and folder
 // once it has ended; when that is impossible, both are scheduled for the
 // next restart.
