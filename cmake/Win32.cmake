@@ -42,7 +42,7 @@ add_custom_command(TARGET setvik-stub POST_BUILD
 # pieces of the core it needs (the log reader, its own file's layout, the
 # deletion at the next restart), stamped with its own length under its own
 # tag.
-file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp)
+file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp ${CMAKE_SOURCE_DIR}/uninstaller/*.rc)
 add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
   ${CMAKE_SOURCE_DIR}/uninstall/UninstallLog.cpp
   ${CMAKE_SOURCE_DIR}/uninstall/UninstallerFile.cpp
