@@ -28,19 +28,11 @@ const uint32_t kTextCancelled = 15;     // 6/15
 const uint32_t kPromptSize = 200;
 
 // Gives DataFilePath the suffix of volume n: ".D" and n in at least two
-// digits. False when the name does not fit its buffer.
+// digits (n counts the volumes opened, far below 2^31). False when the name
+// does not fit its buffer.
 bool NameVolume(uint32_t n) {
-  char suffix[16] = ".D";
-  char digits[11];
-  uint32_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n);
-  if (count < 2) digits[count++] = '0';
-  uint32_t at = 2;
-  while (count) suffix[at++] = digits[--count];
-  suffix[at] = 0;
+  char suffix[16];
+  FormatTextNumber(suffix, sizeof suffix, n < 10 ? ".D0%d" : ".D%d", static_cast<int32_t>(n));
   return ReplaceExtension(DataFilePath, suffix);
 }
 

@@ -21,19 +21,10 @@ namespace {
 // its root (C:\), any other as it is. Bytes of one cluster and free
 // clusters; false when the drive cannot be asked.
 bool QueryDrive(const char* path, uint32_t& clusterBytes, uint32_t& freeClusters) {
-  char* root = nullptr;
-  if (path[0] != '\\' || path[1] != '\\') {
-    if (!AllocateZeroed(kPathBufferSize, root)) return false;
-    lstrcpynA(root, path, kPathBufferSize);
-    if (root[1] == ':') {
-      root[2] = '\\';
-      root[3] = 0;
-    }
-    path = root;
-  }
+  const char root[4] = {path[0], ':', '\\', 0};
+  if (path[0] && path[1] == ':') path = root;
   DWORD sectorsPerCluster, bytesPerSector, freeCount, totalCount;
   const bool known = GetDiskFreeSpaceA(path, &sectorsPerCluster, &bytesPerSector, &freeCount, &totalCount);
-  ReleaseBuffer(root);
   clusterBytes = sectorsPerCluster * bytesPerSector;
   freeClusters = freeCount;
   return known;
@@ -116,7 +107,7 @@ int CheckDestinationWith(uint32_t freeKilobytes, uint32_t clusterKilobytes) {
     }
     if (inUse) continue;
     if (!CanWriteTarget()) {
-      lstrcpynA(ErrorFileName, TargetPath, kPathBufferSize);
+      CopyPath(ErrorFileName, TargetPath);
       return kDestinationReadOnly;
     }
   }
@@ -127,8 +118,9 @@ int CheckDestinationWith(uint32_t freeKilobytes, uint32_t clusterKilobytes) {
 
 int CreateFolderChain(const char* path) {
   char* copy;
-  if (!AllocateZeroed(lstrlenA(path) + 4, copy)) return -1;
-  lstrcpyA(copy, path);
+  const int length = lstrlenA(path);
+  if (!AllocateZeroed(length + 4, copy)) return -1;
+  lstrcpynA(copy, path, length + 1);
   char* last = nullptr;
   for (char* c = copy; *c; ++c) {
     if (*c == '\\') last = c;

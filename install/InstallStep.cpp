@@ -154,12 +154,18 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
 
 // Creates the temporary file beside TargetPath in WorkPath; kInvalidFile
 // with InstallError 17 when no free name fits or it cannot be created.
+// A name that counted as free only because another program holds it
+// unreadable is that program's file: WorkPath is emptied, so that the
+// failure exit does not delete it.
 static FileHandle CreateTemporaryFile() {
   CreateFolderChain(TargetPath);
   lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
   FileHandle file = kInvalidFile;
   if (ReplaceExtension(WorkPath, ".$$A") && BumpToFreeName(WorkPath, false)) file = FileCreate(WorkPath);
-  if (file == kInvalidFile) SetError(kInstallErrorCreate, WorkPath);
+  if (file == kInvalidFile) {
+    SetError(kInstallErrorCreate, WorkPath);
+    WorkPath[0] = 0;
+  }
   return file;
 }
 
@@ -209,6 +215,23 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   return false;
 }
 
+// Whether TargetPath ends with the record's file name (for a shared system
+// file, the name without its folders) after a backslash. A folder and name
+// that do not fit in a path buffer give a path cut short, which can still
+// take a temporary name ("some.configuration.txt" cut after
+// "some.configuration"); such a file would be installed under a wrong name.
+static bool TargetPathWhole(const uint8_t* record) {
+  const char* name = RecordString(record, kStringFileName);
+  if (record[FileRecordField::destinationKind] == kDestSharedSystem) {
+    for (const char* p = name; *p; ++p)
+      if (*p == '\\') name = p + 1;
+  }
+  const int length = lstrlenA(TargetPath);
+  const int nameLength = lstrlenA(name);
+  if (length < nameLength || lstrcmpA(TargetPath + length - nameLength, name)) return false;
+  return length == nameLength || TargetPath[length - nameLength - 1] == '\\';
+}
+
 // Steps 3 to 19 for record, whose contentChecksum is plain.
 static bool InstallRecord(uint8_t* record) {
   WorkPath[0] = 0;
@@ -217,6 +240,10 @@ static bool InstallRecord(uint8_t* record) {
   if (RecordOptionFlags(record) & kOptionUninstaller) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
   const uint32_t percent = (static_cast<uint32_t>(FileIndex) + 1) * 100 / FileRecordCount;
   if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
+    if (!TargetPathWhole(record)) {
+      SetError(kInstallErrorCreate, TargetPath);
+      return false;
+    }
     if (!PlaceFile(record, inUse)) {
       if (WorkPath[0]) DeleteFileA(WorkPath);
       return false;

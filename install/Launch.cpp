@@ -40,7 +40,7 @@ LONG FindOpenCommand(HKEY root, const char* subKey, char* out) {
   LONG size = kPathBufferSize;
   if (RegQueryValueA(key, nullptr, value, &size) == ERROR_SUCCESS) {
     value[size] = 0;
-    lstrcpynA(out, value, kPathBufferSize);
+    CopyPath(out, value);
   }
   RegCloseKey(key);
   return ERROR_SUCCESS;

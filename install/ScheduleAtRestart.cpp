@@ -49,24 +49,27 @@ static void MarkDeleteEntry(const char* iniFile, const char* name) {
   FileClose(file);
 }
 
+// The short form of path into the 260-byte out; the path's own text when it
+// has none (a target that does not exist yet) or it does not fit.
+static void ShortPathOrSelf(const char* path, char* out) {
+  const DWORD length = GetShortPathNameA(path, out, kPathBufferSize);
+  if (!length || length >= kPathBufferSize) CopyPath(out, path);
+}
+
 static void ScheduleInWininit(const char* target, const char* source) {
   char iniFile[kPathBufferSize], shortSource[kPathBufferSize], shortTarget[kPathBufferSize];
   if (GetWindowsDirectoryA(iniFile, kPathBufferSize) >= kPathBufferSize) return;
   RemoveBackslash(iniFile);
   AppendPath(iniFile, "\\WININIT.INI");
-  const DWORD got = GetShortPathNameA(source, shortSource, kPathBufferSize);
-  if (!got || got >= kPathBufferSize) lstrcpynA(shortSource, source, kPathBufferSize);
+  ShortPathOrSelf(source, shortSource);
+  const char* key = kDeleteKey;
   if (target) {
-    // The target may not exist yet; then its short form is its own text.
-    const DWORD length = GetShortPathNameA(target, shortTarget, kPathBufferSize);
-    if (!length || length >= kPathBufferSize) lstrcpynA(shortTarget, target, kPathBufferSize);
-    WritePrivateProfileStringA(kRenameSection, shortTarget, shortSource, iniFile);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniFile);
-    return;
+    ShortPathOrSelf(target, shortTarget);
+    key = shortTarget;
   }
-  WritePrivateProfileStringA(kRenameSection, kDeleteKey, shortSource, iniFile);
+  WritePrivateProfileStringA(kRenameSection, key, shortSource, iniFile);
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniFile);
-  MarkDeleteEntry(iniFile, shortSource);
+  if (!target) MarkDeleteEntry(iniFile, shortSource);
 }
 
 void ScheduleAtRestart(const char* target, const char* source) {

@@ -23,7 +23,7 @@ HRESULT CreateShellLink(const char* target, const char* linkFile, const char* ar
   if (FAILED(result)) return result;
   link->SetPath(target);
   char folder[kPathBufferSize];
-  lstrcpynA(folder, target, kPathBufferSize);
+  CopyPath(folder, target);
   char* lastBackslash = nullptr;
   for (char* p = folder; *p; p = CharNextA(p))
     if (*p == '\\') lastBackslash = p;
@@ -45,11 +45,9 @@ HRESULT CreateShellLink(const char* target, const char* linkFile, const char* ar
   return result;
 }
 
-// link = folder, a backslash, name and ".lnk"; false when that does not fit.
-static bool BuildLinkPath(char* link, const char* folder, const char* name) {
-  lstrcpynA(link, folder, kPathBufferSize);
-  AddBackslash(link);
-  return AppendPath(link, name) && AppendPath(link, ".lnk");
+bool BuildLinkPath(char* link, const char* folder, const char* name) {
+  CopyPath(link, folder);
+  return JoinPath(link, name) && AppendPath(link, ".lnk");
 }
 
 void CreateDesktopShortcut(const uint8_t* record) {
@@ -68,7 +66,7 @@ static bool OpenShortcutFolder(const char* groupName, char* folder) {
   ShortcutFolder(groupName, folder);
   if (SetCurrentDirectoryA(folder)) return true;
   char chain[kPathBufferSize];
-  lstrcpynA(chain, folder, kPathBufferSize);
+  CopyPath(chain, folder);
   AddBackslash(chain);
   CreateFolderChain(chain);
   return SetCurrentDirectoryA(folder);

@@ -14,6 +14,10 @@
 // query or of Save. COM must be initialised.
 HRESULT CreateShellLink(const char* target, const char* linkFile, const char* arguments, int iconIndex);
 
+// link (260 bytes) = folder, a backslash, name and ".lnk"; false when that
+// does not fit. The uninstall log names desktop shortcuts the same way.
+bool BuildLinkPath(char* link, const char* folder, const char* name);
+
 // The desktop shortcut of a record to TargetPath, named by its
 // desktopShortcutName and never with an icon location; nothing when the name
 // is empty, the desktop folder cannot be had or the link path does not fit.

@@ -7,7 +7,7 @@
 // Takes size bytes (zero-filled when zeroed is true); the result, possibly
 // null, is stored in owner. Returns whether it is non-null.
 bool AllocateRaw(uint32_t size, bool zeroed, void*& owner);
-// Frees a non-null block.
+// Frees a block; a null block is passed over.
 void FreeRaw(void* block);
 // The allocated byte size of a block made by AllocateRaw.
 uint32_t BufferSize(const void* block);
@@ -32,8 +32,6 @@ inline bool AllocateZeroed(uint32_t size, T*& owner) {
 // alone.
 template <typename T>
 inline void ReleaseBuffer(T*& owner) {
-  if (owner) {
-    FreeRaw(const_cast<void*>(static_cast<const void*>(owner)));
-    owner = nullptr;
-  }
+  FreeRaw(const_cast<void*>(static_cast<const void*>(owner)));
+  owner = nullptr;
 }

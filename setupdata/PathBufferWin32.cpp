@@ -11,12 +11,19 @@ bool AppendText(char* out, uint32_t size, const char* text) {
   return length + lstrlenA(text) < size;
 }
 
+void CopyPath(char* path, const char* text) { lstrcpynA(path, text, kPathBufferSize); }
+
 void AddBackslash(char* path) {
   int length = lstrlenA(path);
   if (length && path[length - 1] != '\\' && length + 1 < static_cast<int>(kPathBufferSize)) {
     path[length] = '\\';
     path[length + 1] = 0;
   }
+}
+
+bool JoinPath(char* path, const char* name) {
+  AddBackslash(path);
+  return AppendPath(path, name);
 }
 
 void RemoveBackslash(char* path) {

@@ -24,10 +24,15 @@ extern char* WorkPath;
 // cut.
 bool AppendText(char* out, uint32_t size, const char* text);
 inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
+// Copies text into the 260-byte path, cut to 259 characters and terminated.
+void CopyPath(char* path, const char* text);
 
 // Appends a backslash to a non-empty path that does not end with one (and
 // still has room for it); an empty path stays empty.
 void AddBackslash(char* path);
+// AddBackslash, then AppendPath: name joined to the folder in path (an
+// empty path takes the name alone). True when nothing was cut.
+bool JoinPath(char* path, const char* name);
 // Removes one trailing backslash from a path longer than 3 characters; a
 // drive root such as C:\ keeps its backslash.
 void RemoveBackslash(char* path);

@@ -18,21 +18,35 @@ static const char* AfterLastBackslash(const char* path) {
   return name;
 }
 
+// The Windows folder, or the system folder when system is true, into the
+// 260-byte out; empty when it does not fit.
+static void WindowsFolder(bool system, char* out) {
+  const UINT length = system ? GetSystemDirectoryA(out, kPathBufferSize) : GetWindowsDirectoryA(out, kPathBufferSize);
+  if (length >= kPathBufferSize) out[0] = 0;
+}
+
+// The text value name of key path under root into the 260-byte out; empty
+// when the key or the value cannot be read.
+static void ReadRegistryText(HKEY root, const char* path, const char* name, char* out) {
+  HKEY key;
+  out[0] = 0;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key)) return;
+  DWORD size = kPathBufferSize;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &size)) out[0] = 0;
+  out[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
+  RegCloseKey(key);
+}
+
 // The base folder of a folder macro into the 260-byte base; empty for an
 // unknown macro or a value that cannot be read.
 static void MacroFolder(const char* macro, char* base) {
   base[0] = 0;
   if (!lstrcmpiA(macro, "#Windows#")) {
-    if (GetWindowsDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+    WindowsFolder(false, base);
   } else if (!lstrcmpiA(macro, "#System#")) {
-    if (GetSystemDirectoryA(base, kPathBufferSize) >= kPathBufferSize) base[0] = 0;
+    WindowsFolder(true, base);
   } else if (!lstrcmpiA(macro, "#Program Files#")) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key)) return;
-    DWORD size = kPathBufferSize;
-    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(base), &size)) base[0] = 0;
-    base[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
-    RegCloseKey(key);
+    ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", base);
   }
 }
 
@@ -47,9 +61,8 @@ void ExpandFolderMacro(char* path) {
   MacroFolder(path, WorkPath);
   *rest = saved;
   if (*rest == '\\') ++rest;
-  AddBackslash(WorkPath);
-  AppendPath(WorkPath, rest);
-  lstrcpynA(path, WorkPath, kPathBufferSize);
+  JoinPath(WorkPath, rest);
+  CopyPath(path, WorkPath);
 }
 
 // Replaces the last component of result (the text after its last backslash)
@@ -93,7 +106,7 @@ void NormalizeDirCase(char* path) {
   const int length = lstrlenA(result);
   if (length && result[length - 1] == '\\') return;  // a drive root alone
   if (!UseListedName(result)) return;
-  lstrcpynA(path, result, kPathBufferSize);
+  CopyPath(path, result);
 }
 
 HKEY FolderMemoryRoot() {
@@ -110,13 +123,7 @@ HKEY FolderMemoryRoot() {
 static void ReadRememberedDir() {
   WorkPath[0] = 0;
   if (DirRegistryKey) {
-    HKEY key;
-    if (RegOpenKeyExA(FolderMemoryRoot(), DirRegistryKey, 0, KEY_READ, &key)) return;
-    DWORD size = kPathBufferSize;
-    if (RegQueryValueExA(key, DirRegistryValue, nullptr, nullptr, reinterpret_cast<BYTE*>(WorkPath), &size))
-      WorkPath[0] = 0;
-    WorkPath[kPathBufferSize - 1] = 0;
-    RegCloseKey(key);
+    ReadRegistryText(FolderMemoryRoot(), DirRegistryKey, DirRegistryValue, WorkPath);
   } else if (DirIniFile && DirIniSection && DirIniKey) {
     GetPrivateProfileStringA(DirIniSection, DirIniKey, "", WorkPath, kPathBufferSize, DirIniFile);
   }
@@ -128,7 +135,7 @@ void ResolveDefaultDir() {
     ExpandFolderMacro(InstallDir);
     return;
   }
-  lstrcpynA(InstallDir, WorkPath, kPathBufferSize);
+  CopyPath(InstallDir, WorkPath);
   int length = lstrlenA(InstallDir);
   while (length && !SetCurrentDirectoryA(InstallDir)) InstallDir[--length] = 0;
   if (length) NormalizeDirCase(InstallDir);
@@ -141,7 +148,7 @@ bool GetSpecialFolder(int id, char* folder) {
     found = SHGetPathFromIDListA(list, folder) && folder[0];
     CoTaskMemFree(list);
   }
-  if (!found) lstrcpynA(folder, InstallDir, kPathBufferSize);
+  if (!found) CopyPath(folder, InstallDir);
   return found;
 }
 
@@ -158,32 +165,28 @@ static int GetSharedTargetPath(const char* fileName) {
   char* windows = current + kPathBufferSize;
   const char* base = AfterLastBackslash(fileName);
   RemoveBackslash(TargetPath);
-  if (GetWindowsDirectoryA(windows, kPathBufferSize) >= kPathBufferSize) windows[0] = 0;
+  WindowsFolder(false, windows);
   // The service joins the name to the folders in path buffers of its own:
   // a name that cannot fit beside them is not handed over.
   UINT currentLength = kPathBufferSize, destinationLength = kPathBufferSize;
   DWORD answer = 0;
-  const int folderLength = lstrlenA(windows) > lstrlenA(TargetPath) ? lstrlenA(windows) : lstrlenA(TargetPath);
+  const int windowsLength = lstrlenA(windows), targetLength = lstrlenA(TargetPath);
+  const int folderLength = windowsLength > targetLength ? windowsLength : targetLength;
   if (folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
     answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength,
                           destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
   const int inUse = (answer & VFF_FILEINUSE) ? 1 : 0;
-  if (destination[0]) {
-    lstrcpynA(TargetPath, destination, kPathBufferSize);
-  } else if (GetSystemDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) {
-    TargetPath[0] = 0;
-  }
-  AddBackslash(TargetPath);
-  AppendPath(TargetPath, base);
+  if (destination[0]) CopyPath(TargetPath, destination);
+  else WindowsFolder(true, TargetPath);
+  JoinPath(TargetPath, base);
   int result = 0;
   FileHandle existing = FileOpen(TargetPath, kFileRead);
   if (existing != kInvalidFile) {
     FileClose(existing);
     result = inUse;
   } else if (current[0]) {
-    AddBackslash(current);
-    AppendPath(current, base);
+    JoinPath(current, base);
     if (!lstrcmpiA(current, TargetPath)) result = inUse;
   }
   ReleaseBuffer(scratch);
@@ -193,15 +196,15 @@ static int GetSharedTargetPath(const char* fileName) {
 int GetTargetPath(const uint8_t* record) {
   const char* fileName = RecordString(record, kStringFileName);
   if (record[FileRecordField::uninstallMode] == kUninstallExternal) {
-    lstrcpynA(TargetPath, SetupFilePath, kPathBufferSize);
+    CopyPath(TargetPath, SetupFilePath);
     *const_cast<char*>(AfterLastBackslash(TargetPath)) = 0;
     AppendPath(TargetPath, fileName);
     return 0;
   }
-  lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+  CopyPath(TargetPath, InstallDir);
   switch (record[FileRecordField::destinationKind]) {
     case kDestWindows:
-      if (GetWindowsDirectoryA(TargetPath, kPathBufferSize) >= kPathBufferSize) TargetPath[0] = 0;
+      WindowsFolder(false, TargetPath);
       break;
     case kDestFonts:
       GetSpecialFolder(CSIDL_FONTS, TargetPath);
@@ -209,12 +212,11 @@ int GetTargetPath(const uint8_t* record) {
     case kDestSharedSystem: {
       const int inUse = GetSharedTargetPath(fileName);
       if (inUse >= 0) return inUse;
-      lstrcpynA(TargetPath, InstallDir, kPathBufferSize);
+      CopyPath(TargetPath, InstallDir);
       break;
     }
   }
-  AddBackslash(TargetPath);
-  AppendPath(TargetPath, fileName);
+  JoinPath(TargetPath, fileName);
   return 0;
 }
 
@@ -229,8 +231,7 @@ void ShortcutFolder(const char* groupName, char* folder) {
   }
   GetSpecialFolder(id, folder);
   if (*groupName) {
-    AddBackslash(folder);
-    AppendPath(folder, groupName);
+    JoinPath(folder, groupName);
   }
   RemoveBackslash(folder);
 }

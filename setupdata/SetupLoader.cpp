@@ -54,6 +54,21 @@ uint32_t FileDataSize;
 uint8_t* TextGroups[kTextGroupCount];
 uint32_t TextGroupSizes[kTextGroupCount];
 
+// The loaded bodies that ReleaseSetupData frees: the other bodies, and the
+// texts kept as loaded with their chunk ids.
+static uint8_t** const kDataBodies[] = {&FramePicture, &BackgroundBitmap, &BackgroundFont, &DialogTemplates,
+                                        &FileTable};
+struct TextBody {
+  uint16_t id;
+  char** slot;
+};
+static const TextBody kTextBodies[] = {
+    {kChunkUninstallName, &UninstallName},   {kChunkBackgroundTitle, &BackgroundTitle},
+    {kChunkDirRegistryKey, &DirRegistryKey}, {kChunkDirRegistryValue, &DirRegistryValue},
+    {kChunkDirIniFile, &DirIniFile},         {kChunkDirIniSection, &DirIniSection},
+    {kChunkDirIniKey, &DirIniKey},
+};
+
 namespace {
 
 // What a chunk did to the loop.
@@ -185,6 +200,12 @@ void CopyText(char* destination, const char* text) {
 
 // Hands a loaded body to its owner.
 int StoreBody(uint16_t id, uint8_t* body, uint32_t size) {
+  for (const TextBody& text : kTextBodies) {
+    if (text.id == id) {
+      Replace(*text.slot, body);
+      return kStepGoOn;
+    }
+  }
   switch (id) {
     case kChunkDefaultDir:
       CopyText(InstallDir, reinterpret_cast<const char*>(body));
@@ -198,13 +219,6 @@ int StoreBody(uint16_t id, uint8_t* body, uint32_t size) {
       Replace(BackgroundBitmap, body);
       BackgroundBitmapSize = size;
       break;
-    case kChunkUninstallName: Replace(UninstallName, body); break;
-    case kChunkBackgroundTitle: Replace(BackgroundTitle, body); break;
-    case kChunkDirRegistryKey: Replace(DirRegistryKey, body); break;
-    case kChunkDirRegistryValue: Replace(DirRegistryValue, body); break;
-    case kChunkDirIniFile: Replace(DirIniFile, body); break;
-    case kChunkDirIniSection: Replace(DirIniSection, body); break;
-    case kChunkDirIniKey: Replace(DirIniKey, body); break;
     case kChunkBackgroundFont:
       if (size != kBackgroundFontSize) ReleaseBuffer(body);  // not a LOGFONTA
       Replace(BackgroundFont, body);
@@ -383,18 +397,8 @@ bool LoadSetupData() {
 }
 
 void ReleaseSetupData() {
-  ReleaseBuffer(FramePicture);
-  ReleaseBuffer(BackgroundBitmap);
-  ReleaseBuffer(UninstallName);
-  ReleaseBuffer(BackgroundTitle);
-  ReleaseBuffer(DirRegistryKey);
-  ReleaseBuffer(DirRegistryValue);
-  ReleaseBuffer(DirIniFile);
-  ReleaseBuffer(DirIniSection);
-  ReleaseBuffer(DirIniKey);
-  ReleaseBuffer(BackgroundFont);
-  ReleaseBuffer(DialogTemplates);
-  ReleaseBuffer(FileTable);
+  for (uint8_t** body : kDataBodies) ReleaseBuffer(*body);
+  for (const TextBody& text : kTextBodies) ReleaseBuffer(*text.slot);
   for (uint32_t group = 0; group < kTextGroupCount; ++group) ReleaseTextGroup(group);
   FramePictureSize = BackgroundBitmapSize = DialogTemplatesSize = FileTableSize = 0;
   FileRecordCount = 0;

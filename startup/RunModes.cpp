@@ -87,7 +87,7 @@ bool RunFromTempCopy() {
   FileClose(setup);
   FileClose(copy);
   char copyPath[kPathBufferSize];
-  lstrcpynA(copyPath, WorkPath, kPathBufferSize);
+  CopyPath(copyPath, WorkPath);
   bool whole = AppendPath(WorkPath, " /S\"") && AppendPath(WorkPath, SetupFilePath) && AppendPath(WorkPath, "\" /DEL");
   if (copied && whole && WinExec(WorkPath, ShowCommand) > 31) return true;
   DeleteFileA(copyPath);

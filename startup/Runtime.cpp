@@ -24,11 +24,15 @@ static const char* SkipProgramName(const char* text) {
   return text;
 }
 
+// The linker's symbol at the start of the program's image: its instance
+// handle, without asking the system for it.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 extern "C" void WinMainCRTStartup() {
   STARTUPINFOA startup;
   startup.cb = sizeof(startup);
   GetStartupInfoA(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
   const char* arguments = SkipProgramName(GetCommandLineA());
-  ExitProcess(static_cast<UINT>(SetupMain(GetModuleHandleA(nullptr), arguments, show)));
+  ExitProcess(static_cast<UINT>(SetupMain(reinterpret_cast<HINSTANCE>(&__ImageBase), arguments, show)));
 }

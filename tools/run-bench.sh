@@ -2,7 +2,8 @@
 # make bench: builds the benchmark corpus once (build/corpus, from
 # ../shared/bench/make-corpus.sh, which lists Windows PE files, documents and
 # manual pages installed on a Debian machine) and runs every benchmark. The
-# figures are printed; nothing is asserted.
+# figures are printed; nothing is asserted. The installation benchmark runs
+# the stub under Wine (bench/install-bench.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -32,3 +33,6 @@ build/host/bench_encode "$corpus"
 echo
 echo "== setvik build over the corpus"
 build/host/bench_build "$corpus" build/bin/setvik-stub.exe
+echo
+echo "== installation under Wine against a plain copy"
+bash bench/install-bench.sh "$corpus"

@@ -110,9 +110,7 @@ static void WriteFileList() {
       count += WriteFileEntry(LogFile, FileEntryFlags(record));
     const char* name = RecordString(record, kStringDesktopShortcutName);
     if (!*name || !hasDesktop) continue;
-    lstrcpynA(TargetPath, desktop, kPathBufferSize);
-    AddBackslash(TargetPath);
-    if (AppendPath(TargetPath, name) && AppendPath(TargetPath, ".lnk")) count += WriteFileEntry(LogFile, 0);
+    if (BuildLinkPath(TargetPath, desktop, name)) count += WriteFileEntry(LogFile, 0);
   }
   CloseCountedChunk(kChunkUninstallFiles, LogStart - kChunkHeaderSize, count);
 }

@@ -54,23 +54,17 @@ void FillDitherBand(uint8_t* pixels, int bandTop, int height) {
 // More than 8 bits per pixel: bands of 8 rows, each filled with a dithered
 // 8 x 8 pattern that mixes the colours of the next eight bands.
 static void PaintDitheredGradient(HDC dc, const RECT& client) {
-  HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kDitherDibSize);
-  if (!handle) return;
+  alignas(4) uint8_t dib[kDitherDibSize];
+  *reinterpret_cast<BITMAPINFOHEADER*>(dib) = {sizeof(BITMAPINFOHEADER), 8, 8, 1, 24, BI_RGB, 192, 0, 0, 0, 0};
   const int height = client.bottom - client.top;
   for (int b = 0; b < height; b += 8) {
-    uint8_t* dib = static_cast<uint8_t*>(GlobalLock(handle));
-    if (!dib) break;
-    BITMAPINFOHEADER* header = reinterpret_cast<BITMAPINFOHEADER*>(dib);
-    *header = {sizeof(BITMAPINFOHEADER), 8, 8, 1, 24, BI_RGB, 192, 0, 0, 0, 0};
     FillDitherBand(dib + sizeof(BITMAPINFOHEADER), b, height);
-    GlobalUnlock(handle);
-    HBRUSH brush = CreateDIBPatternBrush(handle, DIB_RGB_COLORS);
+    HBRUSH brush = CreateDIBPatternBrushPt(dib, DIB_RGB_COLORS);  // the brush keeps a copy
     if (!brush) continue;
     RECT band = {client.left, client.top + b, client.right, client.top + b + 8};
     FillRect(dc, &band, brush);
     DeleteObject(brush);
   }
-  GlobalFree(handle);
 }
 
 // 8 bits per pixel or fewer: one solid strip per row of the update

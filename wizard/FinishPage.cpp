@@ -83,7 +83,7 @@ static void ShowSuccess(HWND page) {
   bool launchShown = false;
   if (LaunchRecord || single) {
     if (*FinishText(kTextLaunchButton)) {
-      SetDlgItemTextA(page, kControlLaunch, FinishText(kTextLaunchButton));
+      ShowText(page, kControlLaunch, kPageFinish, kTextLaunchButton);
       ShowWindow(GetDlgItem(page, kControlLaunch), SW_SHOW);
       launchShown = true;
     } else {
@@ -101,13 +101,13 @@ static void ShowSuccess(HWND page) {
       ControlRect(page, kControlRunAfter, &boxRect);
       ControlRect(page, kControlLaunch, &launchRect);
       SetWindowPos(box, nullptr, boxRect.left, launchRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      SetDlgItemTextA(page, kControlLaunchIntro, FinishText(kTextRunAfterIntro));
+      ShowText(page, kControlLaunchIntro, kPageFinish, kTextRunAfterIntro);
       SetDlgItemTextA(page, kControlRunAfterIntro, "");
       moved = true;
     }
   }
   if (RestartNeeded)
-    SetDlgItemTextA(page, RestartNoticeControl(launchShown, boxShown, moved), FinishText(kTextRestartNotice));
+    ShowText(page, RestartNoticeControl(launchShown, boxShown, moved), kPageFinish, kTextRestartNotice);
 }
 
 static INT_PTR OnFinishInit(HWND page) {

@@ -8,6 +8,7 @@
 #include <commdlg.h>
 
 #include "setupdata/Buffer.h"
+#include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
@@ -53,10 +54,10 @@ static void OnBrowserInit(HWND dialog) {
   SetDlgItemTextA(dialog, kControlBrowsePath, BrowsePath);
   HookReady = true;
   SetWindowTextA(dialog, GetText(kTextGroupMessages, kTextBrowserCaption));
-  SetDlgItemTextA(dialog, kControlBrowseLabel, GetText(kTextGroupMessages, kTextBrowserFolderLabel));
-  SetDlgItemTextA(dialog, kControlDriveLabel, GetText(kTextGroupMessages, kTextBrowserDriveLabel));
-  SetDlgItemTextA(dialog, IDOK, GetText(kTextGroupButtons, kCaptionBrowserOk));
-  SetDlgItemTextA(dialog, IDCANCEL, GetText(kTextGroupButtons, kCaptionBrowserCancel));
+  ShowText(dialog, kControlBrowseLabel, kTextGroupMessages, kTextBrowserFolderLabel);
+  ShowText(dialog, kControlDriveLabel, kTextGroupMessages, kTextBrowserDriveLabel);
+  ShowText(dialog, IDOK, kTextGroupButtons, kCaptionBrowserOk);
+  ShowText(dialog, IDCANCEL, kTextGroupButtons, kCaptionBrowserCancel);
   CentreOverParent(dialog);
 }
 
@@ -68,7 +69,7 @@ static void OnBrowserSelectionChanged(HWND dialog) {
   char folder[kPathBufferSize];
   const DWORD length = GetFullPathNameA(".", kPathBufferSize, folder, nullptr);
   if (!length || length >= kPathBufferSize) return;
-  lstrcpynA(BrowsePath, folder, kPathBufferSize);
+  CopyPath(BrowsePath, folder);
   SetDlgItemTextA(dialog, kControlBrowsePath, BrowsePath);
 }
 
@@ -111,9 +112,9 @@ bool FolderBrowser(HWND owner, char* folder) {
   // Every buffer the dialog and its hook write to must be there.
   if (AllocateZeroed(kPathBufferSize, BrowsePath) && AllocateZeroed(kPathBufferSize, fileName) &&
       AllocateZeroed(sizeof(OPENFILENAMEA), dialog) && (dialogTemplate = LoadDialogTemplate(kTemplateFolderBrowser))) {
-    lstrcpynA(BrowsePath, folder, kPathBufferSize);
+    CopyPath(BrowsePath, folder);
     confirmed = RunBrowser(owner, dialog, fileName, dialogTemplate);
-    if (confirmed) lstrcpynA(folder, BrowsePath, kPathBufferSize);
+    if (confirmed) CopyPath(folder, BrowsePath);
   }
   if (dialogTemplate) FreeDialogTemplate(dialogTemplate);
   ReleaseBuffer(dialog);

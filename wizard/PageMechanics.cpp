@@ -17,6 +17,9 @@ HBRUSH ControlBrush;
 
 const uint32_t kCaptionBufferSize = 1024;
 
+// The frame dialog's buttons by kind: bit i of a ButtonMask is control i.
+static const int kButtonControls[3] = {kControlBack, kControlNext, kControlCancel};
+
 // Moves page to the top-left corner of the frame dialog's page area.
 static void PlaceInPageArea(HWND page) {
   RECT area = {0, 0, 0, 0};
@@ -50,29 +53,24 @@ void SetupPage(HWND page, uint32_t mask) {
   ApplyDialogFont(page);
   PlaceInPageArea(page);
   SetPageCaptions();
-  for (int i = 1; i <= 4; ++i) {
-    HWND control = GetDlgItem(page, 999 + i);
-    if (control) SetWindowTextA(control, GetText(PageIndex, i));
-  }
-  SetButtonCaption(kButtonBack, 0);
-  SetButtonCaption(kButtonNext, 1);
-  SetButtonCaption(kButtonCancel, 2);
+  for (int i = 1; i <= 4; ++i) ShowText(page, 999 + i, PageIndex, i);
+  for (int i = 0; i < 3; ++i) ShowText(FrameDialog, kButtonControls[i], kTextGroupButtons, i);
   if (SinglePage != kSinglePageAbsent) mask |= kCancelWithoutQuestion;
   SetPageButtons(mask);
 }
 
 void SetPageButtons(uint32_t mask) {
   ButtonMask = mask;
-  EnableWindow(GetDlgItem(FrameDialog, kControlBack), (mask & kButtonBack) != 0);
-  EnableWindow(GetDlgItem(FrameDialog, kControlNext), (mask & kButtonNext) != 0);
-  EnableWindow(GetDlgItem(FrameDialog, kControlCancel), (mask & kButtonCancel) != 0);
+  for (int i = 0; i < 3; ++i) EnableWindow(GetDlgItem(FrameDialog, kButtonControls[i]), (mask >> i) & 1);
 }
 
 void SetButtonCaption(uint32_t kind, uint32_t index) {
-  const int control = kind == kButtonBack ? kControlBack : kind == kButtonNext ? kControlNext
-                                                        : kind == kButtonCancel ? kControlCancel
-                                                                                : 0;
-  if (control) SetDlgItemTextA(FrameDialog, control, GetText(kTextGroupButtons, index));
+  for (int i = 0; i < 3; ++i)
+    if (kind == 1u << i) ShowText(FrameDialog, kButtonControls[i], kTextGroupButtons, index);
+}
+
+void ShowText(HWND dialog, int id, uint32_t group, uint32_t index) {
+  SetDlgItemTextA(dialog, id, GetText(group, index));
 }
 
 void FormatMessageText(char* out, uint32_t size, uint32_t n) {

@@ -39,6 +39,9 @@ void SetupPage(HWND page, uint32_t mask);
 void SetPageButtons(uint32_t mask);
 // Sets the caption of Back (kind 1), Next (2) or Cancel (4) to text 7/index.
 void SetButtonCaption(uint32_t kind, uint32_t index);
+// Text group/index into control id of dialog (nothing when there is no such
+// control).
+void ShowText(HWND dialog, int id, uint32_t group, uint32_t index);
 
 // Text 6/n into out (size bytes), always terminated and cut to fit. A text
 // holding "%s" is a format whose first "%s" takes ErrorFileName and whose

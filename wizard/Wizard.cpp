@@ -2,6 +2,7 @@
 // that shows one page, and the copying of templates out of the setup data.
 #include "wizard/Wizard.h"
 
+#include "setupdata/Buffer.h"
 #include "setupdata/DialogTemplate.h"
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
@@ -34,22 +35,13 @@ void* LoadDialogTemplate(uint32_t number) {
   uint32_t start = 0;
   const uint32_t length = TemplateBytes(number, &start);
   if (!length) return nullptr;
-  HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTemplateBlockSize);
-  if (!handle) return nullptr;
-  uint8_t* block = static_cast<uint8_t*>(GlobalLock(handle));
-  if (!block) {
-    GlobalFree(handle);
-    return nullptr;
-  }
+  uint8_t* block;
+  if (!AllocateZeroed(kTemplateBlockSize, block)) return nullptr;
   CopyMemory(block, DialogTemplates + start, length);
   return block;
 }
 
-void FreeDialogTemplate(void* block) {
-  HGLOBAL handle = GlobalHandle(block);
-  GlobalUnlock(handle);
-  GlobalFree(handle);
-}
+void FreeDialogTemplate(void* block) { FreeRaw(block); }
 
 int RunWizardPage(uint32_t templateNumber, DLGPROC procedure, LPARAM parameter) {
   int result = kPageResultCancel;

@@ -218,10 +218,12 @@ TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
   WriteTextFile(folder + "a.$$A", "keep A");
   WriteTextFile(folder + "a.$$B", "keep B");
   // A locked .$$A counts as free; creating it fails (17). Its name shows
-  // the extension rule: appended after a dotted folder.
+  // the extension rule: appended after a dotted folder. The program that
+  // holds it lets others delete it, but the step does not: it is not its
+  // file.
   CreateDirectoryA((folder + "tools.new").c_str(), nullptr);
   WriteTextFile(folder + "tools.new\\README.$$A", "locked");
-  Hold(folder + "tools.new\\README.$$A", 0);
+  Hold(folder + "tools.new\\README.$$A", FILE_SHARE_DELETE);
   Prepare({{"a.txt", "the file"}, {"tools.new\\README", "never"}, {"later.txt", "not reached"}});
 
   EXPECT_EQ(RunSteps(), 1);
@@ -234,6 +236,24 @@ TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
   EXPECT_FALSE(FileExists(folder + "tools.new\\README"));
   EXPECT_FALSE(FileExists(folder + "later.txt"));
   EXPECT_FALSE(InstallNextFile());
+  Release();
+  EXPECT_EQ(ReadTextFile(folder + "tools.new\\README.$$A"), "locked");
+}
+
+TEST_F(InstallStepTest, TargetPathThatDoesNotFitIsRefused) {
+  // The folder leaves room for "some.configuration" but not for ".txt":
+  // the cut path would still take a temporary name. The step refuses it
+  // (17, the cut path named) and writes nothing.
+  const std::string longFolder = folder + std::string(262 - folder.size() - 22, 'p');
+  ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
+  lstrcpynA(InstallDir, longFolder.c_str(), kPathBufferSize);
+  Prepare({{"some.configuration.txt", "the file"}});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorCreate);
+  EXPECT_EQ(std::string(ErrorFileName), longFolder + "\\some.configuration");
+  EXPECT_FALSE(FileExists(longFolder + "\\some.configuration"));
+  EXPECT_TRUE(TemporaryFiles(longFolder + "\\").empty());
+  RemoveDirectoryA(longFolder.c_str());
 }
 
 TEST_F(InstallStepTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {

@@ -18,7 +18,11 @@ done
 on_virtual_display WIZARD_CHROME_ON_DISPLAY "$0"
 
 work=$(mktemp -d "$SETVIK_ROOT/build/wine-chrome.XXXXXX")
-trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+# The route creates the setup's default folder in the prefix; a folder left
+# by an earlier run would skip the creation question.
+installed="$WINEPREFIX/drive_c/Program Files/Chrome Test"
+rm -rf "$installed"
+trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work" "$installed"' EXIT
 failures=0
 echo "payload" > "$work/payload.txt"
 echo "notes" > "$work/notes.txt"

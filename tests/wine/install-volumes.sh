@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# A setup split over three volumes (setup.exe, setup.D01, setup.D02), its
+# files stored so that they cross the volume ends, end to end under Wine:
+# - the second volume missing at first: the disk prompt asks for disk 2;
+#   Cancel and then No to the question asks again; once the file is there,
+#   OK goes on, and every file is installed whole;
+# - the third volume missing and the user giving up (Cancel, Yes): the
+#   setup says it did not complete and ends on the closing page; the files
+#   before are installed, the target of the file that crossed into the
+#   missing volume and every later one are as they were, and no temporary
+#   file is left;
+# - a file passed over (a newer copy kept) whose data crosses into the
+#   missing third volume: the disk is still asked for, and the next file is
+#   installed whole.
+set -euo pipefail
+source "$(dirname "$0")/lib/install-common.sh"
+require_programs wintest/VersionNewer.dll
+on_virtual_display INSTALL_VOLUMES_ON_DISPLAY "$0"
+new_work install-volumes
+
+folder='C:\e2e\volumes'
+dest=$(unix_of "$folder")
+rm -rf "$dest"
+mkdir -p "$dest" "$work/disks"
+for i in 1 2 3; do head -c 40000 /dev/urandom > "$work/part$i.bin"; done
+{
+  setup_project "Volumes" "$folder" "compression = 0"
+  # About 20 kB of file data in the setup file, 55 kB in each volume: the
+  # first file crosses into the second volume, the second into the third.
+  printf '[volumes]\nsetup_size = %d\nvolume_size = 55000\n' $(($(stat -c %s "$bin/setvik-stub.exe") + 25000))
+  for i in 1 2 3; do printf '[[file]]\nsource = "part%d.bin"\n' "$i"; done
+} > "$work/volumes.toml"
+build_setup "$work/volumes.toml" "$work/disks/setup.exe"
+volumes=$(cd "$work/disks" && ls)
+check "the setup is split into setup.exe, setup.D01 and setup.D02 (got: $(echo $volumes))" \
+  [ "$(echo $volumes)" = "setup.D01 setup.D02 setup.exe" ]
+
+# 1. Disk 2 missing at first.
+mv "$work/disks/setup.D01" "$work/setup.D01"
+drive_background disk2 < <(
+  to_confirmation "$work/disks/setup.exe" "$folder"
+  confirm
+  echo 'answer-box cancel "INSERT DISK 2" "E2E"'
+  echo 'answer-box no "REALLY STOP?" "E2E"'
+  echo 'sleep 1500'
+  echo 'answer-box ok "INSERT DISK 2" "E2E"'
+  echo 'expect-no-box'
+  finish
+)
+wait_for_step disk2 ": sleep 1500" && mv "$work/setup.D01" "$work/disks/setup.D01"
+driven disk2 && ok=1 || ok=0
+check "disk 2 asked for, Cancel and No ask again, OK goes on once it is there" [ "$ok" = 1 ]
+for i in 1 2 3; do check "part$i.bin is installed whole" cmp -s "$work/part$i.bin" "$dest/part$i.bin"; done
+
+# 2. Disk 3 missing, and the user gives up.
+rm -f "$dest"/*
+printf 'old part 2\n' > "$dest/part2.bin"
+printf 'old part 3\n' > "$dest/part3.bin"
+mv "$work/disks/setup.D02" "$work/setup.D02"
+{
+  to_confirmation "$work/disks/setup.exe" "$folder"
+  confirm
+  echo 'answer-box cancel "INSERT DISK 3" "E2E"'
+  echo 'answer-box yes "REALLY STOP?" "E2E"'
+  echo 'answer-box ok "NOT COMPLETED" "E2E"'
+  echo 'expect-text 1005 "Setvik"'
+  echo 'click 2'
+  echo 'expect-exit 0'
+} | drive give-up && ok=1 || ok=0
+check "giving up: 'not completed', then the closing page, exit code 0" [ "$ok" = 1 ]
+check "the file before is installed" cmp -s "$work/part1.bin" "$dest/part1.bin"
+check "the target of the file cut off is as it was" grep -qx 'old part 2' "$dest/part2.bin"
+check "the later target is as it was" grep -qx 'old part 3' "$dest/part3.bin"
+check "no temporary file is left" no_temporary_files "$dest"
+# 3. A file passed over (the existing copy is newer, and the user keeps it)
+# whose data crosses into the third volume: that volume is still asked
+# for, since the next file's data lies behind it, and the next file is
+# installed whole.
+{
+  setup_project "Volumes" "$folder" "compression = 0"
+  printf '[volumes]\nsetup_size = %d\nvolume_size = 55000\n' $(($(stat -c %s "$bin/setvik-stub.exe") + 25000))
+  printf '[[file]]\nsource = "part1.bin"\n'
+  printf '[[file]]\nsource = "part2.bin"\ncheck_version = true\n'
+  printf 'version = { file = "1.0.0.0", product = "1.0.0.0", language = 0x0409 }\n'
+  printf '[[file]]\nsource = "part3.bin"\n'
+} > "$work/skip.toml"
+mkdir -p "$work/skip"
+build_setup "$work/skip.toml" "$work/skip/setup.exe"
+mv "$work/skip/setup.D02" "$work/setup.D02"
+rm -f "$dest"/*
+cp "$helpers/VersionNewer.dll" "$dest/part2.bin"
+part2_win="$folder\\part2.bin"
+drive_background skip < <(
+  to_confirmation "$work/skip/setup.exe" "$folder"
+  confirm
+  echo "answer-box no \"NEWER ${part2_win//\\/\\\\}\" \"E2E\""
+  echo 'sleep 1500'
+  echo 'answer-box ok "INSERT DISK 3" "E2E"'
+  finish
+)
+wait_for_step skip ": sleep 1500" && mv "$work/setup.D02" "$work/skip/setup.D02"
+driven skip && ok=1 || ok=0
+check "a kept file crossing into the third volume still asks for it" [ "$ok" = 1 ]
+check "the kept file is as it was" cmp -s "$helpers/VersionNewer.dll" "$dest/part2.bin"
+check "the next file is installed whole" cmp -s "$work/part3.bin" "$dest/part3.bin"
+[ "$failures" -eq 0 ]
