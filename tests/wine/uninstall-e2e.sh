@@ -104,7 +104,7 @@ build_setup "$work/two.toml" "$work/two.exe"
 
 install() { # name setup folder
   {
-    to_progress "$2" "$3"
+    to_confirmation "$2" "$3"
     echo 'answer-box yes "CREATE FOLDER?" "E2E"'
     confirm
     finish

@@ -16,6 +16,11 @@ new_uninstall_work() { # name
   [ -z "${KEEP_WORK:-}" ] || { trap - EXIT; echo "work folder: $work"; }
 }
 
+# A registry value as `wine reg query` prints it (its data field), or empty.
+reg_value() { # key value
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'tolower($1) == tolower(v) { print $NF }'
+}
+
 # --- Snapshots ------------------------------------------------------------------
 # The prefix's files (type, size, path) and registry, after the server has
 # written the registry files. Left out: the temporary folders (the
