@@ -32,8 +32,9 @@ static void ReadRegistryText(HKEY root, const char* path, const char* name, char
   out[0] = 0;
   if (RegOpenKeyExA(root, path, 0, KEY_READ, &key)) return;
   DWORD size = kPathBufferSize;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &size)) out[0] = 0;
-  out[kPathBufferSize - 1] = 0;  // a stored value need not be terminated
+  // A stored value need not be terminated: it ends where its size says.
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &size)) size = 0;
+  out[size < kPathBufferSize ? size : kPathBufferSize - 1] = 0;
   RegCloseKey(key);
 }
 

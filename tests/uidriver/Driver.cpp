@@ -270,6 +270,13 @@ void UiSession::ExpectTitle(const std::string& pattern) {
     Fail("the window's title is " + Quoted(seen) + ", expected " + Quoted(pattern));
 }
 
+void UiSession::ExpectParentText(int id, const std::string& pattern) {
+  std::string seen;
+  if (!PollUntil(timeout, [&] { return TextMatches(seen = WindowText(GetParent(Control(id))), pattern); }))
+    Fail("the window that holds control " + std::to_string(id) + " reads " + Quoted(seen) + ", expected " +
+         Quoted(pattern));
+}
+
 void UiSession::ExpectEnabled(int id, bool enabled) {
   if (!PollUntil(timeout, [&] { return Enabled(id) == enabled; }))
     Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (enabled ? "disabled" : "enabled"));
@@ -402,9 +409,16 @@ void UiSession::ExpectExit(DWORD code) {
          std::to_string(static_cast<int>(code)));
 }
 
-void UiSession::Screenshot(const std::string& path) {
-  int width = GetSystemMetrics(SM_CXSCREEN);
-  int height = GetSystemMetrics(SM_CYSCREEN);
+void UiSession::Screenshot(const std::string& path, bool windowOnly) {
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (windowOnly) {
+    RECT window;
+    if (!current || !GetWindowRect(current, &window)) Fail("no current window to take a picture of");
+    IntersectRect(&area, &area, &window);
+  }
+  int width = area.right - area.left;
+  int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) Fail("the current window is off the screen");
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
@@ -419,7 +433,7 @@ void UiSession::Screenshot(const std::string& path) {
   bool ok = picture != nullptr;
   if (ok) {
     HGDIOBJ old = SelectObject(memory, picture);
-    ok = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT) != FALSE;
+    ok = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT) != FALSE;
     GdiFlush();
     DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     if (ok) ok = WriteBmp(WindowsPath(path), width, height, bits, stride * height);

@@ -72,6 +72,9 @@ class UiSession {
   // Checks that poll until they hold or the timeout passes.
   void ExpectText(int id, const std::string& pattern);
   void ExpectTitle(const std::string& pattern);
+  // The text of the window that holds the control (a child dialog's caption,
+  // for one): the frame of a wizard's buttons, say.
+  void ExpectParentText(int id, const std::string& pattern);
   void ExpectEnabled(int id, bool enabled);
   void ExpectVisible(int id, bool visible);
   void ExpectChecked(int id, bool checked);
@@ -106,8 +109,9 @@ class UiSession {
   // The whole screen as a 24-bit BMP file: a BitBlt of the screen's device
   // context. Under Wine on Xvfb this is what the X display shows, message
   // boxes included (ImageMagick's `import -window root` sees the same).
-  // Unix paths are written through Z:.
-  void Screenshot(const std::string& path);
+  // Unix paths are written through Z:. With windowOnly, only the current
+  // window's rectangle (cut to the screen) is written.
+  void Screenshot(const std::string& path, bool windowOnly = false);
 
   // The current window's tree of windows, one line per window.
   std::string Describe();

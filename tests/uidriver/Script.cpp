@@ -7,6 +7,7 @@
 //   wait-window <class|*> ["title"]    wait for a top-level window; current
 //   wait-gone                          wait until the current window is gone
 //   expect-title "pattern"
+//   expect-parent-text <id> "pattern" the text of the window holding <id>
 //   expect-text <id> "pattern"
 //   expect-enabled <id> | expect-disabled <id>
 //   expect-visible <id> | expect-hidden <id>
@@ -23,7 +24,8 @@
 //                                      text and caption, press ok, cancel,
 //                                      yes, no, abort, retry, ignore or an id
 //   expect-no-box                      no message box is open
-//   screenshot <file.bmp>              the whole screen, 24-bit BMP
+//   screenshot <file.bmp> [window]     the whole screen (or only the
+//                                      current window), 24-bit BMP
 //   sleep <milliseconds>
 //   dump                               print the current window's tree
 //   expect-exit <code>                 wait for the program to end
@@ -84,9 +86,9 @@ const std::map<std::string, Command>& Commands() {
       {"expect-visible", {1, 1}},   {"expect-hidden", {1, 1}},    {"expect-checked", {1, 1}},
       {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
-      {"expect-no-box", {0, 0}},    {"screenshot", {1, 1}},       {"sleep", {1, 1}},
+      {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
       {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-readonly", {1, 1}},
-      {"expect-writable", {1, 1}},  {"close", {0, 1}},
+      {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
   };
   return table;
 }
@@ -121,6 +123,8 @@ std::string CheckArguments(const ScriptStep& step) {
                  (name != "start" && name != "workdir" && name != "wait-window" && name != "expect-title" &&
                   name != "answer-box" && name != "screenshot" && args > 0);
   if (numeric && !ParseNumber(step.words[1], value)) return "\"" + step.words[1] + "\" is not a number";
+  if (name == "screenshot" && args == 2 && step.words[2] != "window")
+    return "screenshot takes \"window\" or nothing after the file";
   if (name == "answer-box" && ButtonId(step.words[1]) < 0) return "unknown button \"" + step.words[1] + "\"";
   return "";
 }
@@ -147,6 +151,8 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     session.WaitWindowGone();
   } else if (name == "expect-title") {
     session.ExpectTitle(w[1]);
+  } else if (name == "expect-parent-text") {
+    session.ExpectParentText(Id(step, 1), w[2]);
   } else if (name == "expect-text") {
     session.ExpectText(Id(step, 1), w[2]);
   } else if (name == "expect-enabled" || name == "expect-disabled") {
@@ -176,7 +182,7 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
   } else if (name == "expect-no-box") {
     session.ExpectNoMessageBox();
   } else if (name == "screenshot") {
-    session.Screenshot(w[1]);
+    session.Screenshot(w[1], w.size() > 2);
     log << "  " << GetSystemMetrics(SM_CXSCREEN) << "x" << GetSystemMetrics(SM_CYSCREEN) << " into " << w[1]
         << "\n";
   } else if (name == "sleep") {

@@ -25,11 +25,12 @@ wine_prefix_ready() {
 # Runs the calling script again on a virtual X display with the prefix ready,
 # and ends with its exit code; inside that run (the marker variable set) it
 # returns at once. Use: on_virtual_display MARKER_VARIABLE "$0"
+# SETVIK_SCREEN sets the virtual screen (default 1024x768x24).
 on_virtual_display() {
   [ -z "${!1:-}" ] || return 0
   wine_prefix_ready
   set +e
-  env "$1=1" timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" "$2"
+  env "$1=1" timeout 600 xvfb-run -a -s "-screen 0 ${SETVIK_SCREEN:-1024x768x24}" "$2"
   local code=$?
   set -e
   wineserver -w

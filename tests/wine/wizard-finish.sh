@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# The finish page in each of its views, end to end under Wine:
+# - success with the launch button and the run-after check box: their
+#   captions and sentences; the button opens its program at once; the
+#   ticked box starts the run-after program after the wizard (the cleared
+#   box is tested with the installation, install-extras.sh);
+# - a restart needed (a file in the Windows folder held open by another
+#   process): Back becomes the restart button (text 7/6, not pressed), the
+#   notice goes where the check box was, the check box moves up in place of
+#   the launch sentence;
+# - failure (the file data of a setup damaged after building, full screen):
+#   the checksum message with the file's name inside the failure text, the
+#   sentences, button and box hidden, the failure text not shown a second
+#   time unformatted below, no restart button although a file
+#   waits for the restart, and nothing started after the wizard.
+# The programs are copies of a marker program that writes "<itself>.txt".
+set -euo pipefail
+source "$(dirname "$0")/lib/wizard-common.sh"
+require_programs wintest/setvik-marker.exe wintest/setvik-holdfile.exe
+on_virtual_display WIZARD_FINISH_ON_DISPLAY "$0"
+new_work wizard-finish
+mkdir -p "$work/shots"
+
+caption="Finish Test Setup"
+success="Finish Test has been installed."
+launch_intro="Click the button below to read the notes."
+run_after_intro="Tick the box to start Finish Test when Setup closes."
+launch_button="&View Notes"
+run_after_box="&Start Finish Test now"
+restart_notice="Some files are in use. Click Restart to restart Windows now."
+failure="Setup could not complete the installation: %s"
+checksum="%s is damaged (checksum error)."
+
+cp "$bin/wintest/setvik-marker.exe" "$work/viewer.exe"
+cp "$bin/wintest/setvik-marker.exe" "$work/program.exe"
+head -c 20000 /dev/urandom > "$work/plain.dat"
+
+project() { # full_screen launch-intro run-after-intro [file tables...]
+  cat <<TOML
+[setup]
+title = "Finish Test"
+full_screen = $1
+compression = 0
+[frame]
+picture = "$SETVIK_ROOT/examples/demo/art/side.bmp"
+[texts.welcome]
+paragraph1 = "WELCOME"
+[texts.finish]
+title = "Setup Complete"
+success = "$success"
+launch_intro = "$2"
+run_after_intro = "$3"
+launch_button = "$launch_button"
+run_after_checkbox = "$run_after_box"
+restart_notice = "$restart_notice"
+failure = "$failure"
+[texts.messages]
+title = "$caption"
+checksum_error = "$checksum"
+[texts.buttons]
+back = "< &Back"
+restart = "&Restart"
+TOML
+  shift 3
+  local table
+  for table in "$@"; do printf '%s\n' "$table"; done
+}
+viewer='[[file]]
+source = "viewer.exe"
+launch = "finish"'
+program='[[file]]
+source = "program.exe"
+launch = "run-after"'
+plain='[[file]]
+source = "plain.dat"'
+
+# From the start to the finish page, installing into folder.
+to_finish() { # setup.exe folder
+  echo "timeout 30"
+  echo "start $1"
+  echo "wait-window SetvikClass"
+  echo 'expect-text 1000 "WELCOME"'
+  echo "click 1"
+  echo "set-text 1004 $(quoted "$2")"
+  echo "click 1"
+  echo "answer-box yes"   # create the folder
+  echo "click 1"          # Install
+}
+# On from the finish page through the closing page to the end.
+to_end() { printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
+# Waits up to 10 s for a file that a started program writes.
+appears() { local i; for i in $(seq 50); do [ -e "$1" ] && return 0; sleep 0.2; done; return 1; }
+
+# 1. Success, with both the launch button and the run-after check box.
+project false "$launch_intro" "$run_after_intro" "$viewer" "$program" "$plain" > "$work/both.toml"
+build_setup "$work/both.toml" "$work/both.exe"
+folder='C:\e2e-wizard\finish-both'
+dest=$(unix_of "$folder")
+rm -rf "$dest"
+at_exit "rm -rf '$dest'"
+{
+  to_finish "$work/both.exe" "$folder"
+  echo "expect-title $(quoted "$caption - Setup Complete")"
+  echo "expect-text 1000 $(quoted "$success")"
+  echo "expect-text 1001 $(quoted "$launch_intro")"
+  echo "expect-visible 1014"
+  echo "expect-text 1014 $(quoted "$launch_button")"
+  echo "expect-text 1002 $(quoted "$run_after_intro")"
+  echo "expect-visible 1015"
+  echo "expect-text 1015 $(quoted "$run_after_box")"
+  echo "expect-checked 1015"
+  echo 'expect-text 1003 ""'
+  buttons off on off
+  captions "< &Back" "&Next >" "Cancel"
+  shot windowed "$work/shots/windowed-5-finish-launch.bmp"
+  echo "click 1014"
+  echo "sleep 1000"
+  echo "expect-text 1000 $(quoted "$success")"   # the page stays
+  to_end
+} | drive both && ran=1 || ran=0
+check "success: launch button and ticked run-after box, their sentences; Next leads to the closing page" [ "$ran" = 1 ]
+check "the launch button opened its program" appears "$dest/viewer.exe.txt"
+check "the ticked box started the run-after program after the wizard" appears "$dest/program.exe.txt"
+
+# 2. A restart needed: a file in the Windows folder, held open without
+# sharing by a helper process, is replaced at the next restart. With no
+# launch sentence the check box moves up, its sentence into 1001, and the
+# notice into 1002.
+busy_name=SvkWizardBusy.dat
+busy=$drive_c/windows/$busy_name
+printf 'the old content\n' > "$busy"
+at_exit "rm -f '$busy' '$drive_c'/windows/SvkWizardBusy.\$\$?"
+at_exit "wine reg delete 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1"
+printf 'the new content\n' > "$work/$busy_name"
+busy_file="[[file]]
+source = \"$busy_name\"
+destination = \"windows\""
+project false "" "$run_after_intro" "$busy_file" "$program" > "$work/restart.toml"
+build_setup "$work/restart.toml" "$work/restart.exe"
+folder3='C:\e2e-wizard\finish-restart'
+dest3=$(unix_of "$folder3")
+rm -rf "$dest3"
+at_exit "rm -rf '$dest3'"
+rm -f "$work/held.flag"
+wine "$bin/wintest/setvik-holdfile.exe" "C:\\windows\\$busy_name" "$(winpath_of "$work/held.flag")" >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 150); do [ -e "$work/held.flag" ] && break; sleep 0.2; done
+check "the helper holds the file in the Windows folder" [ -e "$work/held.flag" ]
+{
+  to_finish "$work/restart.exe" "$folder3"
+  echo "expect-text 1000 $(quoted "$success")"
+  buttons on on off
+  captions "&Restart" "&Next >" "Cancel"
+  echo "expect-hidden 1014"
+  echo "expect-visible 1015"
+  echo "expect-text 1001 $(quoted "$run_after_intro")"
+  echo "expect-text 1002 $(quoted "$restart_notice")"
+  echo 'expect-text 1003 ""'
+  shot windowed "$work/shots/windowed-5-finish-restart.bmp"
+  echo "uncheck 1015"
+  to_end
+} | drive restart && ran=1 || ran=0
+rm -f "$work/held.flag"
+wait "$holder" 2>/dev/null || true
+check "restart needed: Back is the restart button, the notice below the moved check box" [ "$ran" = 1 ]
+check "the held file is still the old one until the restart" grep -qx 'the old content' "$busy"
+
+# 3. Failure, full screen: the last file's data damaged after building. A
+# file before it also waits for the restart, and the launch and run-after
+# programs are in place, yet none of it shows.
+printf 'VICTIM-CONTENT-BEGINS and goes on for a while\n' > "$work/victim.txt"
+victim='[[file]]
+source = "victim.txt"'
+project true "$launch_intro" "$run_after_intro" "$busy_file" "$viewer" "$program" "$victim" > "$work/failure.toml"
+build_setup "$work/failure.toml" "$work/failure.exe"
+at=$(grep -obUa "VICTIM-CONTENT-BEGINS" "$work/failure.exe" | head -1 | cut -d: -f1)
+printf 'X' | dd of="$work/failure.exe" bs=1 seek=$((at + 30)) conv=notrunc status=none
+folder4='C:\e2e-wizard\finish-failure'
+dest4=$(unix_of "$folder4")
+rm -rf "$dest4"
+at_exit "rm -rf '$dest4'"
+rm -f "$work/held.flag"
+wine "$bin/wintest/setvik-holdfile.exe" "C:\\windows\\$busy_name" "$(winpath_of "$work/held.flag")" >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 150); do [ -e "$work/held.flag" ] && break; sleep 0.2; done
+reason=${checksum/\%s/$folder4\\victim.txt}
+{
+  to_finish "$work/failure.exe" "$folder4"
+  echo "expect-text 1000 $(quoted "${failure/\%s/$reason}")"
+  page_is fullscreen "Setup Complete"
+  echo "expect-hidden 1001"
+  echo "expect-hidden 1002"
+  echo 'expect-text 1003 ""'   # not the failure text unformatted
+  echo "expect-hidden 1014"
+  echo "expect-hidden 1015"
+  buttons off on off
+  captions "< &Back" "&Next >" "Cancel"
+  shot fullscreen "$work/shots/fullscreen-5-finish-failure.bmp"
+  to_end
+} | drive failure && ran=1 || ran=0
+rm -f "$work/held.flag"
+wait "$holder" 2>/dev/null || true
+check "failure: the checksum message with the file name, no restart button, only Next" [ "$ran" = 1 ]
+check "the files before the damaged one are in place" [ -e "$dest4/program.exe" -a -e "$dest4/viewer.exe" ]
+sleep 3
+check "after a failure nothing is started" [ ! -e "$dest4/program.exe.txt" -a ! -e "$dest4/viewer.exe.txt" ]
+
+if [ -n "${SETVIK_SCREENSHOT_DIR:-}" ]; then
+  pngs_of "$work/shots" "$SETVIK_SCREENSHOT_DIR"
+fi
+
+[ "$failures" -eq 0 ] && echo "all finish page checks passed"
+[ "$failures" -eq 0 ]
