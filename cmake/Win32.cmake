@@ -61,14 +61,13 @@ add_custom_command(TARGET setvik-uninst POST_BUILD
   VERBATIM)
 
 # The example setup's payload: a small program and a self-registering
-# library, both with version resources, and a stand-in uninstaller
-# (examples/demo).
+# library, both with version resources (examples/demo); its uninstaller is
+# setvik-uninst.exe.
 set(DEMO_DIR ${CMAKE_SOURCE_DIR}/examples/demo/app)
 add_executable(DemoNotes WIN32 ${DEMO_DIR}/DemoNotes.cpp ${DEMO_DIR}/DemoNotes.rc)
-add_executable(DemoUninstall WIN32 ${DEMO_DIR}/DemoUninstall.cpp)
 add_library(DemoCore SHARED ${DEMO_DIR}/DemoCore.cpp ${DEMO_DIR}/DemoCore.rc)
 set_target_properties(DemoCore PROPERTIES PREFIX "")
-foreach(demo DemoNotes DemoCore DemoUninstall)
+foreach(demo DemoNotes DemoCore)
   target_compile_options(${demo} PRIVATE -Os)
   target_link_options(${demo} PRIVATE -s -static-libgcc -static-libstdc++)
   set_target_properties(${demo} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR}/demo)
