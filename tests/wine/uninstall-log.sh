@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The uninstaller under Wine on logs written here in bash (as a setup
 # appends them), so every kind of entry and every kind of damage can be
-# set up without a wizard:
+# set up without a wizard (files in use, shared counts above one and /S on a
+# real installation: uninstall-e2e.sh):
 # - a full removal through its questions: files in the folder and below it,
 #   a desktop shortcut, a start-menu shortcut two folders deep, a shared
 #   file whose count reaches zero, a font, a self-registered module, the
@@ -9,14 +10,13 @@
 #   the program itself goes through its temporary copy, and the copy at the
 #   next restart;
 # - No to the question changes nothing (exit 1602);
-# - /S with a file in use: exit 3010, the file and its folders go at the
-#   restart; a shared count above one is lowered and the file kept;
 # - a damaged log, a log with a path that climbs out of the folder, and a
 #   program that was never installed: a message (or, with /S, exit code
-#   1610) and nothing removed; an unknown argument: exit 87.
+#   1610) and nothing removed; an unknown argument: exit 87;
+# - /S: no question, exit code 0, the prefix as before.
 set -euo pipefail
 source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller wintest/setvik-holdfile.exe demo/DemoCore.dll
+require_uninstaller demo/DemoCore.dll
 on_virtual_display UNINSTALL_LOG_ON_DISPLAY "$0"
 new_uninstall_work uninstall-log
 
@@ -31,12 +31,8 @@ rm -rf "$app" "$(unix_of "$programs\\Log Test")"
 mkdir -p "$(unix_of 'C:\e2e')"
 ensure_shared_dlls_key
 wine reg add 'HKCU\Software\Setvik Demo' /f >/dev/null 2>&1
-gone() { # paths...: none of them exists
-  local f
-  for f; do [ ! -e "$f" ] || return 1; done
-}
 
-# The installation that every scenario starts from; $1 names the variant.
+# The installation that every scenario starts from.
 install_app() {
   mkdir -p "$app/Data/Sounds" "$(unix_of "$programs\\Log Test\\Tools")"
   echo main >"$app/main.exe"
@@ -46,7 +42,7 @@ install_app() {
   echo link >"$(unix_of "$programs\\Log Test\\Tools\\Log Test.lnk")"
   echo shared >"$(unix_of "$system32\\logtest-shared.dll")"
   cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$(unix_of "$fonts\\logtest.ttf")"
-  wine reg add "$shared_dlls_key" /v "$system32\\logtest-shared.dll" /t REG_DWORD /d "${1:-1}" /f >/dev/null 2>&1
+  wine reg add "$shared_dlls_key" /v "$system32\\logtest-shared.dll" /t REG_DWORD /d 1 /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Log Test' /v DisplayName /d "Log Test" \
     /f >/dev/null 2>&1
   # What DemoCore's DllRegisterServer leaves, and its DllUnregisterServer takes.
@@ -88,29 +84,7 @@ SCRIPT
 snapshot "$work/declined"
 check "declined: nothing changed" same_snapshot "$work/installed" "$work/declined"
 
-# 3. /S with a file in use, and a shared file that another setup counts too.
-wine reg add "$shared_dlls_key" /v "$system32\\logtest-shared.dll" /t REG_DWORD /d 2 /f >/dev/null 2>&1
-hold_file ding "$folder\\Data\\Sounds\\ding.wav"
-check "silent, file in use: exit code 3010" ends_with busy 3010 "$folder\\uninstall.exe" /S
-release_file ding
-check "silent: the file in use waits for the restart" grep -qi 'ding.wav' <(pending_renames)
-check "silent: the shared file stays" [ -e "$(unix_of "$system32\\logtest-shared.dll")" ]
-check "silent: its count went down to 1" [ "$(reg_value "$shared_dlls_key" "$system32\\logtest-shared.dll")" = 0x1 ]
-check "silent: the other files are gone" gone "$app/main.exe" "$app/uninstall.exe"
-wineboot -r >/dev/null 2>&1 || true
-wineserver -w
-check "silent: the restart removes the file in use and its folders" [ ! -e "$app" ]
-# The second setup's removal takes the shared file.
-mkdir -p "$app"
-install_log "$work/uninstall.exe" "$app/uninstall.exe" file "$system32" logtest-shared.dll 1
-check "second removal: exit code 0" ends_with second 0 "$folder\\uninstall.exe" /S
-wineserver -w
-check "second removal: the shared file is gone" gone "$(unix_of "$system32\\logtest-shared.dll")"
-check "second removal: its count is gone" [ -z "$(reg_value "$shared_dlls_key" "$system32\\logtest-shared.dll")" ]
-snapshot "$work/after-shared"
-check "second removal: the prefix is as it was" same_snapshot "$work/before" "$work/after-shared"
-
-# 4. Logs that are refused: nothing is removed.
+# 3. Logs that are refused: nothing is removed.
 mkdir -p "$app/sub"
 echo victim >"$(unix_of 'C:\e2e\victim.txt')"
 echo keep >"$app/sub/keep.txt"
@@ -138,6 +112,12 @@ cp "$work/uninstall.exe" "$app/uninstall.exe"
 check "never installed: refused, nothing removed" refused fresh "This program holds no uninstall information*"
 check "an unknown argument with /S: exit code 87" ends_with bad-argument 87 "$folder\\uninstall.exe" /S /X
 check "the victim outside the folder is still there" [ -e "$(unix_of 'C:\e2e\victim.txt')" ]
-rm -rf "$app" "$(unix_of 'C:\e2e\victim.txt')"
+
+# 4. Without questions: everything goes, back to the first snapshot.
+rm -rf "$app/sub" "$(unix_of 'C:\e2e\victim.txt')"
+install_app
+check "/S: exit code 0" ends_with silent 0 "$folder\\uninstall.exe" /S
+snapshot "$work/after-silent"
+check "/S: the prefix is as it was before the installation" same_snapshot "$work/before" "$work/after-silent"
 
 [ "$failures" -eq 0 ]
