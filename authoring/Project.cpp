@@ -21,6 +21,7 @@
 #include "authoring/SetupFile.h"
 #include "authoring/TextCatalog.h"
 #include "setupdata/SetupData.h"
+#include "uninstall/UninstallerFile.h"
 
 namespace {
 
@@ -28,6 +29,11 @@ const size_t kMaxPath = kPathBufferSize - 1;  // 259 characters
 const size_t kMaxText = 1023;                 // texts are formatted into 1,024-byte buffers
 const size_t kMaxLongText = 60000;            // the information page's text
 const size_t kMaxDiskPrompt = 199;            // the disk prompt's 200-byte buffer
+
+// The log names the installation folder "."; an uninstaller knows that
+// folder only as the one it lies in.
+const std::string kUninstallerPlace =
+    "must be a plain file name: the uninstaller lies in the installation folder itself, which its log calls \".\"";
 
 // Thrown inside this file only, caught by LoadProject.
 struct ProjectError {
@@ -423,6 +429,20 @@ void ListFolder(const std::string& folder, const std::string& relative, const st
   }
 }
 
+// An uninstaller marked by hand: one only, directly in the installation
+// folder.
+void CheckUninstallerFile(const Reader& reader, const toml::table& entry, const std::string& name,
+                          const Project& project, const ProjectFile& file) {
+  for (const ProjectFile& other : project.files)
+    if (other.record.optionFlags & kOptionUninstaller)
+      reader.Fail(entry.get("uninstaller"), name + " is a second uninstaller (the first is at " + other.where + ")");
+  if (file.record.destinationKind != kDestInstallDir)
+    reader.Fail(entry.get("destination"), name + ": the uninstaller must go to the installation folder (destination "
+                                                 "\"install\")");
+  if (file.record.strings[kStringFileName].find('\\') != std::string::npos)
+    reader.Fail(entry.get("target") ? entry.get("target") : &entry, name + ": its target " + kUninstallerPlace);
+}
+
 void ReadFiles(const Reader& reader, const toml::table& root, Project& project) {
   const toml::node* files = root.get("file");
   if (!files) return;
@@ -458,6 +478,7 @@ void ReadFiles(const Reader& reader, const toml::table& root, Project& project) 
       settings.source = path;
       std::string targetName = target ? *target : std::filesystem::path(path).filename().string();
       settings.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("target"), targetName);
+      if (settings.record.optionFlags & kOptionUninstaller) CheckUninstallerFile(reader, entry, name, project, settings);
       project.files.push_back(settings);
       continue;
     }
@@ -482,7 +503,62 @@ void ReadFiles(const Reader& reader, const toml::table& root, Project& project) 
   }
 }
 
+// The uninstaller's English texts, with the project's title where they name
+// the program; the order of kUninstallerTextNames.
+std::vector<std::string> DefaultUninstallerTexts(const std::string& title) {
+  return {
+      title + " Uninstall",
+      "Do you want to remove " + title + " and all of its components from your computer?",
+      title + " was removed from your computer.",
+      title + " was removed from your computer. Some of its files are in use; they will be removed when Windows "
+              "restarts.",
+      "Some parts of " + title + " could not be removed. You can delete them yourself.",
+      "The uninstall information of " + title + " is damaged. Nothing was removed.",
+      "This program holds no uninstall information: it was not installed by a setup. Nothing was removed.",
+      "Unknown command-line argument. Use /S to remove " + title + " without questions.",
+  };
+}
+
+void ReadUninstaller(const Reader& reader, const toml::table& root, Project& project) {
+  const toml::table* table = reader.Table(root, "uninstaller", "[uninstaller]");
+  if (!table) return;
+  reader.OnlyKeys(*table, "[uninstaller]", {"target", "start_menu", "texts"});
+  for (const ProjectFile& file : project.files)
+    if (file.record.optionFlags & kOptionUninstaller)
+      reader.Fail(table, "[uninstaller] adds Setvik's uninstaller, but " + file.where +
+                             " already marks a file as the uninstaller; keep one of them");
+  ProjectUninstaller uninstaller;
+  uninstaller.where = reader.Where(*table);
+  FileRecordInfo& record = uninstaller.record;
+  record.uninstallMode = kUninstallRemove;
+  record.optionFlags = kOptionUninstaller;
+  record.strings[kStringFileName] = CheckTargetName(
+      reader, table->get("target"), reader.String(*table, "target", "uninstaller.target").value_or("uninstall.exe"));
+  if (record.strings[kStringFileName].find('\\') != std::string::npos)
+    reader.Fail(table->get("target"), "uninstaller.target " + kUninstallerPlace);
+  ReadShortcuts(reader, *table, "uninstaller", record);
+  uninstaller.texts = DefaultUninstallerTexts(project.title);
+  if (const toml::table* texts = reader.Table(*table, "texts", "uninstaller.texts")) {
+    for (const auto& [key, value] : *texts) {
+      uint32_t index = 0;
+      while (index < kUninstallerTextCount && key.str() != kUninstallerTextNames[index]) ++index;
+      const std::string name = "uninstaller.texts." + std::string(key.str());
+      if (index == kUninstallerTextCount)
+        reader.Fail(&value, "unknown text '" + name + "' (docs/project-file.md lists the uninstaller's texts)");
+      std::optional<std::string> text = reader.String(*texts, std::string(key.str()).c_str(), name,
+                                                      kUninstallerTextMaxLength);
+      if (text->empty()) reader.Fail(&value, "text '" + name + "' is empty");
+      uninstaller.texts[index] = *text;
+    }
+  }
+  project.uninstaller = uninstaller;
+}
+
 }  // namespace
+
+const char* const kUninstallerTextNames[] = {"caption", "confirm",    "done",    "done_restart",
+                                             "incomplete", "damaged", "no_log", "bad_arguments"};
+static_assert(sizeof(kUninstallerTextNames) / sizeof(kUninstallerTextNames[0]) == kUninstallerTextCount);
 
 std::optional<uint32_t> RegistryRootByName(const std::string& name) {
   static const struct { const char* longName; const char* shortName; uint32_t value; } kRoots[] = {
@@ -513,12 +589,14 @@ bool LoadProject(const std::string& path, Project& project, std::string& error) 
       return false;
     }
     reader.OnlyKeys(root, "the project file",
-                    {"setup", "folder_memory", "background", "frame", "dialogs", "texts", "volumes", "file"});
+                    {"setup", "folder_memory", "background", "frame", "dialogs", "texts", "volumes", "file",
+                     "uninstaller"});
     ReadSetup(reader, root, project);
     ReadFolderMemory(reader, root, project);
     ReadPictures(reader, root, project);
     ReadTexts(reader, root, project);
     ReadFiles(reader, root, project);
+    ReadUninstaller(reader, root, project);
   } catch (const ProjectError& e) {
     error = e.message;
     return false;

@@ -30,6 +30,17 @@ struct ProjectFile {
   std::optional<uint32_t> externalSize;  // fileSize of an external file given by hand
 };
 
+// The companion uninstaller that `setvik build` adds as the last file when
+// the project has an [uninstaller] table.
+struct ProjectUninstaller {
+  std::string where;            // "setup.toml:12" for messages
+  FileRecordInfo record;        // target name, shortcut, the uninstaller flag
+  std::vector<std::string> texts;  // kUninstallerTextCount texts, defaults filled in
+};
+
+// The names of the uninstaller's texts in [uninstaller.texts], by index.
+extern const char* const kUninstallerTextNames[];
+
 struct Project {
   std::string path;       // of the project file
   std::string directory;  // relative paths are taken from here
@@ -53,6 +64,7 @@ struct Project {
 
   std::vector<std::vector<std::string>> texts;  // groups 0-7, defaults filled in
   std::vector<ProjectFile> files;
+  std::optional<ProjectUninstaller> uninstaller;
 
   int level = kEncodeLevelDefault;
   uint64_t setupSizeLimit = 0;   // largest setup file; 0: no volumes

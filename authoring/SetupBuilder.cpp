@@ -25,6 +25,7 @@
 #include "authoring/PeVersion.h"
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
+#include "uninstall/UninstallerFile.h"
 
 const uint8_t kFreeUninstallHeader[kChunkHeaderSize] = {0x7F, 0x7F, 0, 0, 0, 0, 0, 0};
 
@@ -119,11 +120,25 @@ PendingFile ReadFile(const ProjectFile& file) {
   return pending;
 }
 
-std::vector<SetupFileEntry> PackFiles(const Project& project, bool showProgress) {
+// The [uninstaller] table's file: Setvik's uninstaller with the project's texts.
+PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const std::string& programPath) {
+  if (programPath.empty()) Fail(uninstaller.where + ": [uninstaller] needs setvik-uninst.exe (--uninstaller PATH)");
+  std::vector<uint8_t> content;
+  std::string error;
+  if (!MakeUninstallerFile(ReadInput(programPath), uninstaller.texts, content, error)) Fail(programPath + ": " + error);
+  return PendingFile{uninstaller.record, std::move(content), false};
+}
+
+std::vector<SetupFileEntry> PackFiles(const Project& project, const BuildOptions& options) {
+  const bool showProgress = options.progress;
   std::vector<PendingFile> pending;
   uint64_t total = 0;
   for (const ProjectFile& file : project.files) {
     pending.push_back(ReadFile(file));
+    total += pending.back().content.size();
+  }
+  if (project.uninstaller) {
+    pending.push_back(ReadUninstaller(*project.uninstaller, options.uninstallerPath));
     total += pending.back().content.size();
   }
   std::vector<SetupFileEntry> entries(pending.size());
@@ -279,12 +294,50 @@ std::string VolumeFileName(const std::string& setupPath, uint32_t volume) {
   return base + suffix;
 }
 
+bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<std::string>& texts,
+                         std::vector<uint8_t>& file, std::string& error) {
+  const char* tag = kUninstallerMarkTag;
+  auto mark = std::search(program.begin(), program.end(), tag, tag + sizeof(kUninstallerMarkTag));
+  if (mark == program.end() || program.end() - mark < static_cast<long>(sizeof(UninstallerMarkRecord))) {
+    error = "not Setvik's uninstaller (no uninstaller mark)";
+    return false;
+  }
+  const size_t markAt = static_cast<size_t>(mark - program.begin());
+  const uint32_t programSize = ReadU32Le(program.data() + markAt + sizeof(kUninstallerMarkTag));
+  if (programSize < markAt + sizeof(UninstallerMarkRecord) || programSize > program.size()) {
+    error = "the uninstaller says it is " + std::to_string(programSize) + " bytes long, but the file has " +
+            std::to_string(program.size()) + " (use setvik-uninst.exe as built)";
+    return false;
+  }
+  if (texts.size() != kUninstallerTextCount) {
+    error = "the uninstaller takes " + std::to_string(kUninstallerTextCount) + " texts";
+    return false;
+  }
+  std::vector<const char*> pointers;
+  for (const std::string& text : texts) pointers.push_back(text.c_str());
+  std::vector<uint8_t> body(2 + kUninstallerTextCount * (kUninstallerTextMaxLength + 1));
+  uint32_t size = 0;
+  if (!BuildUninstallerTexts(pointers.data(), kUninstallerTextCount, body.data(), static_cast<uint32_t>(body.size()),
+                             &size)) {
+    error = "an uninstaller text is longer than " + std::to_string(kUninstallerTextMaxLength) +
+            " characters or holds a NUL";
+    return false;
+  }
+  file.assign(program.begin(), program.begin() + programSize);
+  uint8_t header[kChunkHeaderSize];
+  StoreChunkHeader(header, ChunkHeader{kChunkUninstallerTexts, 0, size});
+  file.insert(file.end(), header, header + kChunkHeaderSize);
+  file.insert(file.end(), body.begin(), body.begin() + size);
+  file.insert(file.end(), kFreeUninstallHeader, kFreeUninstallHeader + kChunkHeaderSize);
+  return true;
+}
+
 bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport& report, std::string& error) {
   report = BuildReport{};
   try {
     SetupWriter writer(ReadStub(options.stubPath), project.level);
     AddSettings(project, writer);
-    std::vector<SetupFileEntry> files = PackFiles(project, options.progress);
+    std::vector<SetupFileEntry> files = PackFiles(project, options);
     writer.AddFileTable(files);
     std::vector<uint8_t> data;
     for (const SetupFileEntry& f : files) {

@@ -17,6 +17,7 @@ struct BuildOptions {
   std::string stubPath;    // setvik-stub.exe as built (it carries its StubSize)
   std::string outputPath;  // the setup file; volumes go beside it
   bool progress = false;   // report files and bytes packed on standard error
+  std::string uninstallerPath;  // setvik-uninst.exe as built, for a project with [uninstaller]
 };
 
 struct BuildReport {
@@ -37,3 +38,12 @@ std::string VolumeFileName(const std::string& setupPath, uint32_t volume);
 // chunk header that the setup overwrites with the first chunk of the
 // uninstall log.
 extern const uint8_t kFreeUninstallHeader[kChunkHeaderSize];
+
+// The uninstaller file that a setup installs: the program of
+// setvik-uninst.exe (its bytes up to the length its mark carries; a copy
+// that already holds texts or a log gives back the program alone), an
+// UninstallerTexts chunk with texts, and the free header
+// (uninstall/UninstallerFile.h). False with a message when program is not
+// a stamped uninstaller or a text does not fit.
+bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<std::string>& texts,
+                         std::vector<uint8_t>& file, std::string& error);

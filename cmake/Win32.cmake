@@ -38,15 +38,36 @@ add_custom_command(TARGET setvik-stub POST_BUILD
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-stub> ${SETVIK_BIN_DIR}/setvik-stub.exe
   VERBATIM)
 
+# The companion uninstaller: the same size rules as the stub, only the
+# pieces of the core it needs (the log reader, its own file's layout, the
+# deletion at the next restart), stamped with its own length under its own
+# tag.
+file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp ${CMAKE_SOURCE_DIR}/uninstaller/*.rc)
+add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
+  ${CMAKE_SOURCE_DIR}/uninstall/UninstallLog.cpp
+  ${CMAKE_SOURCE_DIR}/uninstall/UninstallerFile.cpp
+  ${CMAKE_SOURCE_DIR}/install/ScheduleAtRestart.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/BufferWin32.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp
+  ${CMAKE_SOURCE_DIR}/setupdata/PathBufferWin32.cpp)
+target_include_directories(setvik-uninst PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
+target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections
+  -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
+target_link_libraries(setvik-uninst PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32)
+add_custom_command(TARGET setvik-uninst POST_BUILD
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-uninst> ${SETVIK_BIN_DIR}/setvik-uninst.exe
+          "Setvik UninSize"
+  VERBATIM)
+
 # The example setup's payload: a small program and a self-registering
-# library, both with version resources, and a stand-in uninstaller
-# (examples/demo).
+# library, both with version resources (examples/demo); its uninstaller is
+# setvik-uninst.exe.
 set(DEMO_DIR ${CMAKE_SOURCE_DIR}/examples/demo/app)
 add_executable(DemoNotes WIN32 ${DEMO_DIR}/DemoNotes.cpp ${DEMO_DIR}/DemoNotes.rc)
-add_executable(DemoUninstall WIN32 ${DEMO_DIR}/DemoUninstall.cpp)
 add_library(DemoCore SHARED ${DEMO_DIR}/DemoCore.cpp ${DEMO_DIR}/DemoCore.rc)
 set_target_properties(DemoCore PROPERTIES PREFIX "")
-foreach(demo DemoNotes DemoCore DemoUninstall)
+foreach(demo DemoNotes DemoCore)
   target_compile_options(${demo} PRIVATE -Os)
   target_link_options(${demo} PRIVATE -s -static-libgcc -static-libstdc++)
   set_target_properties(${demo} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR}/demo)

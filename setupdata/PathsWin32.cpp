@@ -9,33 +9,6 @@
 #include "setupdata/FileAccess.h"
 #include "setupdata/FileRecord.h"
 
-bool AppendText(char* out, uint32_t size, const char* text) {
-  uint32_t length = lstrlenA(out);
-  if (length + 1 >= size) return !*text;
-  lstrcpynA(out + length, text, size - length);
-  return length + lstrlenA(text) < size;
-}
-
-void CopyPath(char* path, const char* text) { lstrcpynA(path, text, kPathBufferSize); }
-
-void AddBackslash(char* path) {
-  int length = lstrlenA(path);
-  if (length && path[length - 1] != '\\' && length + 1 < static_cast<int>(kPathBufferSize)) {
-    path[length] = '\\';
-    path[length + 1] = 0;
-  }
-}
-
-bool JoinPath(char* path, const char* name) {
-  AddBackslash(path);
-  return AppendPath(path, name);
-}
-
-void RemoveBackslash(char* path) {
-  int length = lstrlenA(path);
-  if (length > 3 && path[length - 1] == '\\') path[length - 1] = 0;
-}
-
 // The text after the last backslash of path (path itself when it holds
 // none).
 static const char* AfterLastBackslash(const char* path) {

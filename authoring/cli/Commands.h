@@ -17,6 +17,7 @@ int RunLog(const Arguments& args);
 
 // setvik-stub.exe beside the setvik program itself (build/bin).
 std::string DefaultStubPath();
+std::string DefaultUninstallerPath();
 
 // "setvik: " + message on standard error; returns exit code 1 (or code).
 int Fail(const std::string& message, int code = 1);

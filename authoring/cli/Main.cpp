@@ -9,7 +9,7 @@
 
 static const char kUsage[] =
     "usage: setvik COMMAND ...\n"
-    "  build PROJECT -o SETUP [--stub STUB]\n"
+    "  build PROJECT -o SETUP [--stub STUB] [--uninstaller UNINSTALLER]\n"
     "                               make a setup (and its volumes) from a project file\n"
     "  extract SETUP DIR            write every stored file below DIR, checking each\n"
     "  deflate [--level N] IN OUT   compress IN into one stream of the setup format (N 0-12, default 12)\n"
@@ -23,11 +23,14 @@ int Fail(const std::string& message, int code) {
   return code;
 }
 
-std::string DefaultStubPath() {
+static std::string BesideTool(const char* name) {
   std::error_code ignored;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-  return (self.parent_path() / "setvik-stub.exe").string();
+  return (self.parent_path() / name).string();
 }
+
+std::string DefaultStubPath() { return BesideTool("setvik-stub.exe"); }
+std::string DefaultUninstallerPath() { return BesideTool("setvik-uninst.exe"); }
 
 int Usage() {
   fputs(kUsage, stderr);

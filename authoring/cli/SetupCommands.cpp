@@ -301,10 +301,11 @@ int RunExtract(const Arguments& args) {
 }
 
 int RunBuild(const Arguments& args) {
-  std::string projectPath, outputPath, stubPath = DefaultStubPath();
+  std::string projectPath, outputPath, stubPath = DefaultStubPath(), uninstallerPath = DefaultUninstallerPath();
   for (size_t i = 0; i < args.size(); ++i) {
     if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) outputPath = args[++i];
     else if (args[i] == "--stub" && i + 1 < args.size()) stubPath = args[++i];
+    else if (args[i] == "--uninstaller" && i + 1 < args.size()) uninstallerPath = args[++i];
     else if (projectPath.empty() && args[i][0] != '-') projectPath = args[i];
     else return Usage();
   }
@@ -312,7 +313,7 @@ int RunBuild(const Arguments& args) {
   Project project;
   std::string error;
   if (!LoadProject(projectPath, project, error)) return Fail(error);
-  BuildOptions options{stubPath, outputPath, isatty(2) != 0};
+  BuildOptions options{stubPath, outputPath, isatty(2) != 0, uninstallerPath};
   BuildReport report;
   if (!BuildSetup(project, options, report, error)) return Fail(error);
   printf("%s: %u files, %llu bytes packed into %llu (setup file %llu bytes", outputPath.c_str(), report.files,

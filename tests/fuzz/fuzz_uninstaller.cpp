@@ -1,0 +1,61 @@
+// The uninstaller's reading of its own file on arbitrary bytes: the first
+// two input bytes give the stamped program length, the rest is the file,
+// copied into a block of exactly its size so that any read past it is
+// caught. Every text it hands out must end inside the file (or be a
+// default), and a file it calls installed must hold a log the reader
+// accepts, whose every path is then resolved the way the removal does.
+#include <stddef.h>
+#include <string.h>
+
+#include <vector>
+
+#include "uninstall/UninstallerFile.h"
+
+namespace {
+
+const char* Begin;
+const char* End;
+
+bool IsDefault(const char* text) {
+  for (const char* d : kDefaultUninstallerTexts)
+    if (text == d) return true;
+  return false;
+}
+
+void CheckText(const char* text) {
+  if (IsDefault(text)) return;
+  if (text < Begin || text >= End) __builtin_trap();
+  if (!memchr(text, 0, End - text)) __builtin_trap();
+}
+
+void OnFile(void*, LogText folder, LogText name, uint8_t) {
+  char path[kPathBufferSize];
+  if (ResolveLogFolder("C:\\Program Files\\App", folder, path) && AppendLogName(path, name) &&
+      strlen(path) >= kPathBufferSize)
+    __builtin_trap();
+}
+void OnShortcut(void* context, LogText folder, LogText name) {
+  if (IsShortcutName(name)) OnFile(context, folder, name, 0);
+}
+void OnKey(void*, uint32_t, LogText key) { IsUninstallKeyName(key); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2 || size > 1 << 16) return 0;
+  const uint32_t programSize = data[0] | data[1] << 8;
+  std::vector<uint8_t> bytes(data + 2, data + size);
+  Begin = reinterpret_cast<const char*>(bytes.data());
+  End = Begin + bytes.size();
+  UninstallerLayout layout;
+  const uint32_t length = static_cast<uint32_t>(bytes.size());
+  const UninstallerFileStatus status = ReadUninstallerFile(bytes.data(), length, programSize, &layout);
+  for (const char* text : layout.texts) CheckText(text);
+  if (status == kUninstallerInstalled) {
+    if (layout.logOffset > length) __builtin_trap();
+    const UninstallLogVisitor visitor = {nullptr, OnFile, OnShortcut, OnKey};
+    if (ReadUninstallLog(bytes.data() + layout.logOffset, length - layout.logOffset, &visitor) != kLogValid)
+      __builtin_trap();
+  }
+  return 0;
+}

@@ -1,0 +1,388 @@
+// The companion uninstaller's host side: the layout of its own file (texts
+// chunk, free header, log), the checks that keep a changed log inside the
+// places it may name, and `setvik build` with an [uninstaller] table.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "authoring/Project.h"
+#include "authoring/SetupBuilder.h"
+#include "authoring/SetupFile.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/SetupData.h"
+#include "uninstall/UninstallerFile.h"
+
+namespace {
+
+// A stand-in for setvik-uninst.exe as built: "MZ", filler, the stamped mark.
+std::vector<uint8_t> FakeProgram(uint32_t size = 600) {
+  std::vector<uint8_t> program(size, 0xCC);
+  program[0] = 'M';
+  program[1] = 'Z';
+  memcpy(program.data() + 200, kUninstallerMarkTag, sizeof(kUninstallerMarkTag));
+  WriteU32Le(program.data() + 200 + sizeof(kUninstallerMarkTag), size);
+  return program;
+}
+
+std::vector<std::string> Texts(const char* prefix) {
+  std::vector<std::string> texts;
+  for (uint32_t i = 0; i < kUninstallerTextCount; ++i) texts.push_back(prefix + std::to_string(i));
+  return texts;
+}
+
+void Append(std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> more) {
+  bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+// UninstallFiles with one entry (folder ".", name "a"), then UninstallEnd.
+const std::initializer_list<uint8_t> kSmallLog = {
+    0x35, 0x12, 0, 0, 11, 0, 0, 0,  // UninstallFiles, 11 bytes
+    1, 0, 0, 0,                     // count 1
+    1, 0, '.', 1, 0, 'a', 0x00,     // ".", "a", flags 0
+    0x7F, 0x7F, 0, 0, 0, 0, 0, 0};  // UninstallEnd
+
+LogText Text(const char* text) { return LogText{text, static_cast<uint32_t>(strlen(text))}; }
+
+TEST(UninstallerFile, TextsFreeHeaderAndLogAreFoundBehindTheProgram) {
+  std::vector<uint8_t> program = FakeProgram();
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(MakeUninstallerFile(program, Texts("text "), file, error)) << error;
+  UninstallerLayout layout;
+  // As shipped: texts, then the free header.
+  EXPECT_EQ(ReadUninstallerFile(file.data(), file.size(), 600, &layout), kUninstallerNotInstalled);
+  for (uint32_t i = 0; i < kUninstallerTextCount; ++i) EXPECT_EQ(layout.texts[i], "text " + std::to_string(i));
+  EXPECT_EQ(layout.logOffset, file.size() - 8);
+
+  // As installed: the log's first header over the free header.
+  std::vector<uint8_t> installed(file.begin(), file.end() - 8);
+  Append(installed, kSmallLog);
+  ASSERT_EQ(ReadUninstallerFile(installed.data(), installed.size(), 600, &layout), kUninstallerInstalled);
+  EXPECT_EQ(layout.logOffset, file.size() - 8);
+  EXPECT_EQ(ReadUninstallLog(installed.data() + layout.logOffset, installed.size() - layout.logOffset, nullptr),
+            kLogValid);
+
+  // Without texts (a [[file]] marked as the uninstaller): the defaults.
+  std::vector<uint8_t> bare = program;
+  Append(bare, kSmallLog);
+  ASSERT_EQ(ReadUninstallerFile(bare.data(), bare.size(), 600, &layout), kUninstallerInstalled);
+  EXPECT_STREQ(layout.texts[kTextConfirm], kDefaultUninstallerTexts[kTextConfirm]);
+
+  // A copy that already carries texts and a log gives back the program alone.
+  std::vector<uint8_t> again;
+  ASSERT_TRUE(MakeUninstallerFile(installed, Texts("new "), again, error)) << error;
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), again.begin()));
+  ASSERT_EQ(ReadUninstallerFile(again.data(), again.size(), 600, &layout), kUninstallerNotInstalled);
+  EXPECT_STREQ(layout.texts[kTextDone], "new 2");
+}
+
+TEST(UninstallerFile, DamageIsReportedAndNeverReadPast) {
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(MakeUninstallerFile(FakeProgram(), Texts("t"), file, error)) << error;
+  std::vector<uint8_t> installed(file.begin(), file.end() - 8);
+  Append(installed, kSmallLog);
+  UninstallerLayout layout;
+  // Every cut of the installed file: never installed, never out of bounds
+  // (the sanitisers watch the copies, which end exactly at the cut).
+  for (size_t cut = 0; cut < installed.size(); ++cut) {
+    std::vector<uint8_t> part(installed.begin(), installed.begin() + cut);
+    EXPECT_NE(ReadUninstallerFile(part.data(), part.size(), 600, &layout), kUninstallerInstalled) << cut;
+  }
+  // A stamped length of 0 or past the end.
+  EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), 0, &layout), kUninstallerDamaged);
+  EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), installed.size() + 1, &layout),
+            kUninstallerDamaged);
+  // A texts chunk with flags, one whose last text has no terminator, one
+  // whose count promises more texts than it holds.
+  std::vector<uint8_t> flagged = installed;
+  flagged[600 + 2] = 1;
+  EXPECT_EQ(ReadUninstallerFile(flagged.data(), flagged.size(), 600, &layout), kUninstallerDamaged);
+  std::vector<uint8_t> program = FakeProgram();
+  std::vector<uint8_t> open = program;
+  Append(open, {0x50, 0x12, 0, 0, 4, 0, 0, 0, 1, 0, 'a', 'b'});
+  Append(open, kSmallLog);
+  EXPECT_EQ(ReadUninstallerFile(open.data(), open.size(), 600, &layout), kUninstallerDamaged);
+  EXPECT_STREQ(layout.texts[0], kDefaultUninstallerTexts[0]);  // nothing of a damaged chunk is kept
+  std::vector<uint8_t> short_ = program;
+  Append(short_, {0x50, 0x12, 0, 0, 4, 0, 0, 0, 2, 0, 'a', 0});
+  Append(short_, kSmallLog);
+  EXPECT_EQ(ReadUninstallerFile(short_.data(), short_.size(), 600, &layout), kUninstallerDamaged);
+  // An empty text keeps its default; texts beyond the known ones are skipped.
+  std::vector<uint8_t> extra = program;
+  Append(extra, {0x50, 0x12, 0, 0, 7, 0, 0, 0, 10, 0, 0, 'x', 0});
+  for (int i = 2; i < 10; ++i) Append(extra, {0});
+  extra[604] = 5 + 8;  // the size counts the eight further empty texts
+  Append(extra, kSmallLog);
+  ASSERT_EQ(ReadUninstallerFile(extra.data(), extra.size(), 600, &layout), kUninstallerInstalled);
+  EXPECT_STREQ(layout.texts[0], kDefaultUninstallerTexts[0]);
+  EXPECT_STREQ(layout.texts[1], "x");
+  // A log the reader refuses: a flags byte with an unknown bit.
+  std::vector<uint8_t> badLog = installed;
+  badLog[badLog.size() - 9] = 0x80;
+  EXPECT_EQ(ReadUninstallerFile(badLog.data(), badLog.size(), 600, &layout), kUninstallerDamaged);
+  EXPECT_EQ(layout.logStatus, kLogBadEntry);
+}
+
+TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
+  const char* base = "C:\\Program Files\\App";
+  char out[kPathBufferSize];
+  struct Case {
+    const char* folder;
+    const char* expected;  // null: refused
+  } cases[] = {
+      {".", "C:\\Program Files\\App"},
+      {".\\Data", "C:\\Program Files\\App\\Data"},
+      {".\\Data\\Sounds", "C:\\Program Files\\App\\Data\\Sounds"},
+      {"C:\\Windows", "C:\\Windows"},
+      {"d:\\x y\\z", "d:\\x y\\z"},
+      {"\\\\server\\share\\dir", "\\\\server\\share\\dir"},
+      // Escapes and other forms.
+      {".\\..", nullptr},
+      {".\\..\\Other", nullptr},
+      {".\\Data\\..\\..\\x", nullptr},
+      {".\\Data/../../x", nullptr},   // Windows takes a slash for a backslash
+      {".\\Data\\.", nullptr},
+      {".\\", nullptr},
+      {".\\Data\\\\x", nullptr},
+      {".\\Data\\", nullptr},
+      {".\\Data.", nullptr},          // Windows drops the dot: another folder
+      {".\\C:x", nullptr},
+      {"..", nullptr},
+      {"..\\x", nullptr},
+      {".x", nullptr},
+      {"Data", nullptr},
+      {"C:", nullptr},
+      {"C:\\", nullptr},
+      {"C:x", nullptr},
+      {"C:\\Windows\\..\\..", nullptr},
+      {"C:/Windows", nullptr},
+      {"\\\\server", nullptr},
+      {"\\\\server\\", nullptr},
+      {"\\Windows", nullptr},
+      {".\\a\x01", nullptr},
+      {".\\a*", nullptr},
+  };
+  for (const Case& c : cases) {
+    const bool resolved = ResolveLogFolder(base, Text(c.folder), out);
+    EXPECT_EQ(resolved, c.expected != nullptr) << c.folder;
+    if (resolved && c.expected) EXPECT_STREQ(out, c.expected) << c.folder;
+  }
+  // Lengths: 259 characters fit, 260 do not.
+  std::string deep = ".\\" + std::string(259 - strlen(base) - 1, 'd');
+  EXPECT_TRUE(ResolveLogFolder(base, Text(deep.c_str()), out));
+  EXPECT_EQ(strlen(out), 259u);
+  deep += "d";
+  EXPECT_FALSE(ResolveLogFolder(base, Text(deep.c_str()), out));
+
+  // Names.
+  strcpy(out, "C:\\App");
+  EXPECT_TRUE(AppendLogName(out, Text("read me.txt")));
+  EXPECT_STREQ(out, "C:\\App\\read me.txt");
+  for (const char* bad : {"", ".", "..", "a\\b", "a/b", "a:b", "a.", "a ", "a?"}) {
+    strcpy(out, "C:\\App");
+    EXPECT_FALSE(AppendLogName(out, Text(bad))) << bad;
+  }
+  std::string folder(250, 'f');
+  strcpy(out, folder.c_str());
+  EXPECT_TRUE(AppendLogName(out, Text("12345678")));  // 259 characters
+  strcpy(out, folder.c_str());
+  EXPECT_FALSE(AppendLogName(out, Text("123456789")));
+  EXPECT_EQ(strlen(out), 250u) << "a refused name leaves the folder as it was";
+}
+
+TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
+  EXPECT_TRUE(IsShortcutName(Text("Demo.lnk")));
+  EXPECT_TRUE(IsShortcutName(Text("Demo.LNK")));
+  EXPECT_FALSE(IsShortcutName(Text(".lnk")));
+  EXPECT_FALSE(IsShortcutName(Text("Demo.exe")));
+  EXPECT_FALSE(IsShortcutName(Text("lnk")));
+
+  EXPECT_TRUE(IsBelowFolder("C:\\Programs\\Demo", "c:\\programs"));
+  EXPECT_FALSE(IsBelowFolder("C:\\Programs", "C:\\Programs"));
+  EXPECT_FALSE(IsBelowFolder("C:\\Programs\\", "C:\\Programs"));
+  EXPECT_FALSE(IsBelowFolder("C:\\ProgramsX\\Demo", "C:\\Programs"));
+
+  char path[kPathBufferSize] = "C:\\a\\b";
+  EXPECT_TRUE(CutLastPart(path));
+  EXPECT_STREQ(path, "C:\\a");
+  EXPECT_FALSE(CutLastPart(path)) << "never up to a drive";
+  EXPECT_STREQ(path, "C:\\a");
+  strcpy(path, "\\x");
+  EXPECT_FALSE(CutLastPart(path));
+
+  // The uninstaller's own folder, also at a drive root, where "." still
+  // names files but the folder is never removed.
+  strcpy(path, "C:\\App\\uninstall.exe");
+  EXPECT_TRUE(CutFileName(path));
+  EXPECT_STREQ(path, "C:\\App");
+  EXPECT_FALSE(IsDriveRoot(path));
+  strcpy(path, "D:\\uninstall.exe");
+  EXPECT_TRUE(CutFileName(path));
+  EXPECT_STREQ(path, "D:");
+  EXPECT_TRUE(IsDriveRoot(path));
+  char file[kPathBufferSize];
+  ASSERT_TRUE(ResolveLogFolder(path, Text("."), file));
+  ASSERT_TRUE(AppendLogName(file, Text("a.txt")));
+  EXPECT_STREQ(file, "D:\\a.txt");
+  EXPECT_FALSE(IsBelowFolder("D:", "D:"));
+  strcpy(path, "uninstall.exe");
+  EXPECT_FALSE(CutFileName(path));
+
+  const std::string prefix = kUninstallKeyPrefix;
+  EXPECT_TRUE(IsUninstallKeyName(Text((prefix + "Demo Notes 1.2").c_str())));
+  EXPECT_TRUE(IsUninstallKeyName(Text((prefix + "Vendor\\Demo").c_str())));
+  for (const std::string& bad : {prefix, prefix + "\\", prefix + "Demo\\", prefix + "a\\\\b", prefix + "a\tb",
+                                 std::string("Software\\Other\\Demo")})
+    EXPECT_FALSE(IsUninstallKeyName(Text(bad.c_str()))) << bad;
+}
+
+// --- setvik build with [uninstaller] ---------------------------------------------
+
+std::vector<uint8_t> Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class UninstallerBuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = ::testing::TempDir() + "setvik-uninstaller-" + std::to_string(getpid());
+    std::system(("rm -rf '" + dir + "'").c_str());
+    mkdir(dir.c_str(), 0755);
+    std::vector<uint8_t> stub(1024, 0x90);
+    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
+    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
+    Put("stub.exe", stub);
+    Put("setvik-uninst.exe", FakeProgram());
+    Put("app.exe", std::vector<uint8_t>(100, 'a'));
+  }
+  void TearDown() override {
+    UnloadSetup();
+    std::system(("rm -rf '" + dir + "'").c_str());
+  }
+
+  void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+
+  std::string Build(const std::string& toml, const std::string& uninstaller = "setvik-uninst.exe") {
+    Put("setup.toml", std::vector<uint8_t>(toml.begin(), toml.end()));
+    Project project;
+    std::string error;
+    if (!LoadProject(dir + "/setup.toml", project, error)) return error;
+    BuildReport report;
+    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false, uninstaller.empty() ? "" : dir + "/" + uninstaller};
+    if (!BuildSetup(project, options, report, error)) return error;
+    return "";
+  }
+
+  std::string dir;
+};
+
+TEST_F(UninstallerBuildTest, TheTableAddsTheUninstallerWithItsTexts) {
+  ASSERT_EQ(Build(R"toml(
+[setup]
+title = "Demo"
+uninstall_name = "Demo 1"
+[[file]]
+source = "app.exe"
+[uninstaller]
+target = "remove.exe"
+start_menu = { group = "Demo", name = "Remove Demo" }
+[uninstaller.texts]
+confirm = "Really remove Demo?"
+)toml"), "");
+  std::string error;
+  ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
+  ASSERT_EQ(FileRecordCount, 2u);
+  using namespace FileRecordField;
+  const uint8_t* r = NextFileRecord(FirstFileRecord);
+  EXPECT_STREQ(RecordString(r, kStringFileName), "remove.exe");
+  EXPECT_EQ(RecordOptionFlags(r), kOptionUninstaller);
+  EXPECT_EQ(r[destinationKind], kDestInstallDir);
+  EXPECT_STREQ(RecordString(r, kStringGroupName), "Demo");
+  EXPECT_STREQ(RecordString(r, kStringMenuShortcutName), "Remove Demo");
+  UnloadSetup();
+
+  // The stored file: the program, the texts, the free header.
+  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  std::vector<uint8_t> stored = Slurp(dir + "/out/install/remove.exe");
+  UninstallerLayout layout;
+  ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
+  EXPECT_STREQ(layout.texts[kTextConfirm], "Really remove Demo?");
+  EXPECT_STREQ(layout.texts[kTextCaption], "Demo Uninstall");  // a default, with the title
+  std::vector<uint8_t> program = FakeProgram();
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), stored.begin()));
+}
+
+TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
+  // Each row of the [uninstaller.texts] table: | `name` | meaning | default |.
+  std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
+  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\n[uninstaller]\n"), "");
+  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
+  UninstallerLayout layout;
+  ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
+  for (uint32_t i = 0; i < kUninstallerTextCount; ++i) {
+    const std::string row = std::string("| `") + kUninstallerTextNames[i] + "` | ";
+    const size_t at = text.find(row);
+    ASSERT_NE(at, std::string::npos) << kUninstallerTextNames[i] << " is not documented";
+    const size_t end = text.find('\n', at);
+    std::string documented = text.substr(at, end - at);
+    documented = documented.substr(documented.rfind(" | ") + 3);
+    documented = documented.substr(0, documented.size() - 2);  // " |"
+    for (size_t t; (t = documented.find("{title}")) != std::string::npos;) documented.replace(t, 7, "T");
+    EXPECT_EQ(documented, layout.texts[i]) << kUninstallerTextNames[i];
+  }
+}
+
+TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
+  const std::string head = "[setup]\ntitle = \"Demo\"\n[[file]]\nsource = \"app.exe\"\n";
+  struct Case {
+    std::string toml, uninstaller, expected;
+  } cases[] = {
+      {head + "[uninstaller]\nname = \"x\"\n", "setvik-uninst.exe", "unknown key 'name'"},
+      {head + "[uninstaller.texts]\nfarewell = \"Bye\"\n", "setvik-uninst.exe", "unknown text 'uninstaller.texts.farewell'"},
+      {head + "[uninstaller.texts]\nconfirm = \"\"\n", "setvik-uninst.exe", "is empty"},
+      {head + "[uninstaller.texts]\nconfirm = \"" + std::string(1024, 'x') + "\"\n", "setvik-uninst.exe",
+       "at most 1023"},
+      {head + "[uninstaller]\ntarget = \"..\\\\x.exe\"\n", "setvik-uninst.exe", "'..' part"},
+      {head + "uninstaller = true\n[uninstaller]\n", "setvik-uninst.exe", "already marks a file as the uninstaller"},
+      // The log's "." is the folder the uninstaller lies in.
+      {head + "[uninstaller]\ntarget = \"bin\\\\x.exe\"\n", "setvik-uninst.exe", "must be a plain file name"},
+      {head + "uninstaller = true\ntarget = \"bin\\\\x.exe\"\n", "", "must be a plain file name"},
+      {head + "uninstaller = true\ndestination = \"windows\"\n", "", "must go to the installation folder"},
+      {head + "uninstaller = true\n[[file]]\nsource = \"app.exe\"\ntarget = \"b.exe\"\nuninstaller = true\n", "",
+       "is a second uninstaller"},
+      {head + "[uninstaller]\n", "app.exe", "no uninstaller mark"},
+      {head + "[uninstaller]\n", "missing.exe", "missing.exe"},
+  };
+  for (const Case& c : cases) {
+    unlink((dir + "/setup.exe").c_str());
+    const std::string error = Build(c.toml, c.uninstaller);
+    EXPECT_NE(error.find(c.expected), std::string::npos) << c.expected << " / " << error;
+    EXPECT_NE(access((dir + "/setup.exe").c_str(), F_OK), 0) << c.expected;
+  }
+  // A program whose mark claims more bytes than it has.
+  std::vector<uint8_t> program = FakeProgram();
+  WriteU32Le(program.data() + 216, 601);
+  Put("long.exe", program);
+  EXPECT_NE(Build(head + "[uninstaller]\n", "long.exe").find("says it is 601 bytes"), std::string::npos);
+  // Without the table no uninstaller is needed, nor added.
+  EXPECT_EQ(Build(head, ""), "");
+  std::string error;
+  ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
+  EXPECT_EQ(FileRecordCount, 1u);
+}
+
+}  // namespace

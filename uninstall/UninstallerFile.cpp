@@ -1,0 +1,204 @@
+// The uninstaller's own file and the paths of log entries (see
+// UninstallerFile.h). No C library: the uninstaller links none of it.
+#include "uninstall/UninstallerFile.h"
+
+#include "setupdata/Format.h"
+#include "setupdata/SetupData.h"
+
+const char* const kDefaultUninstallerTexts[kUninstallerTextCount] = {
+    "Uninstall",
+    "Do you want to remove this program and all of its components from your computer?",
+    "The program was removed from your computer.",
+    ("The program was removed from your computer. Some of its files are in use; they will be removed when "
+     "Windows restarts."),
+    "Some parts of the program could not be removed. You can delete them yourself.",
+    "The uninstall information is damaged. Nothing was removed.",
+    "This program holds no uninstall information: it was not installed by a setup. Nothing was removed.",
+    "Unknown command-line argument. Use /S to remove the program without questions.",
+};
+
+// Reads the texts body into layout->texts; false when it is damaged.
+static bool ReadTexts(const uint8_t* body, uint32_t size, UninstallerLayout* layout) {
+  if (size < 2) return false;
+  const uint32_t count = ReadU16Le(body);
+  uint32_t at = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t length = 0;
+    while (at + length < size && body[at + length]) ++length;
+    if (at + length >= size || length > kUninstallerTextMaxLength) return false;
+    if (i < kUninstallerTextCount && length) layout->texts[i] = reinterpret_cast<const char*>(body + at);
+    at += length + 1;
+  }
+  return at == size;
+}
+
+UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, uint32_t programSize,
+                                          UninstallerLayout* layout) {
+  for (uint32_t i = 0; i < kUninstallerTextCount; ++i) layout->texts[i] = kDefaultUninstallerTexts[i];
+  layout->logOffset = 0;
+  layout->logStatus = kLogTruncated;
+  if (!programSize || programSize > size) return kUninstallerDamaged;
+  uint32_t at = programSize;
+  if (size - at >= kChunkHeaderSize && ReadU16Le(data + at) == kChunkUninstallerTexts) {
+    const ChunkHeader header = ParseChunkHeader(data + at);
+    if (header.flags || header.size > size - at - kChunkHeaderSize) return kUninstallerDamaged;
+    if (!ReadTexts(data + at + kChunkHeaderSize, header.size, layout)) {
+      for (uint32_t i = 0; i < kUninstallerTextCount; ++i) layout->texts[i] = kDefaultUninstallerTexts[i];
+      return kUninstallerDamaged;
+    }
+    at += kChunkHeaderSize + header.size;
+  }
+  layout->logOffset = at;
+  const uint32_t rest = size - at;
+  if (rest == kChunkHeaderSize) {
+    uint32_t same = 0;
+    while (same < kChunkHeaderSize && data[at + same] == kFreeLogHeader[same]) ++same;
+    if (same == kChunkHeaderSize) return kUninstallerNotInstalled;
+  }
+  layout->logStatus = ReadUninstallLog(data + at, rest, nullptr);
+  return layout->logStatus == kLogValid ? kUninstallerInstalled : kUninstallerDamaged;
+}
+
+bool BuildUninstallerTexts(const char* const* texts, uint32_t count, uint8_t* body, uint32_t capacity,
+                           uint32_t* size) {
+  if (capacity < 2 || count > 0xFFFF) return false;
+  WriteU16Le(body, static_cast<uint16_t>(count));
+  uint32_t at = 2;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t length = 0;
+    while (texts[i][length]) ++length;
+    if (length > kUninstallerTextMaxLength || length + 1 > capacity - at) return false;
+    for (uint32_t c = 0; c <= length; ++c) body[at + c] = static_cast<uint8_t>(texts[i][c]);
+    at += length + 1;
+  }
+  *size = at;
+  return true;
+}
+
+// --- Paths of log entries ------------------------------------------------------
+
+static char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+static uint32_t Length(const char* text) {
+  uint32_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+static bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The characters of one path part: not empty, not "." or "..", no slash,
+// colon or control character, no trailing dot or space (Windows would drop
+// them and so name another file).
+static bool IsCleanPart(const char* text, uint32_t length) {
+  if (!length) return false;
+  if (text[length - 1] == '.' || text[length - 1] == ' ') return false;  // also "." and ".."
+  for (uint32_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == '/' || c == ':' || c == '\\' || c == '*' || c == '?' || c == '"' || c == '<' ||
+        c == '>' || c == '|')
+      return false;
+  }
+  return true;
+}
+
+// Every backslash-separated part of text[0, length) is clean.
+static bool AreCleanParts(const char* text, uint32_t length) {
+  uint32_t start = 0;
+  for (uint32_t i = 0; i <= length; ++i) {
+    if (i == length || text[i] == '\\') {
+      if (!IsCleanPart(text + start, i - start)) return false;
+      start = i + 1;
+    }
+  }
+  return true;
+}
+
+// Appends text[0, length) to out at *at; false when it does not fit.
+static bool Put(char* out, uint32_t* at, const char* text, uint32_t length) {
+  if (length >= kPathBufferSize - *at) return false;
+  for (uint32_t i = 0; i < length; ++i) out[(*at)++] = text[i];
+  out[*at] = 0;
+  return true;
+}
+
+bool ResolveLogFolder(const char* base, LogText folder, char* out) {
+  const char* text = folder.text;
+  const uint32_t length = folder.length;
+  uint32_t at = 0;
+  out[0] = 0;
+  if (length == 1 && text[0] == '.') return Put(out, &at, base, Length(base));
+  if (length >= 2 && text[0] == '.' && text[1] == '\\') {
+    return AreCleanParts(text + 2, length - 2) && Put(out, &at, base, Length(base)) && Put(out, &at, "\\", 1) &&
+           Put(out, &at, text + 2, length - 2);
+  }
+  if (length >= 4 && IsDriveLetter(text[0]) && text[1] == ':' && text[2] == '\\')
+    return AreCleanParts(text + 3, length - 3) && Put(out, &at, text, length);
+  if (length >= 5 && text[0] == '\\' && text[1] == '\\') {
+    // \\server\share and at least the share: two clean parts or more.
+    uint32_t parts = 1;
+    for (uint32_t i = 2; i < length; ++i) parts += text[i] == '\\';
+    return parts >= 2 && AreCleanParts(text + 2, length - 2) && Put(out, &at, text, length);
+  }
+  return false;
+}
+
+bool AppendLogName(char* path, LogText name) {
+  if (!IsCleanPart(name.text, name.length)) return false;
+  uint32_t at = Length(path);
+  if (name.length + 1 >= kPathBufferSize - at) return false;
+  return Put(path, &at, "\\", 1) && Put(path, &at, name.text, name.length);
+}
+
+bool IsShortcutName(LogText name) {
+  static const char kExtension[] = ".LNK";
+  if (name.length <= 4) return false;
+  for (uint32_t i = 0; i < 4; ++i)
+    if (FoldAscii(name.text[name.length - 4 + i]) != kExtension[i]) return false;
+  return true;
+}
+
+bool IsBelowFolder(const char* path, const char* folder) {
+  uint32_t i = 0;
+  for (; folder[i]; ++i)
+    if (FoldAscii(path[i]) != FoldAscii(folder[i])) return false;
+  return path[i] == '\\' && path[i + 1];
+}
+
+bool CutLastPart(char* path) {
+  int last = -1;
+  for (int i = 0; path[i]; ++i)
+    if (path[i] == '\\') last = i;
+  if (last <= 0) return false;
+  if (last == 2 && path[1] == ':') return false;  // would leave "C:"
+  path[last] = 0;
+  return true;
+}
+
+bool CutFileName(char* path) {
+  int last = -1;
+  for (int i = 0; path[i]; ++i)
+    if (path[i] == '\\') last = i;
+  if (last <= 0) return false;
+  path[last] = 0;
+  return true;
+}
+
+bool IsDriveRoot(const char* folder) { return folder[0] && folder[1] == ':' && !folder[2]; }
+
+bool IsUninstallKeyName(LogText key) {
+  if (key.length <= kUninstallKeyPrefixLength) return false;
+  for (uint32_t i = 0; i < kUninstallKeyPrefixLength; ++i)
+    if (key.text[i] != kUninstallKeyPrefix[i]) return false;
+  const char* rest = key.text + kUninstallKeyPrefixLength;
+  const uint32_t length = key.length - kUninstallKeyPrefixLength;
+  uint32_t start = 0;
+  for (uint32_t i = 0; i <= length; ++i) {
+    if (i < length && static_cast<unsigned char>(rest[i]) < 0x20) return false;
+    if (i == length || rest[i] == '\\') {
+      if (i == start) return false;
+      start = i + 1;
+    }
+  }
+  return true;
+}

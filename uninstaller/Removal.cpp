@@ -1,0 +1,209 @@
+// Removing what the uninstall log names, in log order: files (with their
+// shared counts, fonts and registrations), start-menu shortcuts and their
+// folders, the Uninstall key; then the installation's empty folders.
+//
+// Every path is built with the checks of ResolveLogFolder and
+// AppendLogName; CheckLogPaths runs the same checks over the whole log
+// first, so a log with one forbidden path removes nothing at all.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "install/ScheduleAtRestart.h"
+#include "uninstaller/Uninstaller.h"
+
+static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// --- Paths --------------------------------------------------------------------
+
+static bool FilePath(const char* base, LogText folder, LogText name, char* path) {
+  return ResolveLogFolder(base, folder, path) && AppendLogName(path, name);
+}
+
+// A shortcut's folder is absolute, and its file a .lnk file.
+static bool ShortcutPath(LogText folder, LogText name, char* path) {
+  return folder.text[0] != '.' && IsShortcutName(name) && ResolveLogFolder("", folder, path) &&
+         AppendLogName(path, name);
+}
+
+static bool IsInstallationFolder(LogText folder) { return folder.text[0] == '.'; }
+
+struct PathCheck {
+  const char* base;
+  bool refused;
+};
+
+static void CheckFile(void* context, LogText folder, LogText name, uint8_t) {
+  PathCheck* check = static_cast<PathCheck*>(context);
+  char path[kPathBufferSize];
+  if (!FilePath(check->base, folder, name, path)) check->refused = true;
+}
+
+static void CheckShortcut(void* context, LogText folder, LogText name) {
+  char path[kPathBufferSize];
+  if (!ShortcutPath(folder, name, path)) static_cast<PathCheck*>(context)->refused = true;
+}
+
+static void CheckKey(void* context, uint32_t, LogText key) {
+  if (!IsUninstallKeyName(key)) static_cast<PathCheck*>(context)->refused = true;
+}
+
+bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base) {
+  PathCheck check = {base, false};
+  const UninstallLogVisitor visitor = {&check, CheckFile, CheckShortcut, CheckKey};
+  if (ReadUninstallLog(log, size, &visitor) != kLogValid) return false;
+  return !check.refused;
+}
+
+// --- Files --------------------------------------------------------------------
+
+bool DeleteAtRestart(const char* path) {
+  if (!IsNT) {  // WININIT.INI; it cannot tell whether the entry will work
+    ScheduleAtRestart(nullptr, path);
+    return true;
+  }
+  return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+// Deletes a file, or schedules it for the next restart when it is in use.
+static void DeleteLoggedFile(const char* path, Removal* state) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;  // already gone
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {         // not the file that was installed
+    state->incomplete = true;
+    return;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileA(path)) return;
+  if (DeleteAtRestart(path)) {
+    state->restartNeeded = true;
+    return;
+  }
+  state->incomplete = true;
+}
+
+enum SharedUse { kLastUse, kStillUsed, kNoCount };
+
+// Lowers the file's count under SharedDLLs: the value goes when it reaches
+// zero. A file without a readable 4-byte count is left alone: nothing says
+// that no other program uses it.
+static SharedUse LowerSharedCount(const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return kNoCount;
+  DWORD type = 0, count = 0, size = sizeof count;
+  SharedUse use = kNoCount;
+  if (RegQueryValueExA(key, path, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) == ERROR_SUCCESS &&
+      size == sizeof count && (type == REG_DWORD || type == REG_BINARY)) {
+    if (count > 1) {
+      --count;
+      RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count);
+      use = kStillUsed;
+    } else {
+      RegDeleteValueA(key, path);
+      use = kLastUse;
+    }
+  }
+  RegCloseKey(key);
+  return use;
+}
+
+static void UnregisterModule(const char* path) {
+  HMODULE module = LoadLibraryA(path);
+  if (reinterpret_cast<UINT_PTR>(module) < 32) return;
+  typedef HRESULT(__stdcall * UnregisterServer)();
+  UnregisterServer unregister = reinterpret_cast<UnregisterServer>(GetProcAddress(module, "DllUnregisterServer"));
+  if (unregister) unregister();
+  FreeLibrary(module);
+}
+
+static void RemoveFile(void* context, LogText folder, LogText name, uint8_t flags) {
+  Removal* state = static_cast<Removal*>(context);
+  char path[kPathBufferSize];
+  if (!FilePath(state->base, folder, name, path)) return;
+  if ((flags & kLogSharedFile) && LowerSharedCount(path) != kLastUse) return;
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+  // The setup adds no value under the Fonts key, so only the resource goes.
+  if ((flags & kLogFontFile) && RemoveFontResourceA(path)) state->fontsChanged = true;
+  if (flags & kLogRegisteredModule) UnregisterModule(path);
+  DeleteLoggedFile(path, state);
+}
+
+// --- Folders ------------------------------------------------------------------
+
+// Removes folder and then its parents while they are empty and lie strictly
+// below top. A folder that cannot be removed now is scheduled for the next
+// restart when files are waiting for it (it may be empty by then);
+// otherwise the climb stops there.
+static void RemoveFolderChain(char* folder, const char* top, Removal* state) {
+  while (IsBelowFolder(folder, top)) {
+    if (!RemoveDirectoryA(folder) && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) {
+      if (!state->restartNeeded) return;
+      DeleteAtRestart(folder);
+    }
+    if (!CutLastPart(folder)) return;
+  }
+}
+
+static void RemoveFolderOf(void* context, LogText folder, LogText, uint8_t) {
+  Removal* state = static_cast<Removal*>(context);
+  char path[kPathBufferSize];
+  if (!IsInstallationFolder(folder) || !ResolveLogFolder(state->base, folder, path)) return;
+  RemoveFolderChain(path, state->base, state);
+}
+
+void RemoveEmptyFolders(const uint8_t* log, uint32_t size, Removal* state) {
+  const UninstallLogVisitor visitor = {state, RemoveFolderOf, nullptr, nullptr};
+  ReadUninstallLog(log, size, &visitor);
+}
+
+// --- Shortcuts and the registry -----------------------------------------------
+
+static bool SpecialFolder(int which, char* path) {
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, which, &list)) || !list) return false;
+  const bool found = SHGetPathFromIDListA(list, path) != FALSE;
+  CoTaskMemFree(list);
+  return found;
+}
+
+static void RemoveShortcut(void* context, LogText folder, LogText name) {
+  Removal* state = static_cast<Removal*>(context);
+  char path[kPathBufferSize];
+  if (!ShortcutPath(folder, name, path)) return;
+  DeleteLoggedFile(path, state);
+  // The shortcut's folder and its parents go while they are empty, but only
+  // below a Programs folder: the start menu and the startup folder stay.
+  CutLastPart(path);
+  static const int kProgramsFolders[] = {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS};
+  for (int which : kProgramsFolders) {
+    char programs[kPathBufferSize];
+    if (SpecialFolder(which, programs) && IsBelowFolder(path, programs)) {
+      RemoveFolderChain(path, programs, state);
+      return;
+    }
+  }
+}
+
+static void RemoveUninstallKey(void* context, uint32_t, LogText key) {
+  Removal* state = static_cast<Removal*>(context);
+  char name[kUninstallKeyBufferSize];
+  if (key.length >= sizeof name) return;
+  for (uint32_t i = 0; i < key.length; ++i) name[i] = key.text[i];
+  name[key.length] = 0;
+  const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) state->incomplete = true;
+}
+
+void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state) {
+  const UninstallLogVisitor visitor = {state, RemoveFile, RemoveShortcut, RemoveUninstallKey};
+  ReadUninstallLog(log, size, &visitor);
+  RemoveEmptyFolders(log, size, state);
+  // The folder itself holds this program until its copy deletes it; when
+  // files wait for the restart, the folder goes after them (if empty then).
+  if (state->restartNeeded && !IsDriveRoot(state->base))
+    DeleteAtRestart(state->base);
+  if (state->fontsChanged) {
+    DWORD_PTR answer;
+    SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+  }
+}
