@@ -5,24 +5,12 @@
 #include <windows.h>
 
 #include "setupdata/Buffer.h"
+#include "setupdata/CommandLine.h"
 #include "startup/Startup.h"
 
 void operator delete(void* block) noexcept { FreeRaw(block); }
 void operator delete(void* block, unsigned int) noexcept { FreeRaw(block); }
 extern "C" void __cxa_pure_virtual() { ExitProcess(static_cast<UINT>(-1)); }
-
-// The command line without the program's own name (quoted or bare).
-static const char* SkipProgramName(const char* text) {
-  if (*text == '"') {
-    ++text;
-    while (*text && *text != '"') ++text;
-    if (*text == '"') ++text;
-  } else {
-    while (*text && *text != ' ' && *text != '\t') ++text;
-  }
-  while (*text == ' ' || *text == '\t') ++text;
-  return text;
-}
 
 // The linker's symbol at the start of the program's image: its instance
 // handle, without asking the system for it.

@@ -8,26 +8,10 @@
 #include <windows.h>
 
 #include "install/ScheduleAtRestart.h"
+#include "setupdata/CommandLine.h"
 #include "uninstaller/Uninstaller.h"
 
 bool IsNT;
-
-static const char* SkipBlanks(const char* text) {
-  while (*text == ' ' || *text == '\t') ++text;
-  return text;
-}
-
-// The command line without the program's own name (quoted or bare).
-static const char* SkipProgramName(const char* text) {
-  if (*text == '"') {
-    ++text;
-    while (*text && *text != '"') ++text;
-    if (*text == '"') ++text;
-  } else {
-    while (*text && *text != ' ' && *text != '\t') ++text;
-  }
-  return SkipBlanks(text);
-}
 
 // True when text begins with the switch word (any case) followed by the end
 // or a blank; *rest is then what follows.

@@ -38,3 +38,20 @@ on_virtual_display() {
   wineserver -w
   exit $code
 }
+
+# Runs a UI-driver script (stdin) as NAME in the caller's $work with the
+# driver from $bin; true when the driver passed it. The log stays in
+# $work/NAME.log and is shown on failure.
+drive() { # name
+  cat > "$work/$1.txt"
+  local code
+  set +e
+  (cd "$work" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1
+  code=$?
+  set -e
+  if [ "$code" -ne 0 ]; then
+    echo "  driver script $1 failed (exit $code):"
+    sed 's/^/    /' "$work/$1.log"
+    return 1
+  fi
+}

@@ -121,22 +121,6 @@ finish() { # [failure-reason-pattern]
   printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
 }
 
-# Runs a driver script (stdin) as NAME; true when the driver passed it. The
-# log stays in $work/NAME.log and is shown on failure.
-drive() { # name
-  cat > "$work/$1.txt"
-  local code
-  set +e
-  (cd "$work" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1
-  code=$?
-  set -e
-  if [ "$code" -ne 0 ]; then
-    echo "  driver script $1 failed (exit $code):"
-    sed 's/^/    /' "$work/$1.log"
-    return 1
-  fi
-}
-
 # Holds a file open from another process until release_file NAME; "read"
 # lets others read it (but neither delete nor rename it). The helper
 # signals with the flag file $work/NAME.flag once the file is open.

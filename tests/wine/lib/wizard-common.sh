@@ -43,22 +43,6 @@ build_setup() { # project output
   "$bin/setvik" build "$1" -o "$2" --stub "$bin/setvik-stub.exe" >/dev/null
 }
 
-# Runs a driver script (stdin) as NAME; true when the driver passed it. The
-# log stays in $work/NAME.log and is shown on failure.
-drive() { # name
-  cat > "$work/$1.txt"
-  local code
-  set +e
-  (cd "$work" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1
-  code=$?
-  set -e
-  if [ "$code" -ne 0 ]; then
-    echo "  driver script $1 failed (exit $code):"
-    sed 's/^/    /' "$work/$1.log"
-    return 1
-  fi
-}
-
 # A registry value's data as `wine reg query` prints it, or nothing.
 reg_value() { # key value
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
