@@ -25,11 +25,6 @@ cleanup() {
 }
 trap cleanup EXIT
 failures=0
-check() { # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 # The pending renames, read from the registry file the stopped server left
 # (a new Wine session would carry them out at once).
 pending() {

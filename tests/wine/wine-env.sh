@@ -55,3 +55,26 @@ drive() { # name
     return 1
   fi
 }
+
+# check DESCRIPTION COMMAND...: runs the command and says "ok:" or
+# "FAILED:"; failures counts the failed ones for the caller's exit code.
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# drive_background NAME < script: runs the UI driver on the script in the
+# background (log in $work/NAME.log) while the test acts on the prefix;
+# `finish NAME` waits for it and checks that every step passed.
+drive_background() { # name
+  cat > "$work/$1.txt"
+  (cd "$SETVIK_ROOT" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
+  driver=$!
+}
+finish() { # name
+  local code=0
+  wait "$driver" || code=$?
+  check "$1: the driver's steps passed" [ "$code" -eq 0 ]
+  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
+}

@@ -25,11 +25,6 @@ cleanup() {
 }
 trap cleanup EXIT
 failures=0
-check() { # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 # A Unix path as the setup sees it, as a script's quoted text (backslashes
 # doubled) and as a TOML literal string.
 quoted() { printf 'Z:%s' "${1//\//\\\\}"; }
@@ -62,19 +57,6 @@ target = "Files"
 TOML
   "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
 }
-# scenario NAME < script: runs the UI driver in the background (log in
-# $work/NAME.log); `finish NAME` waits for it.
-scenario() {
-  cat > "$work/$1.txt"
-  (cd "$SETVIK_ROOT" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
-  driver=$!
-}
-finish() {
-  local code=0
-  wait "$driver" || code=$?
-  check "$1: the driver's steps passed" [ "$code" -eq 0 ]
-  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
-}
 reached() { # NAME TEXT: waits until the driver's log holds TEXT
   for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
   return 1
@@ -98,7 +80,7 @@ missing='"The destination folder does not exist. Do you want to create it?"'
 # 1. A relative folder with a trailing backslash, against the current
 # directory; No keeps it missing, Yes creates it; Back shows it absolute.
 make_setup typed "$(literal "$work/dest")"
-scenario typed <<SCRIPT
+drive_background typed <<SCRIPT
 timeout 30
 workdir $work/cwd
 start $work/typed.exe
@@ -134,7 +116,7 @@ check "typed: installed in the folder made absolute" installed "$work/cwd/rel/su
 # the page stays; then the folder browser: its captions, Cancel, and OK
 # with a folder typed into its edit.
 make_setup browse "$(literal "$work/dest")"
-scenario browse <<SCRIPT
+drive_background browse <<SCRIPT
 timeout 30
 start $work/browse.exe
 $to_directory
@@ -175,7 +157,7 @@ check "browse: installed in the folder chosen in the browser" installed "$work/o
 # 3. A folder that cannot be changed: read-only edit, no browsing, and the
 # existence check still runs.
 make_setup fixed "$(literal "$work/fixed")" 'folder_changeable = false'
-scenario fixed <<SCRIPT
+drive_background fixed <<SCRIPT
 timeout 30
 start $work/fixed.exe
 $to_directory
@@ -204,7 +186,7 @@ if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
   make_setup full "'R:\\app'"
   sed -i "s|^source = \"files\"|source = \"big\"|" "$work/full.toml"
   "$bin/setvik" build "$work/full.toml" -o "$work/full.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-  scenario full <<SCRIPT
+  drive_background full <<SCRIPT
 timeout 30
 start $work/full.exe
 $to_directory
@@ -240,7 +222,7 @@ sed -i '/^\[texts.information\]$/,+1d' "$work/back.toml"
 "$bin/setvik" build "$work/back.toml" -o "$work/back.exe" --stub "$bin/setvik-stub.exe" >/dev/null
 past_information=''
 grep -qs 'CALLBACK WelcomePage' "$SETVIK_ROOT/wizard/PendingPages.cpp" && past_information='click 1'
-scenario back <<SCRIPT
+drive_background back <<SCRIPT
 timeout 30
 start $work/back.exe
 wait-window SetvikClass
@@ -261,7 +243,7 @@ finish back
 # 6. Only the directory page: Next ends it without checks (the missing
 # folder is neither asked about nor created); browsing still works.
 make_setup single "$(literal "$work/single")" 'single_page = "directory"'
-scenario single <<SCRIPT
+drive_background single <<SCRIPT
 timeout 30
 start $work/single.exe
 wait-window SetvikClass

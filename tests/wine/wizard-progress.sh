@@ -17,11 +17,6 @@ on_virtual_display WIZARD_PROGRESS_ON_DISPLAY "$0"
 work=$(mktemp -d "$SETVIK_ROOT/build/wine-progress.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
-check() { # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 
 # 300 small files: at 50 ms between steps the installation takes long
 # enough to click during it.
@@ -47,19 +42,6 @@ make_setup() {
 }
 installed() { find "$work/$1/Files" -name 'f*.txt' 2>/dev/null | wc -l; }
 
-# run NAME < script: runs the UI driver on it in the background, its log in
-# $work/NAME.log; finish with `finish NAME`.
-run() {
-  cat > "$work/$1.txt"
-  (cd "$SETVIK_ROOT" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
-  driver=$!
-}
-finish() {
-  local code=0
-  wait "$driver" || code=$?
-  check "$1: the driver's steps passed" [ "$code" -eq 0 ]
-  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
-}
 # Waits until the driver's log shows the step that holds text.
 reached() {
   for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
@@ -79,7 +61,7 @@ expect-text 1000 "Installing:"'
 
 # 1. The whole route, the bar's figure on the way, the finish page, all files.
 make_setup route
-run route <<SCRIPT
+drive_background route <<SCRIPT
 timeout 60
 start $work/route.exe
 wait-window SetvikClass
@@ -99,7 +81,7 @@ check "route: their content is whole" cmp -s "$work/files/f$count.txt" "$work/ro
 # 2. Cancel answered No: nothing is installed while the question is open,
 # then the installation goes on to the end.
 make_setup resume
-run resume <<SCRIPT
+drive_background resume <<SCRIPT
 timeout 60
 start $work/resume.exe
 wait-window SetvikClass
@@ -125,7 +107,7 @@ check "resume: all $count files installed after No" [ "$(installed resume)" -eq 
 
 # 3. Cancel answered Yes: the note, the closing page, the files so far stay.
 make_setup stop
-run stop <<SCRIPT
+drive_background stop <<SCRIPT
 timeout 60
 start $work/stop.exe
 wait-window SetvikClass
@@ -155,7 +137,7 @@ if grep -q PendingBackgroundProcedure "$SETVIK_ROOT/startup/PendingWizard.cpp" 2
   echo "skipped: close box (the background window is still a stand-in)"
 else
   make_setup closed
-  run closed <<SCRIPT
+  drive_background closed <<SCRIPT
 timeout 60
 start $work/closed.exe
 wait-window SetvikClass
@@ -174,7 +156,7 @@ fi
 # 5. Only the progress page: it installs at once, and Cancel ends it
 # without a question.
 make_setup single 'single_page = "progress"'
-run single <<SCRIPT
+drive_background single <<SCRIPT
 timeout 60
 start $work/single.exe
 wait-window SetvikClass
@@ -204,7 +186,7 @@ source = "random"
 TOML
 "$bin/setvik" build "$work/giveup.toml" -o "$work/giveup.exe" --stub "$bin/setvik-stub.exe" >/dev/null
 rm -f "$work/giveup.D01"
-run giveup <<SCRIPT
+drive_background giveup <<SCRIPT
 timeout 60
 start $work/giveup.exe
 wait-window SetvikClass

@@ -33,11 +33,6 @@ end_work() {
   [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
 }
 
-check() { # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 # The same, showing a text (what was read back) when the check fails.
 check_show() { # description text command...
   local what=$1 shown=$2

@@ -27,11 +27,6 @@ new_work() { # name
 }
 at_exit() { cleanups+=("$1"); }
 
-check() { # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 
 # Paths: a Unix path below the prefix for C:\..., and Z:\... for a Unix path.
 unix_of() { local p=${1#[Cc]:\\}; echo "$drive_c/${p//\\//}"; }
