@@ -11,8 +11,9 @@ trap 'rm -f "$log"' EXIT
 wine_prefix_ready
 
 set +e
-timeout 180 xvfb-run -a wine "$exe" "$@" >"$log" 2>&1
+timeout 180 xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" wine "$exe" "$@" >"$log" 2>&1
 code=$?
+wineserver -w
 set -e
 if [ "$code" -ne 0 ]; then
   cat "$log"

@@ -29,6 +29,10 @@ wine_prefix_ready() {
 on_virtual_display() {
   [ -z "${!1:-}" ] || return 0
   wine_prefix_ready
+  # A Wine session that an earlier run left behind keeps the display it was
+  # started on (and that display's screen size); wait for it to end so that
+  # this run's programs belong to this run's display.
+  wineserver -w
   set +e
   # The search for a free display starts at a number of this process's own,
   # so that runs started at the same moment do not race for the same one.
