@@ -83,8 +83,10 @@ rm -rf "$dest"
 memory_key_was_there=0
 wine reg query "$memory_key" >/dev/null 2>&1 && memory_key_was_there=1
 remembered=$(reg_text "$memory_key" InstallDir)
-check "no demo is installed before the test" \
-  [ ! -e "$group" -a ! -e "$desktop_link" -a ! -e "$font" -a -z "$(reg_text "$uninstall_key" DisplayName)" ]
+leftover=
+for f in "$group" "$desktop_link" "$font"; do [ ! -e "$f" ] || leftover+=" $f"; done
+[ -z "$(reg_text "$uninstall_key" DisplayName)" ] || leftover+=" $uninstall_key"
+check "no demo is installed before the test (left:${leftover:- nothing})" [ -z "$leftover" ]
 
 "$bin/setvik" build "$SETVIK_ROOT/examples/demo/setup.toml" -o "$work/setup.exe" >/dev/null
 snapshot "$work/before"
