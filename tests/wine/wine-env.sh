@@ -16,6 +16,14 @@ wine_prefix_ready() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Wine links the user's Desktop, Documents and the like to the home folder
+  # on this machine; the prefix gets folders of its own, so that shortcuts
+  # and files of a test or the demo never land in the home folder or pass
+  # from one prefix to another.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
   if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
