@@ -527,6 +527,11 @@ void ReadUninstaller(const Reader& reader, const toml::table& root, Project& pro
     if (file.record.optionFlags & kOptionUninstaller)
       reader.Fail(table, "[uninstaller] adds Setvik's uninstaller, but " + file.where +
                              " already marks a file as the uninstaller; keep one of them");
+  // The uninstaller removes only an installation whose Uninstall entry
+  // names it, so that a copy of it elsewhere removes nothing.
+  if (!project.uninstallName || project.uninstallName->empty())
+    reader.Fail(table, "[uninstaller] needs setup.uninstall_name: Setvik's uninstaller removes an installation "
+                       "only through its entry in the list of installed programs");
   ProjectUninstaller uninstaller;
   uninstaller.where = reader.Where(*table);
   FileRecordInfo& record = uninstaller.record;

@@ -51,13 +51,18 @@ void CloseInput() {
   InputHandle = kInvalidFile;
 }
 
+// Where the current file's size field lies: the setup file's at its
+// FileData chunk body, a volume's at its start.
+uint32_t SizeFieldOffset() { return VolumeNumber ? 0 : FileDataOffset; }
+
 // Opens DataFilePath and reads its size field. False, with nothing open and
 // both counts 0, when either fails.
 bool OpenVolumeFile() {
   InputHandle = FileOpen(DataFilePath, kFileRead);
   if (InputHandle == kInvalidFile) return false;
   uint8_t field[kVolumeHeaderSize];
-  if (FileRead(InputHandle, field, kVolumeHeaderSize) == 0) {
+  if (FileSeekTo(InputHandle, SizeFieldOffset()) == SizeFieldOffset() &&
+      FileRead(InputHandle, field, kVolumeHeaderSize) == 0) {
     VolumeDataSize = VolumeBytesLeft = ReadU32Le(field);
     return true;
   }
@@ -92,7 +97,8 @@ FileHandle OpenNextVolume() {
     }
   }
   if (!resume) return InputHandle;
-  if (resume <= 0x7FFFFFFFu && FileSkip(InputHandle, static_cast<int32_t>(resume)) == resume + kVolumeHeaderSize) {
+  const uint32_t dataStart = SizeFieldOffset() + kVolumeHeaderSize;
+  if (resume <= 0x7FFFFFFFu - dataStart && FileSkip(InputHandle, static_cast<int32_t>(resume)) == dataStart + resume) {
     VolumeBytesLeft = VolumeDataSize - resume;
     return InputHandle;
   }

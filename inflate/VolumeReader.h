@@ -30,7 +30,8 @@ void FillInput(Inflater& inflater);
 
 // Closes InputHandle and opens the file that continues the data: the same
 // file again at its first unread data byte when it gave fewer bytes than its
-// size field promised, else the next volume, with the disk prompt (text 6/28)
+// size field promised (for the setup file itself, behind its FileData
+// chunk's size field), else the next volume, with the disk prompt (text 6/28)
 // while it cannot be opened or its size field cannot be read. Returns the new
 // InputHandle, or kInvalidFile when the user gave up (text 6/15 shown, the
 // wizard cancelled, nothing launched afterwards) or the resume position could

@@ -4,7 +4,9 @@
 // temporary file beside its target, verified against contentChecksum, and
 // only then moved to the target's name. The old target is first renamed to
 // a second free temporary name rather than deleted, so that a failing final
-// rename can put it back instead of leaving the user without the file.
+// rename can put it back instead of leaving the user without the file; a
+// target that could not have been deleted gets the busy handling all the
+// same. A folder standing at a target's path is an error for that file.
 #include "install/InstallStep.h"
 
 #include "inflate/Inflater.h"
@@ -65,54 +67,72 @@ static bool BumpToFreeName(char* name, bool mustBeAbsent) {
 // family, running programs) or a sharing violation (an open handle).
 static bool TargetBusy(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
-// Moves TargetPath out of the way: renamed to a free name beside the
-// temporary file (aside), or deleted when no such name is free (aside
-// empty). True on success; GetLastError says why not.
-static bool ClearTarget(const char* temporary, char* aside) {
+enum SwapResult { kSwapDone, kSwapBusy, kSwapFailed };
+
+// Puts temporary in the place of the existing TargetPath. The old target is
+// renamed to a free name beside the temporary file (aside) rather than
+// deleted, so that a failing final rename can put it back; once the new
+// file is in place the old one is deleted. On the NT family a running
+// program or a loaded library can be renamed but not deleted: when the
+// set-aside copy refuses the delete, both renames are undone and the target
+// counts as busy, exactly as if its delete had failed. Without a free aside
+// name the old target is deleted outright. readOnlyAttributes: the old
+// target's attributes when it was read-only, else 0.
+static SwapResult SwapIntoPlace(const char* temporary, DWORD readOnlyAttributes) {
+  char aside[kPathBufferSize];
   lstrcpynA(aside, temporary, kPathBufferSize);
   char* last = aside + lstrlenA(aside) - 1;
+  bool named = false;
   if (*last < 'Z') {
     ++*last;
-    if (BumpToFreeName(aside, true)) return MoveFileA(TargetPath, aside) != 0;
+    named = BumpToFreeName(aside, true);
   }
-  aside[0] = 0;
-  return DeleteFileA(TargetPath) != 0;
-}
-
-// Renames temporary to TargetPath. When that fails the old target, if it
-// was set aside, goes back (with readOnlyAttributes, the old target's
-// attributes when it was read-only, else 0), and temporary is dropped.
-// Otherwise the new target becomes read-only when the old one was, and the
-// set-aside copy is deleted (at the next restart when it cannot be now).
-static void MoveIntoPlace(const char* temporary, const char* aside, DWORD readOnlyAttributes) {
+  if (!(named ? MoveFileA(TargetPath, aside) : DeleteFileA(TargetPath)))
+    return TargetBusy(GetLastError()) ? kSwapBusy : kSwapFailed;
+  if (!named) aside[0] = 0;
   if (!MoveFileA(temporary, TargetPath)) {
+    // Not detected: the record counts as installed, the old file stays.
     if (aside[0] && MoveFileA(aside, TargetPath) && readOnlyAttributes)
       SetFileAttributesA(TargetPath, readOnlyAttributes);
     DeleteFileA(temporary);
-    return;
+    return kSwapDone;
+  }
+  if (aside[0] && !DeleteFileA(aside)) {
+    if (TargetBusy(GetLastError()) && MoveFileA(TargetPath, temporary)) {
+      if (MoveFileA(aside, TargetPath)) return kSwapBusy;
+      MoveFileA(temporary, TargetPath);
+    }
+    ScheduleAtRestart(nullptr, aside);
   }
   if (readOnlyAttributes) SetFileAttributesA(TargetPath, FILE_ATTRIBUTE_READONLY);
-  if (aside[0] && !DeleteFileA(aside)) ScheduleAtRestart(nullptr, aside);
+  return kSwapDone;
 }
 
 void ReplaceTarget(uint8_t* record, const char* temporary) {
   SetState(record, kStateReplacing);
-  char aside[kPathBufferSize];
   const DWORD attributes = GetFileAttributesA(TargetPath);
-  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-  bool cleared;
-  for (;;) {
-    if (readOnly) SetFileAttributesA(TargetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
-    cleared = ClearTarget(temporary, aside);
-    if (cleared || (!readOnly && !TargetBusy(GetLastError()))) break;
-    const int answer = ResolveBusyTarget(record, temporary);
-    if (answer == kAnswerRetry) continue;
-    // Abandoned: the target keeps what it had, its read-only attribute too.
-    if (readOnly) SetFileAttributesA(TargetPath, attributes);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {  // no earlier file: nothing to set aside
+    if (!MoveFileA(temporary, TargetPath)) DeleteFileA(temporary);
+    SetState(record, kStateInstalled);
     return;
   }
-  MoveIntoPlace(temporary, aside, readOnly ? attributes : 0);
-  SetState(record, cleared ? kStateReplaced : kStateInstalled);
+  const DWORD readOnly = (attributes & FILE_ATTRIBUTE_READONLY) ? attributes : 0;
+  for (;;) {
+    if (readOnly) SetFileAttributesA(TargetPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    const SwapResult result = SwapIntoPlace(temporary, readOnly);
+    if (result == kSwapDone) {
+      SetState(record, kStateReplaced);
+      return;
+    }
+    if (result == kSwapFailed && !readOnly) {  // neither busy nor read-only: as if absent
+      if (!MoveFileA(temporary, TargetPath)) DeleteFileA(temporary);
+      SetState(record, kStateInstalled);
+      return;
+    }
+    if (ResolveBusyTarget(record, temporary) != kAnswerRetry) break;
+  }
+  // Abandoned or left to the restart: the target keeps its read-only attribute.
+  if (readOnly) SetFileAttributesA(TargetPath, attributes);
 }
 
 // True when TargetPath opens and holds the record's content (plain
@@ -194,6 +214,11 @@ static bool PlaceFile(uint8_t* record, int inUse) {
     inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize);
     return true;
   }
+  const DWORD existing = GetFileAttributesA(TargetPath);
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetError(kInstallErrorCreate, TargetPath);
+    return false;
+  }
   const FileHandle file = CreateTemporaryFile();
   if (file == kInvalidFile) return false;
   inflater.DecodeToFile(file, InputHandle, packedSize);
@@ -232,12 +257,26 @@ static bool TargetPathWhole(const uint8_t* record) {
   return length == nameLength || TargetPath[length - nameLength - 1] == '\\';
 }
 
+// Whether record is the uninstaller that gets the uninstall log. The log
+// calls the installation folder ".", and an uninstaller takes "." for the
+// folder it lies in; so only an uninstaller placed directly in the
+// installation folder gets a log. One elsewhere is installed as any other
+// file, and the installation then has no uninstall information.
+static bool IsLogKeeper(const uint8_t* record) {
+  if (!(RecordOptionFlags(record) & kOptionUninstaller) || record[FileRecordField::destinationKind] != kDestInstallDir ||
+      record[FileRecordField::uninstallMode] == kUninstallExternal)
+    return false;
+  for (const char* p = RecordString(record, kStringFileName); *p; ++p)
+    if (*p == '\\' || *p == '/') return false;
+  return true;
+}
+
 // Steps 3 to 19 for record, whose contentChecksum is plain.
 static bool InstallRecord(uint8_t* record) {
   WorkPath[0] = 0;
   const int inUse = GetTargetPath(record);
   ShowCurrentFile(TargetPath);
-  if (RecordOptionFlags(record) & kOptionUninstaller) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
+  if (IsLogKeeper(record)) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
   const uint32_t percent = (static_cast<uint32_t>(FileIndex) + 1) * 100 / FileRecordCount;
   if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
     if (!TargetPathWhole(record)) {

@@ -45,7 +45,9 @@ bool InstallNextFile();
 // Puts temporary in place of TargetPath for record. The old target is
 // renamed aside rather than deleted, so that it can be put back when the
 // final rename fails; a read-only target stays read-only. A target in use
-// goes to ResolveBusyTarget. installState: 23 replaced, 25 new, 27 the user
+// (one that could not be deleted: held open, or a running program or loaded
+// library) goes to ResolveBusyTarget. A missing target sets nothing aside
+// and schedules nothing. installState: 23 replaced, 25 new, 27 the user
 // ended with Abort (temporary then gone).
 void ReplaceTarget(uint8_t* record, const char* temporary);
 

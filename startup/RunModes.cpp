@@ -86,9 +86,12 @@ bool RunFromTempCopy() {
   const bool copied = CopyStub(setup, copy);
   FileClose(setup);
   FileClose(copy);
+  // The copy's own name is quoted too: a temporary folder may hold blanks.
   char copyPath[kPathBufferSize];
   CopyPath(copyPath, WorkPath);
-  bool whole = AppendPath(WorkPath, " /S\"") && AppendPath(WorkPath, SetupFilePath) && AppendPath(WorkPath, "\" /DEL");
+  lstrcpyA(WorkPath, "\"");
+  const bool whole = AppendPath(WorkPath, copyPath) && AppendPath(WorkPath, "\" /S\"") &&
+                     AppendPath(WorkPath, SetupFilePath) && AppendPath(WorkPath, "\" /DEL");
   if (copied && whole && WinExec(WorkPath, ShowCommand) > 31) return true;
   DeleteFileA(copyPath);
   return false;

@@ -144,6 +144,7 @@ static void CreateRecordedShortcuts() {
   if (recording) CloseCountedChunk(kChunkUninstallShortcuts, ShortcutListStart, ShortcutCount);
 }
 
+// A REG_SZ value's size counts its terminating zero, as the registry expects.
 static void SetTextValue(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), lstrlenA(text) + 1);
 }

@@ -83,7 +83,8 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
     Tell(silent, layout, kTextNoLog, MB_ICONERROR);
     return kExitNoValidLog;
   }
-  if (status != kUninstallerInstalled || !CutFileName(base) || !CheckLogPaths(log, logSize, base)) {
+  if (status != kUninstallerInstalled || !CutFileName(base) || !CheckLogPaths(log, logSize, base) ||
+      !LogKeyNamesProgram(log, logSize, self.path)) {
     Tell(silent, layout, kTextDamaged, MB_ICONERROR);
     return kExitNoValidLog;
   }

@@ -54,6 +54,55 @@ bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base) {
   return !check.refused;
 }
 
+// --- The program's own place ----------------------------------------------------
+
+// Identifies a file by volume and index, whatever name or form of its path
+// it was opened by (long or short names, any case).
+static bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, info) != FALSE;
+  CloseHandle(file);
+  return known;
+}
+
+struct KeyCheck {
+  const char* program;
+  bool named;
+};
+
+static void CheckKeyNamesProgram(void* context, uint32_t, LogText key) {
+  KeyCheck* check = static_cast<KeyCheck*>(context);
+  char name[kUninstallKeyBufferSize];
+  if (key.length >= sizeof name) return;
+  for (uint32_t i = 0; i < key.length; ++i) name[i] = key.text[i];
+  name[key.length] = 0;
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return;
+  char command[kPathBufferSize + 2];
+  DWORD type = 0, length = sizeof command - 1;
+  const bool read = RegQueryValueExA(handle, "UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command),
+                                     &length) == ERROR_SUCCESS && type == REG_SZ;
+  RegCloseKey(handle);
+  command[read ? length : 0] = 0;
+  // The setup writes the path in quotes: "C:\Program Files\App\uninstall.exe".
+  const int last = lstrlenA(command) - 1;
+  if (last < 2 || command[0] != '"' || command[last] != '"') return;
+  command[last] = 0;
+  BY_HANDLE_FILE_INFORMATION named, self;
+  check->named = FileIdentity(command + 1, &named) && FileIdentity(check->program, &self) &&
+                 named.dwVolumeSerialNumber == self.dwVolumeSerialNumber &&
+                 named.nFileIndexHigh == self.nFileIndexHigh && named.nFileIndexLow == self.nFileIndexLow;
+}
+
+bool LogKeyNamesProgram(const uint8_t* log, uint32_t size, const char* program) {
+  KeyCheck check = {program, false};
+  const UninstallLogVisitor visitor = {&check, nullptr, nullptr, CheckKeyNamesProgram};
+  ReadUninstallLog(log, size, &visitor);
+  return check.named;
+}
+
 // --- Files --------------------------------------------------------------------
 
 bool DeleteAtRestart(const char* path) {

@@ -40,6 +40,12 @@ struct Removal {
 // True when every entry of the (valid) log names a path that the removal
 // may touch; nothing is changed.
 bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base);
+// True when the Uninstall key that the log names exists and its
+// UninstallString is program itself (the same file, by any path). The log's
+// "." is the folder the setup installed the uninstaller in; a copy of the
+// program elsewhere, or a log without a key, cannot show that "." is where
+// it lies now, so nothing may be removed by it.
+bool LogKeyNamesProgram(const uint8_t* log, uint32_t size, const char* program);
 // Removes the files, shortcuts and registry key that the log names, then
 // the installation's folders that are left empty.
 void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state);

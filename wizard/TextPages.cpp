@@ -40,7 +40,9 @@ INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 // The text starts with the caret at its beginning rather than selected as
-// a whole, which the dialog's own first focus would do.
+// a whole, which the dialog's own first focus would do: the page sets the
+// focus itself and so returns 0 from WM_INITDIALOG, where the other pages
+// return 1.
 INT_PTR CALLBACK InformationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetupPage(page, kButtonBack | kButtonNext | kButtonCancel);

@@ -328,7 +328,7 @@ TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
   // Each row of the [uninstaller.texts] table: | `name` | meaning | default |.
   std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
   const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
-  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\n[uninstaller]\n"), "");
+  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\nuninstall_name = \"T\"\n[uninstaller]\n"), "");
   ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
   std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
   UninstallerLayout layout;
@@ -347,7 +347,7 @@ TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
 }
 
 TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
-  const std::string head = "[setup]\ntitle = \"Demo\"\n[[file]]\nsource = \"app.exe\"\n";
+  const std::string head = "[setup]\ntitle = \"Demo\"\nuninstall_name = \"Demo\"\n[[file]]\nsource = \"app.exe\"\n";
   struct Case {
     std::string toml, uninstaller, expected;
   } cases[] = {
@@ -365,6 +365,8 @@ TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
       {head + "uninstaller = true\n[[file]]\nsource = \"app.exe\"\ntarget = \"b.exe\"\nuninstaller = true\n", "",
        "is a second uninstaller"},
       {head + "[uninstaller]\n", "app.exe", "no uninstaller mark"},
+      // It removes only through the Uninstall entry that names it.
+      {"[setup]\ntitle = \"Demo\"\n[uninstaller]\n", "setvik-uninst.exe", "needs setup.uninstall_name"},
       {head + "[uninstaller]\n", "missing.exe", "missing.exe"},
   };
   for (const Case& c : cases) {

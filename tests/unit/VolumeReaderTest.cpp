@@ -65,6 +65,7 @@ class VolumeReaderTest : public ::testing::Test {
     FileClose(InputHandle);
     InputHandle = FileOpen(path, kFileRead);
     FileSeekTo(InputHandle, 12);
+    FileDataOffset = 8;
     VolumeNumber = 0;
     VolumeDataSize = VolumeBytesLeft = uint32_t(data.size());
   }
@@ -208,6 +209,16 @@ TEST_F(VolumeReaderTest, ShortReadResumesAndBadSizeFieldPrompts) {
   EXPECT_EQ(FileTell(file), 44u);
   EXPECT_EQ(VolumeBytesLeft, 60u);
   EXPECT_EQ(VolumeNumber, 1u);
+  // The setup file itself resumes behind its FileData size field, not at 4.
+  StartSetup(Data(100));
+  VolumeBytesLeft = 60;
+  file = OpenNextVolume();
+  ASSERT_NE(file, kInvalidFile);
+  EXPECT_EQ(FileTell(file), 8u + 4 + 40);
+  EXPECT_EQ(VolumeBytesLeft, 60u);
+  EXPECT_EQ(VolumeNumber, 0u);
+  VolumeNumber = 1;
+  snprintf(path, sizeof path, "%s", (dir / "SETUP.D01").c_str());
   VolumeDataSize = 0x90000000u;  // a resume position that cannot be reached: no message
   VolumeBytesLeft = 1;
   EXPECT_EQ(OpenNextVolume(), kInvalidFile);

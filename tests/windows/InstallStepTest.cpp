@@ -139,6 +139,27 @@ class InstallStepTest : public PathBuffersTest {
   void Release() {
     for (HANDLE held : heldFiles) CloseHandle(held);
     heldFiles.clear();
+    for (HMODULE module : loadedModules) FreeLibrary(module);
+    loadedModules.clear();
+  }
+  // A target is busy in one of two ways: held open without sharing, or
+  // mapped as a program's module, which the NT family lets a program rename
+  // but not delete.
+  enum BusyWay { kHeldOpen, kLoadedModule };
+  void MakeBusy(const std::string& path, BusyWay way) {
+    if (way == kHeldOpen) return Hold(path, 0);
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(module, nullptr) << path;
+    loadedModules.push_back(module);
+    ASSERT_FALSE(DeleteFileA(path.c_str())) << "the system deletes a loaded module";
+  }
+  // A copy of this test program at path, which can be loaded as a module;
+  // its bytes.
+  std::string WriteProgramCopy(const std::string& path) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    CopyFileA(self, path.c_str(), FALSE);
+    return ReadTextFile(path);
   }
   // Names of the files left in in that contain ".$$".
   std::vector<std::string> TemporaryFiles(const std::string& in) {
@@ -156,7 +177,36 @@ class InstallStepTest : public PathBuffersTest {
   std::vector<uint8_t> texts;
   TestFileTable table;
   std::vector<HANDLE> heldFiles;
+  std::vector<HMODULE> loadedModules;
 };
+
+// The pending renames that the NT family keeps for the next restart.
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+
+std::string PendingRenames() {
+  HKEY key;
+  std::string value;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key)) return value;
+  DWORD size = 0;
+  if (!RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, nullptr, &size) && size) {
+    value.resize(size);
+    RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(&value[0]), &size);
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+void RestorePendingRenames(const std::string& value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key)) return;
+  if (value.empty())
+    RegDeleteValueA(key, kPendingRenames);
+  else
+    RegSetValueExA(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                   static_cast<DWORD>(value.size()));
+  RegCloseKey(key);
+}
 
 TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
   WriteTextFile(folder + "old.txt", "the old content");
@@ -164,18 +214,23 @@ TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
   external.fileName = "beside.txt";
   external.uninstallMode = kUninstallExternal;
   external.launchRole = kLaunchFinishButton;
+  // An uninstaller below the installation folder would take its own
+  // folder for the log's "."; only the one directly in it gets the log.
   Entry uninstaller;
   uninstaller.fileName = "bin\\uninstall.exe";
   uninstaller.content = "uninstaller";
   uninstaller.optionFlags = kOptionUninstaller;
+  Entry logKeeper = uninstaller;
+  logKeeper.fileName = "uninstall.exe";
   Entry runAfter;
   runAfter.fileName = "sub\\deeper\\README";
   runAfter.content = std::string(5000, 'r');
   runAfter.launchRole = kLaunchRunAfter;
   Prepare({{"old.txt", "new content, longer than the old one"}, {"sub\\b.dat", "bee"}, runAfter,
-           {"tools.new\\README", ""}, external, uninstaller});
+           {"tools.new\\README", ""}, external, uninstaller, logKeeper});
+  const std::string pending = PendingRenames();
 
-  EXPECT_EQ(RunSteps(), 6);
+  EXPECT_EQ(RunSteps(), 7);
   EXPECT_EQ(InstallError, 0);
   EXPECT_TRUE(InstallRunning);
   EXPECT_EQ(ReadTextFile(folder + "old.txt"), "new content, longer than the old one");
@@ -184,19 +239,34 @@ TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
   EXPECT_TRUE(FileExists(folder + "tools.new\\README"));
   EXPECT_EQ(ReadTextFile(folder + "bin\\uninstall.exe"), "uninstaller");
   EXPECT_FALSE(FileExists(folder + "beside.txt"));
-  // Replaced, new, new, new, external, uninstaller.
-  const uint16_t states[] = {kStateReplaced, kStateInstalled, kStateInstalled, kStateInstalled, kStateNone, kStateNone};
-  for (uint32_t n = 0; n < 6; ++n) EXPECT_EQ(State(n), states[n]) << n;
+  // Replaced, new, new, new, external, uninstallers.
+  const uint16_t states[] = {kStateReplaced, kStateInstalled, kStateInstalled, kStateInstalled,
+                             kStateNone,     kStateNone,      kStateNone};
+  for (uint32_t n = 0; n < 7; ++n) EXPECT_EQ(State(n), states[n]) << n;
   EXPECT_EQ(StoredChecksum(1), CombineIntegrityKey(ContentChecksum(0, reinterpret_cast<const uint8_t*>("bee"), 3)));
-  EXPECT_EQ(std::string(UninstallerPath), folder + "bin\\uninstall.exe");
+  EXPECT_EQ(std::string(UninstallerPath), folder + "uninstall.exe");
   EXPECT_EQ(LaunchRecord, table.Record(4));
   EXPECT_EQ(RunAfterRecord, table.Record(2));
-  EXPECT_EQ(ProgressValues, (std::vector<uint32_t>{16, 33, 50, 66, 83, 100}));
+  EXPECT_EQ(ProgressValues, (std::vector<uint32_t>{14, 28, 42, 57, 71, 85, 100}));
   for (const char* in : {"", "sub\\", "sub\\deeper\\", "tools.new\\", "bin\\"})
     EXPECT_TRUE(TemporaryFiles(folder + in).empty()) << in;
   // The input was read exactly to its end.
   EXPECT_EQ(FileTell(InputHandle), kLeadingBytes + 4 + FileDataSize);
   EXPECT_FALSE(RestartNeeded);
+  // Nothing waits for a restart: a new file sets nothing aside.
+  EXPECT_EQ(PendingRenames(), pending);
+}
+
+TEST_F(InstallStepTest, FolderInTheWayIsAnError) {
+  CreateDirectoryA((folder + "dir.txt").c_str(), nullptr);
+  WriteTextFile(folder + "dir.txt\\inside.txt", "the user's");
+  Prepare({{"dir.txt", "a file"}, {"later.txt", "not reached"}});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorCreate);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "dir.txt");
+  EXPECT_EQ(ReadTextFile(folder + "dir.txt\\inside.txt"), "the user's");
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  EXPECT_FALSE(FileExists(folder + "later.txt"));
 }
 
 TEST_F(InstallStepTest, StartAndEmptyTable) {
@@ -283,37 +353,42 @@ TEST_F(InstallStepTest, DamagedStreamLeavesTargetAlone) {
 }
 
 TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
-  WriteTextFile(folder + "busy.txt", "old");
-  Hold(folder + "busy.txt", 0);
-  // Abort: error 22, nothing changed, the temporary file gone.
-  ScriptedAnswers = {kAnswerAbort};
-  Prepare({{"busy.txt", "new"}});
-  EXPECT_EQ(RunSteps(), 0);
-  EXPECT_EQ(InstallError, kInstallErrorAbort);
-  EXPECT_EQ(std::string(ErrorFileName), folder + "busy.txt");
-  ASSERT_EQ(ShownMessages.size(), 1u);
-  EXPECT_EQ(ShownMessages[0].text, "Busy: " + folder + "busy.txt");
-  EXPECT_EQ(ShownMessages[0].boxType, 2u);
-  EXPECT_TRUE(TemporaryFiles(folder).empty());
-  FileClose(InputHandle);
-  InputHandle = kInvalidFile;
-  Release();
-  EXPECT_EQ(ReadTextFile(folder + "busy.txt"), "old");
-  Hold(folder + "busy.txt", 0);
+  const std::string busy = folder + "busy.dll";
+  for (BusyWay way : {kHeldOpen, kLoadedModule}) {
+    SCOPED_TRACE(way == kHeldOpen ? "held open" : "loaded module");
+    const std::string old = WriteProgramCopy(busy);
+    MakeBusy(busy, way);
+    // Abort: error 22, nothing changed, the temporary file gone.
+    ShownMessages.clear();
+    ScriptedAnswers = {kAnswerAbort};
+    Prepare({{"busy.dll", "new"}});
+    EXPECT_EQ(RunSteps(), 0);
+    EXPECT_EQ(InstallError, kInstallErrorAbort);
+    EXPECT_EQ(std::string(ErrorFileName), busy);
+    ASSERT_EQ(ShownMessages.size(), 1u);
+    EXPECT_EQ(ShownMessages[0].text, "Busy: " + busy);
+    EXPECT_EQ(ShownMessages[0].boxType, 2u);
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
+    FileClose(InputHandle);
+    InputHandle = kInvalidFile;
 
-  // Retry, then Ignore: asked twice, the old file stays, counted as
-  // replaced, and the loop goes on.
-  ShownMessages.clear();
-  ScriptedAnswers = {kAnswerRetry, kAnswerIgnore};
-  Prepare({{"busy.txt", "new"}, {"after.txt", "after"}});
-  EXPECT_EQ(RunSteps(), 2);
-  EXPECT_EQ(ShownMessages.size(), 2u);
-  EXPECT_TRUE(ScriptedAnswers.empty());
-  EXPECT_EQ(State(0), kStateReplaced);
-  EXPECT_EQ(ReadTextFile(folder + "after.txt"), "after");
-  Release();
-  EXPECT_EQ(ReadTextFile(folder + "busy.txt"), "old");
-  EXPECT_TRUE(TemporaryFiles(folder).empty());
+    // Retry, then Ignore: asked twice, the old file stays, counted as
+    // replaced, and the loop goes on.
+    ShownMessages.clear();
+    ScriptedAnswers = {kAnswerRetry, kAnswerIgnore};
+    Prepare({{"busy.dll", "new"}, {"after.txt", "after"}});
+    EXPECT_EQ(RunSteps(), 2);
+    EXPECT_EQ(ShownMessages.size(), 2u);
+    EXPECT_TRUE(ScriptedAnswers.empty());
+    EXPECT_EQ(State(0), kStateReplaced);
+    EXPECT_EQ(ReadTextFile(folder + "after.txt"), "after");
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
+    FileClose(InputHandle);
+    InputHandle = kInvalidFile;
+    Release();
+    EXPECT_TRUE(ReadTextFile(busy) == old);
+    DeleteFileA(busy.c_str());
+  }
 }
 
 TEST_F(InstallStepTest, BusyTargetWithTheSameContentAsksNothing) {
@@ -326,54 +401,33 @@ TEST_F(InstallStepTest, BusyTargetWithTheSameContentAsksNothing) {
   EXPECT_TRUE(TemporaryFiles(folder).empty());
 }
 
-// The pending renames that the NT family keeps for the next restart.
-const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingRenames[] = "PendingFileRenameOperations";
-
-std::string PendingRenames() {
-  HKEY key;
-  std::string value;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key)) return value;
-  DWORD size = 0;
-  if (!RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, nullptr, &size) && size) {
-    value.resize(size);
-    RegQueryValueExA(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(&value[0]), &size);
-  }
-  RegCloseKey(key);
-  return value;
-}
-
-void RestorePendingRenames(const std::string& value) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key)) return;
-  if (value.empty())
-    RegDeleteValueA(key, kPendingRenames);
-  else
-    RegSetValueExA(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.data()),
-                   static_cast<DWORD>(value.size()));
-  RegCloseKey(key);
-}
-
 TEST_F(InstallStepTest, BusyWindowsFileIsReplacedAtRestart) {
-  const std::string before = PendingRenames();
-  WriteTextFile(folder + "win.dll", "old");
-  WriteTextFile(folder + "win.$$A", "new");
-  Hold(folder + "win.dll", 0);
-  Entry windowsFile{"win.dll", "new"};
-  windowsFile.destinationKind = kDestWindows;
-  Prepare({windowsFile});
-  lstrcpynA(TargetPath, (folder + "win.dll").c_str(), kPathBufferSize);
-  ReplaceTarget(table.Record(0), (folder + "win.$$A").c_str());
-  const std::string after = PendingRenames();
-  RestorePendingRenames(before);
-  EXPECT_TRUE(ShownMessages.empty());
-  EXPECT_TRUE(RestartNeeded);
-  EXPECT_EQ(State(0), kStateReplaced);
-  EXPECT_EQ(ReadTextFile(folder + "win.$$A"), "new");  // kept for the rename
-  Release();
-  EXPECT_EQ(ReadTextFile(folder + "win.dll"), "old");
-  EXPECT_NE(after.find("win.$$A"), std::string::npos);
-  EXPECT_NE(after.find("win.dll"), std::string::npos);
+  const std::string target = folder + "win.dll", temporary = folder + "win.$$A";
+  for (BusyWay way : {kHeldOpen, kLoadedModule}) {
+    SCOPED_TRACE(way == kHeldOpen ? "held open" : "loaded module");
+    const std::string before = PendingRenames();
+    const std::string old = WriteProgramCopy(target);
+    WriteTextFile(temporary, "new");
+    MakeBusy(target, way);
+    Entry windowsFile{"win.dll", "new"};
+    windowsFile.destinationKind = kDestWindows;
+    Prepare({windowsFile});
+    RestartNeeded = false;
+    lstrcpynA(TargetPath, target.c_str(), kPathBufferSize);
+    ReplaceTarget(table.Record(0), temporary.c_str());
+    const std::string after = PendingRenames();
+    RestorePendingRenames(before);
+    EXPECT_TRUE(ShownMessages.empty());
+    EXPECT_TRUE(RestartNeeded);
+    EXPECT_EQ(State(0), kStateReplaced);
+    EXPECT_EQ(ReadTextFile(temporary), "new");  // kept for the rename
+    Release();
+    EXPECT_TRUE(ReadTextFile(target) == old);
+    EXPECT_NE(after.find("win.$$A"), std::string::npos);
+    EXPECT_NE(after.find("win.dll"), std::string::npos);
+    EXPECT_EQ(after.find("win.$$B"), std::string::npos);
+    EXPECT_TRUE(DeleteFileA(target.c_str()) && DeleteFileA(temporary.c_str()));
+  }
 }
 
 TEST_F(InstallStepTest, FailedFinalRenamePutsTheOldTargetBack) {

@@ -13,6 +13,8 @@
 #   carries out the pending renames) the new content is in place and the
 #   temporary files are gone;
 # - a font in use: the new file is dropped and the old font kept;
+# - a program running from its target and libraries loaded by a running
+#   program, which can be renamed but not deleted: busy all the same;
 # - on the Windows 95 family (Windows 98 as Wine plays it): the
 #   replacement and the setup's own deletion (/DEL) through WININIT.INI;
 # - a temporary name (.$$A) held by another program, which lets others
@@ -167,7 +169,53 @@ check "no temporary file is left in the Windows folder" \
 check "the font is still the old one" cmp -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fonts/SetvikE2E.ttf"
 rm -f "$windows"/setvik-e2e* "$windows"/system32/setvik-e2e* "$fonts"/SetvikE2E*
 
-# 5. The same on the Windows 95 family (Wine tells the setup it runs on
+# 5. A program running from its target, and libraries loaded by a running
+# program: the system renames them but will not delete them, so they are
+# busy as held files are: in the installation folder the question (Retry
+# while the program runs asks again; Ignore leaves it running as it was),
+# in the Windows and system folders the replacement at the next restart.
+cp "$helpers/setvik-holdfile.exe" "$dest/running.exe"
+cp "$helpers/setvik-holdfile.exe" "$windows/setvik-e2e-loaded.dll"
+cp "$helpers/setvik-holdfile.exe" "$windows/system32/setvik-e2e-loaded.dll"
+echo "held by the running program" > "$dest/held.txt"
+printf 'new running\n' > "$work/running.exe"
+printf 'new loaded\n' > "$work/setvik-e2e-loaded.dll"
+mkdir -p "$work/sys" && printf 'new system loaded\n' > "$work/sys/setvik-e2e-loaded.dll"
+{
+  setup_project "Busy" "$folder"
+  printf '[[file]]\nsource = "running.exe"\n[[file]]\nsource = "setvik-e2e-loaded.dll"\ndestination = "windows"\n'
+  printf '[[file]]\nsource = "sys/setvik-e2e-loaded.dll"\ntarget = "setvik-e2e-loaded.dll"\ndestination = "system"\n'
+} > "$work/mapped.toml"
+build_setup "$work/mapped.toml" "$work/mapped.exe"
+hold_file running "$folder\\held.txt" read "$dest/running.exe"
+hold_file loaded 'C:\windows\setvik-e2e-loaded.dll' load
+hold_file sysloaded 'C:\windows\system32\setvik-e2e-loaded.dll' load
+{
+  to_confirmation "$work/mapped.exe" "$folder"
+  confirm
+  echo "answer-box retry \"$(denied running.exe)\""
+  echo "answer-box ignore \"$(denied running.exe)\""
+  echo 'expect-text 1000 "INSTALLED"'
+  echo 'expect-enabled 1007'
+  finish
+} | drive mapped && ok=1 || ok=0
+check "a running program and loaded libraries: asked, then replaced at restart" [ "$ok" = 1 ]
+check "the running program is as it was" cmp -s "$helpers/setvik-holdfile.exe" "$dest/running.exe"
+check "no temporary file is left beside it" no_temporary_files "$dest"
+renames=$(pending_renames)
+check_show "the loaded libraries wait for the restart, nothing else" "$renames" \
+  eval '[ "$(grep -oi "setvik-e2e-loaded\.\$\$A" <<<"$renames" | wc -l)" = 2 ] && ! grep -q "\$\$B" <<<"$renames"'
+release_file running
+release_file loaded
+release_file sysloaded
+wineboot -r >/dev/null 2>&1 || true
+wineserver -w
+check "after the restart the libraries are the new ones" \
+  eval 'cmp -s "$work/setvik-e2e-loaded.dll" "$windows/setvik-e2e-loaded.dll" &&
+        cmp -s "$work/sys/setvik-e2e-loaded.dll" "$windows/system32/setvik-e2e-loaded.dll"'
+rm -f "$windows"/setvik-e2e* "$windows"/system32/setvik-e2e* "$dest/running.exe" "$dest/held.txt"
+
+# 6. The same on the Windows 95 family (Wine tells the setup it runs on
 # Windows 98): the replacement goes into WININIT.INI's [Rename] section
 # under short names, beside an entry that was there before, and a deletion
 # (the setup's own, asked for with /DEL) becomes a NUL entry; `wineboot -r`

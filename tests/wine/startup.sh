@@ -7,7 +7,7 @@
 # for the next restart and `wineboot -r` carries it out; a setup started from
 # a floppy drive copies its stub to _inst0.exe in the temporary folder,
 # restarts from it with /S and /DEL and ends, and the copy goes at the next
-# restart; a setup on a fixed drive makes no copy; and a second start while
+# restart (also from a temporary folder whose path has a blank); a setup on a fixed drive makes no copy; and a second start while
 # another copy runs hands over to it and ends at once, before it reads any
 # setup data.
 set -euo pipefail
@@ -20,6 +20,8 @@ work=$(mktemp -d "$SETVIK_ROOT/build/wine-startup.XXXXXX")
 floppy=$WINEPREFIX/dosdevices/a:
 cleanup() {
   rm -f "$floppy"
+  [ -z "${saved_temp:-}" ] || for v in TEMP TMP; do wine reg add 'HKCU\Environment' /v $v /d "$saved_temp" /f >/dev/null 2>&1; done
+  rm -rf "$WINEPREFIX/drive_c/setvik temp"
   wine reg delete 'HKLM\Software\Wine\Drives' /v a: /f >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -95,11 +97,15 @@ wineboot -r >/dev/null 2>&1 || true
 wineserver -w
 check "the restart deletes the program" [ ! -e "$work/delself.exe" ]
 
-# 3. A floppy drive: relaunch from _inst0.exe with /S and /DEL.
+# 3. A floppy drive: relaunch from _inst0.exe with /S and /DEL, through a
+# temporary folder whose path has a blank.
 mkdir -p "$work/floppy"
 cp "$work/setup.exe" "$work/floppy/SETUP.EXE"
 ln -sfn "$work/floppy" "$floppy"
 wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f >/dev/null 2>&1
+saved_temp=$(wine reg query 'HKCU\Environment' /v TEMP 2>/dev/null | tr -d '\r' | sed -n 's/^ *TEMP *REG_[A-Z_]* *//p')
+mkdir -p "$WINEPREFIX/drive_c/setvik temp"
+for v in TEMP TMP; do wine reg add 'HKCU\Environment' /v $v /d 'C:\setvik temp' /f >/dev/null 2>&1; done
 wineserver -k || true
 wineserver -w || true
 temp=$(temp_folder)
@@ -120,6 +126,7 @@ check "the copy recorded itself for deletion" grep -qi '_inst0.exe' <(pending)
 wineboot -r >/dev/null 2>&1 || true
 wineserver -w
 check "the restart deletes _inst0.exe" [ ! -e "$temp/_inst0.exe" ]
+check "the copy ran from the temporary folder with a blank ($temp)" [ "$(basename "$temp")" = "setvik temp" ]
 
 # 4. A fixed drive: no copy.
 check "a fixed drive runs the wizard in place" drive fixed < <(echo "start $work/setup.exe"; leave_wizard; echo "expect-exit 0")

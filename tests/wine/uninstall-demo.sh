@@ -5,7 +5,7 @@
 # started from its Uninstall key and answered like a person (Yes, OK).
 # - after the installation: the program, the uninstaller with its log, the
 #   Uninstall key, the shortcuts, the font, the module's registration and
-#   the remembered folder are there;
+#   the remembered folder are there, and nothing waits for a restart;
 # - after the removal: exit code 0, all of it is gone but the kept read-me
 #   and the remembered folder; after a restart the uninstaller's temporary
 #   copy is gone too;
@@ -129,6 +129,9 @@ check "the shortcuts and the font are there" [ -e "$group/Demo Notes.lnk" -a -e 
   -a -e "$group/Uninstall Demo Notes.lnk" -a -e "$desktop_link" -a -e "$font" ]
 check "the module registered itself" [ -n "$(reg_text "$memory_key\\Core" State)" ]
 check "the folder is remembered" [ "$(reg_text "$memory_key" InstallDir)" = "$folder" ]
+renames=$(pending_renames)
+check_show "nothing of the installation waits for a restart" "$renames" eval '! grep -qiE "svk-demo-roundtrip|DejaVuSansMono" <<<"$renames"'
+check "no temporary file is left in the installation" no_temporary_files "$dest"
 
 # Removal as from the list of installed programs: its command started, the
 # question answered Yes and the final message OK.

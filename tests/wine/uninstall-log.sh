@@ -10,7 +10,8 @@
 #   the program itself goes through its temporary copy, and the copy at the
 #   next restart;
 # - No to the question changes nothing (exit 1602);
-# - a damaged log, a log with a path that climbs out of the folder, and a
+# - a damaged log, a log with a path that climbs out of the folder, a
+#   copy of the uninstaller in another folder, a log without a key, and a
 #   program that was never installed: a message (or, with /S, exit code
 #   1610) and nothing removed; an unknown argument: exit 87;
 # - /S: no question, exit code 0, the prefix as before.
@@ -28,6 +29,7 @@ desktop=$(shell_folder Desktop)
 fonts=$(shell_folder Fonts)
 system32='C:\windows\system32'
 rm -rf "$app" "$(unix_of "$programs\\Log Test")"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Log Test'
 mkdir -p "$(unix_of 'C:\e2e')"
 ensure_shared_dlls_key
 wine reg add 'HKCU\Software\Setvik Demo' /f >/dev/null 2>&1
@@ -43,8 +45,8 @@ install_app() {
   echo shared >"$(unix_of "$system32\\logtest-shared.dll")"
   cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$(unix_of "$fonts\\logtest.ttf")"
   wine reg add "$shared_dlls_key" /v "$system32\\logtest-shared.dll" /t REG_DWORD /d 1 /f >/dev/null 2>&1
-  wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Log Test' /v DisplayName /d "Log Test" \
-    /f >/dev/null 2>&1
+  wine reg add "$uninstall_key" /v DisplayName /d "Log Test" /f >/dev/null 2>&1
+  wine reg add "$uninstall_key" /v UninstallString /d "\"$folder\\uninstall.exe\"" /f >/dev/null 2>&1
   # What DemoCore's DllRegisterServer leaves, and its DllUnregisterServer takes.
   wine reg add 'HKCU\Software\Setvik Demo\Core' /v State /d registered /f >/dev/null 2>&1
   install_log "$work/uninstall.exe" "$app/uninstall.exe" \
@@ -99,9 +101,9 @@ SCRIPT
   snapshot "$work/$1-after"
   same_snapshot "$work/$1-before" "$work/$1-after"
 }
-install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0 file '.\..' victim.txt 0
+install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0 file '.\..' victim.txt 0 key "Log Test"
 check "a path out of the folder: refused, nothing removed" refused escape "The uninstall information of Log Test is damaged*"
-install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0 file '.\sub/..\..' victim.txt 0
+install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0 file '.\sub/..\..' victim.txt 0 key "Log Test"
 check "a slash that climbs out: refused, nothing removed" refused slash "The uninstall information of Log Test is damaged*"
 install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0
 size=$(stat -c %s "$app/uninstall.exe")
@@ -112,6 +114,22 @@ cp "$work/uninstall.exe" "$app/uninstall.exe"
 check "never installed: refused, nothing removed" refused fresh "This program holds no uninstall information*"
 check "an unknown argument with /S: exit code 87" ends_with bad-argument 87 "$folder\\uninstall.exe" /S /X
 check "the victim outside the folder is still there" [ -e "$(unix_of 'C:\e2e\victim.txt')" ]
+
+# A whole, valid log in a copy of the uninstaller elsewhere: its "." is not
+# the installation folder, so nothing there is removed; nor by a log that
+# names no Uninstall key, which cannot say where the installation is.
+install_log "$work/uninstall.exe" "$app/uninstall.exe" file . keep.txt 0 file '.\sub' keep.txt 0 key "Log Test"
+elsewhere=$(unix_of 'C:\e2e\elsewhere')
+mkdir -p "$elsewhere/sub"
+echo keep >"$elsewhere/keep.txt"
+echo keep >"$elsewhere/sub/keep.txt"
+cp "$app/uninstall.exe" "$elsewhere/uninstall.exe"
+check "a copy elsewhere with /S: exit code 1610" ends_with copied 1610 'C:\e2e\elsewhere\uninstall.exe' /S
+check "a copy elsewhere: the same-named files beside it stay" [ -e "$elsewhere/keep.txt" -a -e "$elsewhere/sub/keep.txt" ]
+install_log "$work/uninstall.exe" "$app/uninstall.exe" file '.\sub' keep.txt 0
+check "a log without a key with /S: exit code 1610" ends_with keyless 1610 "$folder\\uninstall.exe" /S
+check "a log without a key: nothing removed" [ -e "$app/sub/keep.txt" ]
+rm -rf "$elsewhere"
 
 # 4. Without questions: everything goes, back to the first snapshot.
 rm -rf "$app/sub" "$(unix_of 'C:\e2e\victim.txt')"

@@ -117,12 +117,13 @@ finish() { # [failure-reason-pattern]
 }
 
 # Holds a file open from another process until release_file NAME; "read"
-# lets others read it (but neither delete nor rename it). The helper
-# signals with the flag file $work/NAME.flag once the file is open.
+# lets others read it (but neither delete nor rename it), "load" loads it as
+# a library. The helper signals with the flag file $work/NAME.flag once the
+# file is held; a copy of it elsewhere (program) is a running program there.
 declare -A holders
-hold_file() { # name windows-path [read]
+hold_file() { # name windows-path [read|delete|load] [program]
   rm -f "$work/$1.flag"
-  wine "$helpers/setvik-holdfile.exe" "$2" "$(winpath_of "$work/$1.flag")" ${3:-} >/dev/null 2>&1 &
+  wine "${4:-$helpers/setvik-holdfile.exe}" "$2" "$(winpath_of "$work/$1.flag")" ${3:-} >/dev/null 2>&1 &
   holders[$1]=$!
   local i
   for i in $(seq 150); do [ -e "$work/$1.flag" ] && return 0; sleep 0.2; done

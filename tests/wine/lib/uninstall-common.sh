@@ -87,6 +87,7 @@ packed_uninstaller() { # out title
   cat >"$work/packed/setup.toml" <<TOML
 [setup]
 title = "$2"
+uninstall_name = "$2"
 [[file]]
 source = "payload.txt"
 [uninstaller]
