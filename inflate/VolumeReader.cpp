@@ -19,12 +19,12 @@ FileHandle InputHandle = kInvalidFile;
 uint32_t VolumeNumber;
 uint32_t VolumeDataSize;
 uint32_t VolumeBytesLeft;
+static void (*GiveUp)();
 
 namespace {
 
 const uint32_t kTextInsertDisk = 28;    // 6/28: "... disk %d ..."
 const uint32_t kTextReallyCancel = 13;  // 6/13: Yes gives up
-const uint32_t kTextCancelled = 15;     // 6/15
 const uint32_t kPromptSize = 200;
 
 // Gives DataFilePath the suffix of volume n: ".D" and n in at least two
@@ -73,6 +73,20 @@ bool OpenVolumeFile() {
 
 }  // namespace
 
+bool OpenFileData(void (*onGiveUp)()) {
+  GiveUp = onGiveUp;
+  VolumeNumber = 0;
+  uint32_t i = 0;
+  for (; i + 1 < kPathBufferSize && SetupFilePath[i]; ++i) DataFilePath[i] = SetupFilePath[i];
+  DataFilePath[i] = 0;
+  InputHandle = FileOpen(DataFilePath, kFileRead);
+  if (InputHandle == kInvalidFile) return false;
+  FileSeekTo(InputHandle, FileDataOffset + kVolumeHeaderSize);
+  return true;
+}
+
+void CloseFileData() { CloseInput(); }
+
 FileHandle OpenNextVolume() {
   CloseInput();
   uint32_t resume = 0;
@@ -88,11 +102,7 @@ FileHandle OpenNextVolume() {
   for (;;) {
     if (named && OpenVolumeFile()) break;
     if (!AskForDisk()) {
-      ShowMessage(GetText(kTextGroupMessages, kTextCancelled), kBoxOk);
-      PageResult = kPageResultCancel;
-      LaunchRecord = nullptr;
-      RunAfterRecord = nullptr;
-      ScreenSaverRecord = nullptr;
+      if (GiveUp) GiveUp();
       return kInvalidFile;
     }
   }

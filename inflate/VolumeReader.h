@@ -13,13 +13,29 @@
 
 class Inflater;
 
-// Reader state, process-wide. The installation opens InputHandle on the setup
+// Reader state, process-wide. OpenFileData opens InputHandle on the setup
 // file positioned at its first data byte and sets VolumeNumber to 0; the
 // loader sets VolumeDataSize and VolumeBytesLeft to FileDataSize.
 extern FileHandle InputHandle;    // file being read; replaced at each switch
 extern uint32_t VolumeNumber;     // 0: the setup file; n: volume n
 extern uint32_t VolumeDataSize;   // data size of the current file
 extern uint32_t VolumeBytesLeft;  // its data bytes not yet read
+
+// Copies SetupFilePath to DataFilePath and opens it as InputHandle at its
+// first file-data byte, volume 0. onGiveUp (may be null) is called when the
+// user gives up on a missing disk, after the prompt's question. False when
+// the file does not open.
+bool OpenFileData(void (*onGiveUp)());
+// Closes InputHandle; the installation is over.
+void CloseFileData();
+
+// Copies SetupFilePath to DataFilePath and opens it as InputHandle at its
+// first file-data byte, volume 0. onGiveUp (may be null) is called when the
+// user gives up on a missing disk, after the prompt's question. False when
+// the file does not open.
+bool OpenFileData(void (*onGiveUp)());
+// Closes InputHandle; the installation is over.
+void CloseFileData();
 
 // Refills the decoder's input buffer while its limit is not 0: reads
 // min(limit, 4096) bytes, counts them against the limit (the count asked for)
@@ -33,7 +49,6 @@ void FillInput(Inflater& inflater);
 // size field promised (for the setup file itself, behind its FileData
 // chunk's size field), else the next volume, with the disk prompt (text 6/28)
 // while it cannot be opened or its size field cannot be read. Returns the new
-// InputHandle, or kInvalidFile when the user gave up (text 6/15 shown, the
-// wizard cancelled, nothing launched afterwards) or the resume position could
-// not be reached.
+// InputHandle, or kInvalidFile when the user gave up (onGiveUp called) or the
+// resume position could not be reached.
 FileHandle OpenNextVolume();

@@ -10,7 +10,6 @@
 #include "setupdata/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "startup/Startup.h"
 
 bool ReadOnlyTargetsFound;
 

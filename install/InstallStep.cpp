@@ -21,17 +21,15 @@
 #include "setupdata/PathText.h"
 #include "setupdata/Paths.h"
 #include "setupdata/Platform.h"
-#include "startup/Startup.h"
-#include "wizard/PageMechanics.h"
 
 bool InstallRunning;
 int FileIndex = -1;
 uint8_t* CurrentRecord;
 int InstallError;
 bool RestartNeeded;
+static const InstallView* View;
 
 static const uint32_t kBusyQuestionSize = 1024;
-static const uint32_t kFileNameShownLimit = 30;
 static const uint32_t kAbortRetryIgnoreBox = 2;
 
 static void SetState(uint8_t* record, uint16_t state) { WriteU16Le(record + FileRecordField::installState, state); }
@@ -142,7 +140,7 @@ static bool TargetHoldsContent(const uint8_t* record) {
   if (existing == kInvalidFile) return false;
   bool same = false;
   if (FileSize(existing) == ReadU32Le(record + FileRecordField::fileSize))
-    same = ComputeFileChecksum(existing) == ReadU32Le(record + FileRecordField::contentChecksum);
+    same = ComputeFileChecksum(existing) == RecordChecksum(record);
   FileClose(existing);
   return same;
 }
@@ -198,13 +196,14 @@ static bool VerifyTemporaryFile(const uint8_t* record) {
   }
   const uint32_t checksum = ComputeFileChecksum(written);
   FileClose(written);
-  if (checksum == ReadU32Le(record + FileRecordField::contentChecksum)) return true;
+  if (checksum == RecordChecksum(record)) return true;
   SetError(kInstallErrorChecksum, TargetPath);
   return false;
 }
 
-// Steps 8 to 15 for a record with a stream: consume it, and when the write
-// decision says so, write, verify and put it in place. False on failure.
+// A record with a stream: the write decision, then the stream consumed,
+// and when the decision says so written to a temporary file, verified and
+// put in place. False on failure.
 static bool PlaceFile(uint8_t* record, int inUse) {
   const uint8_t options = RecordOptionFlags(record);
   const uint32_t packedSize = ReadU32Le(record + FileRecordField::packedSize);
@@ -271,11 +270,13 @@ static bool IsLogKeeper(const uint8_t* record) {
   return true;
 }
 
-// Steps 3 to 19 for record, whose contentChecksum is plain.
+// One record from its target path to its progress value: the file put in
+// place (or its stream passed over), its follow-up actions, its launch
+// roles and desktop shortcut. False when the step failed.
 static bool InstallRecord(uint8_t* record) {
   WorkPath[0] = 0;
   const int inUse = GetTargetPath(record);
-  ShowCurrentFile(TargetPath);
+  View->showCurrentFile(TargetPath);
   if (IsLogKeeper(record)) lstrcpynA(UninstallerPath, TargetPath, kPathBufferSize);
   const uint32_t percent = (static_cast<uint32_t>(FileIndex) + 1) * 100 / FileRecordCount;
   if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
@@ -294,23 +295,19 @@ static bool InstallRecord(uint8_t* record) {
   if (role == kLaunchFinishButton) LaunchRecord = record;
   if (role == kLaunchRunAfter) RunAfterRecord = record;
   CreateDesktopShortcut(record);
-  SetProgress(percent);
+  View->setProgress(percent);
   return true;
 }
 
-bool StartInstallation() {
+bool StartInstallation(const InstallView* view) {
+  View = view;
   InstallError = 0;
   FileIndex = -1;
-  VolumeNumber = 0;
   CurrentRecord = FirstFileRecord;
-  lstrcpynA(DataFilePath, SetupFilePath, kPathBufferSize);
-  const FileHandle file = FileOpen(DataFilePath, kFileRead);
-  if (file == kInvalidFile) {
+  if (!OpenFileData(view->abandon)) {
     SetError(kInstallErrorOpen, DataFilePath);
     return false;
   }
-  InputHandle = file;
-  FileSeekTo(file, FileDataOffset + kVolumeHeaderSize);
   InstallRunning = true;
   return true;
 }
@@ -321,40 +318,5 @@ bool InstallNextFile() {
   uint8_t* record = CurrentRecord;
   CurrentRecord = NextFileRecord(record);
   SetState(record, kStateNone);
-  uint8_t* checksum = record + FileRecordField::contentChecksum;
-  WriteU32Le(checksum, CombineIntegrityKey(ReadU32Le(checksum)));
-  const bool handled = InstallRecord(record);
-  WriteU32Le(checksum, CombineIntegrityKey(ReadU32Le(checksum)));
-  return handled;
-}
-
-void ShowCurrentFile(const char* path) {
-  char text[kPathBufferSize];
-  lstrcpynA(text, path, kPathBufferSize);
-  AbbreviatePath(text, kFileNameShownLimit);
-  SetDlgItemTextA(ProgressWindow, kControlCurrentFile, text);
-}
-
-// Position of the first backslash in text at or after from, or -1.
-static int NextBackslash(const char* text, int from) {
-  for (int i = from; text[i]; ++i)
-    if (text[i] == '\\') return i;
-  return -1;
-}
-
-void AbbreviatePath(char* text, uint32_t limit) {
-  const int length = lstrlenA(text);
-  const int first = NextBackslash(text, 0);
-  if (static_cast<uint32_t>(length) <= limit || first < 0) return;
-  int last = first;
-  for (int p = first; p >= 0; p = NextBackslash(text, p + 1)) last = p;
-  if (last - first < 4) return;
-  const int tail = length - last;
-  int head = first + 1;
-  for (int p = NextBackslash(text, head); p >= 0 && last - p >= 4 && static_cast<uint32_t>(p + tail) < limit;
-       p = NextBackslash(text, head))
-    head = p + 1;
-  // head + 3 <= last, so the tail moves left (or stays): copy forwards.
-  text[head] = text[head + 1] = text[head + 2] = '.';
-  for (int i = 0; i <= tail; ++i) text[head + 3 + i] = text[last + i];
+  return InstallRecord(record);
 }

@@ -15,6 +15,24 @@ extern uint8_t* CurrentRecord;   // the record that the next step handles
 extern int InstallError;         // 0 or kInstallError*: the group-6 text that says why it stopped
 extern bool RestartNeeded;       // a replacement waits for the next restart
 
+// Records remembered during the installation for the finish page and the
+// actions after the wizard (install/InstallState.cpp): the program of the
+// launch button, the program run after the wizard, the screen saver to
+// install. A later record with the same role replaces an earlier one.
+extern uint8_t* LaunchRecord;
+extern uint8_t* RunAfterRecord;
+extern uint8_t* ScreenSaverRecord;
+// Forgets all three: nothing is launched, run or installed afterwards.
+void ForgetLaunchRecords();
+
+// What the installation shows while it runs, and how it is told that the
+// user gave up on a missing disk. The page that runs the steps fills it in.
+struct InstallView {
+  void (*showCurrentFile)(const char* path);  // the step's target
+  void (*setProgress)(uint32_t percent);      // after each step
+  void (*abandon)();                          // after the user gave up on a disk
+};
+
 // Values of InstallError, which are also indexes of group-6 texts.
 const int kInstallErrorOpen = 16;      // setup file, or the written temporary file, would not open
 const int kInstallErrorCreate = 17;    // the temporary file could not be created
@@ -26,20 +44,15 @@ const int kAnswerAbort = 3;
 const int kAnswerRetry = 4;
 const int kAnswerIgnore = 5;
 
-// The progress page's window and progress bar; the page defines them.
-extern HWND ProgressWindow;
-const int kControlCurrentFile = 1008;
-void SetProgress(uint32_t percent);  // caps at 100
-
 // Opens the setup file (SetupFilePath, copied to DataFilePath) as
 // InputHandle at its first file-data byte; VolumeNumber 0. False with
-// InstallError 16 and ErrorFileName when it does not open.
-bool StartInstallation();
+// InstallError 16 and ErrorFileName when it does not open. view stays in
+// use until the installation ends.
+bool StartInstallation(const InstallView* view);
 
 // One step. True: a record was handled, call again. False: no record left,
 // or the step failed (InstallError, ErrorFileName); its temporary file is
-// gone and its target untouched. contentChecksum is in its plain form only
-// during the step.
+// gone and its target untouched.
 bool InstallNextFile();
 
 // Puts temporary in place of TargetPath for record. The old target is
@@ -57,14 +70,3 @@ void ReplaceTarget(uint8_t* record, const char* temporary);
 // any other is asked about (text 6/22, Abort/Retry/Ignore). Returns the
 // answer; temporary is kept only for Retry.
 int ResolveBusyTarget(uint8_t* record, const char* temporary);
-
-// TargetPath shortened to about 30 characters into control 1008 of
-// ProgressWindow.
-void ShowCurrentFile(const char* path);
-
-// Shortens text in place to a head ending after a backslash, "..." and the
-// tail from the last backslash on, keeping as much head as stays within
-// limit. Unchanged when already within limit, without a backslash, or with
-// fewer than 4 characters from the first backslash to the last. The result
-// can still be longer than limit.
-void AbbreviatePath(char* text, uint32_t limit);

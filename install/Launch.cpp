@@ -9,8 +9,7 @@
 #include "setupdata/FileAccess.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
-#include "startup/Startup.h"
+#include "install/InstallStep.h"
 
 // Template (259 characters), a space, the path in quotes (261) and the NUL.
 static const uint32_t kCommandSize = 2 * kPathBufferSize + 4;
@@ -79,8 +78,8 @@ void LaunchFinishProgram() {
   OpenDocument(TargetPath, extension);
 }
 
-void RunAfterWizard() {
-  if (!RunAfterChecked || !RunAfterRecord) return;
+void RunAfterWizard(bool checked) {
+  if (!checked || !RunAfterRecord) return;
   GetTargetPath(RunAfterRecord);
   char command[kPathBufferSize + 2];
   command[0] = 0;

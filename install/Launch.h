@@ -17,7 +17,8 @@ void LaunchFinishProgram();
 // WinExec's result.
 int OpenDocument(const char* file, const char* extension);
 
-// Steps 2 on of OpenDocument: the command template of the extension's type,
+// OpenDocument's fallback when the shell fails: the command template of the
+// extension's type,
 // cut before its first "\"%1\"" (else its first "%1"), then a space and the
 // file in quotes, run with WinExec. Returns the registry error or WinExec's
 // result.
@@ -28,6 +29,6 @@ int RunOpenCommand(const char* file, const char* extension);
 // unchanged. 0, or the error of opening the key.
 LONG FindOpenCommand(HKEY root, const char* subKey, char* out);
 
-// Starts the RunAfterRecord's file when RunAfterChecked is not 0, the path
-// quoted as the whole command line; nothing is tested first.
-void RunAfterWizard();
+// Starts the RunAfterRecord's file when checked (the finish page's box) is
+// true, the path quoted as the whole command line; nothing is tested first.
+void RunAfterWizard(bool checked);

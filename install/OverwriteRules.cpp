@@ -82,7 +82,7 @@ bool ShouldWriteFile(const uint8_t* record, int inUse) {
       if (FileSize(existing) == ReadU32Le(record + FileRecordField::fileSize)) checksum = ComputeFileChecksum(existing);
       FileClose(existing);
     }
-    if (checksum == ReadU32Le(record + FileRecordField::contentChecksum)) return false;
+    if (checksum == RecordChecksum(record)) return false;
   }
   if (!(RecordOptionFlags(record) & kOptionVersionBlock)) return true;
   return CheckVersions(record);

@@ -10,8 +10,7 @@
 #include "setupdata/FileAccess.h"
 
 // The write decision for record, whose target GetTargetPath has put in
-// TargetPath and whose InUse flag it returned. Reads contentChecksum as
-// the step holds it, in its plain form. True: write; false: skip.
+// TargetPath and whose InUse flag it returned. True: write; false: skip.
 bool ShouldWriteFile(const uint8_t* record, int inUse);
 
 // The version and language questions for TargetPath, as optionFlags asks

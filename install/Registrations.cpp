@@ -5,7 +5,7 @@
 
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "install/InstallStep.h"
 
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 

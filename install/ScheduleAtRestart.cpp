@@ -13,6 +13,10 @@
 #include "setupdata/FileAccess.h"
 #include "setupdata/Paths.h"
 
+bool IsNT;
+
+void FindWindowsFamily() { IsNT = (GetVersion() & 0x80000000u) == 0; }
+
 static const char kRenameSection[] = "Rename";
 static const char kDeleteKey[] = "xyz";
 

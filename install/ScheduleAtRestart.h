@@ -7,5 +7,7 @@
 // WININIT.INI, a key NUL meaning deletion. Failures are not reported.
 void ScheduleAtRestart(const char* target, const char* source);
 
-// True on the NT family (set by start-up from the version query).
+// True on the NT family, set by FindWindowsFamily, which each program calls
+// once at start-up.
 extern bool IsNT;
+void FindWindowsFamily();

@@ -17,6 +17,12 @@ inline uint8_t RecordOptionFlags(const uint8_t* record) {
   return record[FileRecordField::optionFlags];
 }
 
+// The plain contentChecksum: the record stores it exclusive-or'd with the
+// integrity key, and the table is never changed to read it.
+inline uint32_t RecordChecksum(const uint8_t* record) {
+  return CombineIntegrityKey(ReadU32Le(record + FileRecordField::contentChecksum));
+}
+
 // The offset of the strings: 26, plus 20 with a version block, plus 24 with
 // a times block.
 inline uint32_t RecordStringsOffset(uint8_t optionFlags) {

@@ -14,11 +14,6 @@
 
 #include "setupdata/SetupData.h"
 
-// Path buffers that start-up allocates next to those of SetupData.h.
-// TargetPath receives GetTargetPath's result; WorkPath is scratch.
-extern char* TargetPath;
-extern char* WorkPath;
-
 // Appends text to the zero-terminated out, whose buffer is size bytes, cut so
 // that the result stays terminated inside the buffer. True when nothing was
 // cut.

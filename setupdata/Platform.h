@@ -1,7 +1,7 @@
-// What the portable core calls but does not implement itself. The setup
-// program defines these in wizard/ and install/; host programs and tests
-// link a small double (tests/support/PlatformDouble.cpp, or the authoring
-// tool's own).
+// Message boxes. Every text the setup reports goes through ShowMessage; the
+// program above the portable core fills in MessageBoxHandler before anything
+// is shown: the setup a box owned by its wizard with caption text 6/0, the
+// authoring tool a line on standard error, the tests a scripted double.
 #pragma once
 
 #include <stdint.h>
@@ -15,15 +15,8 @@ const int kAnswerCancel = 2;
 const int kAnswerYes = 6;
 const int kAnswerNo = 7;
 
-// A message box with caption text 6/0 and the given type; returns the
-// answer.
-int ShowMessage(const char* text, uint32_t boxType);
+typedef int (*MessageBoxFunction)(const char* text, uint32_t boxType);
+extern MessageBoxFunction MessageBoxHandler;
 
-// The wizard's page result (2 = Cancel) and the records remembered for the
-// actions after the wizard; the volume reader's give-up path sets and clears
-// them the way the progress page's own Cancel does.
-extern int PageResult;
-extern uint8_t* LaunchRecord;
-extern uint8_t* RunAfterRecord;
-extern uint8_t* ScreenSaverRecord;
-const int kPageResultCancel = 2;
+// The handler's answer to text in a box of boxType; 0 while none is set.
+int ShowMessage(const char* text, uint32_t boxType);

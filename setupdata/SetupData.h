@@ -11,20 +11,14 @@
 
 #include "setupdata/Format.h"
 #include "setupdata/FileAccess.h"
+#include "setupdata/PathBuffers.h"
 
 // The stub's own length, stamped into its initialised data by the build
-// (startup/StubMark.cpp; host programs and tests define their own).
+// (setupdata/StubMark.cpp). Host programs set stubSize to the length of the
+// stub of the setup they load.
 extern StubMarkRecord StubMark;
 inline uint32_t StubSize() { return StubMark.stubSize; }
 
-const uint32_t kPathBufferSize = 260;  // at most 259 characters and a NUL
-
-// Path buffers, allocated at start-up (host programs allocate them before
-// loading). SetupFilePath names the file that holds the setup data;
-// DataFilePath is the file being read, rewritten for volume files.
-extern char* SetupFilePath;
-extern char* DataFilePath;
-extern char* InstallDir;
 
 // Settings.
 extern uint32_t SetupFlags;
@@ -87,3 +81,8 @@ void ReleaseSetupData();
 // Text g/i: a pointer into its group, or the shared empty text when the
 // group or the index is absent. Valid until ReleaseSetupData.
 const char* GetText(uint32_t group, uint32_t index);
+// Text 6/n into out (size bytes), always terminated and cut to fit. A text
+// holding "%s" is a format whose first "%s" takes ErrorFileName and whose
+// "%%" is a percent sign; every other percent sequence stays as it is. A
+// text without "%s" is copied unchanged.
+void FormatMessageText(char* out, uint32_t size, uint32_t n);

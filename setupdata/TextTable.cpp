@@ -3,6 +3,7 @@
 // gives the shared empty text, so callers never see a missing text. The
 // loader has checked that every group holds its count of terminated texts.
 #include "setupdata/SetupData.h"
+#include "setupdata/TextFormat.h"
 
 const char* GetText(uint32_t group, uint32_t index) {
   if (group >= kTextGroupCount || !TextGroups[group]) return "";
@@ -15,4 +16,18 @@ const char* GetText(uint32_t group, uint32_t index) {
     ++text;
   }
   return text;
+}
+
+void FormatMessageText(char* out, uint32_t size, uint32_t n) {
+  if (!size) return;
+  const char* text = GetText(kTextGroupMessages, n);
+  for (const char* p = text; *p; ++p) {
+    if (p[0] == '%' && p[1] == 's') {
+      FormatTextString(out, size, text, ErrorFileName);
+      return;
+    }
+  }
+  uint32_t i = 0;
+  for (; i + 1 < size && text[i]; ++i) out[i] = text[i];
+  out[i] = 0;
 }

@@ -3,24 +3,15 @@
 // the exit codes.
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/FileRecord.h"
+#include "install/InstallStep.h"
+#include "install/Launch.h"
+#include "install/ScheduleAtRestart.h"
+#include "setupdata/Paths.h"
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
-#include "install/Launch.h"
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
-
-char* SetupFilePath;
-char* DataFilePath;
-char* InstallDir;
-
-static char** const PathBuffers[] = {&SetupFilePath, &DataFilePath, &InstallDir,    &TargetPath,
-                                     &WorkPath,      &ErrorFileName, &UninstallerPath};
-
-static void ReleasePathBuffers() {
-  for (char** buffer : PathBuffers) ReleaseBuffer(*buffer);
-}
+#include "wizard/Wizard.h"
 
 // Brings the window of a running copy (or its open message box) to the
 // front. True when there is one.
@@ -37,16 +28,14 @@ static bool ActivateOtherCopy() {
 // Without its path buffers no part of the program can run, and there is no
 // text yet to explain why: the run ends at once, with -1, after releasing
 // whatever was already made.
-StartupStatus StartupInit(HINSTANCE instance) {
+StartupStatus StartupInit() {
   if (ActivateOtherCopy()) return kStartupOtherCopy;
-  Instance = instance;
+  MessageBoxHandler = WizardMessageBox;
   OleInitialize(nullptr);
   CreateControlBrush();
-  for (char** buffer : PathBuffers) {
-    if (!AllocateZeroed(kPathBufferSize, *buffer)) {
-      Shutdown();
-      return kStartupNoMemory;
-    }
+  if (!AllocatePathBuffers()) {
+    Shutdown();
+    return kStartupNoMemory;
   }
   GetModuleFileNameA(nullptr, SetupFilePath, kPathBufferSize - 1);
   return kStartupReady;
@@ -56,12 +45,6 @@ void Shutdown() {
   OleUninitialize();
   ReleasePathBuffers();
   ReleasePageResources();
-}
-
-static bool QueryIsNT() {
-  OSVERSIONINFOA version;
-  version.dwOSVersionInfoSize = sizeof(version);
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 // True when the program file lies on a removable drive. A path that does not
@@ -83,11 +66,11 @@ static void InstallScreenSaver() {
 }
 
 int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
-  const StartupStatus status = StartupInit(instance);
+  const StartupStatus status = StartupInit();
   if (status == kStartupOtherCopy) return 0;
   if (status == kStartupNoMemory) return -1;
   ShowCommand = showCommand;
-  IsNT = QueryIsNT();
+  FindWindowsFamily();
   ParseCommandLine(commandLine);
   if (DeleteSelf) {
     GetModuleFileNameA(nullptr, TargetPath, kPathBufferSize - 1);
@@ -96,16 +79,14 @@ int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
     Shutdown();
     return 0;
   }
-  if (!RegisterBackgroundClass()) return 0;
-  ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
-  ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
+  if (!RegisterBackgroundClass(instance)) return 0;
   if (!LoadSetupData()) return -1;
   ResolveDefaultDir();
   if (!CreateBackgroundWindow()) return -1;
   RunWizard();
   InstallScreenSaver();
   CloseBackgroundWindow();
-  RunAfterWizard();
+  RunAfterWizard(RunAfterChecked != 0);
   ReleaseSetupData();
   Shutdown();
   return 0;

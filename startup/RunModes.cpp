@@ -3,6 +3,7 @@
 
 #include "setupdata/Buffer.h"
 #include "setupdata/FileAccess.h"
+#include "setupdata/Paths.h"
 #include "startup/Startup.h"
 
 static const char* SkipSpaces(const char* text) {

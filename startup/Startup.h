@@ -5,8 +5,6 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "install/ScheduleAtRestart.h"
-#include "setupdata/Paths.h"
 
 // Runs the whole setup; the result is the process's exit code: 0 after a
 // normal run, after handing over to another running copy or to a temporary
@@ -23,8 +21,8 @@ enum StartupStatus {
 };
 // Single-instance check through the window class "SetvikClass", OLE, the
 // ControlBrush and the seven zero-filled path buffers, SetupFilePath holding
-// the program's own module path.
-StartupStatus StartupInit(HINSTANCE instance);
+// the program's own module path; the wizard's message box for every message.
+StartupStatus StartupInit();
 // Releases what StartupInit created and the DialogFont.
 void Shutdown();
 
@@ -35,22 +33,6 @@ void ParseCommandLine(const char* text);
 // with /S naming SetupFilePath and /DEL. True when the copy was started.
 bool RunFromTempCopy();
 
-// Process-wide state (startup/ProcessState.cpp).
-extern HINSTANCE Instance;
+// Process-wide state of start-up (startup/ProcessState.cpp).
 extern int ShowCommand;  // the show-command this process was started with
-extern bool DeleteSelf;
-extern char* ErrorFileName;
-extern char* UninstallerPath;
-extern int ScreenWidth;
-extern int ScreenHeight;
-extern uint32_t RunAfterChecked;  // initially 1; the finish page's check box
-
-// The wizard's windows, called in start-up order (wizard/BackgroundWindow.cpp
-// and wizard/Wizard.cpp). The class "SetvikClass" (0 when it cannot be
-// registered); the background window, full screen or captioned, titled with
-// text 6/0 and not yet shown (0 when it cannot be made); the wizard; and
-// the window's destruction with the last message drain.
-ATOM RegisterBackgroundClass();
-int CreateBackgroundWindow();
-void RunWizard();
-void CloseBackgroundWindow();
+extern bool DeleteSelf;  // /DEL: the program deletes itself at the next restart

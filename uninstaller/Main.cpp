@@ -11,8 +11,6 @@
 #include "setupdata/CommandLine.h"
 #include "uninstaller/Uninstaller.h"
 
-bool IsNT;
-
 // True when text begins with the switch word (any case) followed by the end
 // or a blank; *rest is then what follows.
 static bool IsSwitch(const char* text, const char* word, const char** rest) {
@@ -108,7 +106,7 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
 }
 
 static uint32_t UninstallerMain(const char* arguments) {
-  IsNT = (GetVersion() & 0x80000000u) == 0;
+  FindWindowsFamily();
   // Nothing here may keep a folder of the installation busy.
   char temp[kPathBufferSize];
   const DWORD length = GetTempPathA(kPathBufferSize, temp);

@@ -1,5 +1,5 @@
 // The background window's painting pieces (wizard/BackgroundWindow.cpp);
-// registration, creation and closing are declared in startup/Startup.h.
+// registration, creation and closing are declared in wizard/Wizard.h.
 #pragma once
 
 #include <stdint.h>

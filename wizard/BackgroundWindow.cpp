@@ -7,11 +7,13 @@
 
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
-#include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Picture.h"
 #include "wizard/Wizard.h"
 
+HINSTANCE Instance;
+int ScreenWidth;
+int ScreenHeight;
 int ScreenCentreX;
 int ScreenCentreY;
 
@@ -159,7 +161,10 @@ static LRESULT CALLBACK BackgroundProcedure(HWND window, UINT message, WPARAM wP
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-ATOM RegisterBackgroundClass() {
+ATOM RegisterBackgroundClass(HINSTANCE instance) {
+  Instance = instance;
+  ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
+  ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
   WNDCLASSA windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = BackgroundProcedure;

@@ -10,13 +10,14 @@
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
 #include "setupdata/TextFormat.h"
-#include "startup/Startup.h"
 #include "wizard/FrameDialog.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 
 // Controls of the finish template, top to bottom: 1000, 1001, 1014, 1002,
 // 1015, 1003.
+uint32_t RunAfterChecked = 1;
+
 const int kControlResult = 1000;
 const int kControlLaunchIntro = 1001;
 const int kControlRunAfterIntro = 1002;
@@ -65,9 +66,7 @@ static void ShowFailure(HWND page) {
     SetDlgItemTextA(page, kControlResult, buffer);
     ReleaseBuffer(buffer);
   }
-  LaunchRecord = nullptr;
-  RunAfterRecord = nullptr;
-  ScreenSaverRecord = nullptr;
+  ForgetLaunchRecords();
 }
 
 // The control that receives the restart notice in the success view.

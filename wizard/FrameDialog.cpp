@@ -39,11 +39,15 @@ static INT_PTR OnFrameInit(HWND dialog) {
 static void CancelSetup() {
   if (!(ButtonMask & kCancelWithoutQuestion)) {
     if (ShowMessage(GetText(kTextGroupMessages, kTextReallyExit), kBoxYesNo) != kAnswerYes) return;
-    ShowMessage(GetText(kTextGroupMessages, kTextNotCompleted), kBoxOk);
-    LaunchRecord = nullptr;
-    RunAfterRecord = nullptr;
-    ScreenSaverRecord = nullptr;
+    AbandonSetup();
+    return;
   }
+  PageResult = kPageResultCancel;
+}
+
+void AbandonSetup() {
+  ShowMessage(GetText(kTextGroupMessages, kTextNotCompleted), kBoxOk);
+  ForgetLaunchRecords();
   PageResult = kPageResultCancel;
 }
 

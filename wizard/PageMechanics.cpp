@@ -5,7 +5,6 @@
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
 #include "setupdata/TextFormat.h"
-#include "startup/Startup.h"
 
 HWND FrameDialog;
 HWND BackgroundWindow;
@@ -71,18 +70,6 @@ void SetButtonCaption(uint32_t kind, uint32_t index) {
 
 void ShowText(HWND dialog, int id, uint32_t group, uint32_t index) {
   SetDlgItemTextA(dialog, id, GetText(group, index));
-}
-
-void FormatMessageText(char* out, uint32_t size, uint32_t n) {
-  if (!size) return;
-  const char* text = GetText(kTextGroupMessages, n);
-  for (const char* p = text; *p; ++p) {
-    if (p[0] == '%' && p[1] == 's') {
-      FormatTextString(out, size, text, ErrorFileName);
-      return;
-    }
-  }
-  lstrcpynA(out, text, size);
 }
 
 INT_PTR PageDefaultHandler(HWND, UINT message, WPARAM wParam, LPARAM) {

@@ -43,12 +43,6 @@ void SetButtonCaption(uint32_t kind, uint32_t index);
 // control).
 void ShowText(HWND dialog, int id, uint32_t group, uint32_t index);
 
-// Text 6/n into out (size bytes), always terminated and cut to fit. A text
-// holding "%s" is a format whose first "%s" takes ErrorFileName and whose
-// "%%" is a percent sign; every other percent sequence stays as it is. A
-// text without "%s" is copied unchanged.
-void FormatMessageText(char* out, uint32_t size, uint32_t n);
-
 // The tail of every page procedure and of the frame dialog: the button-face
 // colour and ControlBrush for message boxes, buttons, dialogs and statics;
 // 0 (not handled) for everything else.

@@ -7,9 +7,9 @@
 // never overlap and messages (painting, Cancel) are handled between them.
 // While the Cancel question is open, ticks do nothing.
 #include "install/InstallStep.h"
+#include "install/UninstallInfo.h"
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallInfo.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 
@@ -22,11 +22,25 @@ const UINT kFirstStepDelay = 100;
 const UINT kNextStepDelay = 50;
 const int kControlBarArea = 1009;
 const int kControlPercent = 1010;
+const uint32_t kFileNameShownLimit = 30;
 
-// Text of the progress page's messages and of its Cancel button.
+// Text of the progress page's question and of its Cancel button.
 const uint32_t kMessageReallyStop = 13;
-const uint32_t kMessageNotCompleted = 15;
 const uint32_t kCaptionStop = 5;
+
+static void ShowCurrentFile(const char* path) {
+  char text[kPathBufferSize];
+  lstrcpynA(text, path, kPathBufferSize);
+  AbbreviatePath(text, kFileNameShownLimit);
+  SetDlgItemTextA(ProgressWindow, kControlCurrentFile, text);
+}
+
+static void SetProgress(uint32_t percent) {
+  ProgressPercent = percent > 100 ? 100 : percent;
+  PaintProgressBar(ProgressWindow, nullptr);
+}
+
+const InstallView ProgressView = {ShowCurrentFile, SetProgress, AbandonSetup};
 
 // The file loop is over: the uninstall records are written and the wizard
 // moves on to the finish page. Not when the user gave up during the last
@@ -34,7 +48,9 @@ const uint32_t kCaptionStop = 5;
 // that stop is the Cancel button's, which writes nothing and leads to the
 // closing page.
 static void EndInstallation() {
-  if (PageResult != kPageResultCancel) WriteUninstallInfo();
+  if (PageResult == kPageResultCancel) return;
+  WriteUninstallInfo();
+  if (SinglePage == kSinglePageAbsent) GoToPage(kPageFinish);
 }
 
 // Runs the remaining steps inside the current message and ends the
@@ -59,7 +75,7 @@ static INT_PTR OnProgressInit(HWND page) {
   ProgressWindow = page;
   SetupPage(page, kButtonCancel);
   SetButtonCaption(kButtonCancel, kCaptionStop);
-  if (StartInstallation()) {
+  if (StartInstallation(&ProgressView)) {
     ArmProgressTimer(page, kFirstStepDelay);
     CancelPending = 0;
     if (!ProgressTimerSet) InstallRemainingFiles();
@@ -84,15 +100,10 @@ static void OnProgressTimer(HWND page) {
 // nothing afterwards.
 static INT_PTR OnProgressCancel(HWND page) {
   CancelPending = 1;
-  if (ShowMessage(GetText(kTextGroupMessages, kMessageReallyStop), kBoxYesNo) == kAnswerYes) {
-    ShowMessage(GetText(kTextGroupMessages, kMessageNotCompleted), kBoxOk);
-    PageResult = kPageResultCancel;
-    LaunchRecord = nullptr;
-    RunAfterRecord = nullptr;
-    ScreenSaverRecord = nullptr;
-  } else {
+  if (ShowMessage(GetText(kTextGroupMessages, kMessageReallyStop), kBoxYesNo) == kAnswerYes)
+    AbandonSetup();
+  else
     CancelPending = 0;
-  }
   return MarkHandled(page);
 }
 
@@ -123,10 +134,6 @@ INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM wParam, LPARAM lPa
   return PageDefaultHandler(page, message, wParam, lParam);
 }
 
-void SetProgress(uint32_t percent) {
-  ProgressPercent = percent > 100 ? 100 : percent;
-  PaintProgressBar(ProgressWindow, nullptr);
-}
 
 // --- The bar -----------------------------------------------------------------
 
@@ -196,4 +203,31 @@ void PaintProgressBar(HWND page, HDC dc) {
     if (w > 0 && h > 0) PaintBarOffScreen(dc, area.left, area.top, w, h);
   }
   if (own) ReleaseDC(page, own);
+}
+
+// --- The current file --------------------------------------------------------
+
+
+// Position of the first backslash in text at or after from, or -1.
+static int NextBackslash(const char* text, int from) {
+  for (int i = from; text[i]; ++i)
+    if (text[i] == '\\') return i;
+  return -1;
+}
+
+void AbbreviatePath(char* text, uint32_t limit) {
+  const int length = lstrlenA(text);
+  const int first = NextBackslash(text, 0);
+  if (static_cast<uint32_t>(length) <= limit || first < 0) return;
+  int last = first;
+  for (int p = first; p >= 0; p = NextBackslash(text, p + 1)) last = p;
+  if (last - first < 4) return;
+  const int tail = length - last;
+  int head = first + 1;
+  for (int p = NextBackslash(text, head); p >= 0 && last - p >= 4 && static_cast<uint32_t>(p + tail) < limit;
+       p = NextBackslash(text, head))
+    head = p + 1;
+  // head + 3 <= last, so the tail moves left (or stays): copy forwards.
+  text[head] = text[head + 1] = text[head + 2] = '.';
+  for (int i = 0; i <= tail; ++i) text[head + 3 + i] = text[last + i];
 }

@@ -6,7 +6,6 @@
 #include "setupdata/DialogTemplate.h"
 #include "setupdata/Platform.h"
 #include "setupdata/SetupData.h"
-#include "startup/Startup.h"
 #include "wizard/PageMechanics.h"
 
 struct PageRow {

@@ -7,6 +7,8 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "install/InstallStep.h"
+
 // Page numbers, which are also the text groups of the pages' texts.
 const int kPageWelcome = 0;
 const int kPageInformation = 1;
@@ -28,10 +30,36 @@ const uint32_t kTemplateFinish = 6;
 const uint32_t kTemplateFolderBrowser = 7;
 const uint32_t kTemplateClosing = 8;
 
-// PageResult values (kPageResultCancel is in setupdata/Platform.h).
+// The running page's result: 0 while it runs, then how it ended.
+extern int PageResult;
 const int kPageResultRunning = 0;
 const int kPageResultNext = 1;
+const int kPageResultCancel = 2;
 const int kPageResultBack = 1007;
+
+// --- Start-up and shutdown, in the order start-up calls them ------------------
+
+// The module's instance, for the window class and the dialogs; set by
+// RegisterBackgroundClass.
+extern HINSTANCE Instance;
+// The screen's size, taken when the background window is made.
+extern int ScreenWidth;
+extern int ScreenHeight;
+// The finish page's run-after box: initially 1, what the user left it at.
+extern uint32_t RunAfterChecked;
+
+// The setup's message box (MessageBoxHandler of the portable core): caption
+// text 6/0, owned by the frame dialog while it exists, else by the
+// background window.
+int WizardMessageBox(const char* text, uint32_t boxType);
+// The class "SetvikClass" (0 when it cannot be registered); the background
+// window, full screen or captioned, titled with text 6/0 and not yet shown
+// (0 when it cannot be made); the wizard; and the window's destruction with
+// the last message drain.
+ATOM RegisterBackgroundClass(HINSTANCE instance);
+int CreateBackgroundWindow();
+void RunWizard();
+void CloseBackgroundWindow();
 
 // --- Driver (wizard/Wizard.cpp) ---------------------------------------------
 
@@ -81,6 +109,11 @@ const int kControlSeparator = 1012;
 
 INT_PTR CALLBACK FrameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Leaves the setup after the user said so (the Cancel button's question, or
+// giving up on a missing disk): text 6/15, nothing launched or run
+// afterwards, and the running page ends as Cancel.
+void AbandonSetup();
+
 // --- Background window (wizard/BackgroundWindow.cpp) --------------------------
 
 // The screen centre, set when the background window is created; the frame
@@ -103,7 +136,21 @@ UINT_PTR CALLBACK FolderBrowserHook(HWND dialog, UINT message, WPARAM wParam, LP
 // --- Progress page (wizard/ProgressPage.cpp) ---------------------------------
 
 const UINT_PTR kProgressTimer = 11;
+extern HWND ProgressWindow;
 extern uint32_t ProgressPercent;  // 0 to 100
+const int kControlCurrentFile = 1008;
+// What the installation shows while it runs: the current file (shortened
+// to about 30 characters into control 1008), the bar's percentage (capped
+// at 100), and the end of the installation when the user gives up on a
+// missing disk.
+extern const InstallView ProgressView;
+
+// Shortens text in place to a head ending after a backslash, "..." and the
+// tail from the last backslash on, keeping as much head as stays within
+// limit. Unchanged when already within limit, without a backslash, or with
+// fewer than 4 characters from the first backslash to the last. The result
+// can still be longer than limit.
+void AbbreviatePath(char* text, uint32_t limit);
 // Draws the sunken bar and its blocks into control 1009's rectangle and the
 // percentage into 1010; dc may be null (the page's own is taken then).
 void PaintProgressBar(HWND page, HDC dc);

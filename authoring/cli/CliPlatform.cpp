@@ -1,23 +1,13 @@
-// What the portable core calls out to, as the command-line tool answers it:
-// messages go to standard error, and a request for a disk the tool cannot
-// find is answered by giving up, so a missing volume ends a verify or an
-// extract with a clear message instead of waiting.
+// The message box of the portable core, as the command-line tool answers
+// it: messages go to standard error, and a request for a disk the tool
+// cannot find is answered by giving up, so a missing volume ends a verify or
+// an extract with a clear message instead of waiting.
 #include <stdio.h>
 
+#include "authoring/cli/Commands.h"
 #include "setupdata/Platform.h"
-#include "setupdata/SetupData.h"
 
-StubMarkRecord StubMark = {"Setvik StubSize", 0};
-char* SetupFilePath;
-char* DataFilePath;
-char* InstallDir;
-
-int PageResult;
-uint8_t* LaunchRecord;
-uint8_t* RunAfterRecord;
-uint8_t* ScreenSaverRecord;
-
-int ShowMessage(const char* text, uint32_t boxType) {
+int ToolMessageBox(const char* text, uint32_t boxType) {
   if (text && *text) fprintf(stderr, "setvik: setup says: %s\n", text);
   switch (boxType & 0x0F) {
     case 0x1: return kAnswerCancel;  // OK/Cancel: the disk prompt

@@ -2,6 +2,8 @@
 // command word and returns the process's exit code.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,10 @@ int RunLog(const Arguments& args);
 // setvik-stub.exe beside the setvik program itself (build/bin).
 std::string DefaultStubPath();
 std::string DefaultUninstallerPath();
+
+// The portable core's message box for the tool (authoring/cli/CliPlatform.cpp):
+// a line on standard error; the disk prompt answered by giving up.
+int ToolMessageBox(const char* text, uint32_t boxType);
 
 // "setvik: " + message on standard error; returns exit code 1 (or code).
 int Fail(const std::string& message, int code = 1);

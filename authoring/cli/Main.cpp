@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "authoring/cli/Commands.h"
+#include "setupdata/Platform.h"
 
 static const char kUsage[] =
     "usage: setvik COMMAND ...\n"
@@ -38,6 +39,7 @@ int Usage() {
 }
 
 int main(int argc, char** argv) {
+  MessageBoxHandler = ToolMessageBox;
   if (argc < 2) return Usage();
   std::string command = argv[1];
   Arguments args(argv + 2, argv + argc);

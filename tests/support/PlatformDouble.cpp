@@ -6,11 +6,6 @@
 
 #include <deque>
 
-int PageResult;
-uint8_t* LaunchRecord;
-uint8_t* RunAfterRecord;
-uint8_t* ScreenSaverRecord;
-
 namespace {
 
 const size_t kMaxMessages = 10000;
@@ -51,7 +46,7 @@ int DefaultAnswer(uint32_t boxType) {
 
 }  // namespace
 
-int ShowMessage(const char* text, uint32_t boxType) {
+static int ScriptedMessageBox(const char* text, uint32_t boxType) {
   if (Record().size() >= kMaxMessages) {
     fprintf(stderr, "PlatformDouble: more than %zu message boxes; last: %s\n", kMaxMessages, text ? text : "");
     abort();
@@ -75,11 +70,11 @@ void Reset() {
   Queue().clear();
   Record().clear();
   Action() = nullptr;
-  PageResult = 0;
-  LaunchRecord = nullptr;
-  RunAfterRecord = nullptr;
-  ScreenSaverRecord = nullptr;
+  MessageBoxHandler = ScriptedMessageBox;
 }
+
+// Every program that links the double answers its boxes from the start.
+[[maybe_unused]] static const bool kInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
 
 void Answer(std::initializer_list<int> answers) { Queue().insert(Queue().end(), answers); }
 

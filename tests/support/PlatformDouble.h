@@ -1,7 +1,7 @@
-// A scriptable stand-in for what the Windows program provides to the
-// portable core (setupdata/Platform.h): ShowMessage records every box it is
-// asked to show and answers from a queue, and the page result and remembered
-// records are plain variables a test can set and look at.
+// A scriptable stand-in for the message box that the Windows program gives
+// the portable core (setupdata/Platform.h): every box it is asked to show is
+// recorded and answered from a queue. It is the core's MessageBoxHandler
+// from the start of any program that links it.
 //
 //   PlatformDouble::Reset();
 //   PlatformDouble::Answer({kAnswerCancel, kAnswerNo, kAnswerOk});
@@ -31,8 +31,8 @@ struct ShownMessage {
   int answer;
 };
 
-// Forgets the queue and the record; PageResult and the remembered records
-// go back to 0 / null.
+// Forgets the queue, the record and the action; installs the double as
+// MessageBoxHandler again.
 void Reset();
 // Appends answers to the queue, returned in order by the next boxes.
 void Answer(std::initializer_list<int> answers);

@@ -10,15 +10,20 @@
 
 #include "inflate/VolumeReader.h"
 #include "install/InstallStep.h"
+#include "install/ScheduleAtRestart.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Platform.h"
 #include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/InstallTestSupport.h"
 #include "tests/windows/MessageScript.h"
 
-extern std::vector<uint32_t> ProgressValues;
-
 namespace {
+
+// The view of the installation: the progress values it was given noted.
+std::vector<uint32_t> ProgressValues;
+void NoteFile(const char*) {}
+void NoteProgress(uint32_t percent) { ProgressValues.push_back(percent); }
+const InstallView kTestView = {NoteFile, NoteProgress, nullptr};
 
 struct Entry {
   std::string fileName;
@@ -122,7 +127,7 @@ class InstallStepTest : public PathBuffersTest {
   }
   // Steps until one returns false; the number of steps that returned true.
   int RunSteps() {
-    EXPECT_TRUE(StartInstallation());
+    EXPECT_TRUE(StartInstallation(&kTestView));
     int steps = 0;
     while (InstallNextFile()) ++steps;
     return steps;
@@ -271,14 +276,14 @@ TEST_F(InstallStepTest, FolderInTheWayIsAnError) {
 
 TEST_F(InstallStepTest, StartAndEmptyTable) {
   Prepare({});
-  EXPECT_TRUE(StartInstallation());
+  EXPECT_TRUE(StartInstallation(&kTestView));
   EXPECT_FALSE(InstallNextFile());
   EXPECT_EQ(InstallError, 0);
   FileClose(InputHandle);
   InputHandle = kInvalidFile;
 
   lstrcpynA(SetupFilePath, (folder + "missing.bin").c_str(), kPathBufferSize);
-  EXPECT_FALSE(StartInstallation());
+  EXPECT_FALSE(StartInstallation(&kTestView));
   EXPECT_EQ(InstallError, kInstallErrorOpen);
   EXPECT_EQ(std::string(ErrorFileName), folder + "missing.bin");
 }
@@ -444,25 +449,5 @@ TEST_F(InstallStepTest, FailedFinalRenamePutsTheOldTargetBack) {
   EXPECT_EQ(State(0), kStateReplaced);
 }
 
-TEST(AbbreviatePathTest, KeepsHeadAndTail) {
-  auto abbreviated = [](const char* text, uint32_t limit) {
-    char buffer[260];
-    lstrcpynA(buffer, text, sizeof buffer);
-    AbbreviatePath(buffer, limit);
-    return std::string(buffer);
-  };
-  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe", 30), "C:\\Program Files\\...\\file.exe");
-  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", 30), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
-  // Within the limit, no backslash, or fewer than 4 characters from the
-  // first backslash to the last: unchanged.
-  EXPECT_EQ(abbreviated("C:\\short\\name.txt", 30), "C:\\short\\name.txt");
-  EXPECT_EQ(abbreviated("a-file-name-without-any-backslash.txt", 30), "a-file-name-without-any-backslash.txt");
-  EXPECT_EQ(abbreviated("C:\\ab\\a-long-file-name-beyond-the-limit.txt", 30),
-            "C:\\ab\\a-long-file-name-beyond-the-limit.txt");
-  // A long tail: the head stays at the first backslash, the result is
-  // longer than the limit.
-  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt", 30),
-            "C:\\...\\a-long-file-name-beyond-the-limit.txt");
-}
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "install/Launch.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "install/InstallStep.h"
 #include "startup/Startup.h"
 #include "tests/windows/InstallTestSupport.h"
 
@@ -46,7 +46,6 @@ class LaunchTest : public PathBuffersTest {
   void TearDown() override {
     DeleteClassKeys();
     LaunchRecord = RunAfterRecord = nullptr;
-    RunAfterChecked = 1;
     ClearFileTable();
     SetCurrentDirectoryA("C:\\");
     RemoveTree(scratch.substr(0, scratch.size() - 1));
@@ -130,13 +129,11 @@ TEST_F(LaunchTest, RunAfterProgramWithBlanksInItsPathStartsOnlyItself) {
   std::vector<uint8_t> record = BuildRecord(fields);
   RunAfterRecord = record.data();
 
-  RunAfterChecked = 0;  // the box was cleared: nothing starts
-  RunAfterWizard();
+  RunAfterWizard(false);  // the box was cleared: nothing starts
   Sleep(300);
   EXPECT_FALSE(FileExists(app + ".txt"));
 
-  RunAfterChecked = 1;
-  RunAfterWizard();
+  RunAfterWizard(true);
   EXPECT_EQ(WaitForFileText(app + ".txt"), "\"" + app + "\"");
   EXPECT_FALSE(FileExists(decoy + ".txt"));
 

@@ -170,14 +170,14 @@ TEST_F(OverwriteRulesTest, InUseTargetWithTheSameContentIsLeftAlone) {
   const uint32_t checksum = ContentChecksum(0, library.data(), static_cast<uint32_t>(library.size()));
   TestRecord same = Versioned(0x06, 0, 0, 0, 0, 0x0407);
   same.fileSize = static_cast<uint32_t>(library.size());
-  same.contentChecksum = checksum;
+  same.contentChecksum = CombineIntegrityKey(checksum);  // stored form
   // In use and equal: skipped without any question.
   EXPECT_EQ(Decide(newer, same, 1, false), Asked{});
   // Not in use: the content is not compared, the questions are asked.
   EXPECT_EQ(Decide(newer, same, 0, false, {kAnswerNo}), Asked{"Newer: " + newer});
   // In use, content differs: the version rules decide as usual.
   TestRecord differs = same;
-  differs.contentChecksum = checksum + 1;
+  differs.contentChecksum = CombineIntegrityKey(checksum + 1);
   EXPECT_EQ(Decide(newer, differs, 1, true, {kAnswerYes, kAnswerYes}).size(), 2u);
   // A size that differs makes the checksum 0: a matching checksum in the
   // record no longer counts, and one of 0 does.
@@ -185,7 +185,7 @@ TEST_F(OverwriteRulesTest, InUseTargetWithTheSameContentIsLeftAlone) {
   longer.optionFlags = 0;
   longer.fileSize += 1;
   EXPECT_EQ(Decide(newer, longer, 1, true), Asked{});
-  longer.contentChecksum = 0;
+  longer.contentChecksum = CombineIntegrityKey(0);
   EXPECT_EQ(Decide(newer, longer, 1, false), Asked{});
   // No checks asked for: written without looking at the file.
   TestRecord plain;

@@ -8,7 +8,7 @@
 
 #include "install/Registrations.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "install/InstallStep.h"
 #include "tests/windows/InstallTestSupport.h"
 
 namespace {

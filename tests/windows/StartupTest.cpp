@@ -203,7 +203,8 @@ TEST_F(RunFromTempCopyTest, CopiesTheStubAndStartsIt) {
   StubMark.stubSize = savedSize;
 
   EXPECT_TRUE(started);
-  EXPECT_EQ(std::string(WorkPath), copy + " /S\"" + setup + "\" /DEL");
+  // The copy's own path is quoted: the temporary folder may hold blanks.
+  EXPECT_EQ(std::string(WorkPath), "\"" + copy + "\" /S\"" + setup + "\" /DEL");
   EXPECT_TRUE(ReadFileText(copy) == image);
   for (int i = 0; i < 50 && !DeleteFileA(copy.c_str()); ++i) Sleep(100);
   DeleteFileA(setup.c_str());

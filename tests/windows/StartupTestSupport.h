@@ -15,13 +15,13 @@
 class PathBuffersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (char** buffer : kBuffers) ASSERT_TRUE(AllocateZeroed(kPathBufferSize, *buffer));
+    ASSERT_TRUE(AllocatePathBuffers());
     DeleteSelf = false;
     GetCurrentDirectoryA(MAX_PATH, savedDirectory);
   }
   void TearDown() override {
     SetCurrentDirectoryA(savedDirectory);
-    for (char** buffer : kBuffers) ReleaseBuffer(*buffer);
+    ReleasePathBuffers();
     DirRegistryRoot = 0;
     DirRegistryKey = DirRegistryValue = DirIniFile = DirIniSection = DirIniKey = nullptr;
   }
@@ -32,7 +32,5 @@ class PathBuffersTest : public ::testing::Test {
   }
 
  private:
-  static constexpr char** kBuffers[] = {&SetupFilePath, &DataFilePath,  &InstallDir,     &TargetPath,
-                                        &WorkPath,      &ErrorFileName, &UninstallerPath};
   char savedDirectory[MAX_PATH];
 };

@@ -9,10 +9,6 @@
 #include "tests/windows/FileTableBuilder.h"
 #include "wizard/Wizard.h"
 
-// The page's SetProgress and ProgressWindow (ProgressPageUnderTest.cpp).
-void PageSetProgress(uint32_t percent);
-extern HWND PageProgressWindow;
-
 namespace {
 
 const COLORREF kBackground = RGB(1, 2, 3);  // what the bar must not touch
@@ -123,21 +119,21 @@ TEST_F(ProgressBarTest, OneBlockAtZeroAndNoneAtTheRightEdgeAtFull) {
 }
 
 TEST_F(ProgressBarTest, SetProgressCapsAtOneHundredAndDrawsAtOnce) {
-  PageProgressWindow = page;
-  PageSetProgress(37);
+  ProgressWindow = page;
+  ProgressView.setProgress(37);
   EXPECT_EQ(ProgressPercent, 37u);
   EXPECT_EQ(PercentText(), "37%");
-  PageSetProgress(150);
+  ProgressView.setProgress(150);
   EXPECT_EQ(ProgressPercent, 100u);
   EXPECT_EQ(PercentText(), "100%");
-  PageSetProgress(0xFFFFFFFFu);  // unsigned: capped, not negative
+  ProgressView.setProgress(0xFFFFFFFFu);  // unsigned: capped, not negative
   EXPECT_EQ(ProgressPercent, 100u);
   // A page without the placeholder gets its percentage but no bar.
   DestroyWindow(GetDlgItem(page, 1009));
   Paint(20);
   EXPECT_EQ(PercentText(), "20%");
   EXPECT_EQ(At(1, 5), kBackground);
-  PageProgressWindow = nullptr;
+  ProgressWindow = nullptr;
 }
 
 TEST(DirectoryPageFigures, NeededRoundsEachFileUpTo32KiBAndTheSumToMegabytes) {
@@ -180,3 +176,24 @@ TEST(DirectoryPageFigures, AvailableIsZeroWhenTheDriveCannotBeAsked) {
 }
 
 }  // namespace
+
+TEST(AbbreviatePathTest, KeepsHeadAndTail) {
+  auto abbreviated = [](const char* text, uint32_t limit) {
+    char buffer[260];
+    lstrcpynA(buffer, text, sizeof buffer);
+    AbbreviatePath(buffer, limit);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe", 30), "C:\\Program Files\\...\\file.exe");
+  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", 30), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
+  // Within the limit, no backslash, or fewer than 4 characters from the
+  // first backslash to the last: unchanged.
+  EXPECT_EQ(abbreviated("C:\\short\\name.txt", 30), "C:\\short\\name.txt");
+  EXPECT_EQ(abbreviated("a-file-name-without-any-backslash.txt", 30), "a-file-name-without-any-backslash.txt");
+  EXPECT_EQ(abbreviated("C:\\ab\\a-long-file-name-beyond-the-limit.txt", 30),
+            "C:\\ab\\a-long-file-name-beyond-the-limit.txt");
+  // A long tail: the head stays at the first backslash, the result is
+  // longer than the limit.
+  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt", 30),
+            "C:\\...\\a-long-file-name-beyond-the-limit.txt");
+}

@@ -10,7 +10,7 @@
 // The Uninstall key and the UninstallRegKey chunk agree: the chunk is
 // written only for a key that was made, and a name too long for the key
 // buffer gets neither (cutting it could name another program's entry).
-#include "uninstall/UninstallInfo.h"
+#include "install/UninstallInfo.h"
 
 #include <shlobj.h>
 #include <windows.h>
@@ -21,9 +21,7 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
-#include "startup/Startup.h"
 #include "uninstall/UninstallLog.h"
-#include "wizard/Wizard.h"
 
 // The log being written: the uninstaller file, its length when the
 // installation left it (the log's first header goes 8 bytes before that),
@@ -56,11 +54,10 @@ static FileHandle OpenLog() {
   return file;
 }
 
-// Puts the free header back and cuts the file to its old length.
-static void RestoreUninstaller() {
-  if (FileSeekTo(LogFile, LogStart - kChunkHeaderSize) != kFileBadPosition)
-    FileWrite(LogFile, kFreeLogHeader, kChunkHeaderSize);
-  if (FileSeekTo(LogFile, LogStart) != kFileBadPosition) SetEndOfFile(reinterpret_cast<HANDLE>(LogFile));
+void TakeBackLog(FileHandle log, uint32_t oldLength) {
+  if (FileSeekTo(log, oldLength - kChunkHeaderSize) != kFileBadPosition)
+    FileWrite(log, kFreeLogHeader, kChunkHeaderSize);
+  if (FileSeekTo(log, oldLength) != kFileBadPosition) SetEndOfFile(reinterpret_cast<HANDLE>(log));
 }
 
 // Writes the header of the chunk that began at start (its header included)
@@ -185,7 +182,7 @@ static void WriteLogAndEntry() {
     CheckWrite(WriteLogString(LogFile, key));
   }
   CheckWrite(WriteLogHeader(LogFile, kChunkUninstallEnd, 0));
-  if (LogFailed) RestoreUninstaller();
+  if (LogFailed) TakeBackLog(LogFile, LogStart);
   FileClose(LogFile);
   LogFile = kInvalidFile;
 }
@@ -207,8 +204,7 @@ static void SaveInstallDir() {
 }
 
 void WriteUninstallInfo() {
-  FileClose(InputHandle);
-  InputHandle = kInvalidFile;
+  CloseFileData();
   if (!InstallError) {
     if (UninstallerPath[0]) WriteLogAndEntry();
     else CreateMenuShortcuts(INVALID_HANDLE_VALUE, nullptr);
@@ -216,6 +212,5 @@ void WriteUninstallInfo() {
     SaveInstallDir();
     AddBackslash(InstallDir);
   }
-  if (SinglePage == kSinglePageAbsent) GoToPage(kPageFinish);
   InstallRunning = false;
 }
