@@ -74,6 +74,15 @@ target_compile_options(setvik_test_support PRIVATE ${SAN_FLAGS})
 # them: a cycle of static libraries, which CMake repeats on the link line.
 target_link_libraries(setvik_core_san PUBLIC setvik_test_support)
 
+# The decoder again with the stub's 32-bit bit buffer and fast loop
+# (INFLATE_NARROW, as narrow::Inflater; inflate/Inflater.h). A program that
+# links it and is compiled with INFLATE_NARROW decodes with the stub's loop;
+# the rest of the core, the volume reader included, is shared.
+add_library(setvik_inflate_narrow_san STATIC ${CMAKE_SOURCE_DIR}/inflate/Inflater.cpp)
+target_compile_definitions(setvik_inflate_narrow_san PUBLIC INFLATE_NARROW)
+target_compile_options(setvik_inflate_narrow_san PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+target_link_libraries(setvik_inflate_narrow_san PUBLIC setvik_core_san)
+
 enable_testing()
 add_executable(setvik_tests ${TEST_SOURCES})
 target_compile_options(setvik_tests PRIVATE ${SAN_FLAGS})
@@ -83,6 +92,12 @@ target_link_libraries(setvik_tests PRIVATE setvik_test_support GTest::gtest GTes
 add_dependencies(setvik_tests setvik)  # the command-line tests run the tool
 include(GoogleTest)
 gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+# The decoder's tests once more on the stub's loop, named narrow.InflaterTest.*.
+add_executable(setvik_narrow_tests ${CMAKE_SOURCE_DIR}/tests/unit/InflaterTest.cpp)
+target_compile_options(setvik_narrow_tests PRIVATE ${SAN_FLAGS})
+target_link_libraries(setvik_narrow_tests PRIVATE setvik_inflate_narrow_san setvik_test_support GTest::gtest
+  GTest::gtest_main)
+gtest_discover_tests(setvik_narrow_tests TEST_PREFIX narrow. DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 
 # One fuzz target per parser; `make test` runs each for a bounded time from
 # its committed seed corpus in tests/fuzz/corpus/<name>.
