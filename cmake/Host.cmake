@@ -18,7 +18,7 @@ file(GLOB AUTHORING_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/*.cp
 file(GLOB CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/authoring/cli/*.cpp)
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 file(GLOB TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 
 # Optimised core and authoring library, for the tool and the benchmarks.
@@ -74,6 +74,15 @@ target_compile_options(setvik_test_support PRIVATE ${SAN_FLAGS})
 # them: a cycle of static libraries, which CMake repeats on the link line.
 target_link_libraries(setvik_core_san PUBLIC setvik_test_support)
 
+# The decoder again with the stub's 32-bit bit buffer and fast loop
+# (INFLATE_NARROW, as narrow::Inflater; inflate/Inflater.h). A program that
+# links it and is compiled with INFLATE_NARROW decodes with the stub's loop;
+# the rest of the core, the volume reader included, is shared.
+add_library(setvik_inflate_narrow_san STATIC ${CMAKE_SOURCE_DIR}/inflate/Inflater.cpp)
+target_compile_definitions(setvik_inflate_narrow_san PUBLIC INFLATE_NARROW)
+target_compile_options(setvik_inflate_narrow_san PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+target_link_libraries(setvik_inflate_narrow_san PUBLIC setvik_core_san)
+
 enable_testing()
 add_executable(setvik_tests ${TEST_SOURCES})
 target_compile_options(setvik_tests PRIVATE ${SAN_FLAGS})
@@ -83,21 +92,39 @@ target_link_libraries(setvik_tests PRIVATE setvik_test_support GTest::gtest GTes
 add_dependencies(setvik_tests setvik)  # the command-line tests run the tool
 include(GoogleTest)
 gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+# The decoder's tests once more on the stub's loop, named narrow.InflaterTest.*.
+add_executable(setvik_narrow_tests ${CMAKE_SOURCE_DIR}/tests/unit/InflaterTest.cpp)
+target_compile_options(setvik_narrow_tests PRIVATE ${SAN_FLAGS})
+target_link_libraries(setvik_narrow_tests PRIVATE setvik_inflate_narrow_san setvik_test_support GTest::gtest
+  GTest::gtest_main)
+gtest_discover_tests(setvik_narrow_tests TEST_PREFIX narrow. DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 
 # One fuzz target per parser; `make test` runs each for a bounded time from
-# its committed seed corpus in tests/fuzz/corpus/<name>.
+# its committed seed corpus in tests/fuzz/corpus/<corpus>.
 set(FUZZ_SECONDS 30 CACHE STRING "seconds each fuzz target runs in the test suite")
-foreach(src ${FUZZ_SOURCES})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
+function(setvik_fuzz_target name corpus)
+  add_executable(${name} ${ARGN})
   target_compile_options(${name} PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE setvik_test_support)
   add_test(NAME ${name}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer.sh $<TARGET_FILE:${name}>
-            ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name} ${FUZZ_SECONDS})
+            ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${corpus} ${FUZZ_SECONDS})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()
+foreach(src ${FUZZ_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  setvik_fuzz_target(${name} ${name} ${src})
 endforeach()
+# The stub's loop: the decoder target on it, from the same seeds, and both
+# loops on the same input, which must agree (tests/fuzz/NarrowDecode.cpp is
+# the 32-bit side).
+setvik_fuzz_target(fuzz_inflate_narrow fuzz_inflate ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_inflate.cpp)
+target_link_libraries(fuzz_inflate_narrow PRIVATE setvik_inflate_narrow_san)
+add_library(setvik_narrow_decode STATIC ${CMAKE_SOURCE_DIR}/tests/fuzz/NarrowDecode.cpp)
+target_compile_options(setvik_narrow_decode PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+target_link_libraries(setvik_narrow_decode PRIVATE setvik_inflate_narrow_san)  # INFLATE_NARROW stays in here
+target_link_libraries(fuzz_inflate_loops PRIVATE setvik_narrow_decode)
 
 # Benchmarks print figures and assert nothing.
 foreach(src ${BENCH_SOURCES})

@@ -27,8 +27,14 @@
 
 namespace {
 
-// The bit buffer is a machine word: 64 bits on the host, 32 in the stub.
+// The bit buffer is a machine word: 64 bits on the host, 32 in the stub and
+// in the host's INFLATE_NARROW copy (inflate/Inflater.h). Its width selects
+// the fast loop.
+#ifdef INFLATE_NARROW
+typedef uint32_t BitWord;
+#else
 typedef uintptr_t BitWord;
+#endif
 const uint32_t kWordBytes = sizeof(BitWord);
 const uint32_t kWordBits = 8 * kWordBytes;
 
@@ -586,7 +592,7 @@ int DecodeDynamic(Decoder& d) {
 
 // ---------------------------------------------------------------------------
 
-Inflater::Inflater() : input(nullptr), readPos(nullptr), available(0), source(kInvalidFile), limit(0) {}
+Inflater::Inflater() : InflateInput{nullptr, nullptr, 0, kInvalidFile, 0} {}
 
 Inflater::~Inflater() { EndInput(); }
 

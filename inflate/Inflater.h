@@ -29,7 +29,26 @@ enum InflateResult {
 const uint32_t kInflateInputSize = 4096;
 const uint32_t kInflateWindowSize = 32768;
 
-class Inflater {
+// The input state of a decode. The volume reader's FillInput refills it in
+// limited mode.
+struct InflateInput {
+  uint8_t* input;          // kInflateInputSize bytes while input is open
+  const uint8_t* readPos;  // next unread byte
+  uint32_t available;      // unread bytes from readPos on
+  FileHandle source;       // kInvalidFile when there is none
+  uint32_t limit;          // source bytes still to read for this stream; 0: no limit
+};
+
+// The fast decode loop follows the width of the bit buffer: a machine word,
+// 64 bits on the host and 32 in the stub. Host builds compile the decoder a
+// second time with INFLATE_NARROW defined, which selects the stub's 32-bit
+// buffer and loop; that copy is narrow::Inflater, so that one program can
+// link both and compare them.
+#ifdef INFLATE_NARROW
+inline namespace narrow {
+#endif
+
+class Inflater : public InflateInput {
  public:
   Inflater();
   ~Inflater();  // ends input
@@ -49,15 +68,12 @@ class Inflater {
   int Inflate(OutputSink& sink);
   void EndInput();  // harmless when called twice
 
-  // Input state. The volume reader's FillInput refills it in limited mode.
-  uint8_t* input;          // kInflateInputSize bytes while input is open
-  const uint8_t* readPos;  // next unread byte
-  uint32_t available;      // unread bytes from readPos on
-  FileHandle source;       // kInvalidFile when there is none
-  uint32_t limit;          // source bytes still to read for this stream; 0: no limit
-
  private:
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
   // The decoder state (window, bit buffer, tables) lives inside Inflate.
 };
+
+#ifdef INFLATE_NARROW
+}  // namespace narrow
+#endif

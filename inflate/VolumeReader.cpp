@@ -117,7 +117,7 @@ FileHandle OpenNextVolume() {
   return kInvalidFile;
 }
 
-void FillInput(Inflater& in) {
+void FillInput(InflateInput& in) {
   const uint32_t asked = in.limit < kInflateInputSize ? in.limit : kInflateInputSize;
   uint32_t got = FileReadSome(in.source, in.input, asked);
   in.readPos = in.input;

@@ -11,7 +11,7 @@
 
 #include "setupdata/FileAccess.h"
 
-class Inflater;
+struct InflateInput;
 
 // Reader state, process-wide. OpenFileData opens InputHandle on the setup
 // file positioned at its first data byte and sets VolumeNumber to 0; the
@@ -42,7 +42,7 @@ void CloseFileData();
 // and VolumeBytesLeft (the count read), and when the read comes up short
 // continues in the next volume. After the user gives up on a disk the buffer
 // is left empty, so the decode fails for lack of input.
-void FillInput(Inflater& inflater);
+void FillInput(InflateInput& in);
 
 // Closes InputHandle and opens the file that continues the data: the same
 // file again at its first unread data byte when it gave fewer bytes than its
