@@ -18,7 +18,6 @@
 
 #include "inflate/HuffmanTable.h"
 #include "inflate/OutputSink.h"
-#include "inflate/VolumeReader.h"
 #include "setupdata/Buffer.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -98,8 +97,8 @@ struct Decoder {
 
 bool Refill(Inflater& in) {
   if (!in.input) return false;
-  if (in.limit) {
-    FillInput(in);
+  if (in.limit && in.fill) {
+    in.fill(in);
   } else {
     in.available = FileReadSome(in.source, in.input, kInflateInputSize);
     in.readPos = in.input;
@@ -592,16 +591,17 @@ int DecodeDynamic(Decoder& d) {
 
 // ---------------------------------------------------------------------------
 
-Inflater::Inflater() : InflateInput{nullptr, nullptr, 0, kInvalidFile, 0} {}
+Inflater::Inflater() : InflateInput{nullptr, nullptr, 0, kInvalidFile, 0, nullptr} {}
 
 Inflater::~Inflater() { EndInput(); }
 
-bool Inflater::BeginInput(FileHandle file, uint32_t byteLimit) {
+bool Inflater::BeginInput(FileHandle file, uint32_t byteLimit, InputFill refill) {
   EndInput();
   if (file == kInvalidFile || !AllocateZeroed(kInflateInputSize, input)) return false;
   readPos = input;
   available = 0;
   limit = byteLimit;
+  fill = refill;
   source = file;
   return true;
 }
@@ -654,8 +654,8 @@ int Inflater::Inflate(OutputSink& sink) {
   return result;
 }
 
-int Inflater::DecodeToSink(OutputSink& sink, FileHandle file, uint32_t byteLimit) {
-  if (!BeginInput(file, byteLimit)) return -1;
+int Inflater::DecodeToSink(OutputSink& sink, FileHandle file, uint32_t byteLimit, InputFill refill) {
+  if (!BeginInput(file, byteLimit, refill)) return -1;
   if (!sink.IsReady()) {
     EndInput();
     return -1;
@@ -665,12 +665,13 @@ int Inflater::DecodeToSink(OutputSink& sink, FileHandle file, uint32_t byteLimit
   return result;
 }
 
-bool Inflater::DecodeToMemory(uint8_t* destination, uint32_t capacity, FileHandle file, uint32_t byteLimit) {
+bool Inflater::DecodeToMemory(uint8_t* destination, uint32_t capacity, FileHandle file, uint32_t byteLimit,
+                              InputFill refill) {
   MemorySink sink(destination, capacity);
-  return DecodeToSink(sink, file, byteLimit) == kInflateOk;
+  return DecodeToSink(sink, file, byteLimit, refill) == kInflateOk;
 }
 
-bool Inflater::DecodeToFile(FileHandle output, FileHandle file, uint32_t byteLimit) {
+bool Inflater::DecodeToFile(FileHandle output, FileHandle file, uint32_t byteLimit, InputFill refill) {
   FileSink sink(output);
-  return DecodeToSink(sink, file, byteLimit) == kInflateOk;
+  return DecodeToSink(sink, file, byteLimit, refill) == kInflateOk;
 }

@@ -9,8 +9,10 @@
 // moving the file position back, so streams stored back to back read one
 // after the other. Output goes through a 32768-byte window to an OutputSink.
 //
-// With a non-zero limit the input is the file data of a setup, read across
-// volume files by the volume reader (FillInput, inflate/VolumeReader.h).
+// With a non-zero limit the input is refilled through a function that the
+// caller names (the setup's file data across its volume files: the volume
+// reader's FillInput); the decoder itself knows nothing of volumes, disks or
+// prompts.
 #pragma once
 
 #include <stdint.h>
@@ -29,14 +31,20 @@ enum InflateResult {
 const uint32_t kInflateInputSize = 4096;
 const uint32_t kInflateWindowSize = 32768;
 
-// The input state of a decode. The volume reader's FillInput refills it in
-// limited mode.
+struct InflateInput;
+// Refills the input buffer in limited mode: reads into input, sets readPos
+// and available, and counts what it takes against limit. Called only while
+// limit is not 0; a fill that delivers nothing ends the input.
+typedef void (*InputFill)(InflateInput& in);
+
+// The input state of a decode.
 struct InflateInput {
   uint8_t* input;          // kInflateInputSize bytes while input is open
   const uint8_t* readPos;  // next unread byte
   uint32_t available;      // unread bytes from readPos on
   FileHandle source;       // kInvalidFile when there is none
   uint32_t limit;          // source bytes still to read for this stream; 0: no limit
+  InputFill fill;          // the refill while limit is not 0 (null: read source as is)
 };
 
 // The fast decode loop follows the width of the bit buffer: a machine word,
@@ -56,15 +64,17 @@ class Inflater : public InflateInput {
   // Decode one stream from source (at its current position) into the
   // destination buffer of the given capacity, or into the file output
   // (dropped when output is kInvalidFile). True exactly when the decode
-  // succeeded; either way source is left right after the bytes taken.
-  bool DecodeToMemory(uint8_t* destination, uint32_t capacity, FileHandle source, uint32_t limit);
-  bool DecodeToFile(FileHandle output, FileHandle source, uint32_t limit);
+  // succeeded; either way source is left right after the bytes taken. A
+  // limit other than 0 comes with the fill that refills the input.
+  bool DecodeToMemory(uint8_t* destination, uint32_t capacity, FileHandle source, uint32_t limit,
+                      InputFill fill = nullptr);
+  bool DecodeToFile(FileHandle output, FileHandle source, uint32_t limit, InputFill fill = nullptr);
   // The same into any sink; returns the InflateResult, or -1 when input
   // could not begin or the sink was not ready.
-  int DecodeToSink(OutputSink& sink, FileHandle source, uint32_t limit);
+  int DecodeToSink(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill = nullptr);
 
   // The steps the entry points run, in order.
-  bool BeginInput(FileHandle source, uint32_t limit);
+  bool BeginInput(FileHandle source, uint32_t limit, InputFill fill = nullptr);
   int Inflate(OutputSink& sink);
   void EndInput();  // harmless when called twice
 

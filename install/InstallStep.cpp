@@ -10,7 +10,7 @@
 #include "install/InstallStep.h"
 
 #include "inflate/Inflater.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "install/DestinationCheck.h"
 #include "install/OverwriteRules.h"
 #include "install/Registrations.h"
@@ -210,7 +210,7 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   InstallError = 0;
   Inflater inflater;
   if (!ShouldWriteFile(record, inUse)) {
-    inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize);
+    inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize, FillInput);
     return true;
   }
   const DWORD existing = GetFileAttributesA(TargetPath);
@@ -220,7 +220,7 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   }
   const FileHandle file = CreateTemporaryFile();
   if (file == kInvalidFile) return false;
-  inflater.DecodeToFile(file, InputHandle, packedSize);
+  inflater.DecodeToFile(file, InputHandle, packedSize, FillInput);
   if (options & kOptionTimes) {
     // creation, last access, last write: three FILETIMEs, read in place.
     const FILETIME* times = reinterpret_cast<const FILETIME*>(RecordTimesBlock(record));

@@ -15,7 +15,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "install/InstallStep.h"
 #include "install/Shortcuts.h"
 #include "setupdata/FileRecord.h"

@@ -19,7 +19,7 @@
 
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "setupdata/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Platform.h"

@@ -15,7 +15,7 @@
 #include "authoring/Sinks.h"
 #include "authoring/cli/Commands.h"
 #include "inflate/Inflater.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 
@@ -159,7 +159,7 @@ int DecodeStoredFiles(const std::string& path, const OpenSink& open, const FileD
     ChecksumSink check;
     TeeSink sink(*target, check);
     Inflater inflater;
-    int result = inflater.DecodeToSink(sink, InputHandle, packed);
+    int result = inflater.DecodeToSink(sink, InputHandle, packed, FillInput);
     inflater.EndInput();
     const uint32_t expected = CombineIntegrityKey(ReadU32Le(record + contentChecksum));
     if (result != kInflateOk)

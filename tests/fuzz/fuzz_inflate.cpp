@@ -21,7 +21,7 @@
 
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PlatformDouble.h"
 
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t* destination = GuardedEnd() - capacity;
   CountingSink sink(destination, capacity);
   Inflater inflater;
-  const int result = inflater.DecodeToSink(sink, InputHandle, limited ? streamSize : 0);
+  const int result = inflater.DecodeToSink(sink, InputHandle, limited ? streamSize : 0, FillInput);
   inflater.EndInput();
   const uint32_t end = VolumeNumber ? streamSize - first + 4 : first;
   if (InputHandle != kInvalidFile && FileTell(InputHandle) > end) Fail("volume left past its end");

@@ -3,7 +3,7 @@
 // checks that turn damaged or hostile data into a failed load with text
 // 6/31.
 #include "inflate/Inflater.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "setupdata/FileRecord.h"
 #include "tests/unit/SetupFileFixture.h"
 

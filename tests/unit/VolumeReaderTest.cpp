@@ -10,7 +10,7 @@
 #include <random>
 
 #include "authoring/Encoder.h"
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PlatformDouble.h"
 #include "tests/unit/StreamTesting.h"
@@ -81,7 +81,7 @@ class VolumeReaderTest : public ::testing::Test {
     Inflater inflater;
     Decoded d;
     d.result =
-        inflater.DecodeToSink(store ? static_cast<OutputSink&>(sink) : dropped, InputHandle, uint32_t(packedSize));
+        inflater.DecodeToSink(store ? static_cast<OutputSink&>(sink) : dropped, InputHandle, uint32_t(packedSize), FillInput);
     inflater.EndInput();
     d.output = sink.output;
     d.position = FileTell(InputHandle);

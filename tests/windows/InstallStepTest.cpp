@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "install/InstallStep.h"
 #include "install/ScheduleAtRestart.h"
 #include "setupdata/FileRecord.h"

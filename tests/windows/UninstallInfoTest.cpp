@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 #include "install/InstallStep.h"
 #include "setupdata/Paths.h"
 #include "tests/windows/InstallTestSupport.h"

@@ -6,7 +6,7 @@
 // last fill asks for exactly the rest of its packedSize, so a stream that ends
 // at a volume's end never opens the next volume; the next stream's first fill
 // does.
-#include "inflate/VolumeReader.h"
+#include "setupdata/VolumeReader.h"
 
 #include "inflate/Inflater.h"
 #include "setupdata/Format.h"
