@@ -37,9 +37,6 @@ struct Removal {
   bool fontsChanged;   // a font resource was removed
 };
 
-// True when every entry of the (valid) log names a path that the removal
-// may touch; nothing is changed.
-bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base);
 // Removes the files, shortcuts and registry key that the log names, then
 // the installation's folders that are left empty.
 void RemoveInstallation(const uint8_t* log, uint32_t size, Removal* state);
