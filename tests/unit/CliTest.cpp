@@ -122,7 +122,7 @@ TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
 
   RunResult bad = RunTool("verify " + Write("bad.exe", MakeSetup(true)));
   EXPECT_EQ(bad.status, 1) << bad.out;
-  EXPECT_NE(bad.out.find("docs\\readme.txt): checksum error"), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("docs\\\\readme.txt\"): checksum error"), std::string::npos) << bad.out;
 
   // A byte of the first stream flipped: that file is named, nothing later.
   std::vector<uint8_t> bytes = MakeSetup();
