@@ -397,6 +397,11 @@ TEST_F(BuildTest, OutputsAreReplacedAllOrNoneAndNeverAnInput) {
   EXPECT_EQ(Slurp(dir + "/other.bin"), std::vector<uint8_t>{'o'});
   std::system(("ls -a '" + dir + "' | grep -c setvik- > '" + dir + "/left' || true").c_str());
   EXPECT_EQ(Slurp(dir + "/left"), std::vector<uint8_t>({'0', '\n'})) << "no temporary is left";
+  // A missing volume is named, not taken for a stream that does not decode.
+  unlink((dir + "/setup.D02").c_str());
+  std::string out;
+  EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 1);
+  EXPECT_NE(out.find("setup.D02\" is missing"), std::string::npos) << out;
 }
 
 TEST_F(BuildTest, FolderSourcesEnterEachFolderOnce) {
