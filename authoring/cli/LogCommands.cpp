@@ -82,6 +82,36 @@ std::optional<uint32_t> ProgramSizeMark(const std::vector<uint8_t>& bytes) {
   return ReadU32Le(&*mark + sizeof kUninstallerMarkTag);
 }
 
+// An uninstaller of the publisher's own carries no mark: its log is the
+// first offset whose chain of chunk headers ends exactly with the end
+// chunk at the end of the file and which the reader accepts. Following at
+// most four headers costs the same at every offset, and only a chain that
+// fits is read whole, so the search stays linear in practice.
+std::optional<uint32_t> FindLogWithoutMark(const std::vector<uint8_t>& bytes) {
+  const uint64_t size = bytes.size();
+  for (uint64_t at = 0; at + kChunkHeaderSize <= size; ++at) {
+    if (ReadU16Le(&bytes[at]) != kChunkUninstallFiles || ReadU16Le(&bytes[at + 2])) continue;
+    uint64_t header = at;
+    bool fits = false;
+    for (int chunk = 0; chunk < 4 && header + kChunkHeaderSize <= size; ++chunk) {
+      const uint32_t body = ReadU32Le(&bytes[header + 4]);
+      if (ReadU16Le(&bytes[header]) == kChunkUninstallEnd) {
+        fits = body == 0 && header + kChunkHeaderSize == size;
+        break;
+      }
+      header += kChunkHeaderSize + body;
+    }
+    if (fits && ReadUninstallLog(&bytes[at], static_cast<uint32_t>(size - at), nullptr) == kLogValid)
+      return static_cast<uint32_t>(at);
+  }
+  return std::nullopt;
+}
+
+bool EndsWithFreeHeader(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= sizeof kFreeLogHeader &&
+         std::equal(bytes.end() - sizeof kFreeLogHeader, bytes.end(), kFreeLogHeader);
+}
+
 }  // namespace
 
 int RunLog(const Arguments& args) {
@@ -93,9 +123,16 @@ int RunLog(const Arguments& args) {
   if (!ReadWholeFile(path, bytes, error)) return Fail(error);
   const uint32_t size = static_cast<uint32_t>(bytes.size());
   const std::optional<uint32_t> programSize = ProgramSizeMark(bytes);
-  if (!programSize) return Fail(shown + ": not Setvik's uninstaller (no uninstaller mark)");
   UninstallerLayout layout;
-  const UninstallerFileStatus status = ReadUninstallerFile(bytes.data(), size, *programSize, &layout);
+  UninstallerFileStatus status = kUninstallerDamaged;
+  if (programSize) {
+    status = ReadUninstallerFile(bytes.data(), size, *programSize, &layout);
+  } else if (const std::optional<uint32_t> found = FindLogWithoutMark(bytes)) {
+    layout.logOffset = *found;
+    status = kUninstallerInstalled;
+  } else if (EndsWithFreeHeader(bytes)) {
+    status = kUninstallerNotInstalled;
+  }
   if (status == kUninstallerNotInstalled) {
     printf("uninstaller: %s\nlog: none (the file ends with the free header of an uninstaller never installed)\n",
            shown.c_str());

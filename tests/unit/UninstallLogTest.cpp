@@ -273,7 +273,9 @@ TEST_F(UninstallLogFile, LogCommandPrintsEachRecordAndWhatTheUninstallerRefuses)
   } rows[] = {
       {"fresh", MarkedProgram() + Bytes(kFreeLogHeader, kFreeLogHeader + 8), 0, "log: none"},
       {"cut", MarkedProgram() + Bytes(kLog.begin(), kLog.end() - 2), 1, "no valid uninstall log"},
-      {"no mark", Text("MZ program") + kLog, 1, "no uninstaller mark"},
+      // The publisher's own uninstaller has no mark: its log is found all the same.
+      {"no mark", Text("MZ ") + B({0x35, 0x12, 0, 0, 4, 0, 0, 0}) + kLog, 0, "log: offset 11, 136 bytes"},
+      {"no mark, damaged", Text("MZ program") + Bytes(kLog.begin(), kLog.end() - 2), 1, "no valid uninstall log"},
       // A valid log whose key lies two keys below Uninstall: shown, then refused.
       {"deep key",
        MarkedProgram() + Bytes(kLog.begin(), kLog.end() - 76) + B({0x38, 0x12, 0, 0, 0x3D, 0, 0, 0, 0x02, 0, 0, 0x80}) +
