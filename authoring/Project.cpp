@@ -14,8 +14,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
+#include <set>
 #include <toml++/toml.h>
 
+#include "authoring/CodePage.h"
 #include "authoring/FileTimes.h"
 #include "authoring/PeVersion.h"
 #include "authoring/SetupFile.h"
@@ -29,6 +32,7 @@ const size_t kMaxPath = kPathBufferSize - 1;  // 259 characters
 const size_t kMaxText = 1023;                 // texts are formatted into 1,024-byte buffers
 const size_t kMaxLongText = 60000;            // the information page's text
 const size_t kMaxDiskPrompt = 199;            // the disk prompt's 200-byte buffer
+const uint64_t kMaxProjectFile = 16u << 20;   // far more than any project needs
 
 // The log names the installation folder "."; an uninstaller knows that
 // folder only as the one it lies in.
@@ -44,11 +48,23 @@ class Reader {
  public:
   explicit Reader(const std::string& path) : path(path) {}
 
-  [[noreturn]] void Fail(const toml::node* node, const std::string& message) const {
+  // Fails at the node's place; shift moves the column right (to a
+  // character inside a one-line string).
+  [[noreturn]] void Fail(const toml::node* node, const std::string& message, size_t shift = 0) const {
     std::string where = path;
     if (node && node->source().begin.line)
-      where += ":" + std::to_string(node->source().begin.line) + ":" + std::to_string(node->source().begin.column);
+      where += ":" + std::to_string(node->source().begin.line) + ":" +
+               std::to_string(node->source().begin.column + shift);
     throw ProjectError{where + ": " + message};
+  }
+
+  // A text or name of the setup, from UTF-8 to code page 1252.
+  std::string ToSetupText(const toml::node* node, const std::string& value, const std::string& name) const {
+    std::string converted;
+    CodePageProblem problem;
+    if (ToCodePage1252(value, converted, problem)) return converted;
+    const bool oneLine = node && node->source().begin.line == node->source().end.line;
+    Fail(node, name + " " + problem.message, oneLine ? 1 + problem.character : 0);
   }
 
   std::string Where(const toml::node& node) const {
@@ -70,13 +86,16 @@ class Reader {
     return node->as_table();
   }
 
+  // A string value; setupText: a text or name that the setup stores, in
+  // code page 1252 (paths of the build machine stay as they are).
   std::optional<std::string> String(const toml::table& table, const char* key, const std::string& name,
-                                    size_t maxLength = kMaxPath) const {
+                                    size_t maxLength = kMaxPath, bool setupText = false) const {
     const toml::node* node = table.get(key);
     if (!node) return std::nullopt;
     if (!node->is_string()) Fail(node, name + " must be a string");
     std::string value = **node->as_string();
     if (value.find('\0') != std::string::npos) Fail(node, name + " holds a NUL character");
+    if (setupText) value = ToSetupText(node, value, name);
     if (value.size() > maxLength)
       Fail(node, name + " is " + std::to_string(value.size()) + " characters long; at most " +
                      std::to_string(maxLength) + " are allowed");
@@ -99,6 +118,11 @@ class Reader {
     if (value < low || value > high)
       Fail(node, name + " must lie between " + std::to_string(low) + " and " + std::to_string(high));
     return value;
+  }
+
+  std::optional<std::string> Text(const toml::table& table, const char* key, const std::string& name,
+                                  size_t maxLength = kMaxPath) const {
+    return String(table, key, name, maxLength, true);
   }
 
   // A string chosen from a list of names; returns its position.
@@ -124,28 +148,66 @@ std::string Resolve(const Project& project, const std::string& relative) {
   return project.directory + "/" + relative;
 }
 
-// A name below a destination folder: relative, backslash-separated, no
-// empty, "." or ".." part, no character Windows refuses in a file name.
-std::string CheckTargetName(const Reader& reader, const toml::node* node, std::string name) {
+// A name as a message shows it: control characters as \xNN.
+std::string Shown(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += c < 0x20 || c == 0x7F ? std::string(hex) : std::string(1, static_cast<char>(c));
+  }
+  return "'" + out + "'";
+}
+
+bool PassesLogRule(const std::string& text, LogNameRule rule) {
+  return IsLogName(LogText{text.data(), static_cast<uint32_t>(text.size())}, rule);
+}
+
+const char kLogRuleWords[] =
+    "an empty, '.' or '..' part, a part that ends in a dot or a blank, or a control character or one of "
+    "\\ / : * ? \" < > |";
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension:
+// Windows opens the device instead of a file.
+bool IsDeviceName(const std::string& part) {
+  std::string stem = part.substr(0, part.find('.'));
+  for (char& c : stem) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+         stem[3] <= '9';
+}
+
+// A name below a destination folder: relative, backslash-separated, in
+// code page 1252, and a name the uninstaller accepts in its log (no empty,
+// "." or ".." part, no part ending in a dot or blank, no character Windows
+// refuses in a name), no device name. listed: the name comes from a folder
+// listing, not from the node's own text.
+std::string CheckTargetName(const Reader& reader, const toml::node* node, std::string name, bool listed = false) {
+  name = reader.ToSetupText(listed ? nullptr : node, name, listed ? "the file name '" + name + "'" : "the target name");
   std::replace(name.begin(), name.end(), '/', '\\');
   if (name.empty()) reader.Fail(node, "the target name is empty");
   if (name.size() > kMaxPath)
-    reader.Fail(node, "the target name '" + name + "' is longer than 259 characters");
+    reader.Fail(node, "the target name " + Shown(name) + " is longer than 259 characters");
   if (name[0] == '\\' || (name.size() > 1 && name[1] == ':'))
-    reader.Fail(node, "the target name '" + name + "' must be relative to its destination folder");
-  size_t start = 0;
-  for (;;) {
-    size_t end = name.find('\\', start);
-    std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (part.empty() || part == "." || part == "..")
-      reader.Fail(node, "the target name '" + name + "' has an empty, '.' or '..' part");
-    for (unsigned char c : part)
-      if (c < 0x20 || std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos)
-        reader.Fail(node, "the target name '" + name + "' holds a character Windows does not allow in a name");
-    if (end == std::string::npos) break;
-    start = end + 1;
+    reader.Fail(node, "the target name " + Shown(name) + " must be relative to its destination folder");
+  if (!PassesLogRule(name, kLogNamePath))
+    reader.Fail(node, "the target name " + Shown(name) + " has " + kLogRuleWords +
+                          " (Windows would change the name, and the uninstaller would refuse its log)");
+  for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = name.find('\\', start);
+    if (IsDeviceName(name.substr(start, end == std::string::npos ? std::string::npos : end - start)))
+      reader.Fail(node, "the target name " + Shown(name) + " uses a device name of Windows (CON, PRN, AUX, NUL, "
+                        "COM1-9, LPT1-9)");
   }
   return name;
+}
+
+// A shortcut's name: the link file name.lnk goes into the log as one part.
+void CheckShortcutName(const Reader& reader, const toml::node* node, const std::string& key, const std::string& name) {
+  if (!PassesLogRule(name + ".lnk", kLogNamePart) || IsDeviceName(name))
+    reader.Fail(node, key + " " + Shown(name) + " is not a plain file name: it must not have " + kLogRuleWords +
+                          ", or be a device name");
 }
 
 void ReadSetup(const Reader& reader, const toml::table& root, Project& project) {
@@ -154,10 +216,10 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
   reader.OnlyKeys(*setup, "[setup]",
                   {"title", "default_folder", "folder_changeable", "full_screen", "single_page", "uninstall_name",
                    "compression", "information_file"});
-  std::optional<std::string> title = reader.String(*setup, "title", "setup.title", 200);
+  std::optional<std::string> title = reader.Text(*setup, "title", "setup.title", 200);
   if (!title || title->empty()) reader.Fail(setup, "[setup] needs a title");
   project.title = *title;
-  project.defaultDir = reader.String(*setup, "default_folder", "setup.default_folder")
+  project.defaultDir = reader.Text(*setup, "default_folder", "setup.default_folder")
                            .value_or("#Program Files#\\" + project.title);
   if (reader.Bool(*setup, "folder_changeable", "setup.folder_changeable").value_or(true))
     project.setupFlags |= kDirChangeable;
@@ -172,7 +234,17 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
           {"welcome", "information", "directory", "confirmation", "progress", "finish", "closing"}));
     }
   }
-  project.uninstallName = reader.String(*setup, "uninstall_name", "setup.uninstall_name");
+  project.uninstallName = reader.Text(*setup, "uninstall_name", "setup.uninstall_name");
+  if (project.uninstallName) {
+    const toml::node* node = setup->get("uninstall_name");
+    if (!PassesLogRule(*project.uninstallName, kLogNameKey))
+      reader.Fail(node, "setup.uninstall_name " + Shown(*project.uninstallName) +
+                            " must name one key below the Uninstall key: not empty, no backslash, no control "
+                            "character");
+    if (kUninstallKeyPrefixLength + project.uninstallName->size() >= kUninstallKeyBufferSize)
+      reader.Fail(node, "setup.uninstall_name is longer than " +
+                            std::to_string(kUninstallKeyBufferSize - 1 - kUninstallKeyPrefixLength) + " characters");
+  }
   project.level = static_cast<int>(
       reader.Integer(*setup, "compression", "setup.compression", 0, kEncodeLevelMax).value_or(kEncodeLevelDefault));
 }
@@ -190,11 +262,11 @@ void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& pr
                   "folder_memory.registry_root must be HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or "
                   "HKEY_USERS (or HKCR, HKCU, HKLM, HKU)");
   }
-  project.dirRegistryKey = reader.String(*memory, "registry_key", "folder_memory.registry_key");
-  project.dirRegistryValue = reader.String(*memory, "registry_value", "folder_memory.registry_value");
-  project.dirIniFile = reader.String(*memory, "ini_file", "folder_memory.ini_file");
-  project.dirIniSection = reader.String(*memory, "ini_section", "folder_memory.ini_section");
-  project.dirIniKey = reader.String(*memory, "ini_key", "folder_memory.ini_key");
+  project.dirRegistryKey = reader.Text(*memory, "registry_key", "folder_memory.registry_key");
+  project.dirRegistryValue = reader.Text(*memory, "registry_value", "folder_memory.registry_value");
+  project.dirIniFile = reader.Text(*memory, "ini_file", "folder_memory.ini_file");
+  project.dirIniSection = reader.Text(*memory, "ini_section", "folder_memory.ini_section");
+  project.dirIniKey = reader.Text(*memory, "ini_key", "folder_memory.ini_key");
   if (reader.Bool(*memory, "save_to_registry", "folder_memory.save_to_registry").value_or(false)) {
     if (!project.dirRegistryKey) reader.Fail(memory, "save_to_registry needs registry_key");
     project.setupFlags |= kSaveDirToRegistry;
@@ -212,13 +284,13 @@ void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& pr
 void ReadPictures(const Reader& reader, const toml::table& root, Project& project) {
   if (const toml::table* background = reader.Table(root, "background", "[background]")) {
     reader.OnlyKeys(*background, "[background]", {"title", "bitmap", "font"});
-    project.backgroundTitle = reader.String(*background, "title", "background.title");
+    project.backgroundTitle = reader.Text(*background, "title", "background.title");
     if (auto bitmap = reader.String(*background, "bitmap", "background.bitmap"))
       project.backgroundBitmap = Resolve(project, *bitmap);
     if (const toml::table* table = reader.Table(*background, "font", "background.font")) {
       reader.OnlyKeys(*table, "background.font", {"face", "height", "weight", "italic"});
       ProjectFont font;
-      font.face = reader.String(*table, "face", "background.font.face", 31).value_or("Times New Roman");
+      font.face = reader.Text(*table, "face", "background.font.face", 31).value_or("Times New Roman");
       font.height = static_cast<int32_t>(
           reader.Integer(*table, "height", "background.font.height", -16384, 16384).value_or(-48));
       font.weight = static_cast<int32_t>(reader.Integer(*table, "weight", "background.font.weight", 0, 1000).value_or(700));
@@ -252,14 +324,15 @@ void SetText(const Reader& reader, const toml::node& node, const std::string& na
   const TextRole* role = FindTextRole(name);
   if (!role) reader.Fail(&node, "unknown text '" + name + "' (docs/project-file.md lists every text by name)");
   if (!node.is_string()) reader.Fail(&node, "text '" + name + "' must be a string");
-  std::string text = **node.as_string();
+  if ((**node.as_string()).find('\0') != std::string::npos)
+    reader.Fail(&node, "text '" + name + "' holds a NUL character");
+  std::string text = reader.ToSetupText(&node, **node.as_string(), "text '" + name + "'");
   size_t limit = role->group == 1 ? kMaxLongText
                  : (role->group == kTextGroupMessages && role->index == 28) ? kMaxDiskPrompt
                                                                             : kMaxText;
   if (text.size() > limit)
     reader.Fail(&node, "text '" + name + "' is " + std::to_string(text.size()) + " characters long; at most " +
                            std::to_string(limit) + " are allowed");
-  if (text.find('\0') != std::string::npos) reader.Fail(&node, "text '" + name + "' holds a NUL character");
   std::string problem = CheckTextPlaceholders(*role, text);
   if (!problem.empty()) reader.Fail(&node, "text '" + name + "' " + problem);
   project.texts[role->group][role->index] = text;
@@ -283,12 +356,21 @@ void ReadTexts(const Reader& reader, const toml::table& root, Project& project) 
     std::string path = Resolve(project, *file);
     std::string error;
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes, error)) reader.Fail(setup.get("information_file"), error);
+    if (!ReadWholeFile(path, bytes, error, 4 * kMaxLongText)) reader.Fail(setup.get("information_file"), error);
+    const std::string utf8(bytes.begin(), bytes.end());
+    std::string converted;
+    CodePageProblem problem;
+    if (!ToCodePage1252(utf8, converted, problem)) {
+      size_t line, column;
+      LineAndColumn(utf8, problem.offset, line, column);
+      throw ProjectError{path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": the information file " +
+                         problem.message};
+    }
     std::string text;
-    for (uint8_t b : bytes) {  // the edit control wants CR LF line ends
+    for (char b : converted) {  // the edit control wants CR LF line ends
       if (b == '\n' && (text.empty() || text.back() != '\r')) text += '\r';
       if (b == 0) reader.Fail(setup.get("information_file"), path + " holds a NUL byte; it must be plain text");
-      text += static_cast<char>(b);
+      text += b;
     }
     if (text.size() > kMaxLongText)
       reader.Fail(setup.get("information_file"), path + " is longer than " + std::to_string(kMaxLongText) + " bytes");
@@ -299,19 +381,25 @@ void ReadTexts(const Reader& reader, const toml::table& root, Project& project) 
 void ReadShortcuts(const Reader& reader, const toml::table& entry, const std::string& name, FileRecordInfo& record) {
   if (const toml::table* menu = reader.Table(entry, "start_menu", name + ".start_menu")) {
     reader.OnlyKeys(*menu, name + ".start_menu", {"group", "name", "args", "icon"});
-    std::optional<std::string> shortcut = reader.String(*menu, "name", name + ".start_menu.name");
+    std::optional<std::string> shortcut = reader.Text(*menu, "name", name + ".start_menu.name");
     if (!shortcut || shortcut->empty()) reader.Fail(menu, name + ".start_menu needs a name");
-    record.strings[kStringGroupName] = reader.String(*menu, "group", name + ".start_menu.group").value_or("");
+    record.strings[kStringGroupName] = reader.Text(*menu, "group", name + ".start_menu.group").value_or("");
+    const std::string& group = record.strings[kStringGroupName];
+    if (!group.empty() && !PassesLogRule(group, kLogNamePath))
+      reader.Fail(menu->get("group"), name + ".start_menu.group " + Shown(group) + " has " + kLogRuleWords +
+                                          " (the uninstaller would refuse its log)");
+    CheckShortcutName(reader, menu->get("name"), name + ".start_menu.name", *shortcut);
     record.strings[kStringMenuShortcutName] = *shortcut;
-    record.strings[kStringMenuShortcutArgs] = reader.String(*menu, "args", name + ".start_menu.args").value_or("");
+    record.strings[kStringMenuShortcutArgs] = reader.Text(*menu, "args", name + ".start_menu.args").value_or("");
     record.iconIndex = static_cast<uint16_t>(reader.Integer(*menu, "icon", name + ".start_menu.icon", 0, 65535).value_or(0));
   }
   if (const toml::table* desktop = reader.Table(entry, "desktop", name + ".desktop")) {
     reader.OnlyKeys(*desktop, name + ".desktop", {"name", "args"});
-    std::optional<std::string> shortcut = reader.String(*desktop, "name", name + ".desktop.name");
+    std::optional<std::string> shortcut = reader.Text(*desktop, "name", name + ".desktop.name");
     if (!shortcut || shortcut->empty()) reader.Fail(desktop, name + ".desktop needs a name");
+    CheckShortcutName(reader, desktop->get("name"), name + ".desktop.name", *shortcut);
     record.strings[kStringDesktopShortcutName] = *shortcut;
-    record.strings[kStringDesktopShortcutArgs] = reader.String(*desktop, "args", name + ".desktop.args").value_or("");
+    record.strings[kStringDesktopShortcutArgs] = reader.Text(*desktop, "args", name + ".desktop.args").value_or("");
   }
 }
 
@@ -407,11 +495,20 @@ ProjectFile ReadFileSettings(const Reader& reader, const toml::table& entry, con
 }
 
 // Files below folder whose names match pattern, sorted so the output does
-// not depend on the order the file system lists them in.
-void ListFolder(const std::string& folder, const std::string& relative, const std::string& pattern, bool recursive,
-                std::vector<std::string>& found) {
+// not depend on the order the file system lists them in. Each folder is
+// entered once (by device and inode), so links that loop add nothing, and
+// the walk stays on the source folder's device (no /proc below "/").
+struct FolderWalk {
+  std::string folder, pattern;
+  bool recursive;
+  dev_t device;
+  std::set<std::pair<dev_t, ino_t>> visited;
+  std::vector<std::string> found;
+};
+
+void ListFolder(FolderWalk& walk, const std::string& relative) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir((folder + relative).c_str())) {
+  if (DIR* dir = opendir((walk.folder + relative).c_str())) {
     while (dirent* e = readdir(dir))
       if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
     closedir(dir);
@@ -420,11 +517,12 @@ void ListFolder(const std::string& folder, const std::string& relative, const st
   for (const std::string& n : names) {
     std::string rel = relative.empty() ? n : relative + "/" + n;
     struct stat st;
-    if (stat((folder + rel).c_str(), &st) != 0) continue;
+    if (stat((walk.folder + rel).c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      if (recursive) ListFolder(folder, rel, pattern, recursive, found);
-    } else if (S_ISREG(st.st_mode) && fnmatch(pattern.c_str(), n.c_str(), 0) == 0) {
-      found.push_back(rel);
+      if (walk.recursive && st.st_dev == walk.device && walk.visited.emplace(st.st_dev, st.st_ino).second)
+        ListFolder(walk, rel);
+    } else if (S_ISREG(st.st_mode) && fnmatch(walk.pattern.c_str(), n.c_str(), 0) == 0) {
+      walk.found.push_back(rel);
     }
   }
 }
@@ -490,14 +588,15 @@ void ReadFiles(const Reader& reader, const toml::table& root, Project& project) 
                                  "itself in an entry of its own)");
     std::string pattern = reader.String(entry, "pattern", name + ".pattern").value_or("*");
     bool recursive = reader.Bool(entry, "recursive", name + ".recursive").value_or(true);
-    std::vector<std::string> found;
-    ListFolder(path + "/", "", pattern, recursive, found);
+    FolderWalk walk{path + "/", pattern, recursive, st.st_dev, {{st.st_dev, st.st_ino}}, {}};
+    ListFolder(walk, "");
+    const std::vector<std::string>& found = walk.found;
     if (found.empty()) reader.Fail(entry.get("source"), name + ": no file in " + path + " matches " + pattern);
     for (const std::string& rel : found) {
       ProjectFile file = settings;
       file.source = path + "/" + rel;
       std::string targetName = target && !target->empty() ? *target + "\\" + rel : rel;
-      file.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("source"), targetName);
+      file.record.strings[kStringFileName] = CheckTargetName(reader, entry.get("source"), targetName, true);
       project.files.push_back(file);
     }
   }
@@ -550,13 +649,60 @@ void ReadUninstaller(const Reader& reader, const toml::table& root, Project& pro
       const std::string name = "uninstaller.texts." + std::string(key.str());
       if (index == kUninstallerTextCount)
         reader.Fail(&value, "unknown text '" + name + "' (docs/project-file.md lists the uninstaller's texts)");
-      std::optional<std::string> text = reader.String(*texts, std::string(key.str()).c_str(), name,
+      std::optional<std::string> text = reader.Text(*texts, std::string(key.str()).c_str(), name,
                                                       kUninstallerTextMaxLength);
       if (text->empty()) reader.Fail(&value, "text '" + name + "' is empty");
       uninstaller.texts[index] = *text;
     }
   }
   project.uninstaller = uninstaller;
+}
+
+// Windows compares names without regard to case: ASCII and the letters of
+// code page 1252 (à-þ as À-Þ, š œ ž ÿ as Š Œ Ž Ÿ).
+std::string FoldName(std::string name) {
+  for (char& c : name) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) c = static_cast<char>(b - 0x20);
+    else if (b == 0x9A || b == 0x9C || b == 0x9E) c = static_cast<char>(b - 0x10);
+    else if (b == 0xFF) c = static_cast<char>(0x9F);
+  }
+  return name;
+}
+
+// No two files land on one path, and no file's path is a folder of
+// another: per destination, names compared as Windows compares them. In
+// the system folder only the name after the last backslash counts.
+void CheckTargets(const Project& project) {
+  struct Target {
+    const FileRecordInfo* record;
+    const std::string* where;
+  };
+  std::vector<Target> targets;
+  for (const ProjectFile& file : project.files) targets.push_back({&file.record, &file.where});
+  if (project.uninstaller) targets.push_back({&project.uninstaller->record, &project.uninstaller->where});
+  std::map<std::string, const Target*> files, folders;
+  for (const Target& t : targets) {
+    std::string name = t.record->strings[kStringFileName];
+    if (t.record->destinationKind == kDestSharedSystem) name = name.substr(name.find_last_of('\\') + 1);
+    const std::string key = std::to_string(t.record->destinationKind) + ":" + FoldName(name);
+    const char* kinds[] = {"installation folder", "Windows folder", "system folder", "fonts folder"};
+    const std::string place = std::string(" in the ") + kinds[t.record->destinationKind & 3];
+    auto same = files.emplace(key, &t);
+    if (!same.second)
+      throw ProjectError{*t.where + ": the target " + Shown(name) + place + " is also the target of " +
+                         *same.first->second->where + " (names that differ only in case are the same file)"};
+    if (folders.count(key))
+      throw ProjectError{*t.where + ": the target " + Shown(name) + place + " is a folder of " +
+                         *folders[key]->where + "'s target"};
+    for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1)) {
+      const std::string folder = key.substr(0, at);
+      folders.emplace(folder, &t);
+      if (files.count(folder))
+        throw ProjectError{*t.where + ": the target " + Shown(name) + place + " lies in a folder that " +
+                           *files[folder]->where + " installs as a file"};
+    }
+  }
 }
 
 }  // namespace
@@ -585,8 +731,10 @@ bool LoadProject(const std::string& path, Project& project, std::string& error) 
   Reader reader(path);
   try {
     toml::table root;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes, error, kMaxProjectFile)) return false;
     try {
-      root = toml::parse_file(path);
+      root = toml::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
     } catch (const toml::parse_error& e) {
       const auto& where = e.source().begin;
       error = path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
@@ -602,6 +750,7 @@ bool LoadProject(const std::string& path, Project& project, std::string& error) 
     ReadTexts(reader, root, project);
     ReadFiles(reader, root, project);
     ReadUninstaller(reader, root, project);
+    CheckTargets(project);
   } catch (const ProjectError& e) {
     error = e.message;
     return false;

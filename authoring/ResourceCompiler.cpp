@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "authoring/DialogTemplates.h"
+#include "authoring/SetupFile.h"
 
 extern char** environ;
 
@@ -92,17 +93,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 bool ReadResourceFile(const std::string& resPath, std::vector<uint8_t>& res, std::string& error) {
-  std::ifstream file(resPath, std::ios::binary);
-  if (!file) {
-    error = "cannot open " + resPath;
-    return false;
-  }
-  res.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    error = "cannot read " + resPath;
-    return false;
-  }
-  return true;
+  return ReadWholeFile(resPath, res, error);
 }
 
 bool CompileResourceScript(const std::string& rcPath, std::vector<uint8_t>& res, std::string& error) {
@@ -114,8 +105,8 @@ bool CompileResourceScript(const std::string& rcPath, std::vector<uint8_t>& res,
     return false;
   }
   struct stat info;
-  if (stat(rcPath.c_str(), &info) != 0) {
-    error = "cannot open " + rcPath;
+  if (stat(rcPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = "cannot open " + rcPath + " (not a regular file)";
     return false;
   }
   const char* tmp = getenv("TMPDIR");

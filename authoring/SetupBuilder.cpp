@@ -253,29 +253,92 @@ std::vector<Output> LayOut(const Project& project, const std::string& setupPath,
   return outputs;
 }
 
-// Writes every output under a temporary name, then renames them all; on any
-// failure the temporaries go and nothing is renamed. Volumes of an earlier
-// build beyond the last one written are removed, so no stale disk remains.
-void WriteOutputs(const std::vector<Output>& outputs) {
-  std::vector<std::string> temporaries;
-  auto cleanUp = [&] {
-    for (const std::string& t : temporaries) unlink(t.c_str());
-  };
+// Every file the build reads, for the check that no output replaces one.
+std::vector<std::string> InputPaths(const Project& project, const BuildOptions& options) {
+  std::vector<std::string> inputs{project.path, options.stubPath};
+  if (project.uninstaller) inputs.push_back(options.uninstallerPath);
+  for (const ProjectFile& file : project.files)
+    if (!file.source.empty()) inputs.push_back(file.source);
+  for (const auto* path : {&project.framePicture, &project.backgroundBitmap, &project.dialogScript,
+                           &project.dialogResources})
+    if (*path) inputs.push_back(**path);
+  return inputs;
+}
+
+// Refuses an output that is one of the inputs (the same file, by device
+// and inode) or a folder.
+void CheckOutputPaths(const std::vector<Output>& outputs, const std::vector<std::string>& inputs) {
   for (const Output& out : outputs) {
-    std::string temporary = out.path + ".tmp-" + std::to_string(getpid());
-    std::string error;
-    if (!WriteFileAtomically(temporary, out.bytes, error)) {
-      cleanUp();
-      Fail(error);
+    struct stat target;
+    if (lstat(out.path.c_str(), &target) != 0) continue;
+    if (S_ISDIR(target.st_mode)) Fail(out.path + ": is a folder; the build writes a file there");
+    if (stat(out.path.c_str(), &target) != 0) continue;
+    for (const std::string& input : inputs) {
+      struct stat source;
+      if (stat(input.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+        Fail(out.path + ": is also an input of the build (" + input + "); choose another output name");
     }
-    temporaries.push_back(temporary);
+  }
+}
+
+// Writes every output under a temporary name of its own (created
+// exclusively), then puts them all in place: either every output is
+// replaced or, after a failure, each is as it was before. Volumes of an
+// earlier build beyond the last one written are removed, so no stale disk
+// remains.
+void WriteOutputs(const std::vector<Output>& outputs) {
+  std::vector<std::string> temporaries(outputs.size()), backups(outputs.size());
+  size_t placed = 0;
+  auto failWith = [&](const std::string& path, int cause) {
+    for (size_t j = placed; j-- > 0;) {  // undo, newest first
+      if (!backups[j].empty()) rename(backups[j].c_str(), outputs[j].path.c_str());
+      else unlink(outputs[j].path.c_str());
+      backups[j].clear();
+    }
+    for (const std::string& t : temporaries)
+      if (!t.empty()) unlink(t.c_str());
+    for (const std::string& b : backups)
+      if (!b.empty()) unlink(b.c_str());
+    Fail(path + ": cannot write: " + strerror(cause));
+  };
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const int fd = CreateTemporaryBeside(outputs[i].path, temporaries[i]);
+    if (fd < 0) {
+      const int cause = errno;
+      temporaries[i].clear();
+      failWith(outputs[i].path, cause);
+    }
+    const std::vector<uint8_t>& bytes = outputs[i].bytes;
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size(); at += 1u << 30)
+      ok = FileWrite(fd, bytes.data() + at, static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, 1u << 30))) == 0;
+    int cause = ok ? 0 : (errno ? errno : ENOSPC);
+    if (close(fd) != 0 && ok) ok = false, cause = errno;
+    if (!ok) failWith(outputs[i].path, cause);
   }
   for (size_t i = 0; i < outputs.size(); ++i) {
-    if (rename(temporaries[i].c_str(), outputs[i].path.c_str()) != 0) {
-      cleanUp();
-      Fail(outputs[i].path + ": cannot write: " + strerror(errno));
+    const char* path = outputs[i].path.c_str();
+    struct stat st;
+    if (lstat(path, &st) == 0) {  // kept until every output is in place
+      const int fd = CreateTemporaryBeside(outputs[i].path, backups[i]);
+      if (fd < 0 || close(fd) != 0 || rename(path, backups[i].c_str()) != 0) {
+        const int cause = errno;
+        if (fd >= 0) unlink(backups[i].c_str());
+        backups[i].clear();
+        failWith(outputs[i].path, cause);
+      }
     }
+    if (rename(temporaries[i].c_str(), path) != 0) {
+      const int cause = errno;
+      if (!backups[i].empty()) rename(backups[i].c_str(), path);
+      backups[i].clear();
+      failWith(outputs[i].path, cause);
+    }
+    temporaries[i].clear();
+    ++placed;
   }
+  for (const std::string& b : backups)
+    if (!b.empty()) unlink(b.c_str());
   for (uint32_t volume = static_cast<uint32_t>(outputs.size());; ++volume) {
     std::string stale = VolumeFileName(outputs[0].path, volume);
     if (unlink(stale.c_str()) != 0) break;
@@ -347,6 +410,7 @@ bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport
     report.files = static_cast<uint32_t>(files.size());
     report.packedBytes = data.size();
     std::vector<Output> outputs = LayOut(project, options.outputPath, writer, data);
+    CheckOutputPaths(outputs, InputPaths(project, options));
     WriteOutputs(outputs);
     report.setupBytes = outputs[0].bytes.size();
     for (size_t i = 1; i < outputs.size(); ++i) report.volumes.push_back(outputs[i].path);

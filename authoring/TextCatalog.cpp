@@ -155,7 +155,9 @@ std::vector<std::vector<std::string>> DefaultTextGroups(std::string_view title) 
     std::vector<std::string>& group = groups[role.group];
     if (group.size() <= role.index) group.resize(role.index + 1);
     std::string text = role.fallback;
-    for (size_t at; (at = text.find("{title}")) != std::string::npos;) text.replace(at, 7, title);
+    // Searched on after each replacement: the title may itself hold "{title}".
+    for (size_t at = 0; (at = text.find("{title}", at)) != std::string::npos; at += title.size())
+      text.replace(at, 7, title);
     group[role.index] = text;
   }
   return groups;

@@ -203,14 +203,3 @@ UninstallLogStatus ReadUninstallLog(const uint8_t* data, uint32_t size, const Un
   if (status == kLogValid && visitor) WalkLog(all, visitor);
   return status;
 }
-
-bool FindUninstallLog(const uint8_t* data, uint32_t size, uint32_t* offset) {
-  for (uint32_t at = 0; size >= kChunkHeaderSize && at <= size - kChunkHeaderSize; ++at) {
-    if (ReadU16Le(data + at) != kChunkUninstallFiles || ReadU16Le(data + at + 2)) continue;
-    if (ReadUninstallLog(data + at, size - at, nullptr) == kLogValid) {
-      *offset = at;
-      return true;
-    }
-  }
-  return false;
-}

@@ -109,7 +109,5 @@ enum UninstallLogStatus {
 // valid, so a caller never acts on part of a damaged log.
 UninstallLogStatus ReadUninstallLog(const uint8_t* data, uint32_t size, const UninstallLogVisitor* visitor);
 
-// Finds the log at the end of an installed uninstaller file: the first
-// offset from which ReadUninstallLog accepts the bytes up to the end.
-// False when there is none (a fresh uninstaller ends with kFreeLogHeader).
-bool FindUninstallLog(const uint8_t* data, uint32_t size, uint32_t* offset);
+// The log of an installed uninstaller begins where the program's own data
+// ends (ReadUninstallerFile, uninstall/UninstallerFile.h).

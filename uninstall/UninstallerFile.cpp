@@ -87,12 +87,12 @@ static uint32_t Length(const char* text) {
 
 static bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The characters of one path part: not empty, not "." or "..", no slash,
-// colon or control character, no trailing dot or space (Windows would drop
-// them and so name another file).
+// One path part: not empty, no trailing dot or blank (Windows would drop
+// them and so name another file; this also refuses "." and ".."), no
+// control character and none of \ / : * ? " < > |.
 static bool IsCleanPart(const char* text, uint32_t length) {
   if (!length) return false;
-  if (text[length - 1] == '.' || text[length - 1] == ' ') return false;  // also "." and ".."
+  if (text[length - 1] == '.' || text[length - 1] == ' ') return false;
   for (uint32_t i = 0; i < length; ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c == '/' || c == ':' || c == '\\' || c == '*' || c == '?' || c == '"' || c == '<' ||
@@ -114,6 +114,19 @@ static bool AreCleanParts(const char* text, uint32_t length) {
   return true;
 }
 
+bool IsLogName(LogText text, LogNameRule rule) {
+  switch (rule) {
+    case kLogNamePart: return IsCleanPart(text.text, text.length);
+    case kLogNamePath: return AreCleanParts(text.text, text.length);
+    case kLogNameKey:
+      if (!text.length) return false;
+      for (uint32_t i = 0; i < text.length; ++i)
+        if (static_cast<unsigned char>(text.text[i]) < 0x20 || text.text[i] == '\\') return false;
+      return true;
+  }
+  return false;
+}
+
 // Appends text[0, length) to out at *at; false when it does not fit.
 static bool Put(char* out, uint32_t* at, const char* text, uint32_t length) {
   if (length >= kPathBufferSize - *at) return false;
@@ -129,25 +142,65 @@ bool ResolveLogFolder(const char* base, LogText folder, char* out) {
   out[0] = 0;
   if (length == 1 && text[0] == '.') return Put(out, &at, base, Length(base));
   if (length >= 2 && text[0] == '.' && text[1] == '\\') {
-    return AreCleanParts(text + 2, length - 2) && Put(out, &at, base, Length(base)) && Put(out, &at, "\\", 1) &&
+    return IsLogName({text + 2, length - 2}, kLogNamePath) && Put(out, &at, base, Length(base)) && Put(out, &at, "\\", 1) &&
            Put(out, &at, text + 2, length - 2);
   }
   if (length >= 4 && IsDriveLetter(text[0]) && text[1] == ':' && text[2] == '\\')
-    return AreCleanParts(text + 3, length - 3) && Put(out, &at, text, length);
+    return IsLogName({text + 3, length - 3}, kLogNamePath) && Put(out, &at, text, length);
   if (length >= 5 && text[0] == '\\' && text[1] == '\\') {
     // \\server\share and at least the share: two clean parts or more.
     uint32_t parts = 1;
     for (uint32_t i = 2; i < length; ++i) parts += text[i] == '\\';
-    return parts >= 2 && AreCleanParts(text + 2, length - 2) && Put(out, &at, text, length);
+    return parts >= 2 && IsLogName({text + 2, length - 2}, kLogNamePath) && Put(out, &at, text, length);
   }
   return false;
 }
 
 bool AppendLogName(char* path, LogText name) {
-  if (!IsCleanPart(name.text, name.length)) return false;
+  if (!IsLogName(name, kLogNamePart)) return false;
   uint32_t at = Length(path);
   if (name.length + 1 >= kPathBufferSize - at) return false;
   return Put(path, &at, "\\", 1) && Put(path, &at, name.text, name.length);
+}
+
+bool LogFilePath(const char* base, LogText folder, LogText name, char* path) {
+  return ResolveLogFolder(base, folder, path) && AppendLogName(path, name);
+}
+
+bool LogShortcutPath(LogText folder, LogText name, char* path) {
+  return folder.text[0] != '.' && IsShortcutName(name) && ResolveLogFolder("", folder, path) &&
+         AppendLogName(path, name);
+}
+
+namespace {
+
+struct PathCheck {
+  const char* base;
+  bool refused;
+};
+
+void CheckFile(void* context, LogText folder, LogText name, uint8_t) {
+  PathCheck* check = static_cast<PathCheck*>(context);
+  char path[kPathBufferSize];
+  if (!LogFilePath(check->base, folder, name, path)) check->refused = true;
+}
+
+void CheckShortcut(void* context, LogText folder, LogText name) {
+  char path[kPathBufferSize];
+  if (!LogShortcutPath(folder, name, path)) static_cast<PathCheck*>(context)->refused = true;
+}
+
+void CheckKey(void* context, uint32_t, LogText key) {
+  if (!IsUninstallKeyName(key)) static_cast<PathCheck*>(context)->refused = true;
+}
+
+}  // namespace
+
+bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base) {
+  PathCheck check = {base, false};
+  const UninstallLogVisitor visitor = {&check, CheckFile, CheckShortcut, CheckKey};
+  if (ReadUninstallLog(log, size, &visitor) != kLogValid) return false;
+  return !check.refused;
 }
 
 bool IsShortcutName(LogText name) {
@@ -190,15 +243,6 @@ bool IsUninstallKeyName(LogText key) {
   if (key.length <= kUninstallKeyPrefixLength) return false;
   for (uint32_t i = 0; i < kUninstallKeyPrefixLength; ++i)
     if (key.text[i] != kUninstallKeyPrefix[i]) return false;
-  const char* rest = key.text + kUninstallKeyPrefixLength;
-  const uint32_t length = key.length - kUninstallKeyPrefixLength;
-  uint32_t start = 0;
-  for (uint32_t i = 0; i <= length; ++i) {
-    if (i < length && static_cast<unsigned char>(rest[i]) < 0x20) return false;
-    if (i == length || rest[i] == '\\') {
-      if (i == start) return false;
-      start = i + 1;
-    }
-  }
-  return true;
+  const LogText rest = {key.text + kUninstallKeyPrefixLength, key.length - kUninstallKeyPrefixLength};
+  return IsLogName(rest, kLogNameKey);
 }

@@ -87,6 +87,20 @@ bool BuildUninstallerTexts(const char* const* texts, uint32_t count, uint8_t* bo
 
 // --- Paths of log entries ------------------------------------------------------
 
+// The name rule of the log: what every folder, name and key of a log entry
+// must satisfy for the uninstaller to act on the log at all. `setvik build`
+// checks the names it writes into a setup with the same function, so that
+// no setup can write a log its uninstaller refuses.
+enum LogNameRule {
+  kLogNamePart,  // one part of a path: not empty, no trailing dot or blank
+                 // (so not "." or ".."), no control character, none of
+                 // \ / : * ? " < > |
+  kLogNamePath,  // one or more such parts, separated by single backslashes
+  kLogNameKey,   // the key below the Uninstall key: one key, not empty, no
+                 // control character, no backslash
+};
+bool IsLogName(LogText text, LogNameRule rule);
+
 // out (kPathBufferSize bytes) = the folder a log entry names: "." is base
 // (the uninstaller's own folder, no trailing backslash), ".\sub" base and
 // sub, anything else must be an absolute folder ("C:\..." or
@@ -100,6 +114,15 @@ bool ResolveLogFolder(const char* base, LogText folder, char* out);
 // with a slash, colon or control character, "." or "..", a result that
 // does not fit.
 bool AppendLogName(char* path, LogText name);
+
+// The path of a file entry: ResolveLogFolder(base, folder), then
+// AppendLogName(name).
+bool LogFilePath(const char* base, LogText folder, LogText name, char* path);
+// The path of a shortcut entry: an absolute folder and a .lnk name.
+bool LogShortcutPath(LogText folder, LogText name, char* path);
+// True when the log is valid and every entry of it names a path that the
+// removal may touch (base: the folder "." stands for); nothing is changed.
+bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base);
 
 // True when the text ends with ".lnk" (in any case): the only files that
 // the shortcut list may name.
@@ -121,5 +144,5 @@ bool CutFileName(char* path);
 bool IsDriveRoot(const char* folder);
 
 // True when the key of UninstallRegKey names one key below the Uninstall
-// key: after the prefix, no empty part and no control character.
+// key: the prefix, then a name that passes kLogNameKey.
 bool IsUninstallKeyName(LogText key);

@@ -2,9 +2,9 @@
 // shared counts, fonts and registrations), start-menu shortcuts and their
 // folders, the Uninstall key; then the installation's empty folders.
 //
-// Every path is built with the checks of ResolveLogFolder and
-// AppendLogName; CheckLogPaths runs the same checks over the whole log
-// first, so a log with one forbidden path removes nothing at all.
+// Every path is built with the checks of LogFilePath and LogShortcutPath;
+// CheckLogPaths (uninstall/UninstallerFile.h) runs the same checks over the
+// whole log first, so a log with one forbidden path removes nothing at all.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -13,46 +13,13 @@
 
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-// --- Paths --------------------------------------------------------------------
-
 static bool FilePath(const char* base, LogText folder, LogText name, char* path) {
-  return ResolveLogFolder(base, folder, path) && AppendLogName(path, name);
+  return LogFilePath(base, folder, name, path);
 }
 
-// A shortcut's folder is absolute, and its file a .lnk file.
-static bool ShortcutPath(LogText folder, LogText name, char* path) {
-  return folder.text[0] != '.' && IsShortcutName(name) && ResolveLogFolder("", folder, path) &&
-         AppendLogName(path, name);
-}
+static bool ShortcutPath(LogText folder, LogText name, char* path) { return LogShortcutPath(folder, name, path); }
 
 static bool IsInstallationFolder(LogText folder) { return folder.text[0] == '.'; }
-
-struct PathCheck {
-  const char* base;
-  bool refused;
-};
-
-static void CheckFile(void* context, LogText folder, LogText name, uint8_t) {
-  PathCheck* check = static_cast<PathCheck*>(context);
-  char path[kPathBufferSize];
-  if (!FilePath(check->base, folder, name, path)) check->refused = true;
-}
-
-static void CheckShortcut(void* context, LogText folder, LogText name) {
-  char path[kPathBufferSize];
-  if (!ShortcutPath(folder, name, path)) static_cast<PathCheck*>(context)->refused = true;
-}
-
-static void CheckKey(void* context, uint32_t, LogText key) {
-  if (!IsUninstallKeyName(key)) static_cast<PathCheck*>(context)->refused = true;
-}
-
-bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base) {
-  PathCheck check = {base, false};
-  const UninstallLogVisitor visitor = {&check, CheckFile, CheckShortcut, CheckKey};
-  if (ReadUninstallLog(log, size, &visitor) != kLogValid) return false;
-  return !check.refused;
-}
 
 // --- The program's own place ----------------------------------------------------
 

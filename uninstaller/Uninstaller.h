@@ -37,9 +37,6 @@ struct Removal {
   bool fontsChanged;   // a font resource was removed
 };
 
-// True when every entry of the (valid) log names a path that the removal
-// may touch; nothing is changed.
-bool CheckLogPaths(const uint8_t* log, uint32_t size, const char* base);
 // True when the Uninstall key that the log names exists and its
 // UninstallString is program itself (the same file, by any path). The log's
 // "." is the folder the setup installed the uninstaller in; a copy of the

@@ -1,5 +1,6 @@
-// setvik log: the uninstall log at the end of an installed uninstaller, read
-// with the same reader that the uninstaller uses, printed one line a record:
+// setvik log: the uninstall log at the end of an installed uninstaller, found
+// through the uninstaller's size mark and read with the same reader and
+// checks that the uninstaller uses, printed one line a record:
 //
 //   uninstaller: PATH
 //   log: offset N, M bytes
@@ -10,15 +11,19 @@
 //   registry key: HKEY_LOCAL_MACHINE "KEY"
 //
 // Texts are quoted as they stand; only quotes and control characters are
-// escaped (\", \xNN), so the backslashes of paths stay readable.
+// escaped (\", \xNN), so the backslashes of paths stay readable. A log that
+// the uninstaller would refuse is shown, then named, with exit code 1.
 #include <stdio.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "authoring/SetupFile.h"
 #include "authoring/cli/Commands.h"
-#include "uninstall/UninstallLog.h"
+#include "setupdata/Format.h"
+#include "uninstall/UninstallerFile.h"
 
 namespace {
 
@@ -67,33 +72,88 @@ void PrintList(const char* title, const std::vector<std::string>& lines) {
   for (const std::string& line : lines) printf("  %s\n", line.c_str());
 }
 
+// The program's length as its own mark says: the first mark in the file,
+// which lies in the program (the uninstaller finds it the same way, as
+// its own initialised data). nullopt without a mark.
+std::optional<uint32_t> ProgramSizeMark(const std::vector<uint8_t>& bytes) {
+  const char* tag = kUninstallerMarkTag;
+  auto mark = std::search(bytes.begin(), bytes.end(), tag, tag + sizeof kUninstallerMarkTag);
+  if (bytes.end() - mark < static_cast<long>(sizeof(UninstallerMarkRecord))) return std::nullopt;
+  return ReadU32Le(&*mark + sizeof kUninstallerMarkTag);
+}
+
+// An uninstaller of the publisher's own carries no mark: its log is the
+// first offset whose chain of chunk headers ends exactly with the end
+// chunk at the end of the file and which the reader accepts. Following at
+// most four headers costs the same at every offset, and only a chain that
+// fits is read whole, so the search stays linear in practice.
+std::optional<uint32_t> FindLogWithoutMark(const std::vector<uint8_t>& bytes) {
+  const uint64_t size = bytes.size();
+  for (uint64_t at = 0; at + kChunkHeaderSize <= size; ++at) {
+    if (ReadU16Le(&bytes[at]) != kChunkUninstallFiles || ReadU16Le(&bytes[at + 2])) continue;
+    uint64_t header = at;
+    bool fits = false;
+    for (int chunk = 0; chunk < 4 && header + kChunkHeaderSize <= size; ++chunk) {
+      const uint32_t body = ReadU32Le(&bytes[header + 4]);
+      if (ReadU16Le(&bytes[header]) == kChunkUninstallEnd) {
+        fits = body == 0 && header + kChunkHeaderSize == size;
+        break;
+      }
+      header += kChunkHeaderSize + body;
+    }
+    if (fits && ReadUninstallLog(&bytes[at], static_cast<uint32_t>(size - at), nullptr) == kLogValid)
+      return static_cast<uint32_t>(at);
+  }
+  return std::nullopt;
+}
+
+bool EndsWithFreeHeader(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= sizeof kFreeLogHeader &&
+         std::equal(bytes.end() - sizeof kFreeLogHeader, bytes.end(), kFreeLogHeader);
+}
+
 }  // namespace
 
 int RunLog(const Arguments& args) {
   if (args.size() != 1) return Usage();
   const std::string& path = args[0];
+  const std::string shown = Quoted({path.c_str(), static_cast<uint32_t>(path.size())});
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadWholeFile(path, bytes, error)) return Fail(error);
-  if (bytes.size() > 0xFFFFFFFFu) return Fail(path + ": too large");
   const uint32_t size = static_cast<uint32_t>(bytes.size());
-  uint32_t offset = 0;
-  if (!FindUninstallLog(bytes.data(), size, &offset)) {
-    bool fresh = size >= sizeof kFreeLogHeader;
-    for (uint32_t i = 0; fresh && i < sizeof kFreeLogHeader; ++i)
-      fresh = bytes[size - sizeof kFreeLogHeader + i] == kFreeLogHeader[i];
-    if (!fresh) return Fail(path + ": no valid uninstall log at the end of the file");
+  const std::optional<uint32_t> programSize = ProgramSizeMark(bytes);
+  UninstallerLayout layout;
+  UninstallerFileStatus status = kUninstallerDamaged;
+  if (programSize) {
+    status = ReadUninstallerFile(bytes.data(), size, *programSize, &layout);
+  } else if (const std::optional<uint32_t> found = FindLogWithoutMark(bytes)) {
+    layout.logOffset = *found;
+    status = kUninstallerInstalled;
+  } else if (EndsWithFreeHeader(bytes)) {
+    status = kUninstallerNotInstalled;
+  }
+  if (status == kUninstallerNotInstalled) {
     printf("uninstaller: %s\nlog: none (the file ends with the free header of an uninstaller never installed)\n",
-           path.c_str());
+           shown.c_str());
     return 0;
   }
+  if (status != kUninstallerInstalled)
+    return Fail(shown + ": no valid uninstall log at the end of the file (the uninstaller will refuse it)");
+  const uint32_t offset = layout.logOffset;
   PrintedLog log;
   const UninstallLogVisitor visitor = {&log, OnFile, OnShortcut, OnRegistryKey};
   ReadUninstallLog(bytes.data() + offset, size - offset, &visitor);
-  printf("uninstaller: %s\nlog: offset %u, %u bytes\n", path.c_str(), offset, size - offset);
+  printf("uninstaller: %s\nlog: offset %u, %u bytes\n", shown.c_str(), offset, size - offset);
   PrintList("files", log.files);
   PrintList("shortcuts", log.shortcuts);
   if (log.keys.empty()) printf("registry key: (none)\n");
   for (const std::string& key : log.keys) printf("registry key: %s\n", key.c_str());
+  // The uninstaller checks every path against its own folder; a short one
+  // stands in for it here, so only a path too long for any folder passes
+  // here and fails there.
+  if (!CheckLogPaths(bytes.data() + offset, size - offset, "C:\\A"))
+    return Fail(shown + ": the uninstaller will refuse this log: an entry names a path or key outside what it may "
+                        "remove (it removes nothing and ends with exit code 1610)");
   return 0;
 }

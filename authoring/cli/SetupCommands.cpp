@@ -2,11 +2,14 @@
 // stub's own loader and decoder.
 #include <errno.h>
 #include <stdio.h>
+#include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "authoring/Project.h"
@@ -58,9 +61,11 @@ void PrintChunks(const std::string& path, uint32_t stubSize) {
   std::vector<ChunkInfo> chunks = WalkChunks(path, stubSize, error);
   printf("stub: %u bytes\nchunks:\n  %-10s %-6s %-17s %-6s %10s %10s\n", stubSize, "offset", "id", "name", "flags",
          "size", "unpacked");
-  for (const ChunkInfo& c : chunks)
+  for (const ChunkInfo& c : chunks) {
     printf("  %-10llu 0x%04X %-17s 0x%04X %10u %10u\n", static_cast<unsigned long long>(c.offset), c.header.id,
            ChunkName(c.header.id), c.header.flags, c.header.size, c.unpackedSize);
+    if (c.repeats > 1) printf("  (the same empty header %llu times in a row)\n", static_cast<unsigned long long>(c.repeats));
+  }
   if (!error.empty()) printf("  (%s)\n", error.c_str());
 }
 
@@ -127,28 +132,101 @@ void PrintFileTable() {
 }
 
 
+// Passes on at most limit bytes; a write past them is cut there and
+// refused, so a stream that decodes to more than its record says stops one
+// window after the excess instead of running on.
+class LimitSink : public OutputSink {
+ public:
+  LimitSink(OutputSink& inner, uint64_t limit) : inner(inner), limit(limit) {}
+  bool IsReady() override { return inner.IsReady(); }
+  bool Write(const uint8_t* data, uint32_t length) override {
+    if (seen + length > limit) {
+      if (limit > seen) inner.Write(data, static_cast<uint32_t>(limit - seen));
+      seen = limit;
+      exceeded = true;
+      return false;
+    }
+    seen += length;
+    return inner.Write(data, length);
+  }
+  bool exceeded = false;
+
+ private:
+  OutputSink& inner;
+  uint64_t limit;
+  uint64_t seen = 0;
+};
+
+// The packedSize bytes of the next stream, read through the volume reader
+// as the stub reads them. "" when all arrived, else what was missing.
+std::string ReadPackedStream(const std::string& path, uint32_t packed, std::vector<uint8_t>& stream) {
+  stream.clear();
+  Inflater input;  // only its input buffer, filled by the volume reader
+  if (!input.BeginInput(InputHandle, packed)) return "the file data cannot be read";
+  while (input.limit) {
+    const uint32_t asked = input.limit < kInflateInputSize ? input.limit : kInflateInputSize;
+    FillInput(input);
+    stream.insert(stream.end(), input.readPos, input.readPos + input.available);
+    const bool cut = input.available < asked;
+    input.available = 0;
+    if (!cut) continue;
+    input.EndInput();
+    const std::string file = VolumeNumber ? VolumeFileName(path, VolumeNumber) : path;
+    return "its stream runs past the end of the file data: " + Printable(file.c_str()) +
+           (InputHandle == kInvalidFile ? " is missing or unreadable" : " is shorter than its size field says");
+  }
+  input.EndInput();
+  return "";
+}
+
+// Decodes one whole stream held in memory, exactly: the result, and in
+// consumed the bytes the decoder took.
+int DecodeExactly(const std::vector<uint8_t>& stream, OutputSink& sink, uint32_t& consumed) {
+  consumed = 0;
+  const int fd = memfd_create("setvik-stream", MFD_CLOEXEC);
+  if (fd < 0) return kInflateNoMemory;
+  int result = kInflateNoMemory;
+  if (FileWrite(fd, stream.data(), static_cast<uint32_t>(stream.size())) == 0 && FileSeekTo(fd, 0) == 0) {
+    Inflater inflater;
+    result = inflater.DecodeToSink(sink, fd, 0);
+    inflater.EndInput();
+    consumed = FileTell(fd);
+  }
+  close(fd);
+  return result;
+}
+
 // Decodes every stored file of the loaded setup in table order, across
 // volumes, into the sink that open() gives for it (null: skip the rest),
-// checking each file's size and checksum; done() hears of each file that
-// passed. Returns 0 when every file passed, else 1 after a message naming
-// the first file that did not.
+// checking each file strictly: its stream is exactly packedSize bytes and
+// decodes to fileSize bytes with the right checksum. done() hears of each
+// file that passed. Returns 0 when every file passed, else 1 after a
+// message naming the first file that did not.
 using OpenSink = std::function<OutputSink*(uint32_t index, const uint8_t* record)>;
 using FileDone = std::function<bool(uint32_t index, const uint8_t* record)>;
 
 int DecodeStoredFiles(const std::string& path, const OpenSink& open, const FileDone& done) {
   InputHandle = FileOpen(DataFilePath, kFileRead);
   if (InputHandle == kInvalidFile || FileSeekTo(InputHandle, FileDataOffset + kVolumeHeaderSize) == kFileBadPosition)
-    return Fail(path + ": cannot read the file data");
+    return Fail(Printable(path.c_str()) + ": cannot read the file data");
   VolumeNumber = 0;
   int status = 0;
+  std::vector<uint8_t> stream;
   uint8_t* record = FirstFileRecord;
   for (uint32_t i = 0; i < FileRecordCount && status == 0; ++i, record = NextFileRecord(record)) {
     using namespace FileRecordField;
     if (record[uninstallMode] == kUninstallExternal) continue;
-    const std::string what = path + ": file #" + std::to_string(i) + " (" + RecordString(record, kStringFileName) + ")";
+    const std::string what = Printable(path.c_str()) + ": file #" + std::to_string(i) + " (" +
+                             Printable(RecordString(record, kStringFileName)) + ")";
     const uint32_t packed = ReadU32Le(record + packedSize);
+    const uint32_t expectedSize = ReadU32Le(record + fileSize);
     if (packed == 0) {
       status = Fail(what + " has no stream (packedSize 0)");
+      break;
+    }
+    const std::string missing = ReadPackedStream(path, packed, stream);
+    if (!missing.empty()) {
+      status = Fail(what + ": " + missing);
       break;
     }
     OutputSink* target = open(i, record);
@@ -157,16 +235,22 @@ int DecodeStoredFiles(const std::string& path, const OpenSink& open, const FileD
       break;
     }
     ChecksumSink check;
-    TeeSink sink(*target, check);
-    Inflater inflater;
-    int result = inflater.DecodeToSink(sink, InputHandle, packed, FillInput);
-    inflater.EndInput();
+    TeeSink tee(*target, check);
+    LimitSink sink(tee, expectedSize);
+    uint32_t consumed = 0;
+    const int result = DecodeExactly(stream, sink, consumed);
     const uint32_t expected = CombineIntegrityKey(ReadU32Le(record + contentChecksum));
-    if (result != kInflateOk)
-      status = Fail(what + ": the stream does not decode (result " + std::to_string(result) + ")");
-    else if (check.size != ReadU32Le(record + fileSize))
+    if (sink.exceeded)
+      status = Fail(what + ": decodes to more than the " + std::to_string(expectedSize) + " bytes the table says");
+    else if (result != kInflateOk)
+      status = Fail(what + ": the stream does not decode within its packedSize of " + std::to_string(packed) +
+                    " bytes (result " + std::to_string(result) + ")");
+    else if (consumed != packed)
+      status = Fail(what + ": the stream ends after " + std::to_string(consumed) + " bytes, but its packedSize is " +
+                    std::to_string(packed));
+    else if (check.size != expectedSize)
       status = Fail(what + ": " + std::to_string(check.size) + " bytes, the table says " +
-                    std::to_string(ReadU32Le(record + fileSize)));
+                    std::to_string(expectedSize));
     else if (check.checksum != expected)
       status = Fail(what + ": checksum error");
     else if (!done(i, record))
@@ -206,7 +290,7 @@ int RunVerify(const Arguments& args) {
       path, [&](uint32_t, const uint8_t*) { return &discard; },
       [&](uint32_t, const uint8_t*) { return ++checked, true; });
   UnloadSetup();
-  if (status == 0) printf("%s: %u files verified\n", path.c_str(), checked);
+  if (status == 0) printf("%s: %u files verified\n", Printable(path.c_str()).c_str(), checked);
   return status;
 }
 
@@ -243,10 +327,22 @@ bool ExtractionPath(const uint8_t* record, std::string& relative, std::string& p
   }
 }
 
-bool MakeFolders(const std::string& root, const std::string& relative) {
+// Creates the folders of relative below root. A folder that exists must be
+// a real folder: a link there could lead the output out of root.
+bool MakeFolders(const std::string& root, const std::string& relative, std::string& problem) {
   for (size_t at = relative.find('/'); at != std::string::npos; at = relative.find('/', at + 1)) {
     std::string folder = root + "/" + relative.substr(0, at);
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (mkdir(folder.c_str(), 0755) == 0) continue;
+    struct stat st;
+    if (errno != EEXIST || lstat(folder.c_str(), &st) != 0) {
+      problem = Printable(folder.c_str()) + ": cannot create the folder";
+      return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      problem = Printable(folder.c_str()) + ": exists and is not a folder (extract follows no link below " +
+                Printable(root.c_str()) + ")";
+      return false;
+    }
   }
   return true;
 }
@@ -263,31 +359,41 @@ int RunExtract(const Arguments& args) {
   std::string temporary, final;
   FileHandle output = kInvalidFile;
   std::unique_ptr<CheckedFileSink> sink;
-  uint32_t written = 0;
+  std::set<std::string> written;  // relative paths, as Windows compares names
+  uint32_t repeated = 0;
   auto open = [&](uint32_t index, const uint8_t* record) -> OutputSink* {
     std::string relative, problem;
     if (!ExtractionPath(record, relative, problem)) {
-      Fail(path + ": file #" + std::to_string(index) + " (" + RecordString(record, kStringFileName) + "): " + problem);
+      Fail(Printable(path.c_str()) + ": file #" + std::to_string(index) + " (" +
+           Printable(RecordString(record, kStringFileName)) + "): " + problem);
       return nullptr;
     }
     final = folder + "/" + relative;
-    temporary = final + ".tmp-" + std::to_string(getpid());
-    if (!MakeFolders(folder, relative) || (output = FileCreate(temporary.c_str())) == kInvalidFile) {
-      Fail(final + ": cannot create");
+    if (!MakeFolders(folder, relative, problem)) {
+      Fail(problem);
       return nullptr;
     }
+    const int fd = CreateTemporaryBeside(final, temporary);
+    if (fd < 0) {
+      Fail(Printable(final.c_str()) + ": cannot create: " + strerror(errno));
+      return nullptr;
+    }
+    output = fd;
     sink = std::make_unique<CheckedFileSink>(output);
+    std::string key = relative;
+    for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    if (!written.insert(key).second) ++repeated;
     return sink.get();
   };
   auto done = [&](uint32_t, const uint8_t*) {
     FileClose(output);
     output = kInvalidFile;
     if (sink->failed || rename(temporary.c_str(), final.c_str()) != 0) {
+      const int cause = sink->failed ? ENOSPC : errno;
       unlink(temporary.c_str());
-      Fail(final + ": cannot write");
+      Fail(Printable(final.c_str()) + ": cannot write: " + strerror(cause));
       return false;
     }
-    ++written;
     return true;
   };
   int status = DecodeStoredFiles(path, open, done);
@@ -296,8 +402,12 @@ int RunExtract(const Arguments& args) {
     unlink(temporary.c_str());
   }
   UnloadSetup();
-  if (status == 0) printf("%s: %u files extracted to %s\n", path.c_str(), written, folder.c_str());
-  return status;
+  if (status != 0) return status;
+  printf("%s: %zu files extracted to %s", Printable(path.c_str()).c_str(), written.size(),
+         Printable(folder.c_str()).c_str());
+  if (repeated) printf(" (%u records repeat a name already written; the last one of each is kept)", repeated);
+  printf("\n");
+  return 0;
 }
 
 int RunBuild(const Arguments& args) {

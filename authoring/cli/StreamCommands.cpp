@@ -1,7 +1,9 @@
 // setvik deflate / setvik inflate: one raw stream of the setup compression
 // format, from file to file. Output is written to a temporary name and
 // renamed only when it is complete.
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "authoring/Encoder.h"
@@ -53,14 +55,17 @@ int RunInflate(const Arguments& args) {
   if (args.size() != 2) return Usage();
   const std::string& in = args[0];
   const std::string& out = args[1];
+  std::string error;
+  if (!CheckRegularFile(in, error)) return Fail(error);
   FileHandle source = FileOpen(in.c_str(), kFileRead);
   if (source == kInvalidFile) return Fail(in + ": cannot open");
   const uint32_t inputSize = FileSize(source);
-  std::string temporary = out + ".tmp-" + std::to_string(getpid());
-  FileHandle output = FileCreate(temporary.c_str());
+  std::string temporary;
+  const FileHandle output = CreateTemporaryBeside(out, temporary);
   if (output == kInvalidFile) {
+    const int cause = errno;
     FileClose(source);
-    return Fail(out + ": cannot create");
+    return Fail(out + ": cannot create: " + strerror(cause));
   }
   CheckedFileSink sink(output);
   Inflater inflater;
@@ -79,8 +84,9 @@ int RunInflate(const Arguments& args) {
                 ResultName(result) + ")");
   }
   if (rename(temporary.c_str(), out.c_str()) != 0) {
+    const int cause = errno;
     unlink(temporary.c_str());
-    return Fail(out + ": cannot write");
+    return Fail(out + ": cannot write: " + strerror(cause));
   }
   if (consumed != inputSize)
     fprintf(stderr, "setvik: %s: note: the stream ends at byte %u; %u further bytes were not read\n", in.c_str(),

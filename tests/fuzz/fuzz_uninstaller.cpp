@@ -56,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const UninstallLogVisitor visitor = {nullptr, OnFile, OnShortcut, OnKey};
     if (ReadUninstallLog(bytes.data() + layout.logOffset, length - layout.logOffset, &visitor) != kLogValid)
       __builtin_trap();
+    CheckLogPaths(bytes.data() + layout.logOffset, length - layout.logOffset, "C:\\Program Files\\App");
   }
   return 0;
 }

@@ -327,7 +327,37 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       {ok + "[[file]]\nsource = \"a.bin\"\nshared = true\n", "only for files outside"},
       {ok + "[[file]]\nsource = \"a.bin\"\nversion = \"source\"\n", "neither check_version"},
       {ok + "[[file]]\nsource = \"a.bin\"\ncheck_version = true\n", "version"},
+      // Names the uninstaller would refuse in its log, at file:line:col.
+      {ok + "[[file]]\nsource = \"a.bin\"\ntarget = \"readme.\"\n", "setup.toml:5:10: the target name 'readme.'"},
+      {ok + "[[file]]\nsource = \"a.bin\"\ntarget = \"Docs /app.exe\"\n", "'Docs \\app.exe' has"},
+      {ok + "[[file]]\nsource = \"a.bin\"\nstart_menu = { name = \"a?b\" }\n", "start_menu.name 'a?b'"},
+      {ok + "[[file]]\nsource = \"a.bin\"\nstart_menu = { name = \"a\", group = \"G/..\" }\n", "group 'G/..'"},
+      {ok + "[[file]]\nsource = \"a.bin\"\nstart_menu = { name = \"a\", group = \"G.\" }\n", "group 'G.'"},
+      {ok + "[[file]]\nsource = \"a.bin\"\ndesktop = { name = \"a/b\" }\n", "desktop.name 'a/b'"},
+      {ok + "uninstall_name = \"A\\u0007\"\n", "setup.toml:3:18: setup.uninstall_name 'A\\x07'"},
+      {ok + "uninstall_name = \"A\\\\\"\n", "one key below the Uninstall key"},
+      {ok + "[[file]]\nsource = \"a.bin\"\ntarget = \"aux.txt\"\n", "device name"},
+      // Code page 1252 only.
+      {"[setup]\ntitle = \"T \u4E2D\"\n", "setup.toml:2:12: setup.title holds U+4E2D"},
+      {ok + "[texts.welcome]\nparagraph1 = \"\U0001F600\"\n", "text 'welcome.paragraph1' holds U+1F600"},
+      // Inputs that are no regular file, or never end.
+      {ok + "information_file = \"sub\"\n" + file, "sub: not a regular file"},
+      {ok + "[frame]\npicture = \"sub\"\n" + file, "sub: not a regular file"},
+      {ok + "[dialogs]\nresources = \"sub\"\n" + file, "sub: not a regular file"},
+      {ok + "[[file]]\nsource = \"fifo\"\n", "fifo: not a regular file"},
+      {ok + "[[file]]\nsource = \"/dev/zero\"\n", "/dev/zero: not a regular file"},
+      {ok + "[[file]]\ntarget = \"x\"\nuninstall = \"external\"\nsource = \"sub\"\n", "sub: not a regular file"},
+      // Two files on one path, or a file where another needs a folder.
+      {ok + file + "target = \"A.bin\"\n" + file, "also the target of"},
+      {ok + file + "target = \"\u00E9.bin\"\n" + file + "target = \"\u00C9.BIN\"\n", "also the target of"},
+      {ok + file + "target = \"d\"\n" + file + "target = \"D/x\"\n", "lies in a folder that"},
+      {ok + file + "target = \"d/x\"\n" + file + "target = \"d\"\n", "is a folder of"},
+      {ok + file + "destination = \"system\"\nshared = true\ntarget = \"p/a.dll\"\n" + file +
+           "destination = \"system\"\nshared = true\ntarget = \"q/a.dll\"\n",
+       "also the target of"},
   };
+  mkdir((dir + "/sub").c_str(), 0755);
+  mkfifo((dir + "/fifo").c_str(), 0600);
   for (const Case& c : cases) {
     std::string error = Build(c.toml);
     EXPECT_NE(error.find(c.expected), std::string::npos) << "project:\n" << c.toml << "\nerror: " << error;
@@ -339,6 +369,53 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
   Put("stub.exe", stub);
   EXPECT_NE(Build(ok + file).find("must be used as built"), std::string::npos);
   EXPECT_FALSE(Exists("setup.exe"));
+}
+
+TEST_F(BuildTest, OutputsAreReplacedAllOrNoneAndNeverAnInput) {
+  Put("data.bin", Pattern(30000, 7));
+  const std::string project = "[setup]\ntitle = \"{title}\"\n[volumes]\nsetup_size = 4000\nvolume_size = 8000\n"
+                              "[[file]]\nsource = \"data.bin\"\n";
+  ASSERT_EQ(Build(project), "");  // a title that holds {title} ends, too
+  const std::vector<uint8_t> setup = Slurp(dir + "/setup.exe"), first = Slurp(dir + "/setup.D01");
+  ASSERT_GE(volumes, 3u);
+  // The third volume cannot be written: the first two are left as they were.
+  std::system(("rm '" + dir + "/setup.D03' && mkdir '" + dir + "/setup.D03'").c_str());
+  Put("data.bin", Pattern(30000, 8));
+  EXPECT_NE(Build(project).find("setup.D03: is a folder"), std::string::npos);
+  EXPECT_EQ(Slurp(dir + "/setup.exe"), setup);
+  EXPECT_EQ(Slurp(dir + "/setup.D01"), first);
+  // An output that is the project or a source is refused, and kept.
+  for (const char* input : {"setup.toml", "data.bin"}) {
+    const std::vector<uint8_t> before = Slurp(dir + "/" + input);
+    EXPECT_NE(Build(project, input).find("is also an input"), std::string::npos) << input;
+    EXPECT_EQ(Slurp(dir + "/" + input), before) << input;
+  }
+  // A link in the output's place is replaced, not written through.
+  Put("other.bin", {'o'});
+  std::system(("rmdir '" + dir + "/setup.D03' && ln -sf other.bin '" + dir + "/setup.D01'").c_str());
+  ASSERT_EQ(Build(project), "");
+  EXPECT_EQ(Slurp(dir + "/other.bin"), std::vector<uint8_t>{'o'});
+  std::system(("ls -a '" + dir + "' | grep -c setvik- > '" + dir + "/left' || true").c_str());
+  EXPECT_EQ(Slurp(dir + "/left"), std::vector<uint8_t>({'0', '\n'})) << "no temporary is left";
+  // A missing volume is named, not taken for a stream that does not decode.
+  unlink((dir + "/setup.D02").c_str());
+  std::string out;
+  EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 1);
+  EXPECT_NE(out.find("setup.D02\" is missing"), std::string::npos) << out;
+}
+
+TEST_F(BuildTest, FolderSourcesEnterEachFolderOnce) {
+  Put("tree/a.txt", {'a'});
+  Put("tree/sub/b.txt", {'b'});
+  symlink("..", (dir + "/tree/sub/up").c_str());
+  symlink("../tree", (dir + "/tree/sub/again").c_str());
+  Project p;
+  std::string error;
+  ASSERT_TRUE(LoadProject(PutText("setup.toml", "[setup]\ntitle = \"T\"\n[[file]]\nsource = \"tree\"\n"), p, error))
+      << error;
+  ASSERT_EQ(p.files.size(), 2u);
+  EXPECT_EQ(p.files[0].record.strings[kStringFileName], "a.txt");
+  EXPECT_EQ(p.files[1].record.strings[kStringFileName], "sub\\b.txt");
 }
 
 }  // namespace

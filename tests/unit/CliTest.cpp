@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -88,7 +89,10 @@ class CliTest : public ::testing::Test {
     external.uninstallMode = kUninstallExternal;
     files.push_back(PackFile(external, Content(10, 3)));
     if (damageLastFile) files[1].record.contentChecksum ^= 1;
+    return Assemble(files);
+  }
 
+  std::vector<uint8_t> Assemble(std::vector<SetupFileEntry>& files) {
     SetupWriter writer(StubWithMark(512));
     writer.AddU32(kChunkSetupFlags, kFullScreenBackground | kDirChangeable);
     writer.AddText(kChunkDefaultDir, "#Program Files#\\Demo");
@@ -122,7 +126,7 @@ TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
 
   RunResult bad = RunTool("verify " + Write("bad.exe", MakeSetup(true)));
   EXPECT_EQ(bad.status, 1) << bad.out;
-  EXPECT_NE(bad.out.find("docs\\readme.txt): checksum error"), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("docs\\\\readme.txt\"): checksum error"), std::string::npos) << bad.out;
 
   // A byte of the first stream flipped: that file is named, nothing later.
   std::vector<uint8_t> bytes = MakeSetup();
@@ -141,6 +145,68 @@ TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
   RunResult notSetup = RunTool("verify " + Write("plain.bin", Content(1000, 9)));
   EXPECT_EQ(notSetup.status, 1);
   EXPECT_NE(notSetup.out.find("not a Setvik setup"), std::string::npos) << notSetup.out;
+}
+
+FileRecordInfo Named(const std::string& name) {
+  FileRecordInfo record;
+  record.strings = {name, "", "", "", "", ""};
+  return record;
+}
+
+TEST_F(CliTest, HostileSetupsAreNamedStrictlyAndWriteNothingOutside) {
+  struct Row {
+    const char* what;
+    std::function<void(std::vector<SetupFileEntry>&)> change;
+    const char* command;
+    int status;
+    const char* message;
+  } rows[] = {
+      // Each stream must end exactly at its packedSize; the record at fault is named.
+      {"packedSize 1", [](auto& f) { f[0].record.packedSize = 1; }, "verify", 1,
+       "file #0 (\"a.txt\"): the stream does not decode within its packedSize of 1 bytes"},
+      {"junk after a stream", [](auto& f) { f[0].stream.push_back(0x55), ++f[0].record.packedSize; }, "verify", 1,
+       "file #0 (\"a.txt\"): the stream ends after"},
+      {"stream past the data", [](auto& f) { f[1].record.packedSize += 100; }, "verify", 1,
+       "file #1 (\"b.txt\"): its stream runs past the end of the file data"},
+      {"more than fileSize", [](auto& f) { f[0].record.fileSize = 10; }, "extract", 1,
+       "decodes to more than the 10 bytes"},
+      // Names and texts reach the terminal escaped.
+      {"escape in a name", [](auto& f) { f[1].record.strings[0] = "\x1B]0;x\x07.txt", f[1].record.contentChecksum ^= 1; },
+       "verify", 1, "(\"\\x1B]0;x\\x07.txt\"): checksum error"},
+      // A repeated name is one file; a name of 250 characters still extracts.
+      {"same name twice", [](auto& f) { f[1].record.strings[0] = "A.TXT"; }, "extract", 0,
+       "1 files extracted to \"" },
+      {"long name", [](auto& f) { f[1].record.strings[0] = std::string(250, 'n'); }, "extract", 0, "2 files extracted"},
+      // A link among the folders below the target is not followed.
+      {"linked folder", [this](auto& f) {
+         f[1].record.strings[0] = "docs\\b.txt";
+         mkdir((dir + "/out").c_str(), 0755);
+         mkdir((dir + "/out/install").c_str(), 0755);
+         mkdir((dir + "/outside").c_str(), 0755);
+         symlink((dir + "/outside").c_str(), (dir + "/out/install/docs").c_str());
+       }, "extract", 1, "exists and is not a folder"},
+  };
+  for (const Row& row : rows) {
+    std::system(("rm -rf '" + dir + "/out' '" + dir + "/outside'").c_str());
+    std::vector<SetupFileEntry> files;
+    files.push_back(PackFile(Named("a.txt"), Content(5000, 1)));
+    files.push_back(PackFile(Named("b.txt"), Content(300, 2)));
+    row.change(files);
+    const std::string setup = Write("hostile.exe", Assemble(files));
+    RunResult r = RunTool(std::string(row.command) + " " + setup + (row.command[0] == 'e' ? " " + dir + "/out" : ""));
+    EXPECT_EQ(r.status, row.status) << row.what << "\n" << r.out;
+    EXPECT_NE(r.out.find(row.message), std::string::npos) << row.what << "\n" << r.out;
+    EXPECT_EQ(r.out.find('\x1B'), std::string::npos) << row.what;
+    EXPECT_NE(access((dir + "/outside/b.txt").c_str(), F_OK), 0) << row.what;
+  }
+  // Neither a folder nor a FIFO is read as a setup or a stream: no hang, no abort.
+  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+  for (const std::string& command : {"list " + dir + "/fifo", "verify " + dir + "/fifo", "verify " + dir,
+                                     "inflate " + dir + "/fifo " + dir + "/x", "deflate " + dir + " " + dir + "/x"}) {
+    RunResult r = RunTool(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << command << "\n" << r.out;
+  }
 }
 
 TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {

@@ -1,10 +1,10 @@
 // The uninstall log's encoding: the writing helpers against annotated
 // bytes, the split of a path into log folder and name, the reader on whole,
-// cut and hostile logs, the search for a log at the end of an uninstaller,
-// and `setvik log` on such files.
+// cut and hostile logs, and `setvik log` on uninstaller files.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +16,7 @@
 #include "setupdata/FileAccess.h"
 #include "setupdata/SetupData.h"
 #include "uninstall/UninstallLog.h"
+#include "uninstall/UninstallerFile.h"
 
 namespace {
 
@@ -227,21 +228,6 @@ TEST(UninstallLogReader, HostileLogsAreRefused) {
   EXPECT_EQ(Read(files + bare + B({0x7F, 0x7F, 0, 0, 0, 0, 0, 0})), kLogBadEntry);
 }
 
-TEST(UninstallLogReader, LogIsFoundAtTheEndOfAnUninstaller) {
-  // The program's own bytes hold a decoy header that does not read to the end.
-  const Bytes program = Text("MZ program") + B({0x35, 0x12, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0}) + Text("more");
-  uint32_t offset = 99;
-  Bytes file = program + kLog;
-  ASSERT_TRUE(FindUninstallLog(file.data(), static_cast<uint32_t>(file.size()), &offset));
-  EXPECT_EQ(offset, program.size());
-  // A fresh uninstaller, a damaged log and a short file hold none.
-  file = program + B({0x7F, 0x7F, 0, 0, 0, 0, 0, 0});
-  EXPECT_FALSE(FindUninstallLog(file.data(), static_cast<uint32_t>(file.size()), &offset));
-  file = program + Bytes(kLog.begin(), kLog.end() - 1);
-  EXPECT_FALSE(FindUninstallLog(file.data(), static_cast<uint32_t>(file.size()), &offset));
-  EXPECT_FALSE(FindUninstallLog(file.data(), 3, &offset));
-}
-
 struct ToolResult {
   int status;
   std::string out;
@@ -260,12 +246,17 @@ ToolResult RunLogCommand(const std::string& path) {
   return result;
 }
 
-TEST_F(UninstallLogFile, LogCommandPrintsEachRecord) {
-  Write(Text("MZ program") + kLog);
+// A program of 30 bytes that carries the uninstaller's mark with its length.
+Bytes MarkedProgram() {
+  return Text("MZ") + Bytes(kUninstallerMarkTag, kUninstallerMarkTag + 16) + B({30, 0, 0, 0}) + Text("program.");
+}
+
+TEST_F(UninstallLogFile, LogCommandPrintsEachRecordAndWhatTheUninstallerRefuses) {
+  Write(MarkedProgram() + kLog);
   ToolResult result = RunLogCommand(path);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "uninstaller: " + path +
-                            "\nlog: offset 10, 136 bytes\n"
+  EXPECT_EQ(result.out, "uninstaller: \"" + path +
+                            "\"\nlog: offset 30, 136 bytes\n"
                             "files: 2\n"
                             "  folder \".\\Data\" name \"x.dat\" flags 0x03 SharedFile FontFile\n"
                             "  folder \".\" name \"a\" flags 0x00\n"
@@ -274,15 +265,38 @@ TEST_F(UninstallLogFile, LogCommandPrintsEachRecord) {
                             "registry key: HKEY_LOCAL_MACHINE \"" +
                             kUninstallKeyPrefix + "Ac\"\n");
 
-  Write(Text("MZ program") + B({0x7F, 0x7F, 0, 0, 0, 0, 0, 0}));
-  result = RunLogCommand(path);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.out.find("log: none"), std::string::npos) << result.out;
-
-  Write(Text("MZ program") + Bytes(kLog.begin(), kLog.end() - 2));
-  result = RunLogCommand(path);
-  EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.out.find("no valid uninstall log"), std::string::npos) << result.out;
+  struct Row {
+    const char* what;
+    Bytes file;
+    int status;
+    const char* message;
+  } rows[] = {
+      {"fresh", MarkedProgram() + Bytes(kFreeLogHeader, kFreeLogHeader + 8), 0, "log: none"},
+      {"cut", MarkedProgram() + Bytes(kLog.begin(), kLog.end() - 2), 1, "no valid uninstall log"},
+      // The publisher's own uninstaller has no mark: its log is found all the same.
+      {"no mark", Text("MZ ") + B({0x35, 0x12, 0, 0, 4, 0, 0, 0}) + kLog, 0, "log: offset 11, 136 bytes"},
+      {"no mark, damaged", Text("MZ program") + Bytes(kLog.begin(), kLog.end() - 2), 1, "no valid uninstall log"},
+      // A valid log whose key lies two keys below Uninstall: shown, then refused.
+      {"deep key",
+       MarkedProgram() + Bytes(kLog.begin(), kLog.end() - 76) + B({0x38, 0x12, 0, 0, 0x3D, 0, 0, 0, 0x02, 0, 0, 0x80}) +
+           B({0x37, 0}) + Text(std::string(kUninstallKeyPrefix) + "A\\C") + B({0x7F, 0x7F, 0, 0, 0, 0, 0, 0}),
+       1, "the uninstaller will refuse this log"},
+  };
+  for (const Row& row : rows) {
+    Write(row.file);
+    result = RunLogCommand(path);
+    EXPECT_EQ(result.status, row.status) << row.what << "\n" << result.out;
+    EXPECT_NE(result.out.find(row.message), std::string::npos) << row.what << "\n" << result.out;
+  }
+  // Neither a folder nor a FIFO is read: no hang, no abort.
+  const std::string fifo = path + ".fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& other : {::testing::TempDir(), fifo}) {
+    result = RunLogCommand(other);
+    EXPECT_EQ(result.status, 1) << other;
+    EXPECT_NE(result.out.find("not a regular file"), std::string::npos) << result.out;
+  }
+  unlink(fifo.c_str());
 }
 
 }  // namespace
