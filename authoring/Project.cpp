@@ -24,7 +24,7 @@
 #include "authoring/SetupFile.h"
 #include "authoring/TextCatalog.h"
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "authoring/PeVersion.h"
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 const uint8_t kFreeUninstallHeader[kChunkHeaderSize] = {0x7F, 0x7F, 0, 0, 0, 0, 0, 0};
 

@@ -43,7 +43,7 @@ extern const uint8_t kFreeUninstallHeader[kChunkHeaderSize];
 // setvik-uninst.exe (its bytes up to the length its mark carries; a copy
 // that already holds texts or a log gives back the program alone), an
 // UninstallerTexts chunk with texts, and the free header
-// (uninstall/UninstallerFile.h). False with a message when program is not
+// (uninstlog/UninstallerFile.h). False with a message when program is not
 // a stamped uninstaller or a text does not fit.
 bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<std::string>& texts,
                          std::vector<uint8_t>& file, std::string& error);

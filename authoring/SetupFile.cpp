@@ -13,7 +13,7 @@
 #include <iterator>
 #include <random>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "setupdata/SetupData.h"
 
 namespace {

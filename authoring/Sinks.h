@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "inflate/OutputSink.h"
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "setupdata/FileRecord.h"
 
 class CheckedFileSink : public OutputSink {

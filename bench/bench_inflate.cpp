@@ -28,7 +28,7 @@
 
 #include "authoring/Encoder.h"
 #include "inflate/Inflater.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 
 namespace fs = std::filesystem;

@@ -22,16 +22,15 @@ file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_*.c
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 
 # Optimised core and authoring library, for the tool and the benchmarks.
-add_library(setvik_core STATIC ${CORE_PORTABLE} ${CORE_POSIX})
-target_include_directories(setvik_core PUBLIC ${CMAKE_SOURCE_DIR})
+setvik_floors("" Posix "${CORE_FLOORS}" "")
 add_library(setvik_authoring STATIC ${AUTHORING_SOURCES})
-target_link_libraries(setvik_authoring PUBLIC setvik_core PkgConfig::LIBDEFLATE ZLIB::ZLIB)
+target_link_libraries(setvik_authoring PUBLIC setvik_uninstlog PkgConfig::LIBDEFLATE ZLIB::ZLIB)
 if(TOMLPP_FOUND)
   target_link_libraries(setvik_authoring PUBLIC PkgConfig::TOMLPP)
 endif()
 
-# What the stub's start-up and wizard define, as the tools answer it
-# (messages on standard error); the tests link their own double instead.
+# The core's message box as the tools answer it (messages on standard
+# error); the tests link their own double instead.
 list(FILTER CLI_SOURCES EXCLUDE REGEX "CliPlatform\\.cpp$")
 add_library(setvik_tool_platform OBJECT ${CMAKE_SOURCE_DIR}/authoring/cli/CliPlatform.cpp)
 target_include_directories(setvik_tool_platform PUBLIC ${CMAKE_SOURCE_DIR})
@@ -42,17 +41,14 @@ set_target_properties(setvik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DI
 # The same sources with AddressSanitizer, UndefinedBehaviorSanitizer and
 # fuzzing coverage, for the unit tests and the fuzz targets.
 set(SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-add_library(setvik_core_san STATIC ${CORE_PORTABLE} ${CORE_POSIX})
+setvik_floors(_san Posix "${CORE_FLOORS}" "" ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
 add_library(setvik_authoring_san STATIC ${AUTHORING_SOURCES})
-target_include_directories(setvik_core_san PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(setvik_authoring_san PUBLIC setvik_core_san PkgConfig::LIBDEFLATE ZLIB::ZLIB)
+target_link_libraries(setvik_authoring_san PUBLIC setvik_uninstlog_san PkgConfig::LIBDEFLATE ZLIB::ZLIB)
 if(TOMLPP_FOUND)
   target_link_libraries(setvik_authoring_san PUBLIC PkgConfig::TOMLPP)
 endif()
-foreach(lib setvik_core_san setvik_authoring_san)
-  target_compile_options(${lib} PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
-  target_link_options(${lib} PUBLIC ${SAN_FLAGS})
-endforeach()
+target_compile_options(setvik_authoring_san PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
+target_link_options(setvik_base_san PUBLIC ${SAN_FLAGS})
 # The default dialog templates: windres compiles authoring/dialogs/default.rc
 # and the .res bytes become an array (DefaultDialogResources()).
 find_program(WINDRES NAMES i686-w64-mingw32-windres windres REQUIRED)
@@ -69,10 +65,6 @@ target_link_libraries(setvik_authoring_san PUBLIC setvik_dialogs)
 add_library(setvik_test_support STATIC ${TEST_SUPPORT})
 target_link_libraries(setvik_test_support PUBLIC setvik_authoring_san)
 target_compile_options(setvik_test_support PRIVATE ${SAN_FLAGS})
-# The sanitised core calls the platform doubles of the test support
-# (ShowMessage, DataFilePath, ...) even when a program itself uses none of
-# them: a cycle of static libraries, which CMake repeats on the link line.
-target_link_libraries(setvik_core_san PUBLIC setvik_test_support)
 
 # The decoder again with the stub's 32-bit bit buffer and fast loop
 # (INFLATE_NARROW, as narrow::Inflater; inflate/Inflater.h). A program that
@@ -81,7 +73,7 @@ target_link_libraries(setvik_core_san PUBLIC setvik_test_support)
 add_library(setvik_inflate_narrow_san STATIC ${CMAKE_SOURCE_DIR}/inflate/Inflater.cpp)
 target_compile_definitions(setvik_inflate_narrow_san PUBLIC INFLATE_NARROW)
 target_compile_options(setvik_inflate_narrow_san PRIVATE ${SAN_FLAGS} -fsanitize=fuzzer-no-link)
-target_link_libraries(setvik_inflate_narrow_san PUBLIC setvik_core_san)
+target_link_libraries(setvik_inflate_narrow_san PUBLIC setvik_inflate_san)
 
 enable_testing()
 add_executable(setvik_tests ${TEST_SOURCES})

@@ -20,22 +20,18 @@ set(STUB_COMPILE_FLAGS
 set(STUB_LINK_FLAGS
   -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
 
-file(GLOB STUB_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/startup/*.cpp
-  ${CMAKE_SOURCE_DIR}/wizard/*.cpp
-  ${CMAKE_SOURCE_DIR}/install/*.cpp
-  ${CMAKE_SOURCE_DIR}/startup/*.rc)
-# Start-up without the raw entry point and the runtime hooks, which only
-# the stub itself may have: what the Windows tests link.
-set(STARTUP_LIBRARY_SOURCES ${STUB_SOURCES})
-list(FILTER STARTUP_LIBRARY_SOURCES INCLUDE REGEX "/startup/[A-Za-z]+\\.cpp$")
-list(FILTER STARTUP_LIBRARY_SOURCES EXCLUDE REGEX "/Runtime\\.cpp$")
+# The floors, compiled for the programs that ship: the core, the engine,
+# the wizard and start-up, each a library of link-time-optimised objects
+# (archived by gcc-ar, cmake/mingw-i686.cmake). The stub itself is only its
+# raw entry point and its resources on top.
+set(WIN32_SYSTEM_LIBRARIES kernel32 user32 gdi32 advapi32 shell32 ole32 comdlg32 version)
+setvik_floors(_stub Win32 "${CORE_FLOORS};${STUB_FLOORS};startup" "" ${STUB_COMPILE_FLAGS})
+target_link_libraries(setvik_base_stub PUBLIC ${WIN32_SYSTEM_LIBRARIES})
 
-add_executable(setvik-stub WIN32 ${STUB_SOURCES} ${CORE_PORTABLE} ${CORE_WIN32})
-target_include_directories(setvik-stub PRIVATE ${CMAKE_SOURCE_DIR})
+add_executable(setvik-stub WIN32 ${CMAKE_SOURCE_DIR}/startup/Runtime.cpp ${CMAKE_SOURCE_DIR}/startup/Stub.rc)
 target_compile_options(setvik-stub PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
 target_link_options(setvik-stub PRIVATE ${STUB_LINK_FLAGS})
-target_link_libraries(setvik-stub PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32 comdlg32 version)
+target_link_libraries(setvik-stub PRIVATE setvik_startup_stub)
 
 # After linking, the stub's length goes into its StubMark record, and the
 # stamped program is what build/bin receives.
@@ -48,18 +44,11 @@ add_custom_command(TARGET setvik-stub POST_BUILD
 # deletion at the next restart), stamped with its own length under its own
 # tag.
 file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/*.cpp ${CMAKE_SOURCE_DIR}/uninstaller/*.rc)
-add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES}
-  ${CMAKE_SOURCE_DIR}/uninstall/UninstallLog.cpp
-  ${CMAKE_SOURCE_DIR}/uninstall/UninstallerFile.cpp
-  ${CMAKE_SOURCE_DIR}/install/ScheduleAtRestart.cpp
-  ${CMAKE_SOURCE_DIR}/setupdata/BufferWin32.cpp
-  ${CMAKE_SOURCE_DIR}/setupdata/FileAccessWin32.cpp
-  ${CMAKE_SOURCE_DIR}/setupdata/PathBufferWin32.cpp)
-target_include_directories(setvik-uninst PRIVATE ${CMAKE_SOURCE_DIR})
+add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES})
+target_link_libraries(setvik-uninst PRIVATE setvik_uninstlog_stub)
 target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
 target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections
   -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
-target_link_libraries(setvik-uninst PRIVATE kernel32 user32 gdi32 advapi32 shell32 ole32)
 add_custom_command(TARGET setvik-uninst POST_BUILD
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-uninst> ${SETVIK_BIN_DIR}/setvik-uninst.exe
           "Setvik UninSize"

@@ -5,7 +5,7 @@
 // index bits select.
 #include "inflate/HuffmanTable.h"
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "inflate/HuffmanTable.h"
 #include "inflate/OutputSink.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the bit buffer is filled by little-endian word loads"

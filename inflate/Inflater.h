@@ -17,7 +17,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 class OutputSink;
 

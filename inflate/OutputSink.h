@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 class OutputSink {
  public:

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 

@@ -14,13 +14,13 @@
 #include "install/DestinationCheck.h"
 #include "install/OverwriteRules.h"
 #include "install/Registrations.h"
-#include "install/ScheduleAtRestart.h"
+#include "base/ScheduleAtRestart.h"
 #include "install/Shortcuts.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
-#include "setupdata/PathText.h"
+#include "base/PathText.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 bool InstallRunning;
 int FileIndex = -1;

@@ -6,7 +6,7 @@
 
 #include <shellapi.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "install/InstallStep.h"

@@ -7,11 +7,11 @@
 
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
-#include "setupdata/TextFormat.h"
+#include "base/Message.h"
+#include "base/TextFormat.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 // The write decision for record, whose target GetTargetPath has put in
 // TargetPath and whose InUse flag it returned. True: write; false: skip.

@@ -21,7 +21,7 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallLog.h"
+#include "uninstlog/UninstallLog.h"
 
 // The log being written: the uninstaller file, its length when the
 // installation left it (the log's first header goes 8 bytes before that),

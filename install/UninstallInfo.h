@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 // Called once by the progress page when the file loop has ended, whether it
 // finished or failed: closes the file data, writes what a finished

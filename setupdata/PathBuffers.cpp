@@ -1,7 +1,7 @@
 // The path buffers (see PathBuffers.h).
 #include "setupdata/PathBuffers.h"
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 
 char* SetupFilePath;
 char* DataFilePath;

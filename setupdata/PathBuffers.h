@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-const uint32_t kPathBufferSize = 260;  // at most 259 characters and a NUL
+#include "base/PathText.h"
 
 extern char* SetupFilePath;    // the file that holds the setup data
 extern char* DataFilePath;     // the file being read: the setup file, then each volume

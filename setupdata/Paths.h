@@ -12,25 +12,8 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "base/PathText.h"
 #include "setupdata/SetupData.h"
-
-// Appends text to the zero-terminated out, whose buffer is size bytes, cut so
-// that the result stays terminated inside the buffer. True when nothing was
-// cut.
-bool AppendText(char* out, uint32_t size, const char* text);
-inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
-// Copies text into the 260-byte path, cut to 259 characters and terminated.
-void CopyPath(char* path, const char* text);
-
-// Appends a backslash to a non-empty path that does not end with one (and
-// still has room for it); an empty path stays empty.
-void AddBackslash(char* path);
-// AddBackslash, then AppendPath: name joined to the folder in path (an
-// empty path takes the name alone). True when nothing was cut.
-bool JoinPath(char* path, const char* name);
-// Removes one trailing backslash from a path longer than 3 characters; a
-// drive root such as C:\ keeps its backslash.
-void RemoveBackslash(char* path);
 
 // A text that begins with a macro between two number signs ("#Windows#",
 // "#System#", "#Program Files#", in any case) becomes the macro's folder, one

@@ -5,8 +5,8 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/FileAccess.h"
+#include "base/Buffer.h"
+#include "base/FileAccess.h"
 #include "setupdata/FileRecord.h"
 
 // The text after the last backslash of path (path itself when it holds

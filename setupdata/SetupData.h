@@ -10,7 +10,7 @@
 #include <stdint.h>
 
 #include "setupdata/Format.h"
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "setupdata/PathBuffers.h"
 
 // The stub's own length, stamped into its initialised data by the build

@@ -20,9 +20,9 @@
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
 #include "setupdata/VolumeReader.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 uint32_t SetupFlags;
 uint32_t DirRegistryRoot;

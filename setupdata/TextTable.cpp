@@ -3,7 +3,7 @@
 // gives the shared empty text, so callers never see a missing text. The
 // loader has checked that every group holds its count of terminated texts.
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 
 const char* GetText(uint32_t group, uint32_t index) {
   if (group >= kTextGroupCount || !TextGroups[group]) return "";

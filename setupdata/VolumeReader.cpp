@@ -10,10 +10,10 @@
 
 #include "inflate/Inflater.h"
 #include "setupdata/Format.h"
-#include "setupdata/PathText.h"
-#include "setupdata/Platform.h"
+#include "base/PathText.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 
 FileHandle InputHandle = kInvalidFile;
 uint32_t VolumeNumber;

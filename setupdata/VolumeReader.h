@@ -9,7 +9,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 struct InflateInput;
 

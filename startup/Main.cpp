@@ -5,9 +5,9 @@
 
 #include "install/InstallStep.h"
 #include "install/Launch.h"
-#include "install/ScheduleAtRestart.h"
+#include "base/ScheduleAtRestart.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"

@@ -1,8 +1,8 @@
 // The command line and the relaunch from removable media.
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/FileAccess.h"
+#include "base/Buffer.h"
+#include "base/FileAccess.h"
 #include "setupdata/Paths.h"
 #include "startup/Startup.h"
 

@@ -1,11 +1,11 @@
 // The little the stub needs of a C++ runtime, without the C runtime's start-up
 // code: the raw entry point, and the allocation hooks that virtual
 // destructors refer to. Objects in the stub live on the stack or in buffers
-// from setupdata/Buffer.h; operator new is never called.
+// from base/Buffer.h; operator new is never called.
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/CommandLine.h"
+#include "base/Buffer.h"
+#include "base/CommandLine.h"
 #include "startup/Startup.h"
 
 void operator delete(void* block) noexcept { FreeRaw(block); }

@@ -3,12 +3,12 @@
 // folders, the Uninstall key; then the installation's empty folders.
 //
 // Every path is built with the checks of LogFilePath and LogShortcutPath;
-// CheckLogPaths (uninstall/UninstallerFile.h) runs the same checks over the
+// CheckLogPaths (uninstlog/UninstallerFile.h) runs the same checks over the
 // whole log first, so a log with one forbidden path removes nothing at all.
 #include <windows.h>
 #include <shlobj.h>
 
-#include "install/ScheduleAtRestart.h"
+#include "base/ScheduleAtRestart.h"
 #include "uninstaller/Uninstaller.h"
 
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";

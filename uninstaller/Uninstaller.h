@@ -1,5 +1,5 @@
 // setvik-uninst.exe: removes an installation by the uninstall log that the
-// setup appended to this program's file (uninstall/UninstallerFile.h).
+// setup appended to this program's file (uninstlog/UninstallerFile.h).
 //
 // Run as installed (optionally with /S), it checks the whole log, asks,
 // removes what the log names, starts a copy of itself in the temporary
@@ -10,7 +10,7 @@
 
 #include <stdint.h>
 
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 extern UninstallerMarkRecord UninstallerMark;
 // This program's length as the build stamped it.

@@ -5,7 +5,7 @@
 // its destruction ends the run's last message loop.
 #include "wizard/Background.h"
 
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Picture.h"

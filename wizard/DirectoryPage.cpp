@@ -6,12 +6,12 @@
 // InstallDir carries a trailing backslash everywhere but in the edit; the
 // page takes it off to show the folder and puts it back after.
 #include "install/DestinationCheck.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"

@@ -4,7 +4,7 @@
 // here, Cancel after the question whether to leave the setup.
 #include "wizard/FrameDialog.h"
 
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Picture.h"

@@ -1,10 +1,10 @@
 // What every wizard page shares (see PageMechanics.h).
 #include "wizard/PageMechanics.h"
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 
 HWND FrameDialog;
 HWND BackgroundWindow;

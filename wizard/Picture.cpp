@@ -1,7 +1,7 @@
 // Checking and drawing the setup's pictures (see Picture.h).
 #include "wizard/Picture.h"
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/Format.h"
 
 const int kLargestSide = 32767;

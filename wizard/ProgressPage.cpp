@@ -8,7 +8,7 @@
 // While the Cancel question is open, ticks do nothing.
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"

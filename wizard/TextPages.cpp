@@ -3,11 +3,11 @@
 // itself in the caption and opens the home page).
 #include "install/DestinationCheck.h"
 #include "install/Launch.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/Paths.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 

@@ -2,9 +2,9 @@
 // that shows one page, and the copying of templates out of the setup data.
 #include "wizard/Wizard.h"
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/DialogTemplate.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 

@@ -5,7 +5,7 @@
 #include <stdio.h>
 
 #include "authoring/cli/Commands.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 int ToolMessageBox(const char* text, uint32_t boxType) {
   if (text && *text) {  // the setup's own text: its control characters shown, not obeyed

@@ -23,7 +23,7 @@
 #include "authoring/SetupFile.h"
 #include "authoring/cli/Commands.h"
 #include "setupdata/Format.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "authoring/cli/Commands.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 static const char kUsage[] =
     "usage: setvik COMMAND ...\n"

@@ -12,7 +12,7 @@
 #include "authoring/cli/Commands.h"
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PlatformDouble.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "authoring/Project.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

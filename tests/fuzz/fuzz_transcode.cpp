@@ -12,7 +12,7 @@
 
 #include "authoring/Encoder.h"
 #include "inflate/Inflater.h"
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "tests/support/CollectingSink.h"
 
 namespace {

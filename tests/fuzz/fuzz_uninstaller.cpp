@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

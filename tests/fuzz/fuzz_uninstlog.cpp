@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "uninstall/UninstallLog.h"
+#include "uninstlog/UninstallLog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The test double for setupdata/Platform.h (see PlatformDouble.h).
+// The test double for base/Message.h (see PlatformDouble.h).
 #include "tests/support/PlatformDouble.h"
 
 #include <stdio.h>

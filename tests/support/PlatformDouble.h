@@ -1,5 +1,5 @@
 // A scriptable stand-in for the message box that the Windows program gives
-// the portable core (setupdata/Platform.h): every box it is asked to show is
+// the portable core (base/Message.h): every box it is asked to show is
 // recorded and answered from a queue. It is the core's MessageBoxHandler
 // from the start of any program that links it.
 //
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 namespace PlatformDouble {
 

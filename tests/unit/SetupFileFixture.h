@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "authoring/SetupWriter.h"
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PlatformDouble.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "setupdata/PathText.h"
+#include "base/PathText.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallLog.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallLog.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

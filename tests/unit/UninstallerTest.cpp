@@ -18,7 +18,7 @@
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 namespace {
 

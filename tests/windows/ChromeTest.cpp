@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "tests/windows/MessageScript.h"
 #include "wizard/Background.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/FileAccess.h"
+#include "base/Buffer.h"
+#include "base/FileAccess.h"
 
 namespace {
 

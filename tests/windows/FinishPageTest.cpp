@@ -9,7 +9,7 @@
 
 #include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
 #include "tests/windows/InstallTestSupport.h"

@@ -10,9 +10,9 @@
 
 #include "setupdata/VolumeReader.h"
 #include "install/InstallStep.h"
-#include "install/ScheduleAtRestart.h"
+#include "base/ScheduleAtRestart.h"
 #include "setupdata/FileRecord.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/InstallTestSupport.h"
 #include "tests/windows/MessageScript.h"

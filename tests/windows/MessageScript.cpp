@@ -2,7 +2,7 @@
 // portable core's MessageBoxHandler before any test runs.
 #include "tests/windows/MessageScript.h"
 
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 std::vector<ShownMessage> ShownMessages;
 std::deque<int> ScriptedAnswers;

@@ -11,7 +11,7 @@
 
 #include "install/OverwriteRules.h"
 #include "setupdata/FileRecord.h"
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 #include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/MessageScript.h"
 #include "tests/windows/StartupTestSupport.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
 

@@ -21,7 +21,7 @@
 #include <stdint.h>
 
 #include "setupdata/SetupData.h"
-#include "uninstall/UninstallLog.h"
+#include "uninstlog/UninstallLog.h"
 
 // The uninstaller's mark: its own tag, so that neither program's mark is
 // taken for the other's. It occurs exactly once in the uninstaller.

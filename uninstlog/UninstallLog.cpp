@@ -3,7 +3,7 @@
 //
 // No C library here: the stub links none, so lengths and copies are plain
 // loops.
-#include "uninstall/UninstallLog.h"
+#include "uninstlog/UninstallLog.h"
 
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"

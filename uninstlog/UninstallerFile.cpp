@@ -1,6 +1,6 @@
 // The uninstaller's own file and the paths of log entries (see
 // UninstallerFile.h). No C library: the uninstaller links none of it.
-#include "uninstall/UninstallerFile.h"
+#include "uninstlog/UninstallerFile.h"
 
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"

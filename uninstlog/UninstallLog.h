@@ -25,7 +25,7 @@
 
 #include <stdint.h>
 
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 enum UninstallLogChunk : uint16_t {
   kChunkUninstallFiles = 0x1235,
@@ -110,4 +110,4 @@ enum UninstallLogStatus {
 UninstallLogStatus ReadUninstallLog(const uint8_t* data, uint32_t size, const UninstallLogVisitor* visitor);
 
 // The log of an installed uninstaller begins where the program's own data
-// ends (ReadUninstallerFile, uninstall/UninstallerFile.h).
+// ends (ReadUninstallerFile, uninstlog/UninstallerFile.h).

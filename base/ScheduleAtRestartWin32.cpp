@@ -5,13 +5,13 @@
 // is written under the placeholder key "xyz", and the placeholder is then
 // renamed to NUL in the file's bytes, at the first "xyz=" that is followed by
 // the short path of the file to delete.
-#include "install/ScheduleAtRestart.h"
+#include "base/ScheduleAtRestart.h"
 
 #include <windows.h>
 
-#include "setupdata/Buffer.h"
-#include "setupdata/FileAccess.h"
-#include "setupdata/Paths.h"
+#include "base/Buffer.h"
+#include "base/FileAccess.h"
+#include "base/PathText.h"
 
 bool IsNT;
 

@@ -1,5 +1,5 @@
 // The file-access layer over Win32 file handles (ANSI paths).
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The message box's handler (see Platform.h).
-#include "setupdata/Platform.h"
+#include "base/Message.h"
 
 MessageBoxFunction MessageBoxHandler;
 

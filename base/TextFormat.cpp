@@ -1,5 +1,5 @@
 // Safe formatting of setup texts (see TextFormat.h).
-#include "setupdata/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Buffer routines over malloc, for host programs and tests. A block carries
 // its size in a header in front of it, so BufferSize is exact.
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 
 #include <stdlib.h>
 #include <string.h>

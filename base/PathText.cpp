@@ -1,7 +1,5 @@
 // Name helpers over path buffers (see PathText.h).
-#include "setupdata/PathText.h"
-
-#include "setupdata/SetupData.h"
+#include "base/PathText.h"
 
 bool ReplaceExtension(char* path, const char* extension) {
   uint32_t cut = 0, length = 0;

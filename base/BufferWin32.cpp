@@ -1,6 +1,6 @@
 // Buffer routines over the process heap. A refused allocation compacts the
 // heap, returning free memory to the system, and tries once more.
-#include "setupdata/Buffer.h"
+#include "base/Buffer.h"
 
 #include <windows.h>
 

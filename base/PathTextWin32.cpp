@@ -1,8 +1,8 @@
-// The path-buffer helpers of Paths.h that need nothing but the buffer: the
-// setup and the uninstaller share them.
+// The path-buffer joins of PathText.h for the Windows programs: the setup
+// and the uninstaller share them.
 #include <windows.h>
 
-#include "setupdata/Paths.h"
+#include "base/PathText.h"
 
 bool AppendText(char* out, uint32_t size, const char* text) {
   uint32_t length = lstrlenA(out);

@@ -1,6 +1,6 @@
 // The file-access layer over POSIX descriptors, for host programs and tests.
 // Sharing modes have no POSIX counterpart and are not enforced.
-#include "setupdata/FileAccess.h"
+#include "base/FileAccess.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,0 +1,35 @@
+// Path buffers of kPathBufferSize bytes (at most 259 characters and the
+// terminator) and the helpers that fill them without ever writing past
+// them: a text that does not fit is cut, and the helpers say so. The
+// extension rule is portable; the joins are the Windows programs' own
+// (base/PathTextWin32.cpp).
+#pragma once
+
+#include <stdint.h>
+
+const uint32_t kPathBufferSize = 260;  // at most 259 characters and a NUL
+
+// Replaces the extension of path by extension (which brings its own dot):
+// when the path's last dot has no separator after it, the text from that dot
+// on is replaced; otherwise the extension is appended. Backslash and slash
+// both count as separators. When the result would not fit the buffer, path
+// is left unchanged and the result is false.
+bool ReplaceExtension(char* path, const char* extension);
+
+// Appends text to the zero-terminated out, whose buffer is size bytes, cut so
+// that the result stays terminated inside the buffer. True when nothing was
+// cut.
+bool AppendText(char* out, uint32_t size, const char* text);
+inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
+// Copies text into the 260-byte path, cut to 259 characters and terminated.
+void CopyPath(char* path, const char* text);
+
+// Appends a backslash to a non-empty path that does not end with one (and
+// still has room for it); an empty path stays empty.
+void AddBackslash(char* path);
+// AddBackslash, then AppendPath: name joined to the folder in path (an
+// empty path takes the name alone). True when nothing was cut.
+bool JoinPath(char* path, const char* name);
+// Removes one trailing backslash from a path longer than 3 characters; a
+// drive root such as C:\ keeps its backslash.
+void RemoveBackslash(char* path);
