@@ -27,8 +27,6 @@
 #include "setupdata/FileRecord.h"
 #include "uninstlog/UninstallerFile.h"
 
-const uint8_t kFreeUninstallHeader[kChunkHeaderSize] = {0x7F, 0x7F, 0, 0, 0, 0, 0, 0};
-
 namespace {
 
 struct BuildError {
@@ -92,8 +90,8 @@ PendingFile ReadFile(const ProjectFile& file) {
   if (file.record.optionFlags & kOptionUninstaller) {
     // The setup appends the uninstall log over the last eight bytes.
     const std::vector<uint8_t>& c = pending.content;
-    if (c.size() < kChunkHeaderSize || !std::equal(c.end() - kChunkHeaderSize, c.end(), kFreeUninstallHeader))
-      pending.content.insert(pending.content.end(), kFreeUninstallHeader, kFreeUninstallHeader + kChunkHeaderSize);
+    if (c.size() < kChunkHeaderSize || !std::equal(c.end() - kChunkHeaderSize, c.end(), kFreeLogHeader))
+      pending.content.insert(pending.content.end(), kFreeLogHeader, kFreeLogHeader + kChunkHeaderSize);
   }
   if (file.versionFromSource) {
     std::string error;
@@ -359,13 +357,11 @@ std::string VolumeFileName(const std::string& setupPath, uint32_t volume) {
 
 bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<std::string>& texts,
                          std::vector<uint8_t>& file, std::string& error) {
-  const char* tag = kUninstallerMarkTag;
-  auto mark = std::search(program.begin(), program.end(), tag, tag + sizeof(kUninstallerMarkTag));
-  if (mark == program.end() || program.end() - mark < static_cast<long>(sizeof(UninstallerMarkRecord))) {
+  uint32_t markAt = 0;
+  if (!FindUninstallerMark(program.data(), static_cast<uint32_t>(program.size()), &markAt)) {
     error = "not Setvik's uninstaller (no uninstaller mark)";
     return false;
   }
-  const size_t markAt = static_cast<size_t>(mark - program.begin());
   const uint32_t programSize = ReadU32Le(program.data() + markAt + sizeof(kUninstallerMarkTag));
   if (programSize < markAt + sizeof(UninstallerMarkRecord) || programSize > program.size()) {
     error = "the uninstaller says it is " + std::to_string(programSize) + " bytes long, but the file has " +
@@ -378,20 +374,15 @@ bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<
   }
   std::vector<const char*> pointers;
   for (const std::string& text : texts) pointers.push_back(text.c_str());
-  std::vector<uint8_t> body(2 + kUninstallerTextCount * (kUninstallerTextMaxLength + 1));
+  file.resize(programSize + 2 * kChunkHeaderSize + 2 + kUninstallerTextCount * (kUninstallerTextMaxLength + 1));
   uint32_t size = 0;
-  if (!BuildUninstallerTexts(pointers.data(), kUninstallerTextCount, body.data(), static_cast<uint32_t>(body.size()),
-                             &size)) {
+  if (!WriteUninstallerFile(program.data(), programSize, pointers.data(), file.data(),
+                            static_cast<uint32_t>(file.size()), &size)) {
     error = "an uninstaller text is longer than " + std::to_string(kUninstallerTextMaxLength) +
             " characters or holds a NUL";
     return false;
   }
-  file.assign(program.begin(), program.begin() + programSize);
-  uint8_t header[kChunkHeaderSize];
-  StoreChunkHeader(header, ChunkHeader{kChunkUninstallerTexts, 0, size});
-  file.insert(file.end(), header, header + kChunkHeaderSize);
-  file.insert(file.end(), body.begin(), body.begin() + size);
-  file.insert(file.end(), kFreeUninstallHeader, kFreeUninstallHeader + kChunkHeaderSize);
+  file.resize(size);
   return true;
 }
 

@@ -34,11 +34,6 @@ bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport
 // ".D01", ".D02", ... (appended when the name has none).
 std::string VolumeFileName(const std::string& setupPath, uint32_t volume);
 
-// The bytes that end an uninstaller file before it is installed: a free
-// chunk header that the setup overwrites with the first chunk of the
-// uninstall log.
-extern const uint8_t kFreeUninstallHeader[kChunkHeaderSize];
-
 // The uninstaller file that a setup installs: the program of
 // setvik-uninst.exe (its bytes up to the length its mark carries; a copy
 // that already holds texts or a log gives back the program alone), an

@@ -41,20 +41,23 @@ SetupFileEntry PackFile(const FileRecordInfo& record, std::span<const uint8_t> c
   return entry;
 }
 
+// The head through FileRecordField's offsets, as every reader finds it; the
+// blocks and strings follow in RecordStringsOffset's order.
 std::vector<uint8_t> BuildFileRecord(const FileRecordInfo& record) {
-  std::vector<uint8_t> out;
-  PutU32(out, 0);  // recordLength, filled in below
-  PutU16(out, record.installState);
-  PutU16(out, record.iconIndex);
-  out.push_back(record.destinationKind);
-  out.push_back(record.launchRole);
-  out.push_back(record.trackShared);
-  out.push_back(record.uninstallMode);
-  out.push_back(record.registerKind);
-  out.push_back(record.optionFlags);
-  PutU32(out, CombineIntegrityKey(record.contentChecksum));
-  PutU32(out, record.fileSize);
-  PutU32(out, record.packedSize);
+  namespace F = FileRecordField;
+  std::vector<uint8_t> out(kFileRecordHeadSize);
+  uint8_t* head = out.data();
+  WriteU16Le(head + F::installState, record.installState);
+  WriteU16Le(head + F::iconIndex, record.iconIndex);
+  head[F::destinationKind] = record.destinationKind;
+  head[F::launchRole] = record.launchRole;
+  head[F::trackShared] = record.trackShared;
+  head[F::uninstallMode] = record.uninstallMode;
+  head[F::registerKind] = record.registerKind;
+  head[F::optionFlags] = record.optionFlags;
+  WriteU32Le(head + F::contentChecksum, CombineIntegrityKey(record.contentChecksum));
+  WriteU32Le(head + F::fileSize, record.fileSize);
+  WriteU32Le(head + F::packedSize, record.packedSize);
   if (record.optionFlags & kOptionVersionBlock) {
     PutU32(out, record.version.fileVersionMS);
     PutU32(out, record.version.fileVersionLS);
@@ -68,7 +71,7 @@ std::vector<uint8_t> BuildFileRecord(const FileRecordInfo& record) {
     PutFileTime(out, record.times.lastWriteTime);
   }
   for (const std::string& text : record.strings) PutString(out, text);
-  WriteU32Le(out.data(), static_cast<uint32_t>(out.size()));
+  WriteU32Le(out.data() + F::recordLength, static_cast<uint32_t>(out.size()));
   return out;
 }
 

@@ -84,6 +84,10 @@ target_link_libraries(setvik_tests PRIVATE setvik_test_support GTest::gtest GTes
 add_dependencies(setvik_tests setvik)  # the command-line tests run the tool
 include(GoogleTest)
 gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+# The folders' floors: no include from above, no variable declared away
+# from its owner, no production source compiled into a test.
+add_test(NAME check_floors COMMAND ${CMAKE_SOURCE_DIR}/tools/check-floors.sh)
+set_tests_properties(check_floors PROPERTIES LABELS unit)
 # The decoder's tests once more on the stub's loop, named narrow.InflaterTest.*.
 add_executable(setvik_narrow_tests ${CMAKE_SOURCE_DIR}/tests/unit/InflaterTest.cpp)
 target_compile_options(setvik_narrow_tests PRIVATE ${SAN_FLAGS})

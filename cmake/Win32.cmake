@@ -34,8 +34,16 @@ target_link_options(setvik-stub PRIVATE ${STUB_LINK_FLAGS})
 target_link_libraries(setvik-stub PRIVATE setvik_startup_stub)
 
 # After linking, the stub's length goes into its StubMark record, and the
-# stamped program is what build/bin receives.
+# stamped program is what build/bin receives. Each program has a size budget
+# and a list of the DLLs it may import; going over either fails the build.
+set(STUB_BUDGET 53248 CACHE STRING "the stub's size budget in bytes")
+set(UNINSTALLER_BUDGET 16384 CACHE STRING "the uninstaller's size budget in bytes")
+set(STUB_DLLS kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll comdlg32.dll version.dll)
+set(UNINSTALLER_DLLS kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll)
+find_program(MINGW_OBJDUMP NAMES i686-w64-mingw32-objdump REQUIRED)
 add_custom_command(TARGET setvik-stub POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${MINGW_OBJDUMP}
+          ${CMAKE_SOURCE_DIR}/tools/check-program.sh $<TARGET_FILE:setvik-stub> ${STUB_BUDGET} ${STUB_DLLS}
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-stub> ${SETVIK_BIN_DIR}/setvik-stub.exe
   VERBATIM)
 
@@ -50,6 +58,8 @@ target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_CO
 target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections
   -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
 add_custom_command(TARGET setvik-uninst POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${MINGW_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check-program.sh
+          $<TARGET_FILE:setvik-uninst> ${UNINSTALLER_BUDGET} ${UNINSTALLER_DLLS}
   COMMAND ${CMAKE_SOURCE_DIR}/tools/stamp-stub.sh $<TARGET_FILE:setvik-uninst> ${SETVIK_BIN_DIR}/setvik-uninst.exe
           "Setvik UninSize"
   VERBATIM)

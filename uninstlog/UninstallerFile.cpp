@@ -75,6 +75,35 @@ bool BuildUninstallerTexts(const char* const* texts, uint32_t count, uint8_t* bo
   return true;
 }
 
+bool FindUninstallerMark(const uint8_t* data, uint32_t size, uint32_t* markAt) {
+  const uint32_t tagSize = sizeof kUninstallerMarkTag;
+  for (uint32_t at = 0; size >= sizeof(UninstallerMarkRecord) && at <= size - sizeof(UninstallerMarkRecord); ++at) {
+    uint32_t same = 0;
+    while (same < tagSize && data[at + same] == static_cast<uint8_t>(kUninstallerMarkTag[same])) ++same;
+    if (same == tagSize) {
+      *markAt = at;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WriteUninstallerFile(const uint8_t* program, uint32_t programSize, const char* const* texts, uint8_t* out,
+                          uint32_t capacity, uint32_t* size) {
+  if (capacity < programSize + 2 * kChunkHeaderSize) return false;
+  for (uint32_t i = 0; i < programSize; ++i) out[i] = program[i];
+  uint8_t* body = out + programSize + kChunkHeaderSize;
+  uint32_t bodySize = 0;
+  if (!BuildUninstallerTexts(texts, kUninstallerTextCount, body, capacity - programSize - 2 * kChunkHeaderSize,
+                             &bodySize))
+    return false;
+  StoreChunkHeader(out + programSize, ChunkHeader{kChunkUninstallerTexts, 0, bodySize});
+  uint8_t* end = body + bodySize;
+  for (uint32_t i = 0; i < kChunkHeaderSize; ++i) end[i] = kFreeLogHeader[i];
+  *size = programSize + 2 * kChunkHeaderSize + bodySize;
+  return true;
+}
+
 // --- Paths of log entries ------------------------------------------------------
 
 static char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -80,6 +80,18 @@ struct UninstallerLayout {
 UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, uint32_t programSize,
                                           UninstallerLayout* layout);
 
+// Where the mark record begins: the first place that holds the whole tag
+// and room for the length after it. False when there is none.
+bool FindUninstallerMark(const uint8_t* data, uint32_t size, uint32_t* markAt);
+
+// The uninstaller file as `setvik build` packs it, into out (capacity
+// bytes): the program's first programSize bytes, an UninstallerTexts chunk
+// with the kUninstallerTextCount texts, and the free header; *size receives
+// its length. False when it does not fit or a text is too long or holds a
+// NUL.
+bool WriteUninstallerFile(const uint8_t* program, uint32_t programSize, const char* const* texts, uint8_t* out,
+                          uint32_t capacity, uint32_t* size);
+
 // The body of an UninstallerTexts chunk, as `setvik build` writes it.
 // False when a text is longer than kUninstallerTextMaxLength or holds a NUL.
 bool BuildUninstallerTexts(const char* const* texts, uint32_t count, uint8_t* body, uint32_t capacity,

@@ -26,7 +26,7 @@ static const PageRow PageTable[kPageCount] = {
 // platform would read past the block).
 static uint32_t TemplateBytes(uint32_t number, uint32_t* start) {
   uint32_t length = LocateDialogTemplate(DialogTemplates, DialogTemplatesSize, number, start);
-  if (length > kTemplateBlockSize) length = kTemplateBlockSize;
+  if (length > kDialogTemplateBlockSize) length = kDialogTemplateBlockSize;
   return length && IsWholeDialogTemplate(DialogTemplates + *start, length) ? length : 0;
 }
 
@@ -35,7 +35,7 @@ void* LoadDialogTemplate(uint32_t number) {
   const uint32_t length = TemplateBytes(number, &start);
   if (!length) return nullptr;
   uint8_t* block;
-  if (!AllocateZeroed(kTemplateBlockSize, block)) return nullptr;
+  if (!AllocateZeroed(kDialogTemplateBlockSize, block)) return nullptr;
   CopyMemory(block, DialogTemplates + start, length);
   return block;
 }

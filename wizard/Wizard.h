@@ -63,11 +63,8 @@ void CloseBackgroundWindow();
 
 // --- Driver (wizard/Wizard.cpp) ---------------------------------------------
 
-// Size of the block that each template is copied into.
-const uint32_t kTemplateBlockSize = 16384;
-
 // Copies template number from the DialogTemplates body into a fresh
-// zero-filled heap block of kTemplateBlockSize bytes (the bytes from its
+// zero-filled heap block of kDialogTemplateBlockSize bytes (the bytes from its
 // offset to the end of the body, at most the block's size). Null when the
 // block cannot be had, or when the body has no such template or its bytes
 // do not hold a whole dialog template (number, offset or a string or item

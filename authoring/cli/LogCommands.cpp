@@ -76,10 +76,9 @@ void PrintList(const char* title, const std::vector<std::string>& lines) {
 // which lies in the program (the uninstaller finds it the same way, as
 // its own initialised data). nullopt without a mark.
 std::optional<uint32_t> ProgramSizeMark(const std::vector<uint8_t>& bytes) {
-  const char* tag = kUninstallerMarkTag;
-  auto mark = std::search(bytes.begin(), bytes.end(), tag, tag + sizeof kUninstallerMarkTag);
-  if (bytes.end() - mark < static_cast<long>(sizeof(UninstallerMarkRecord))) return std::nullopt;
-  return ReadU32Le(&*mark + sizeof kUninstallerMarkTag);
+  uint32_t markAt = 0;
+  if (!FindUninstallerMark(bytes.data(), static_cast<uint32_t>(bytes.size()), &markAt)) return std::nullopt;
+  return ReadU32Le(bytes.data() + markAt + sizeof kUninstallerMarkTag);
 }
 
 // An uninstaller of the publisher's own carries no mark: its log is the

@@ -19,6 +19,7 @@
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "uninstlog/UninstallLog.h"
 
 namespace {
 
@@ -211,7 +212,7 @@ register = "self"
   EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
   std::vector<uint8_t> uninstaller = Slurp(dir + "/x/install/uninst.exe");
   ASSERT_EQ(uninstaller.size(), 108u);
-  EXPECT_TRUE(std::equal(uninstaller.end() - 8, uninstaller.end(), kFreeUninstallHeader));
+  EXPECT_TRUE(std::equal(uninstaller.end() - 8, uninstaller.end(), kFreeLogHeader));
   EXPECT_FALSE(Exists("x/install/beside.dat")) << "external files are not in the setup";
 }
 
