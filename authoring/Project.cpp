@@ -215,7 +215,8 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
   if (!setup) reader.Fail(nullptr, "the project has no [setup] table (it needs at least a title)");
   reader.OnlyKeys(*setup, "[setup]",
                   {"title", "default_folder", "folder_changeable", "full_screen", "single_page", "uninstall_name",
-                   "compression", "information_file"});
+                   "compression", "information_file", "publisher", "version", "icon", "url_info_about",
+                   "help_link"});
   std::optional<std::string> title = reader.Text(*setup, "title", "setup.title", 200);
   if (!title || title->empty()) reader.Fail(setup, "[setup] needs a title");
   project.title = *title;
@@ -245,6 +246,11 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
       reader.Fail(node, "setup.uninstall_name is longer than " +
                             std::to_string(kUninstallKeyBufferSize - 1 - kUninstallKeyPrefixLength) + " characters");
   }
+  static const char* const kEntryKeys[kUninstallEntryTextCount] = {"publisher", "version", "url_info_about",
+                                                                   "help_link"};
+  for (uint32_t n = 0; n < kUninstallEntryTextCount; ++n)
+    project.entryTexts[n] = reader.Text(*setup, kEntryKeys[n], std::string("setup.") + kEntryKeys[n]);
+  project.icon = reader.Text(*setup, "icon", "setup.icon");
   project.level = static_cast<int>(
       reader.Integer(*setup, "compression", "setup.compression", 0, kEncodeLevelMax).value_or(kEncodeLevelDefault));
 }
@@ -670,6 +676,29 @@ std::string FoldName(std::string name) {
   return name;
 }
 
+// The record whose file the Uninstall entry's icon is: the [[file]] (or the
+// uninstaller) whose target the setting names, compared as Windows
+// compares names, in table order.
+void FindIconRecord(const Reader& reader, const toml::table& root, Project& project) {
+  if (!project.icon) return;
+  const std::string wanted = FoldName(*project.icon);
+  uint32_t index = 0;
+  for (const ProjectFile& file : project.files) {
+    if (FoldName(file.record.strings[kStringFileName]) == wanted) {
+      project.iconRecord = index;
+      return;
+    }
+    ++index;
+  }
+  if (project.uninstaller && FoldName(project.uninstaller->record.strings[kStringFileName]) == wanted) {
+    project.iconRecord = index;
+    return;
+  }
+  const toml::table* setup = root["setup"].as_table();
+  reader.Fail(setup ? setup->get("icon") : nullptr,
+              "setup.icon " + Shown(*project.icon) + " names no file of the setup (give a [[file]] target)");
+}
+
 // No two files land on one path, and no file's path is a folder of
 // another: per destination, names compared as Windows compares them. In
 // the system folder only the name after the last backslash counts.
@@ -711,6 +740,12 @@ const char* const kUninstallerTextNames[] = {"caption", "confirm",    "done",   
                                              "incomplete", "damaged", "no_log", "bad_arguments"};
 static_assert(sizeof(kUninstallerTextNames) / sizeof(kUninstallerTextNames[0]) == kUninstallerTextCount);
 
+bool Project::HasUninstallEntry() const {
+  for (const std::optional<std::string>& text : entryTexts)
+    if (text) return true;
+  return icon.has_value();
+}
+
 std::optional<uint32_t> RegistryRootByName(const std::string& name) {
   static const struct { const char* longName; const char* shortName; uint32_t value; } kRoots[] = {
       {"HKEY_CLASSES_ROOT", "HKCR", 0},
@@ -751,6 +786,7 @@ bool LoadProject(const std::string& path, Project& project, std::string& error) 
     ReadFiles(reader, root, project);
     ReadUninstaller(reader, root, project);
     CheckTargets(project);
+    FindIconRecord(reader, root, project);
   } catch (const ProjectError& e) {
     error = e.message;
     return false;

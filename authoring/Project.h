@@ -50,6 +50,13 @@ struct Project {
   std::string defaultDir;
   std::optional<uint16_t> singlePage;
   std::optional<std::string> uninstallName;
+  // The Uninstall entry's details (the UninstallEntry chunk): publisher,
+  // version, about URL and help link in kEntryPublisher order, and the
+  // record whose installed file gives the icon.
+  std::optional<std::string> entryTexts[kUninstallEntryTextCount];
+  std::optional<std::string> icon;  // a target as [[file]] names it
+  uint32_t iconRecord = kNoIconRecord;
+  bool HasUninstallEntry() const;
   std::optional<std::string> backgroundTitle;
   std::optional<ProjectFont> backgroundFont;
   std::optional<std::string> framePicture;      // BMP path

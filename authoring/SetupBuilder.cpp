@@ -198,6 +198,16 @@ void AddSettings(const Project& project, SetupWriter& writer) {
   if (project.backgroundBitmap) writer.AddChunk(kChunkBackgroundBitmap, LoadPicture(*project.backgroundBitmap), true);
   AddOptionalText(writer, kChunkUninstallName, project.uninstallName);
   AddOptionalText(writer, kChunkBackgroundTitle, project.backgroundTitle);
+  if (project.HasUninstallEntry()) {
+    std::vector<uint8_t> entry(4);
+    WriteU32Le(entry.data(), project.iconRecord);
+    for (const std::optional<std::string>& text : project.entryTexts) {
+      const std::string value = text.value_or("");
+      entry.insert(entry.end(), value.begin(), value.end());
+      entry.push_back(0);
+    }
+    writer.AddChunk(kChunkUninstallEntry, entry, true);
+  }
   if (project.backgroundFont) {
     std::string error;
     std::vector<uint8_t> font;

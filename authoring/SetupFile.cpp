@@ -155,6 +155,7 @@ const char* ChunkName(uint16_t id) {
     case kChunkFileTable: return "FileTable";
     case kChunkSinglePage: return "SinglePage";
     case kChunkBackgroundFont: return "BackgroundFont";
+    case kChunkUninstallEntry: return "UninstallEntry";
     case kChunkFileData: return "FileData";
     case kChunkSkipped123B:
     case kChunkSkipped1245: return "skipped";

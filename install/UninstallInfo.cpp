@@ -146,6 +146,51 @@ static void SetTextValue(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), lstrlenA(text) + 1);
 }
 
+static void SetNumberValue(HKEY key, const char* name, DWORD value) {
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+// The installed files' size in KiB, rounded up: what the list of installed
+// programs shows as the program's size.
+static DWORD InstalledKilobytes() {
+  uint64_t bytes = 0;
+  uint8_t* record = FirstFileRecord;
+  for (uint32_t i = 0; i < FileRecordCount; ++i, record = NextFileRecord(record)) {
+    const uint16_t state = ReadU16Le(record + FileRecordField::installState);
+    // The uninstaller counts too: it is in place whenever the entry is made.
+    if (state == kStateReplaced || state == kStateInstalled || (RecordOptionFlags(record) & kOptionUninstaller))
+      bytes += ReadU32Le(record + FileRecordField::fileSize);
+  }
+  const uint64_t kilobytes = (bytes + 1023) >> 10;
+  return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(kilobytes);
+}
+
+static const char* const kEntryValueNames[kUninstallEntryTextCount] = {"Publisher", "DisplayVersion",
+                                                                         "URLInfoAbout", "HelpLink"};
+
+// The entry's details beside its name and command (command: the
+// uninstaller in quotes): where it is, how big, how to remove it without
+// questions, that it offers no change or repair; and what the setup's
+// UninstallEntry names: publisher, version, links, the icon's file.
+static void WriteEntryDetails(HKEY key, char* command, uint32_t commandSize) {
+  char folder[kPathBufferSize];
+  CopyPath(folder, InstallDir);
+  RemoveBackslash(folder);
+  SetTextValue(key, "InstallLocation", folder);
+  SetNumberValue(key, "EstimatedSize", InstalledKilobytes());
+  if (AppendText(command, commandSize, " /S")) SetTextValue(key, "QuietUninstallString", command);
+  SetNumberValue(key, "NoModify", 1);
+  SetNumberValue(key, "NoRepair", 1);
+  for (uint32_t n = 0; n < kUninstallEntryTextCount; ++n)
+    if (*UninstallEntryValue(n)) SetTextValue(key, kEntryValueNames[n], UninstallEntryValue(n));
+  const uint32_t icon = UninstallEntryIcon();
+  if (icon == kNoIconRecord) return;
+  uint8_t* record = FirstFileRecord;
+  for (uint32_t i = 0; i < icon; ++i) record = NextFileRecord(record);
+  GetTargetPath(record);
+  SetTextValue(key, "DisplayIcon", TargetPath);
+}
+
 // The entry in the list of installed programs, under the Uninstall key
 // named by UninstallName; key receives its path (kUninstallKeyBufferSize
 // characters). The command is the uninstaller's path in quotes, so that a
@@ -156,11 +201,12 @@ static bool RegisterUninstaller(char* key) {
   if (!AppendText(key, kUninstallKeyBufferSize, UninstallName)) return false;
   HKEY handle;
   if (RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &handle) != ERROR_SUCCESS) return false;
-  char command[kPathBufferSize + 2] = "\"";
+  char command[kPathBufferSize + 5] = "\"";
   AppendText(command, sizeof command, UninstallerPath);
   AppendText(command, sizeof command, "\"");
   SetTextValue(handle, "DisplayName", UninstallName);
   SetTextValue(handle, "UninstallString", command);
+  WriteEntryDetails(handle, command, sizeof command);
   RegCloseKey(handle);
   return true;
 }

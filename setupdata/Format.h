@@ -106,6 +106,7 @@ enum ChunkId : uint16_t {
   kChunkSinglePage = 0x1244,        // raw u16; also marks the data complete
   kChunkSkipped1245 = 0x1245,
   kChunkBackgroundFont = 0x1246,    // LOGFONTA, 60 bytes
+  kChunkUninstallEntry = 0x1247,    // u32 icon record, then the entry's texts
   kChunkFileData = 0x7F7F,          // u32 FileDataSize, then the streams; last
 };
 
@@ -127,6 +128,22 @@ const uint32_t kTextGroupCount = 9;  // groups beyond the ninth are not read
 const uint16_t kTextGroupMessages = 6;
 const uint16_t kTextGroupButtons = 7;
 const uint16_t kTextInvalidSetupData = 31;  // text 6/31
+
+// ---------------------------------------------------------------------------
+// UninstallEntry: what the entry in the list of installed programs shows
+// beyond its name. u32 iconRecord, the index in the file table of the file
+// whose icon the entry shows (kNoIconRecord: none), then zero-terminated
+// texts in this order; a missing or empty text writes no value. A setup
+// without the chunk writes none of them.
+
+const uint32_t kNoIconRecord = 0xFFFFFFFFu;
+enum UninstallEntryText : uint32_t {
+  kEntryPublisher = 0,     // Publisher
+  kEntryVersion = 1,       // DisplayVersion
+  kEntryAboutUrl = 2,      // URLInfoAbout
+  kEntryHelpLink = 3,      // HelpLink
+  kUninstallEntryTextCount = 4,
+};
 
 // ---------------------------------------------------------------------------
 // Dialog templates: u32 offsets from the start of the body, one per template

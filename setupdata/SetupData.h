@@ -39,6 +39,8 @@ extern char* DirIniFile;
 extern char* DirIniSection;
 extern char* DirIniKey;
 extern uint8_t* BackgroundFont;      // LOGFONTA; present only when 60 bytes long
+extern uint8_t* UninstallEntry;  // the UninstallEntry body; read through UninstallEntryValue
+extern uint32_t UninstallEntrySize;
 extern uint8_t* DialogTemplates;
 extern uint32_t DialogTemplatesSize;
 
@@ -81,6 +83,12 @@ void ReleaseSetupData();
 // Text g/i: a pointer into its group, or the shared empty text when the
 // group or the index is absent. Valid until ReleaseSetupData.
 const char* GetText(uint32_t group, uint32_t index);
+// The UninstallEntry chunk's values: text n (kEntryPublisher, ...), the
+// empty text when the setup carries none or the body ends before it; and
+// the icon's record, kNoIconRecord when there is none or it names no record.
+const char* UninstallEntryValue(uint32_t n);
+uint32_t UninstallEntryIcon();
+
 // Text 6/n into out (size bytes), always terminated and cut to fit. A text
 // holding "%s" is a format whose first "%s" takes ErrorFileName and whose
 // "%%" is a percent sign; every other percent sequence stays as it is. A

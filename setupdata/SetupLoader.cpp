@@ -42,6 +42,8 @@ char* DirIniKey;
 uint8_t* BackgroundFont;
 uint8_t* DialogTemplates;
 uint32_t DialogTemplatesSize;
+uint8_t* UninstallEntry;
+uint32_t UninstallEntrySize;
 
 uint8_t* FileTable;
 uint32_t FileTableSize;
@@ -57,7 +59,7 @@ uint32_t TextGroupSizes[kTextGroupCount];
 // The loaded bodies that ReleaseSetupData frees: the other bodies, and the
 // texts kept as loaded with their chunk ids.
 static uint8_t** const kDataBodies[] = {&FramePicture, &BackgroundBitmap, &BackgroundFont, &DialogTemplates,
-                                        &FileTable};
+                                        &FileTable,    &UninstallEntry};
 struct TextBody {
   uint16_t id;
   char** slot;
@@ -227,6 +229,10 @@ int StoreBody(uint16_t id, uint8_t* body, uint32_t size) {
       Replace(DialogTemplates, body);
       DialogTemplatesSize = size;
       break;
+    case kChunkUninstallEntry:
+      Replace(UninstallEntry, body);
+      UninstallEntrySize = size;
+      break;
     case kChunkFileTable:
       if (!ValidateFileTable(body, size)) {
         ReleaseBuffer(body);
@@ -325,6 +331,7 @@ int LoadChunk(LoadState& state, const ChunkHeader& header) {
     case kChunkDialogTemplates:
     case kChunkFileTable:
     case kChunkBackgroundFont:
+    case kChunkUninstallEntry:
       return LoadBody(state, header);
   }
   return kStepGoOn;  // 0x123B, 0x1245 and unknown ids are skipped by their size
@@ -400,7 +407,7 @@ void ReleaseSetupData() {
   for (uint8_t** body : kDataBodies) ReleaseBuffer(*body);
   for (const TextBody& text : kTextBodies) ReleaseBuffer(*text.slot);
   for (uint32_t group = 0; group < kTextGroupCount; ++group) ReleaseTextGroup(group);
-  FramePictureSize = BackgroundBitmapSize = DialogTemplatesSize = FileTableSize = 0;
+  FramePictureSize = BackgroundBitmapSize = DialogTemplatesSize = FileTableSize = UninstallEntrySize = 0;
   FileRecordCount = 0;
   FirstFileRecord = nullptr;
   FileDataOffset = FileDataSize = 0;

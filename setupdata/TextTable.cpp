@@ -31,3 +31,20 @@ void FormatMessageText(char* out, uint32_t size, uint32_t n) {
   for (; i + 1 < size && text[i]; ++i) out[i] = text[i];
   out[i] = 0;
 }
+
+const char* UninstallEntryValue(uint32_t n) {
+  if (!UninstallEntry || UninstallEntrySize < 4) return "";
+  const char* text = reinterpret_cast<const char*>(UninstallEntry + 4);
+  const char* end = reinterpret_cast<const char*>(UninstallEntry + UninstallEntrySize);
+  for (; n; --n) {
+    while (text < end && *text) ++text;
+    if (text++ >= end) return "";
+  }
+  return text < end ? text : "";  // the guard byte after the body ends the last text
+}
+
+uint32_t UninstallEntryIcon() {
+  if (!UninstallEntry || UninstallEntrySize < 4) return kNoIconRecord;
+  const uint32_t record = ReadU32Le(UninstallEntry);
+  return record < FileRecordCount ? record : kNoIconRecord;
+}

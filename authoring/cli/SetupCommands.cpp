@@ -77,6 +77,16 @@ void PrintSettings() {
   printf("  DefaultDir       %s\n", Printable(InstallDir).c_str());
   printf("  UninstallName    %s\n", OptionalText(UninstallName).c_str());
   printf("  BackgroundTitle  %s\n", OptionalText(BackgroundTitle).c_str());
+  if (!UninstallEntry) {
+    printf("  UninstallEntry   (absent)\n");
+  } else {
+    const char* names[kUninstallEntryTextCount] = {"Publisher", "DisplayVersion", "URLInfoAbout", "HelpLink"};
+    printf("  UninstallEntry   %u bytes\n", UninstallEntrySize);
+    for (uint32_t n = 0; n < kUninstallEntryTextCount; ++n)
+      printf("    %-14s %s\n", names[n], Printable(UninstallEntryValue(n)).c_str());
+    if (UninstallEntryIcon() == kNoIconRecord) printf("    DisplayIcon    (none)\n");
+    else printf("    DisplayIcon    the file of record %u\n", UninstallEntryIcon());
+  }
   printf("  DirRegistryRoot  %u\n", DirRegistryRoot);
   printf("  DirRegistryKey   %s\n", OptionalText(DirRegistryKey).c_str());
   printf("  DirRegistryValue %s\n", OptionalText(DirRegistryValue).c_str());

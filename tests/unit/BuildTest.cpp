@@ -326,6 +326,7 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       {ok + "[frame]\npicture = \"deep.bmp\"\n" + file, "deep.bmp"},
       {ok + "[dialogs]\nresources = \"a.bin\"\n" + file, "a.bin"},
       {ok + "[[file]]\nsource = \"a.bin\"\nshared = true\n", "only for files outside"},
+      {"[setup]\ntitle = \"T\"\nicon = \"app.exe\"\n" + file, "setup.icon 'app.exe' names no file"},
       {ok + "[[file]]\nsource = \"a.bin\"\nversion = \"source\"\n", "neither check_version"},
       {ok + "[[file]]\nsource = \"a.bin\"\ncheck_version = true\n", "version"},
       // Names the uninstaller would refuse in its log, at file:line:col.

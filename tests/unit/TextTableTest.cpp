@@ -61,4 +61,23 @@ TEST_F(TextTableTest, NoTenthGroup) {
   EXPECT_STREQ(GetText(8, 0), "");
 }
 
+// The uninstall entry's values walk the body and never past it: a body cut
+// inside its texts gives the texts it holds whole and then empty ones; an
+// icon record beyond the table is none.
+TEST_F(TextTableTest, UninstallEntryValuesStayInTheirBody) {
+  const uint8_t entry[] = {1, 0, 0, 0, 'A', 'c', 'm', 'e', 0, '2', '.', '0', 0, 'h', 't'};
+  ASSERT_TRUE(AllocateZeroed(sizeof entry + 1, UninstallEntry));  // the loader's guard byte
+  memcpy(UninstallEntry, entry, sizeof entry);
+  UninstallEntrySize = sizeof entry;
+  EXPECT_STREQ(UninstallEntryValue(kEntryPublisher), "Acme");
+  EXPECT_STREQ(UninstallEntryValue(kEntryVersion), "2.0");
+  EXPECT_STREQ(UninstallEntryValue(kEntryAboutUrl), "ht");  // ended by the guard byte
+  EXPECT_STREQ(UninstallEntryValue(kEntryHelpLink), "");
+  EXPECT_EQ(UninstallEntryIcon(), kNoIconRecord);  // no file table: record 1 names nothing
+  UninstallEntrySize = 3;
+  EXPECT_STREQ(UninstallEntryValue(kEntryPublisher), "");
+  ReleaseSetupData();
+  EXPECT_EQ(UninstallEntry, nullptr);
+}
+
 }  // namespace

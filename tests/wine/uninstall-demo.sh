@@ -125,6 +125,18 @@ check "the documents are installed in Docs" \
 check "the uninstaller is installed with its log" grep -q "^registry key:" <("$bin/setvik" log "$dest/Uninstall.exe")
 command=$(reg_text "$uninstall_key" UninstallString)
 check_show "the Uninstall key lists the uninstaller" "$command" [ "$command" = "\"$folder\\Uninstall.exe\"" ]
+# The entry's details: the project's publisher, version, icon and links,
+# and where, how big (every file's size, in KiB rounded up) and how to
+# remove it without questions.
+sizes=$("$bin/setvik" list "$work/setup.exe" | sed -n 's/.* fileSize \([0-9]*\) .*/\1/p' | paste -sd+)
+entry=$(wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r')
+expected=$(printf '%s\n' "Publisher REG_SZ Setvik Example Software" "DisplayVersion REG_SZ 1.2.0" \
+  "DisplayIcon REG_SZ $folder\\DemoNotes.exe" "URLInfoAbout REG_SZ https://example.com/demo-notes" \
+  "HelpLink REG_SZ https://example.com/demo-notes/help" "InstallLocation REG_SZ $folder" \
+  "QuietUninstallString REG_SZ \"$folder\\Uninstall.exe\" /S" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" \
+  "EstimatedSize REG_DWORD $(printf '0x%x' $(( ($sizes + 1023) / 1024 )))")
+missing=$(while read -r line; do grep -qF -- "$line" <<<"$(sed 's/   */ /g; s/^ //' <<<"$entry")" || echo "$line"; done <<<"$expected")
+check_show "the entry shows publisher, version, icon, links, location, size and the quiet removal" "$entry" [ -z "$missing" ]
 check "the shortcuts and the font are there" [ -e "$group/Demo Notes.lnk" -a -e "$group/Read Me.lnk" \
   -a -e "$group/Uninstall Demo Notes.lnk" -a -e "$desktop_link" -a -e "$font" ]
 check "the module registered itself" [ -n "$(reg_text "$memory_key\\Core" State)" ]
