@@ -216,7 +216,7 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
   reader.OnlyKeys(*setup, "[setup]",
                   {"title", "default_folder", "folder_changeable", "full_screen", "single_page", "uninstall_name",
                    "compression", "information_file", "publisher", "version", "icon", "url_info_about",
-                   "help_link"});
+                   "help_link", "pace"});
   std::optional<std::string> title = reader.Text(*setup, "title", "setup.title", 200);
   if (!title || title->empty()) reader.Fail(setup, "[setup] needs a title");
   project.title = *title;
@@ -226,6 +226,9 @@ void ReadSetup(const Reader& reader, const toml::table& root, Project& project) 
     project.setupFlags |= kDirChangeable;
   if (reader.Bool(*setup, "full_screen", "setup.full_screen").value_or(false))
     project.setupFlags |= kFullScreenBackground;
+  // Batched steps unless the project keeps one file per tick of the timer.
+  if (reader.Choice(*setup, "pace", "setup.pace", {"batched", "per-file"}).value_or(0) == 0)
+    project.setupFlags |= kBatchedSteps;
   if (const toml::node* page = setup->get("single_page")) {
     if (page->is_integer()) {
       project.singlePage = static_cast<uint16_t>(*reader.Integer(*setup, "single_page", "setup.single_page", 0, 6));

@@ -22,6 +22,9 @@ enum FileMode {
 FileHandle FileOpen(const char* path, int mode);
 // Creates a file for writing (no sharing), truncating an existing one.
 FileHandle FileCreate(const char* path);
+// Creates a file for writing (no sharing) only when no file of that name
+// exists (nor a link, on POSIX); kInvalidFile otherwise.
+FileHandle FileCreateNew(const char* path);
 // 0 when exactly n bytes were read; 1 on failure or a short read.
 int FileRead(FileHandle file, void* buffer, uint32_t n);
 // The number of bytes actually read, up to n (fewer only at the end of the

@@ -24,6 +24,11 @@ FileHandle FileCreate(const char* path) {
   return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle FileCreateNew(const char* path) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  return fd < 0 ? kInvalidFile : fd;
+}
+
 uint32_t FileReadSome(FileHandle file, void* buffer, uint32_t n) {
   // Like ReadFile on a disk file: short only at the end of the file.
   uint8_t* out = static_cast<uint8_t*>(buffer);

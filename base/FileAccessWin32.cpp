@@ -19,6 +19,11 @@ FileHandle FileCreate(const char* path) {
   return reinterpret_cast<FileHandle>(h);
 }
 
+FileHandle FileCreateNew(const char* path) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return reinterpret_cast<FileHandle>(h);
+}
+
 uint32_t FileReadSome(FileHandle file, void* buffer, uint32_t n) {
   DWORD got = 0;
   if (!ReadFile(AsHandle(file), buffer, n, &got, nullptr)) return 0;

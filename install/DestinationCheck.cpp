@@ -125,6 +125,19 @@ int CreateFolderChain(const char* path) {
     if (*c == '\\') last = c;
   }
   if (last) last[1] = 0;
+  // Files follow one another into the same folder: when the current
+  // directory is that folder already, there is nothing to enter or create.
+  if (last && last > copy && last[-1] != ':') {
+    char current[kPathBufferSize];
+    *last = 0;
+    const DWORD length = GetCurrentDirectoryA(kPathBufferSize, current);
+    const bool there = length && length < kPathBufferSize && !lstrcmpiA(current, copy);
+    *last = '\\';
+    if (there) {
+      ReleaseBuffer(copy);
+      return 0;
+    }
+  }
   char* separator = copy;
   if (copy[0] == '\\' && copy[1] == '\\') {
     separator += 2;

@@ -10,6 +10,7 @@
 #include "install/InstallStep.h"
 
 #include "inflate/Inflater.h"
+#include "inflate/OutputSink.h"
 #include "setupdata/VolumeReader.h"
 #include "install/DestinationCheck.h"
 #include "install/OverwriteRules.h"
@@ -40,22 +41,25 @@ static void SetError(int error, const char* fileName) {
   lstrcpynA(ErrorFileName, fileName, kPathBufferSize);
 }
 
+// Whether a temporary name is taken: a file of that name opens for reading
+// (one that exists but does not open counts as free), or with mustBeAbsent
+// anything of that name exists.
+static bool NameTaken(const char* name, bool mustBeAbsent) {
+  if (mustBeAbsent) return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+  const FileHandle existing = FileOpen(name, kFileRead);
+  if (existing == kInvalidFile) return false;
+  FileClose(existing);
+  return true;
+}
+
 // Moves the last character of name (a temporary name ending in .$$A or
-// later) on until the name is free: not openable for reading, or with
-// mustBeAbsent not present at all. Stops at Z, since the next codes would
-// bring separators into the name. False when no free name was found.
+// later) on until the name is free (NameTaken). Stops at Z, since the next
+// codes would bring separators into the name. False when no free name was
+// found.
 static bool BumpToFreeName(char* name, bool mustBeAbsent) {
   char* last = name + lstrlenA(name) - 1;
   for (;;) {
-    bool taken;
-    if (mustBeAbsent) {
-      taken = GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
-    } else {
-      const FileHandle existing = FileOpen(name, kFileRead);
-      taken = existing != kInvalidFile;
-      if (taken) FileClose(existing);
-    }
-    if (!taken) return true;
+    if (!NameTaken(name, mustBeAbsent)) return true;
     if (*last >= 'Z') return false;
     ++*last;
   }
@@ -106,9 +110,9 @@ static SwapResult SwapIntoPlace(const char* temporary, DWORD readOnlyAttributes)
   return kSwapDone;
 }
 
-void ReplaceTarget(uint8_t* record, const char* temporary) {
+// ReplaceTarget with the target's attributes already asked for.
+static void ReplaceTargetOver(uint8_t* record, const char* temporary, DWORD attributes) {
   SetState(record, kStateReplacing);
-  const DWORD attributes = GetFileAttributesA(TargetPath);
   if (attributes == INVALID_FILE_ATTRIBUTES) {  // no earlier file: nothing to set aside
     if (!MoveFileA(temporary, TargetPath)) DeleteFileA(temporary);
     SetState(record, kStateInstalled);
@@ -131,6 +135,10 @@ void ReplaceTarget(uint8_t* record, const char* temporary) {
   }
   // Abandoned or left to the restart: the target keeps its read-only attribute.
   if (readOnly) SetFileAttributesA(TargetPath, attributes);
+}
+
+void ReplaceTarget(uint8_t* record, const char* temporary) {
+  ReplaceTargetOver(record, temporary, GetFileAttributesA(TargetPath));
 }
 
 // True when TargetPath opens and holds the record's content (plain
@@ -175,11 +183,21 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
 // A name that counted as free only because another program holds it
 // unreadable is that program's file: WorkPath is emptied, so that the
 // failure exit does not delete it.
+// Each name is first created only if absent, which in the common case
+// takes one call; a name that exists is taken when it opens for reading,
+// and the next is tried.
 static FileHandle CreateTemporaryFile() {
   CreateFolderChain(TargetPath);
   lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
   FileHandle file = kInvalidFile;
-  if (ReplaceExtension(WorkPath, ".$$A") && BumpToFreeName(WorkPath, false)) file = FileCreate(WorkPath);
+  if (ReplaceExtension(WorkPath, ".$$A")) {
+    char* last = WorkPath + lstrlenA(WorkPath) - 1;
+    for (;;) {
+      file = FileCreateNew(WorkPath);
+      if (file != kInvalidFile || *last >= 'Z' || !NameTaken(WorkPath, false)) break;
+      ++*last;
+    }
+  }
   if (file == kInvalidFile) {
     SetError(kInstallErrorCreate, WorkPath);
     WorkPath[0] = 0;
@@ -187,19 +205,34 @@ static FileHandle CreateTemporaryFile() {
   return file;
 }
 
-// True when WorkPath holds the record's content; else InstallError 16 or 21.
-static bool VerifyTemporaryFile(const uint8_t* record) {
-  const FileHandle written = FileOpen(WorkPath, kFileRead);
-  if (written == kInvalidFile) {
-    SetError(kInstallErrorOpen, WorkPath);
+// The temporary file's sink: it writes each window and keeps the
+// ContentChecksum and length of what went through whole, so the file is
+// verified as it is written rather than read back. A write that fails or
+// comes up short spoils the check.
+class VerifyingSink : public OutputSink {
+ public:
+  explicit VerifyingSink(FileHandle output) : file(output), checksum(0), length(0), whole(true) {}
+  bool IsReady() override { return true; }
+  bool Write(const uint8_t* data, uint32_t size) override {
+    if (FileWrite(file, data, size)) whole = false;
+    checksum = ContentChecksum(checksum, data, size);
+    length += size;
+    return true;
+  }
+  // True when what was written is the record's content; else InstallError 21.
+  bool Holds(const uint8_t* record) const {
+    if (whole && length == ReadU32Le(record + FileRecordField::fileSize) && checksum == RecordChecksum(record))
+      return true;
+    SetError(kInstallErrorChecksum, TargetPath);
     return false;
   }
-  const uint32_t checksum = ComputeFileChecksum(written);
-  FileClose(written);
-  if (checksum == RecordChecksum(record)) return true;
-  SetError(kInstallErrorChecksum, TargetPath);
-  return false;
-}
+
+ private:
+  FileHandle file;
+  uint32_t checksum;
+  uint32_t length;
+  bool whole;
+};
 
 // A record with a stream: the write decision, then the stream consumed,
 // and when the decision says so written to a temporary file, verified and
@@ -220,19 +253,20 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   }
   const FileHandle file = CreateTemporaryFile();
   if (file == kInvalidFile) return false;
-  inflater.DecodeToFile(file, InputHandle, packedSize, FillInput);
+  VerifyingSink sink(file);
+  inflater.DecodeToSink(sink, InputHandle, packedSize, FillInput);
   if (options & kOptionTimes) {
     // creation, last access, last write: three FILETIMEs, read in place.
     const FILETIME* times = reinterpret_cast<const FILETIME*>(RecordTimesBlock(record));
     SetFileTime(reinterpret_cast<HANDLE>(file), times, times + 1, times + 2);
   }
   FileClose(file);
-  if (!(options & kOptionUninstaller) && !VerifyTemporaryFile(record)) return false;
+  if (!(options & kOptionUninstaller) && !sink.Holds(record)) return false;
   if (inUse) {
     ScheduleAtRestart(TargetPath, WorkPath);
     RestartNeeded = true;
   } else {
-    ReplaceTarget(record, WorkPath);
+    ReplaceTargetOver(record, WorkPath, existing);
   }
   if (GetState(record) != kStateReplacing) return true;
   SetError(kInstallErrorAbort, TargetPath);

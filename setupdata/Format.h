@@ -115,6 +115,9 @@ const uint32_t kFullScreenBackground = 0x1;
 const uint32_t kDirChangeable = 0x2;
 const uint32_t kSaveDirToRegistry = 0x4;
 const uint32_t kSaveDirToIni = 0x8;
+// Beyond the four bits above, which every stub reads, newer setups may ask
+// for more; a stub that knows none of them ignores them.
+const uint32_t kBatchedSteps = 0x10;  // the progress page runs steps in batches of about 30 ms
 
 const uint16_t kSinglePageAbsent = 0xFFFF;
 const uint32_t kBackgroundFontSize = 60;  // sizeof(LOGFONTA)

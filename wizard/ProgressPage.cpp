@@ -6,6 +6,12 @@
 // killed while a step runs and set again for 50 ms when it ends, so steps
 // never overlap and messages (painting, Cancel) are handled between them.
 // While the Cancel question is open, ticks do nothing.
+//
+// A setup with BatchedSteps runs steps back to back for about 30 ms per
+// tick instead, and goes on with the next batch at once while no message
+// waits for the page (else after the shortest timer pause). Within a batch
+// the current file and the bar are only noted; they are shown when the
+// batch ends, or before a question of a step is asked.
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
 #include "base/Message.h"
@@ -20,6 +26,11 @@ static uint32_t CancelPending;     // 1 while the Cancel question is open
 
 const UINT kFirstStepDelay = 100;
 const UINT kNextStepDelay = 50;
+const UINT kNextBatchDelay = 1;      // the shortest pause the system allows
+const DWORD kBatchMilliseconds = 30;
+
+static bool Batching;                       // within a batch: the view only notes
+static char PendingFile[kPathBufferSize];  // the file a batch last noted
 const int kControlBarArea = 1009;
 const int kControlPercent = 1010;
 const uint32_t kFileNameShownLimit = 30;
@@ -29,6 +40,10 @@ const uint32_t kMessageReallyStop = 13;
 const uint32_t kCaptionStop = 5;
 
 static void ShowCurrentFile(const char* path) {
+  if (Batching) {
+    lstrcpynA(PendingFile, path, kPathBufferSize);
+    return;
+  }
   char text[kPathBufferSize];
   lstrcpynA(text, path, kPathBufferSize);
   AbbreviatePath(text, kFileNameShownLimit);
@@ -37,7 +52,29 @@ static void ShowCurrentFile(const char* path) {
 
 static void SetProgress(uint32_t percent) {
   ProgressPercent = percent > 100 ? 100 : percent;
+  if (!Batching) PaintProgressBar(ProgressWindow, nullptr);
+}
+
+void ShowNotedProgress() {
+  if (!Batching) return;
+  Batching = false;
+  ShowCurrentFile(PendingFile);
+  UpdateWindow(GetDlgItem(ProgressWindow, kControlCurrentFile));
   PaintProgressBar(ProgressWindow, nullptr);
+  Batching = true;
+}
+
+// One batch: steps until one returns false or the batch's time is up, the
+// view shown at its end. The result is the last step's.
+static bool InstallBatch() {
+  const DWORD start = GetTickCount();
+  Batching = true;
+  bool more;
+  do more = InstallNextFile();
+  while (more && GetTickCount() - start < kBatchMilliseconds);
+  ShowNotedProgress();
+  Batching = false;
+  return more;
 }
 
 const InstallView ProgressView = {ShowCurrentFile, SetProgress, AbandonSetup};
@@ -83,12 +120,24 @@ static INT_PTR OnProgressInit(HWND page) {
   return 1;
 }
 
-// One step per tick; the last one (or a failing one) ends the installation.
+// Whether a message waits for this thread: input, painting, a posted or a
+// sent message, a timer.
+static bool MessageWaiting() { return HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0; }
+
+// One step per tick, or batches while no message waits; the last step (or a
+// failing one) ends the installation.
 static void OnProgressTimer(HWND page) {
   if (!InstallRunning || CancelPending) return;
   KillProgressTimer(page);
-  if (InstallNextFile()) {
-    ArmProgressTimer(page, kNextStepDelay);
+  bool more;
+  if (SetupFlags & kBatchedSteps) {
+    do more = InstallBatch();
+    while (more && !MessageWaiting());
+  } else {
+    more = InstallNextFile();
+  }
+  if (more) {
+    ArmProgressTimer(page, (SetupFlags & kBatchedSteps) ? kNextBatchDelay : kNextStepDelay);
     if (ProgressTimerSet) return;
     while (InstallNextFile()) {
     }

@@ -142,6 +142,10 @@ const int kControlCurrentFile = 1008;
 // missing disk.
 extern const InstallView ProgressView;
 
+// Within a batch of steps: shows the current file and the bar as noted so
+// far (the message box calls it before a step's question); else nothing.
+void ShowNotedProgress();
+
 // Shortens text in place to a head ending after a backslash, "..." and the
 // tail from the last backslash on, keeping as much head as stays within
 // limit. Unchanged when already within limit, without a backslash, or with

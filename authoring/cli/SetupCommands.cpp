@@ -49,6 +49,7 @@ std::string FlagNames(uint32_t flags) {
       {kDirChangeable, "DirChangeable"},
       {kSaveDirToRegistry, "SaveDirToRegistry"},
       {kSaveDirToIni, "SaveDirToIni"},
+      {kBatchedSteps, "BatchedSteps"},
   };
   std::string out;
   for (const auto& n : kNames)

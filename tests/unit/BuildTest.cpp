@@ -149,7 +149,7 @@ register = "self"
   ASSERT_EQ(Build(project), "");
   std::string error;
   ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
-  EXPECT_EQ(SetupFlags, kFullScreenBackground | kSaveDirToIni);
+  EXPECT_EQ(SetupFlags, kFullScreenBackground | kSaveDirToIni | kBatchedSteps);  // batched unless pace = "per-file"
   EXPECT_EQ(SinglePage, 2);
   EXPECT_STREQ(InstallDir, "#Program Files#\\Test App");
   EXPECT_STREQ(UninstallName, "Test App 1");
