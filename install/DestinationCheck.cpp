@@ -126,14 +126,16 @@ int CreateFolderChain(const char* path) {
   }
   if (last) last[1] = 0;
   // Files follow one another into the same folder: when the current
-  // directory is that folder already, there is nothing to enter or create.
+  // directory is that folder already there is nothing to do, and when the
+  // folder exists one call enters it; only a missing one is walked.
   if (last && last > copy && last[-1] != ':') {
     char current[kPathBufferSize];
     *last = 0;
     const DWORD length = GetCurrentDirectoryA(kPathBufferSize, current);
-    const bool there = length && length < kPathBufferSize && !lstrcmpiA(current, copy);
+    const bool entered = (length && length < kPathBufferSize && !lstrcmpiA(current, copy)) ||
+                         SetCurrentDirectoryA(copy);
     *last = '\\';
-    if (there) {
+    if (entered) {
       ReleaseBuffer(copy);
       return 0;
     }

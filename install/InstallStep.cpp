@@ -111,11 +111,22 @@ static SwapResult SwapIntoPlace(const char* temporary, DWORD readOnlyAttributes)
 }
 
 // ReplaceTarget with the target's attributes already asked for.
-static void ReplaceTargetOver(uint8_t* record, const char* temporary, DWORD attributes) {
+void ReplaceTarget(uint8_t* record, const char* temporary) {
   SetState(record, kStateReplacing);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {  // no earlier file: nothing to set aside
-    if (!MoveFileA(temporary, TargetPath)) DeleteFileA(temporary);
+  // Most targets are new: the rename, which refuses to replace anything,
+  // puts the file in place at once, and only a refused one asks further.
+  if (MoveFileA(temporary, TargetPath)) {
     SetState(record, kStateInstalled);
+    return;
+  }
+  const DWORD attributes = GetFileAttributesA(TargetPath);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {  // no earlier file, and the rename failed
+    DeleteFileA(temporary);
+    SetState(record, kStateInstalled);
+    return;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {  // a folder in the way: an error for this file
+    SetError(kInstallErrorCreate, TargetPath);
     return;
   }
   const DWORD readOnly = (attributes & FILE_ATTRIBUTE_READONLY) ? attributes : 0;
@@ -135,10 +146,6 @@ static void ReplaceTargetOver(uint8_t* record, const char* temporary, DWORD attr
   }
   // Abandoned or left to the restart: the target keeps its read-only attribute.
   if (readOnly) SetFileAttributesA(TargetPath, attributes);
-}
-
-void ReplaceTarget(uint8_t* record, const char* temporary) {
-  ReplaceTargetOver(record, temporary, GetFileAttributesA(TargetPath));
 }
 
 // True when TargetPath opens and holds the record's content (plain
@@ -246,11 +253,6 @@ static bool PlaceFile(uint8_t* record, int inUse) {
     inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize, FillInput);
     return true;
   }
-  const DWORD existing = GetFileAttributesA(TargetPath);
-  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetError(kInstallErrorCreate, TargetPath);
-    return false;
-  }
   const FileHandle file = CreateTemporaryFile();
   if (file == kInvalidFile) return false;
   VerifyingSink sink(file);
@@ -266,10 +268,10 @@ static bool PlaceFile(uint8_t* record, int inUse) {
     ScheduleAtRestart(TargetPath, WorkPath);
     RestartNeeded = true;
   } else {
-    ReplaceTargetOver(record, WorkPath, existing);
+    ReplaceTarget(record, WorkPath);
   }
   if (GetState(record) != kStateReplacing) return true;
-  SetError(kInstallErrorAbort, TargetPath);
+  if (!InstallError) SetError(kInstallErrorAbort, TargetPath);  // else a folder in the way (17)
   return false;
 }
 

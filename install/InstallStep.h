@@ -60,7 +60,8 @@ bool InstallNextFile();
 // final rename fails; a read-only target stays read-only. A target in use
 // (one that could not be deleted: held open, or a running program or loaded
 // library) goes to ResolveBusyTarget. A missing target sets nothing aside
-// and schedules nothing. installState: 23 replaced, 25 new, 27 the user
+// and schedules nothing. A folder in the target's place leaves installState
+// 27 with InstallError 17 (temporary kept for the step's failure exit). installState: 23 replaced, 25 new, 27 the user
 // ended with Abort (temporary then gone).
 void ReplaceTarget(uint8_t* record, const char* temporary);
 

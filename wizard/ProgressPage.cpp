@@ -120,9 +120,15 @@ static INT_PTR OnProgressInit(HWND page) {
   return 1;
 }
 
-// Whether a message waits for this thread: input, painting, a posted or a
-// sent message, a timer.
-static bool MessageWaiting() { return HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0; }
+// Whether the page must go back to its message loop: input, painting or a
+// posted message waits. Messages sent from other programs are served here
+// on the way (the peek delivers them), so they never wait for the end of
+// the installation, and timers wait for the next pause.
+static bool MessageWaiting() {
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+  return HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE)) != 0;
+}
 
 // One step per tick, or batches while no message waits; the last step (or a
 // failing one) ends the installation.
