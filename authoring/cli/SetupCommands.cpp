@@ -289,9 +289,18 @@ int RunVerify(const Arguments& args) {
   int status = DecodeStoredFiles(
       path, [&](uint32_t, const uint8_t*) { return &discard; },
       [&](uint32_t, const uint8_t*) { return ++checked, true; });
+  // The loader took bytes after the file data only as a signature's table.
+  const uint64_t dataEnd = static_cast<uint64_t>(FileDataOffset) + 4 + FileDataSize;
   UnloadSetup();
-  if (status == 0) printf("%s: %u files verified\n", Printable(path.c_str()).c_str(), checked);
-  return status;
+  if (status != 0) return status;
+  printf("%s: %u files verified\n", Printable(path.c_str()).c_str(), checked);
+  std::optional<CertificateTableInfo> table = FindSetupCertificate(path, StubMark.stubSize);
+  if (table && table->offset >= dataEnd)
+    printf("certificate table: %u bytes at offset %u, after %u bytes of alignment (the signature is not checked)\n",
+           table->size, table->offset, static_cast<uint32_t>(table->offset - dataEnd));
+  else
+    printf("certificate table: none (not signed)\n");
+  return 0;
 }
 
 namespace {
