@@ -421,18 +421,23 @@ int RunExtract(const Arguments& args) {
 
 int RunBuild(const Arguments& args) {
   std::string projectPath, outputPath, stubPath = DefaultStubPath(), uninstallerPath = DefaultUninstallerPath();
+  std::string signCommand;
   for (size_t i = 0; i < args.size(); ++i) {
     if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) outputPath = args[++i];
     else if (args[i] == "--stub" && i + 1 < args.size()) stubPath = args[++i];
     else if (args[i] == "--uninstaller" && i + 1 < args.size()) uninstallerPath = args[++i];
+    else if (args[i] == "--sign-command" && i + 1 < args.size()) signCommand = args[++i];
     else if (projectPath.empty() && args[i][0] != '-') projectPath = args[i];
     else return Usage();
   }
   if (projectPath.empty() || outputPath.empty()) return Usage();
+  if (!signCommand.empty() && (signCommand.find("{in}") == std::string::npos ||
+                               signCommand.find("{out}") == std::string::npos))
+    return Fail("--sign-command: the command must name its input {in} and its output {out}", 2);
   Project project;
   std::string error;
   if (!LoadProject(projectPath, project, error)) return Fail(error);
-  BuildOptions options{stubPath, outputPath, isatty(2) != 0, uninstallerPath};
+  BuildOptions options{stubPath, outputPath, isatty(2) != 0, uninstallerPath, signCommand};
   BuildReport report;
   if (!BuildSetup(project, options, report, error)) return Fail(error);
   printf("%s: %u files, %llu bytes packed into %llu (setup file %llu bytes", outputPath.c_str(), report.files,

@@ -323,7 +323,8 @@ class UninstallerBuildTest : public ::testing::Test {
     std::string error;
     if (!LoadProject(dir + "/setup.toml", project, error)) return error;
     BuildReport report;
-    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false, uninstaller.empty() ? "" : dir + "/" + uninstaller};
+    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false,
+                         uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
     if (!BuildSetup(project, options, report, error)) return error;
     return "";
   }
