@@ -11,9 +11,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib/uninstall-common.sh"
 require_uninstaller
-for tool in osslsigncode openssl; do
-  command -v $tool >/dev/null || { echo "missing $tool: run tools/install-deps.sh"; exit 1; }
-done
+command -v osslsigncode >/dev/null && command -v openssl >/dev/null || { echo "missing osslsigncode"; exit 1; }
 on_virtual_display INSTALL_SIGNED_ON_DISPLAY "$0"
 new_uninstall_work install-signed
 
@@ -39,8 +37,8 @@ echo "payload" >"$work/payload.txt"
   >"$work/build.log" 2>&1
 check "the setup carries a valid signature" verified "$work/signed.exe"
 verify=$("$bin/setvik" verify "$work/signed.exe" 2>&1 || true)
-check_show "setvik verify names its certificate table" "$verify" \
-  grep -q '^certificate table: [0-9]* bytes at offset' <<<"$verify"
+names_table() { grep -q '^certificate table: [0-9]* bytes at offset' <<<"$verify"; }
+check_show "setvik verify names its certificate table" "$verify" names_table
 
 # Damage after the file data: bytes behind the table, or a table size (the
 # security directory's second field in the stub's PE header) that no
@@ -49,11 +47,7 @@ cp "$work/signed.exe" "$work/appended.exe"
 printf 'extra' >>"$work/appended.exe"
 cp "$work/signed.exe" "$work/badsize.exe"
 pe=$(od -An -tu4 -j60 -N4 "$work/signed.exe" | tr -d ' ')
-size_at=$((pe + 24 + 96 + 4 * 8 + 4))
-size=$(od -An -tu4 -j$size_at -N4 "$work/signed.exe" | tr -d ' ')
-printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(((size - 8) & 255)) $(((size - 8) >> 8 & 255)) \
-  $(((size - 8) >> 16 & 255)) $(((size - 8) >> 24 & 255)))" |
-  dd of="$work/badsize.exe" bs=1 seek=$size_at conv=notrunc 2>/dev/null
+printf '\xff' | dd of="$work/badsize.exe" bs=1 seek=$((pe + 24 + 96 + 4 * 8 + 5)) conv=notrunc 2>/dev/null
 refused() { # name setup
   drive "$1" <<SCRIPT
 timeout 60
