@@ -9,12 +9,15 @@
 
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -118,13 +121,89 @@ PendingFile ReadFile(const ProjectFile& file) {
   return pending;
 }
 
-// The [uninstaller] table's file: Setvik's uninstaller with the project's texts.
-PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const std::string& programPath) {
+// A text as one shell word: in single quotes, each quote closed, escaped
+// and reopened.
+std::string ShellWord(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string Replaced(std::string text, const std::string& word, const std::string& by) {
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + by.size()))
+    text.replace(at, word.size(), by);
+  return text;
+}
+
+// Runs the signing command on bytes (what: the file's name in messages):
+// {in} is a copy of them in a private temporary folder, {out} a path there
+// that the command creates. The command's output goes to standard error.
+// check looks at the signed file before it is taken: "" or what is wrong.
+std::vector<uint8_t> Sign(const std::string& command, const std::vector<uint8_t>& bytes, const std::string& what,
+                          const std::function<std::string(const std::string& out)>& check) {
+  const char* tmp = getenv("TMPDIR");
+  std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/setvik-sign.XXXXXX";
+  if (!mkdtemp(folder.data())) Fail(what + ": cannot create a folder for signing: " + strerror(errno));
+  const std::string in = folder + "/unsigned.exe", out = folder + "/signed.exe";
+  std::string error;
+  std::vector<uint8_t> result;
+  if (WriteFileAtomically(in, bytes, error)) {
+    const std::string line = "(" + Replaced(Replaced(command, "{in}", ShellWord(in)), "{out}", ShellWord(out)) + ") >&2";
+    const int status = system(line.c_str());
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+      error = what + ": the signing command failed (" +
+              (status != -1 && WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status)) : "not run") +
+              "): " + command;
+    else if (!ReadWholeFile(out, result, error))
+      error = what + ": the signing command wrote no {out} (" + error + ")";
+    else if (std::string problem = check(out); !problem.empty())
+      error = what + ": " + problem;
+  }
+  unlink(in.c_str());
+  unlink(out.c_str());
+  rmdir(folder.c_str());
+  if (!error.empty()) Fail(error);
+  return result;
+}
+
+// The [uninstaller] table's file: Setvik's uninstaller with the project's
+// texts, signed when the build signs: the texts and the free header then
+// lie before the certificate table, and the setup writes the log beside it.
+PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const BuildOptions& options) {
+  const std::string& programPath = options.uninstallerPath;
   if (programPath.empty()) Fail(uninstaller.where + ": [uninstaller] needs setvik-uninst.exe (--uninstaller PATH)");
   std::vector<uint8_t> content;
   std::string error;
   if (!MakeUninstallerFile(ReadInput(programPath), uninstaller.texts, content, error)) Fail(programPath + ": " + error);
-  return PendingFile{uninstaller.record, std::move(content), false};
+  if (options.signCommand.empty()) return PendingFile{uninstaller.record, std::move(content), false};
+  const uint32_t markAt = static_cast<uint32_t>(std::search(content.begin(), content.end(), kUninstallerMarkTag,
+                                                            kUninstallerMarkTag + sizeof kUninstallerMarkTag) -
+                                                content.begin());
+  const uint32_t programSize = ReadU32Le(content.data() + markAt + sizeof kUninstallerMarkTag);
+  std::vector<uint8_t> signedFile = Sign(options.signCommand, content, programPath, [&](const std::string& out) {
+    std::vector<uint8_t> bytes;
+    std::string ignored;
+    UninstallerLayout layout;
+    if (ReadWholeFile(out, bytes, ignored) &&
+        ReadUninstallerFile(bytes.data(), static_cast<uint32_t>(bytes.size()), programSize, &layout) ==
+            kUninstallerLogBeside)
+      return std::string();
+    return std::string("the signed uninstaller does not keep its program, texts and free header before a "
+                       "certificate table that ends the file");
+  });
+  return PendingFile{uninstaller.record, std::move(signedFile), false};
+}
+
+// The finished setup file, signed; the stub's loader must accept it.
+void SignSetup(const std::string& command, std::vector<uint8_t>& setup, const std::string& setupPath) {
+  setup = Sign(command, setup, setupPath, [](const std::string& out) {
+    std::string error;
+    if (!LoadSetup(out, error))
+      return "the signed setup does not load (its file data must end at most 7 zero bytes before a certificate "
+             "table that ends the file): " + error;
+    UnloadSetup();
+    return std::string();
+  });
 }
 
 std::vector<SetupFileEntry> PackFiles(const Project& project, const BuildOptions& options) {
@@ -136,7 +215,7 @@ std::vector<SetupFileEntry> PackFiles(const Project& project, const BuildOptions
     total += pending.back().content.size();
   }
   if (project.uninstaller) {
-    pending.push_back(ReadUninstaller(*project.uninstaller, options.uninstallerPath));
+    pending.push_back(ReadUninstaller(*project.uninstaller, options));
     total += pending.back().content.size();
   }
   std::vector<SetupFileEntry> entries(pending.size());
@@ -411,6 +490,7 @@ bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport
     report.files = static_cast<uint32_t>(files.size());
     report.packedBytes = data.size();
     std::vector<Output> outputs = LayOut(project, options.outputPath, writer, data);
+    if (!options.signCommand.empty()) SignSetup(options.signCommand, outputs[0].bytes, options.outputPath);
     CheckOutputPaths(outputs, InputPaths(project, options));
     WriteOutputs(outputs);
     report.setupBytes = outputs[0].bytes.size();

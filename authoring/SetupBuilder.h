@@ -18,6 +18,10 @@ struct BuildOptions {
   std::string outputPath;  // the setup file; volumes go beside it
   bool progress = false;   // report files and bytes packed on standard error
   std::string uninstallerPath;  // setvik-uninst.exe as built, for a project with [uninstaller]
+  // A shell command that signs {in} into {out} (osslsigncode, ...); when
+  // set, it runs on the uninstaller as it will be installed, before it is
+  // packed, and on the finished setup file. Volumes are not signed.
+  std::string signCommand;
 };
 
 struct BuildReport {

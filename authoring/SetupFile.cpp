@@ -14,6 +14,7 @@
 #include <random>
 
 #include "base/FileAccess.h"
+#include "setupdata/CertificateTable.h"
 #include "setupdata/SetupData.h"
 
 namespace {
@@ -134,6 +135,17 @@ std::optional<uint32_t> FindStubSize(const std::string& path, std::string& error
     return std::nullopt;
   }
   return ReadU32Le(reinterpret_cast<const uint8_t*>(&*found) + sizeof(kStubMarkTag));
+}
+
+std::optional<CertificateTableInfo> FindSetupCertificate(const std::string& path, uint32_t stubSize) {
+  const FileHandle file = FileOpen(path.c_str(), kFileRead);
+  if (file == kInvalidFile) return std::nullopt;
+  uint32_t tableAt = 0;
+  const bool found = FindFileCertificateTable(file, stubSize, &tableAt);
+  const uint32_t size = FileSize(file);
+  FileClose(file);
+  if (!found) return std::nullopt;
+  return CertificateTableInfo{tableAt, size - tableAt};
 }
 
 const char* ChunkName(uint16_t id) {

@@ -44,6 +44,15 @@ const uint32_t kMaxChunkBody = 0x7FFF0000u;
 bool LoadSetup(const std::string& path, std::string& error);
 void UnloadSetup();
 
+// The certificate table of a signed setup: file offset and size of the
+// table that the stub's PE header (in the first stubSize bytes) declares,
+// running exactly to the end of the file; nullopt when it declares none.
+struct CertificateTableInfo {
+  uint32_t offset;
+  uint32_t size;
+};
+std::optional<CertificateTableInfo> FindSetupCertificate(const std::string& path, uint32_t stubSize);
+
 // Writes bytes to path through a temporary file in the same folder and a
 // rename, so a failed write leaves no partial output.
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);

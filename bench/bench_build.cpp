@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   }
   const auto start = std::chrono::steady_clock::now();
   BuildReport report;
-  if (!BuildSetup(project, {stub, work + "/corpus.exe", false, ""}, report, error)) {
+  if (!BuildSetup(project, {stub, work + "/corpus.exe", false, "", ""}, report, error)) {
     fprintf(stderr, "bench_build: %s\n", error.c_str());
     return 1;
   }

@@ -7,6 +7,8 @@
 // the free 8-byte header that ends a fresh uninstaller file; when any write
 // of the log fails, that header is put back and the file cut to its old
 // length, so the uninstaller holds its empty log rather than half of one.
+// A signed uninstaller is not written at all: its log goes into the file
+// beside it, which a failed write removes again.
 // The Uninstall key and the UninstallRegKey chunk agree: the chunk is
 // written only for a key that was made, and a name too long for the key
 // buffer gets neither (cutting it could name another program's entry).
@@ -16,12 +18,14 @@
 #include <windows.h>
 
 #include "setupdata/VolumeReader.h"
+#include "setupdata/CertificateTable.h"
 #include "install/InstallStep.h"
 #include "install/Shortcuts.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
 #include "uninstlog/UninstallLog.h"
+#include "uninstlog/UninstallerFile.h"
 
 // The log being written: the uninstaller file, its length when the
 // installation left it (the log's first header goes 8 bytes before that),
@@ -36,12 +40,38 @@ static void CheckWrite(int result) {
   if (result) LogFailed = true;
 }
 
+// The file beside a signed uninstaller that holds its log instead (its
+// name is SeparateLogPath's), or empty while the log goes into the
+// uninstaller itself.
+static char SeparateLog[kPathBufferSize];
+
+// A signed uninstaller (a certificate table in its PE header) would lose
+// its signature with bytes appended: its log goes into a new file beside
+// it, which starts with the free header the log then overwrites.
+static FileHandle OpenSeparateLog(FileHandle program) {
+  uint32_t tableAt;
+  SeparateLog[0] = 0;
+  if (!FindFileCertificateTable(program, kPeHeadSize, &tableAt) || !SeparateLogPath(UninstallerPath, SeparateLog))
+    return kInvalidFile;
+  const FileHandle file = FileCreate(SeparateLog);
+  LogStart = kChunkHeaderSize;
+  if (file != kInvalidFile && FileWrite(file, kFreeLogHeader, kChunkHeaderSize) == 0) return file;
+  FileClose(file);
+  DeleteFileA(SeparateLog);
+  return kInvalidFile;
+}
+
 // Opens the uninstaller for the log, positioned at its end. Not when it
 // cannot be opened, is shorter than 8 bytes or does not end with the free
 // header: writing over other bytes would damage the program.
 static FileHandle OpenLog() {
   const FileHandle file = FileOpen(UninstallerPath, kFileReadWrite);
   if (file == kInvalidFile) return file;
+  const FileHandle separate = OpenSeparateLog(file);
+  if (SeparateLog[0]) {
+    FileClose(file);
+    return separate;
+  }
   uint8_t last[kChunkHeaderSize];
   bool free = FileSeekEnd(file, -static_cast<int32_t>(kChunkHeaderSize)) != kFileBadPosition &&
               FileRead(file, last, kChunkHeaderSize) == 0;
@@ -108,6 +138,10 @@ static void WriteFileList() {
     const char* name = RecordString(record, kStringDesktopShortcutName);
     if (!*name || !hasDesktop) continue;
     if (BuildLinkPath(TargetPath, desktop, name)) count += WriteFileEntry(LogFile, 0);
+  }
+  if (SeparateLog[0]) {  // the log's own file goes last, with the removal
+    lstrcpyA(TargetPath, SeparateLog);
+    count += WriteFileEntry(LogFile, 0);
   }
   CloseCountedChunk(kChunkUninstallFiles, LogStart - kChunkHeaderSize, count);
 }
@@ -228,8 +262,9 @@ static void WriteLogAndEntry() {
     CheckWrite(WriteLogString(LogFile, key));
   }
   CheckWrite(WriteLogHeader(LogFile, kChunkUninstallEnd, 0));
-  if (LogFailed) TakeBackLog(LogFile, LogStart);
+  if (LogFailed && !SeparateLog[0]) TakeBackLog(LogFile, LogStart);
   FileClose(LogFile);
+  if (LogFailed && SeparateLog[0]) DeleteFileA(SeparateLog);
   LogFile = kInvalidFile;
 }
 

@@ -10,7 +10,9 @@
 //   ...                further chunks
 //   last               FileData chunk (0x7F7F): u32 FileDataSize, then the
 //                      files' compressed streams in file-table order; it
-//                      runs exactly to the end of the file
+//                      runs exactly to the end of the file, or, in a signed
+//                      setup, to at most 7 zero bytes before the certificate
+//                      table that ends it (setupdata/CertificateTable.h)
 //
 // A compressed chunk body is a u32 uncompressed size followed by one stream
 // of the setup compression format (inflate/Inflater.h); the header's size

@@ -11,8 +11,9 @@
 //   - every text group holds its count of terminated texts, and every file
 //     record lies inside the table with its six strings (ValidateFileTable);
 //   - a kind seen twice keeps the later body, the earlier one is released.
-// Data that breaks one of these, or a chunk that runs past the end of the
-// file, is invalid: the load fails and text 6/31 is shown when the setup
+// Data that breaks one of these, a chunk that runs past the end of the
+// file, or file data followed by anything but the alignment and the
+// certificate table of a signature, is invalid: the load fails and text 6/31 is shown when the setup
 // carries it. A header that cannot be read or a read that fails ends the
 // load without a message. A failed load releases whatever it had loaded.
 #include "setupdata/SetupData.h"
@@ -21,6 +22,7 @@
 #include "inflate/OutputSink.h"
 #include "setupdata/VolumeReader.h"
 #include "base/Buffer.h"
+#include "setupdata/CertificateTable.h"
 #include "setupdata/FileRecord.h"
 #include "base/Message.h"
 
@@ -140,9 +142,20 @@ bool TextGroupIsWhole(const uint8_t* group, uint32_t size) {
   return true;
 }
 
-// The u32 FileDataSize and that many data bytes run exactly to the end.
-bool FileDataEndsTheFile(uint32_t offset, uint32_t dataSize, uint32_t fileSize) {
-  return static_cast<uint64_t>(offset) + 4 + dataSize == fileSize;
+// The u32 FileDataSize and that many data bytes run exactly to the end of
+// the file, or, in a signed setup, to the certificate table that the stub's
+// own PE header declares, after at most 7 zero bytes of alignment. Every
+// other byte after the file data is damage.
+bool FileDataEndsTheFile(FileHandle file, uint32_t offset, uint32_t dataSize, uint32_t fileSize) {
+  const uint64_t end = static_cast<uint64_t>(offset) + 4 + dataSize;
+  if (end == fileSize) return true;
+  uint32_t tableAt;
+  uint8_t gap[kMaxSignaturePadding];
+  if (end > fileSize || !FindFileCertificateTable(file, StubSize(), &tableAt) || end > tableAt ||
+      tableAt - end > kMaxSignaturePadding)
+    return false;
+  return FileSeekTo(file, static_cast<uint32_t>(end)) == end && FileRead(file, gap, tableAt - end) == 0 &&
+         IsSignaturePadding(gap, tableAt - end);
 }
 
 // ---------------------------------------------------------------------------
@@ -346,7 +359,7 @@ int ReadFileDataHeader(LoadState& state, uint32_t start) {
   if (FileRead(state.file, raw, 4)) return kStepError;
   FileDataSize = ReadU32Le(raw);
   VolumeDataSize = VolumeBytesLeft = FileDataSize;
-  if (FileDataEndsTheFile(start, FileDataSize, state.fileSize)) state.complete = true;
+  if (FileDataEndsTheFile(state.file, start, FileDataSize, state.fileSize)) state.complete = true;
   return kStepEnd;
 }
 

@@ -85,10 +85,13 @@ uint32_t RunCleanup(const char* arguments) {
         UninstallerLayout layout;
         char base[kPathBufferSize];
         lstrcpynA(base, original, kPathBufferSize);
-        if (ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout) == kUninstallerInstalled &&
-            CutFileName(base)) {
+        const UninstallerFileStatus status = ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout);
+        if ((status == kUninstallerInstalled || status == kUninstallerLogBeside) && CutFileName(base)) {
+          // A separate log went with the original's removal, which emptied
+          // every folder of it but the one that held the program.
           Removal state = {base, false, false, false};
-          RemoveEmptyFolders(self.bytes + layout.logOffset, self.size - layout.logOffset, &state);
+          if (status == kUninstallerInstalled)
+            RemoveEmptyFolders(self.bytes + layout.logOffset, self.size - layout.logOffset, &state);
           if (!IsDriveRoot(base)) RemoveDirectoryA(base);
           result = kExitRemoved;
         }

@@ -55,6 +55,18 @@ bool ReadOwnFile(OwnFile* file) {
   return ReadWholeFile(file->path, &file->bytes, &file->size);
 }
 
+// The log of a signed uninstaller, from the file beside it: installed when
+// it holds a valid log, not installed when there is no such file.
+static UninstallerFileStatus ReadSeparateLog(const char* program, const uint8_t** log, uint32_t* size) {
+  char path[kPathBufferSize];
+  uint8_t* bytes;
+  if (!SeparateLogPath(program, path)) return kUninstallerDamaged;
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return kUninstallerNotInstalled;
+  if (!ReadWholeFile(path, &bytes, size)) return kUninstallerDamaged;
+  *log = bytes;
+  return ReadUninstallLog(bytes, *size, nullptr) == kLogValid ? kUninstallerInstalled : kUninstallerDamaged;
+}
+
 static void Tell(bool silent, const UninstallerLayout& layout, UninstallerText text, UINT icon) {
   if (!silent)
     MessageBoxA(nullptr, layout.texts[text], layout.texts[kTextCaption], MB_OK | icon | MB_SETFOREGROUND);
@@ -68,15 +80,16 @@ static uint32_t Uninstall(bool silent, bool badArguments) {
     Tell(silent, layout, kTextDamaged, MB_ICONERROR);
     return kExitNoValidLog;
   }
-  const UninstallerFileStatus status = ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout);
+  UninstallerFileStatus status = ReadUninstallerFile(self.bytes, self.size, ProgramSize(), &layout);
   if (badArguments) {
     Tell(silent, layout, kTextBadArguments, MB_ICONERROR);
     return kExitInvalidArguments;
   }
   const uint8_t* log = self.bytes + layout.logOffset;
-  const uint32_t logSize = self.size - layout.logOffset;
+  uint32_t logSize = self.size - layout.logOffset;
   char base[kPathBufferSize];
   lstrcpynA(base, self.path, kPathBufferSize);
+  if (status == kUninstallerLogBeside) status = ReadSeparateLog(self.path, &log, &logSize);
   if (status == kUninstallerNotInstalled) {
     Tell(silent, layout, kTextNoLog, MB_ICONERROR);
     return kExitNoValidLog;

@@ -1,5 +1,6 @@
 // setvik-uninst.exe: removes an installation by the uninstall log that the
-// setup appended to this program's file (uninstlog/UninstallerFile.h).
+// setup appended to this program's file, or, when the file is signed, wrote
+// into the file beside it (uninstlog/UninstallerFile.h).
 //
 // Run as installed (optionally with /S), it checks the whole log, asks,
 // removes what the log names, starts a copy of itself in the temporary

@@ -2,6 +2,7 @@
 // UninstallerFile.h). No C library: the uninstaller links none of it.
 #include "uninstlog/UninstallerFile.h"
 
+#include "setupdata/CertificateTable.h"
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"
 
@@ -32,16 +33,27 @@ static bool ReadTexts(const uint8_t* body, uint32_t size, UninstallerLayout* lay
   return at == size;
 }
 
+// The free header at data[at], followed by nothing but alignment up to end.
+static bool IsFreeHeaderAt(const uint8_t* data, uint32_t at, uint32_t end) {
+  if (end - at < kChunkHeaderSize) return false;
+  for (uint32_t i = 0; i < kChunkHeaderSize; ++i)
+    if (data[at + i] != kFreeLogHeader[i]) return false;
+  return at + kChunkHeaderSize == end || IsSignaturePadding(data + at + kChunkHeaderSize, end - at - kChunkHeaderSize);
+}
+
 UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, uint32_t programSize,
                                           UninstallerLayout* layout) {
   for (uint32_t i = 0; i < kUninstallerTextCount; ++i) layout->texts[i] = kDefaultUninstallerTexts[i];
   layout->logOffset = 0;
   layout->logStatus = kLogTruncated;
-  if (!programSize || programSize > size) return kUninstallerDamaged;
+  // The file's own bytes end where a signature's certificate table begins.
+  uint32_t end = size;
+  const bool signedFile = FindCertificateTable(data, size < kPeHeadSize ? size : kPeHeadSize, size, &end);
+  if (!programSize || programSize > end) return kUninstallerDamaged;
   uint32_t at = programSize;
-  if (size - at >= kChunkHeaderSize && ReadU16Le(data + at) == kChunkUninstallerTexts) {
+  if (end - at >= kChunkHeaderSize && ReadU16Le(data + at) == kChunkUninstallerTexts) {
     const ChunkHeader header = ParseChunkHeader(data + at);
-    if (header.flags || header.size > size - at - kChunkHeaderSize) return kUninstallerDamaged;
+    if (header.flags || header.size > end - at - kChunkHeaderSize) return kUninstallerDamaged;
     if (!ReadTexts(data + at + kChunkHeaderSize, header.size, layout)) {
       for (uint32_t i = 0; i < kUninstallerTextCount; ++i) layout->texts[i] = kDefaultUninstallerTexts[i];
       return kUninstallerDamaged;
@@ -49,14 +61,27 @@ UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, ui
     at += kChunkHeaderSize + header.size;
   }
   layout->logOffset = at;
-  const uint32_t rest = size - at;
-  if (rest == kChunkHeaderSize) {
-    uint32_t same = 0;
-    while (same < kChunkHeaderSize && data[at + same] == kFreeLogHeader[same]) ++same;
-    if (same == kChunkHeaderSize) return kUninstallerNotInstalled;
-  }
-  layout->logStatus = ReadUninstallLog(data + at, rest, nullptr);
+  if (signedFile) return IsFreeHeaderAt(data, at, end) ? kUninstallerLogBeside : kUninstallerDamaged;
+  if (end - at == kChunkHeaderSize && IsFreeHeaderAt(data, at, end)) return kUninstallerNotInstalled;
+  layout->logStatus = ReadUninstallLog(data + at, end - at, nullptr);
   return layout->logStatus == kLogValid ? kUninstallerInstalled : kUninstallerDamaged;
+}
+
+bool SeparateLogPath(const char* program, char* out) {
+  static const char kExtension[] = ".dat";
+  uint32_t length = 0;
+  while (program[length]) ++length;
+  uint32_t cut = length;
+  for (uint32_t i = length; i-- > 0 && program[i] != '\\' && program[i] != '/';) {
+    if (program[i] == '.') {
+      cut = i;
+      break;
+    }
+  }
+  if (cut + sizeof kExtension > kPathBufferSize) return false;
+  for (uint32_t i = 0; i < cut; ++i) out[i] = program[i];
+  for (uint32_t i = 0; i < sizeof kExtension; ++i) out[cut + i] = kExtension[i];
+  return true;
 }
 
 bool BuildUninstallerTexts(const char* const* texts, uint32_t count, uint8_t* body, uint32_t capacity,

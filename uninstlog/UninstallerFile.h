@@ -11,6 +11,11 @@
 //                  the uninstall log (UninstallLog.h) that the setup wrote
 //                  over that header, running to the end of the file
 //
+// A signed uninstaller (setupdata/CertificateTable.h) keeps the free header
+// and ends, after at most 7 zero bytes, with its certificate table: the
+// signature covers every byte before the table, so the setup writes the log
+// into the file beside it (SeparateLogPath) instead, in the same format.
+//
 // The program as built ends at programSize; `setvik build` adds the texts
 // chunk and the free header when it packs the uninstaller into a setup.
 //
@@ -65,6 +70,7 @@ enum UninstallerFileStatus {
   kUninstallerInstalled = 0,     // a valid log follows the program's own data
   kUninstallerNotInstalled = 1,  // the file ends with the free header: no log
   kUninstallerDamaged = 2,       // no mark, a bad texts chunk, or a log the reader refuses
+  kUninstallerLogBeside = 3,     // signed, ending with the free header: the log is in SeparateLogPath
 };
 
 struct UninstallerLayout {
@@ -79,6 +85,12 @@ struct UninstallerLayout {
 // must outlive them.
 UninstallerFileStatus ReadUninstallerFile(const uint8_t* data, uint32_t size, uint32_t programSize,
                                           UninstallerLayout* layout);
+
+// The file that holds the log of a signed uninstaller: its path with the
+// extension replaced by ".dat" (".dat" appended when the name has none), so
+// C:\App\uninstall.exe keeps its log in C:\App\uninstall.dat. Into out
+// (kPathBufferSize bytes); false when it does not fit.
+bool SeparateLogPath(const char* program, char* out);
 
 // Where the mark record begins: the first place that holds the whole tag
 // and room for the length after it. False when there is none.

@@ -3,7 +3,8 @@
 // checks that the uninstaller uses, printed one line a record:
 //
 //   uninstaller: PATH
-//   log: offset N, M bytes
+//   log: offset N, M bytes         (or: log: "FILE", M bytes: a signed
+//                                   uninstaller's log beside it)
 //   files: COUNT
 //     folder "F" name "N" flags 0xFF [SharedFile] [FontFile] [RegisteredModule]
 //   shortcuts: COUNT
@@ -14,6 +15,7 @@
 // escaped (\", \xNN), so the backslashes of paths stay readable. A log that
 // the uninstaller would refuse is shown, then named, with exit code 1.
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <optional>
@@ -120,17 +122,30 @@ int RunLog(const Arguments& args) {
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadWholeFile(path, bytes, error)) return Fail(error);
-  const uint32_t size = static_cast<uint32_t>(bytes.size());
   const std::optional<uint32_t> programSize = ProgramSizeMark(bytes);
   UninstallerLayout layout;
   UninstallerFileStatus status = kUninstallerDamaged;
   if (programSize) {
-    status = ReadUninstallerFile(bytes.data(), size, *programSize, &layout);
+    status = ReadUninstallerFile(bytes.data(), static_cast<uint32_t>(bytes.size()), *programSize, &layout);
   } else if (const std::optional<uint32_t> found = FindLogWithoutMark(bytes)) {
     layout.logOffset = *found;
     status = kUninstallerInstalled;
   } else if (EndsWithFreeHeader(bytes)) {
     status = kUninstallerNotInstalled;
+  }
+  std::string logName = "offset " + std::to_string(layout.logOffset);
+  if (status == kUninstallerLogBeside) {  // signed: the log lies in the file beside it
+    std::vector<char> separate(kPathBufferSize);
+    if (!SeparateLogPath(path.c_str(), separate.data())) return Fail(shown + ": the path is too long");
+    logName = Quoted({separate.data(), static_cast<uint32_t>(strlen(separate.data()))});
+    status = kUninstallerNotInstalled;
+    if (CheckRegularFile(separate.data(), error)) {
+      if (!ReadWholeFile(separate.data(), bytes, error)) return Fail(error);
+      layout.logOffset = 0;
+      status = ReadUninstallLog(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr) == kLogValid
+                   ? kUninstallerInstalled
+                   : kUninstallerDamaged;
+    }
   }
   if (status == kUninstallerNotInstalled) {
     printf("uninstaller: %s\nlog: none (the file ends with the free header of an uninstaller never installed)\n",
@@ -138,12 +153,14 @@ int RunLog(const Arguments& args) {
     return 0;
   }
   if (status != kUninstallerInstalled)
-    return Fail(shown + ": no valid uninstall log at the end of the file (the uninstaller will refuse it)");
+    return Fail(shown + ": no valid uninstall log at the end of the file or in " + logName +
+                " (the uninstaller will refuse it)");
+  const uint32_t size = static_cast<uint32_t>(bytes.size());
   const uint32_t offset = layout.logOffset;
   PrintedLog log;
   const UninstallLogVisitor visitor = {&log, OnFile, OnShortcut, OnRegistryKey};
   ReadUninstallLog(bytes.data() + offset, size - offset, &visitor);
-  printf("uninstaller: %s\nlog: offset %u, %u bytes\n", shown.c_str(), offset, size - offset);
+  printf("uninstaller: %s\nlog: %s, %u bytes\n", shown.c_str(), logName.c_str(), size - offset);
   PrintList("files", log.files);
   PrintList("shortcuts", log.shortcuts);
   if (log.keys.empty()) printf("registry key: (none)\n");

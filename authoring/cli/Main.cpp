@@ -10,14 +10,16 @@
 
 static const char kUsage[] =
     "usage: setvik COMMAND ...\n"
-    "  build PROJECT -o SETUP [--stub STUB] [--uninstaller UNINSTALLER]\n"
-    "                               make a setup (and its volumes) from a project file\n"
+    "  build PROJECT -o SETUP [--stub STUB] [--uninstaller UNINSTALLER] [--sign-command CMD]\n"
+    "                               make a setup (and its volumes) from a project file; CMD signs\n"
+    "                               the uninstaller and the setup, from {in} into {out}\n"
     "  extract SETUP DIR            write every stored file below DIR, checking each\n"
     "  deflate [--level N] IN OUT   compress IN into one stream of the setup format (N 0-12, default 12)\n"
     "  inflate IN OUT               decompress one stream of the setup format\n"
     "  log UNINSTALLER              show the uninstall log that a setup appended to its uninstaller\n"
     "  list SETUP                   show the chunks, settings, texts and file table of a setup\n"
-    "  verify SETUP                 decode every stored file and check its size and checksum\n";
+    "  verify SETUP                 decode every stored file and check its size and checksum;\n"
+    "                               name the certificate table of a signed setup\n";
 
 int Fail(const std::string& message, int code) {
   fprintf(stderr, "setvik: %s\n", message.c_str());

@@ -300,9 +300,18 @@ int RunVerify(const Arguments& args) {
   int status = DecodeStoredFiles(
       path, [&](uint32_t, const uint8_t*) { return &discard; },
       [&](uint32_t, const uint8_t*) { return ++checked, true; });
+  // The loader took bytes after the file data only as a signature's table.
+  const uint64_t dataEnd = static_cast<uint64_t>(FileDataOffset) + 4 + FileDataSize;
   UnloadSetup();
-  if (status == 0) printf("%s: %u files verified\n", Printable(path.c_str()).c_str(), checked);
-  return status;
+  if (status != 0) return status;
+  printf("%s: %u files verified\n", Printable(path.c_str()).c_str(), checked);
+  std::optional<CertificateTableInfo> table = FindSetupCertificate(path, StubMark.stubSize);
+  if (table && table->offset >= dataEnd)
+    printf("certificate table: %u bytes at offset %u, after %u bytes of alignment (the signature is not checked)\n",
+           table->size, table->offset, static_cast<uint32_t>(table->offset - dataEnd));
+  else
+    printf("certificate table: none (not signed)\n");
+  return 0;
 }
 
 namespace {
@@ -423,18 +432,23 @@ int RunExtract(const Arguments& args) {
 
 int RunBuild(const Arguments& args) {
   std::string projectPath, outputPath, stubPath = DefaultStubPath(), uninstallerPath = DefaultUninstallerPath();
+  std::string signCommand;
   for (size_t i = 0; i < args.size(); ++i) {
     if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) outputPath = args[++i];
     else if (args[i] == "--stub" && i + 1 < args.size()) stubPath = args[++i];
     else if (args[i] == "--uninstaller" && i + 1 < args.size()) uninstallerPath = args[++i];
+    else if (args[i] == "--sign-command" && i + 1 < args.size()) signCommand = args[++i];
     else if (projectPath.empty() && args[i][0] != '-') projectPath = args[i];
     else return Usage();
   }
   if (projectPath.empty() || outputPath.empty()) return Usage();
+  if (!signCommand.empty() && (signCommand.find("{in}") == std::string::npos ||
+                               signCommand.find("{out}") == std::string::npos))
+    return Fail("--sign-command: the command must name its input {in} and its output {out}", 2);
   Project project;
   std::string error;
   if (!LoadProject(projectPath, project, error)) return Fail(error);
-  BuildOptions options{stubPath, outputPath, isatty(2) != 0, uninstallerPath};
+  BuildOptions options{stubPath, outputPath, isatty(2) != 0, uninstallerPath, signCommand};
   BuildReport report;
   if (!BuildSetup(project, options, report, error)) return Fail(error);
   printf("%s: %u files, %llu bytes packed into %llu (setup file %llu bytes", outputPath.c_str(), report.files,

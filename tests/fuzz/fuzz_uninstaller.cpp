@@ -3,12 +3,15 @@
 // copied into a block of exactly its size so that any read past it is
 // caught. Every text it hands out must end inside the file (or be a
 // default), and a file it calls installed must hold a log the reader
-// accepts, whose every path is then resolved the way the removal does.
+// accepts, whose every path is then resolved the way the removal does; a
+// file it calls signed keeps its free header before the certificate table
+// that its PE header declares (the seed "signed" is one).
 #include <stddef.h>
 #include <string.h>
 
 #include <vector>
 
+#include "setupdata/CertificateTable.h"
 #include "uninstlog/UninstallerFile.h"
 
 namespace {
@@ -58,5 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     CheckLogPaths(bytes.data() + layout.logOffset, length - layout.logOffset, "C:\\Program Files\\App");
   }
+  // A signed file ends with its certificate table; the header that says
+  // so lies in the file's first bytes, and the table inside the file.
+  uint32_t tableAt = 0;
+  if (FindCertificateTable(bytes.data(), length < kPeHeadSize ? length : kPeHeadSize, length, &tableAt) &&
+      (tableAt > length || length - tableAt < 8))
+    __builtin_trap();
+  if (status == kUninstallerLogBeside && (layout.logOffset > tableAt || tableAt - layout.logOffset < 8))
+    __builtin_trap();
   return 0;
 }

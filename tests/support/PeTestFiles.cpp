@@ -248,4 +248,14 @@ std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionRe
   return pe;
 }
 
+uint32_t CertificateSizeOffset(bool pe32Plus) { return kOptionalHeaderOffset + (pe32Plus ? 112 : 96) + 4 * 8 + 4; }
+
+void AppendCertificateTable(std::vector<uint8_t>& file, bool pe32Plus, uint32_t padding, uint32_t tableSize) {
+  file.insert(file.end(), padding, 0);
+  const uint32_t tableAt = static_cast<uint32_t>(file.size());
+  file.insert(file.end(), tableSize, 0x5A);
+  WriteU32Le(&file[CertificateSizeOffset(pe32Plus) - 4], tableAt);
+  WriteU32Le(&file[CertificateSizeOffset(pe32Plus)], tableSize);
+}
+
 }  // namespace PeTestFiles

@@ -60,4 +60,11 @@ uint32_t SectionTableOffset(bool pe32Plus);
 
 std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionResource);
 
+// Signs file (which begins with MakePe's header) the way a signing tool
+// lays it out: padding zero bytes, then a certificate table of tableSize
+// bytes, whose offset and size go into the security directory.
+void AppendCertificateTable(std::vector<uint8_t>& file, bool pe32Plus, uint32_t padding, uint32_t tableSize);
+// File offset of the security directory's size field in MakePe's header.
+uint32_t CertificateSizeOffset(bool pe32Plus);
+
 }  // namespace PeTestFiles

@@ -83,7 +83,7 @@ class BuildTest : public ::testing::Test {
     std::string error;
     if (!LoadProject(project, p, error)) return error;
     BuildReport report;
-    if (!BuildSetup(p, {dir + "/stub.exe", dir + "/" + output, false, ""}, report, error)) return error;
+    if (!BuildSetup(p, {dir + "/stub.exe", dir + "/" + output, false, "", ""}, report, error)) return error;
     volumes = report.volumes.size();
     return "";
   }

@@ -5,6 +5,7 @@
 #include "inflate/Inflater.h"
 #include "setupdata/VolumeReader.h"
 #include "setupdata/FileRecord.h"
+#include "tests/support/PeTestFiles.h"
 #include "tests/unit/SetupFileFixture.h"
 
 namespace {
@@ -90,6 +91,39 @@ TEST_F(LoaderTest, CompletenessNeedsSinglePageOrFileDataEndingTheFile) {
   SetupWriter singleWithData = single;
   singleWithData.AppendBytes(Bytes{1, 2, 3});
   EXPECT_TRUE(Load(singleWithData));
+}
+
+// A signing tool appends zero bytes of alignment and the certificate
+// table, and enters both into the stub's PE header; the stub mark stays.
+TEST_F(LoaderTest, SignedSetupEndsAtTheCertificateTableItsStubDeclares) {
+  for (bool pe32Plus : {false, true}) {
+    const Bytes stub = PeTestFiles::MakePe(pe32Plus, Bytes(4, 0));
+    StubMark.stubSize = static_cast<uint32_t>(stub.size());
+    SetupWriter writer(stub, 1);
+    writer.AddTexts(MessageGroups());
+    std::vector<SetupFileEntry> files = {PackFile(FileRecordInfo{}, Bytes(333, 'x'), 1)};
+    writer.AddFileTable(files);
+    writer.AddFileData(files);
+    auto signedWith = [&](uint32_t padding, uint32_t tableSize) {
+      Bytes file = writer.Bytes();
+      PeTestFiles::AppendCertificateTable(file, pe32Plus, padding, tableSize);
+      return file;
+    };
+    for (uint32_t padding : {0u, 3u, 7u}) EXPECT_TRUE(Load(signedWith(padding, 1200))) << padding;
+    EXPECT_TRUE(Load(signedWith(0, 8)));  // a bare WIN_CERTIFICATE header
+
+    ExpectInvalid(signedWith(8, 1200));            // more than alignment
+    ExpectInvalid(signedWith(0, 7));               // too small to be a table
+    ExpectInvalid(signedWith(4, 1200) + Bytes(5, 0));  // bytes after the table
+    Bytes nonZero = signedWith(4, 1200);
+    nonZero[writer.Size() + 2] = 1;
+    ExpectInvalid(nonZero);
+    for (int delta : {-1, 1}) {  // a size that misses the end of the file
+      Bytes damaged = signedWith(4, 1200);
+      WriteU32Le(&damaged[PeTestFiles::CertificateSizeOffset(pe32Plus)], 1200 + delta);
+      ExpectInvalid(damaged);
+    }
+  }
 }
 
 TEST_F(LoaderTest, FailuresWithoutMessage) {

@@ -18,6 +18,7 @@
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "tests/support/PeTestFiles.h"
 #include "uninstlog/UninstallerFile.h"
 
 namespace {
@@ -130,6 +131,46 @@ TEST(UninstallerFile, DamageIsReportedAndNeverReadPast) {
   badLog[badLog.size() - 9] = 0x80;
   EXPECT_EQ(ReadUninstallerFile(badLog.data(), badLog.size(), 600, &layout), kUninstallerDamaged);
   EXPECT_EQ(layout.logStatus, kLogBadEntry);
+}
+
+// Signed, the program keeps its texts and the free header before the
+// certificate table, and its log lies in the file beside it.
+TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
+  std::vector<uint8_t> program = PeTestFiles::MakePe(false, std::vector<uint8_t>(4, 0));
+  const uint32_t size = static_cast<uint32_t>(program.size());
+  memcpy(program.data() + 600, kUninstallerMarkTag, sizeof(kUninstallerMarkTag));
+  WriteU32Le(program.data() + 600 + sizeof(kUninstallerMarkTag), size);
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(MakeUninstallerFile(program, Texts("signed "), file, error)) << error;
+  UninstallerLayout layout;
+  for (uint32_t padding : {0u, 7u}) {
+    std::vector<uint8_t> signedFile = file;
+    PeTestFiles::AppendCertificateTable(signedFile, false, padding, 900);
+    ASSERT_EQ(ReadUninstallerFile(signedFile.data(), signedFile.size(), size, &layout), kUninstallerLogBeside);
+    EXPECT_STREQ(layout.texts[kTextDone], "signed 2");
+    // A byte after the table: not signed, and no log ends the file.
+    signedFile.push_back(0);
+    EXPECT_EQ(ReadUninstallerFile(signedFile.data(), signedFile.size(), size, &layout), kUninstallerDamaged);
+  }
+  std::vector<uint8_t> overPadded = file;
+  PeTestFiles::AppendCertificateTable(overPadded, false, 8, 900);
+  EXPECT_EQ(ReadUninstallerFile(overPadded.data(), overPadded.size(), size, &layout), kUninstallerDamaged);
+  // A log appended before signing is not where a signed file keeps it.
+  std::vector<uint8_t> withLog(file.begin(), file.end() - 8);
+  Append(withLog, kSmallLog);
+  PeTestFiles::AppendCertificateTable(withLog, false, 0, 900);
+  EXPECT_EQ(ReadUninstallerFile(withLog.data(), withLog.size(), size, &layout), kUninstallerDamaged);
+
+  char path[kPathBufferSize];
+  ASSERT_TRUE(SeparateLogPath("C:\\App\\uninstall.exe", path));
+  EXPECT_STREQ(path, "C:\\App\\uninstall.dat");
+  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\un.inst.exe", path));
+  EXPECT_STREQ(path, "C:\\App.v2\\un.inst.dat");
+  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\uninstall", path));
+  EXPECT_STREQ(path, "C:\\App.v2\\uninstall.dat");
+  EXPECT_TRUE(SeparateLogPath(("C:\\" + std::string(252, 'a') + ".exe").c_str(), path));  // 259 characters
+  EXPECT_FALSE(SeparateLogPath(("C:\\" + std::string(253, 'a')).c_str(), path));  // 256 and ".dat"
 }
 
 TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
@@ -280,7 +321,8 @@ class UninstallerBuildTest : public ::testing::Test {
     std::string error;
     if (!LoadProject(dir + "/setup.toml", project, error)) return error;
     BuildReport report;
-    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false, uninstaller.empty() ? "" : dir + "/" + uninstaller};
+    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false,
+                         uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
     if (!BuildSetup(project, options, report, error)) return error;
     return "";
   }
