@@ -1,6 +1,25 @@
-// The message box's handler (see Platform.h).
+// The message box's handler, and the unattended answers (see Message.h).
 #include "base/Message.h"
 
-MessageBoxFunction MessageBoxHandler;
+#include "base/RunLog.h"
 
-int ShowMessage(const char* text, uint32_t boxType) { return MessageBoxHandler ? MessageBoxHandler(text, boxType) : 0; }
+MessageBoxFunction MessageBoxHandler;
+bool Unattended;
+
+// The answers by message-box result: OK 1, Cancel 2, Abort 3, Retry 4,
+// Ignore 5, Yes 6, No 7; 0 for none.
+static const char kAnswers[8][7] = {"none", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+
+int ShowMessage(const char* text, uint32_t boxType, int unattendedAnswer) {
+  int answer = unattendedAnswer;
+  if (!Unattended) answer = MessageBoxHandler ? MessageBoxHandler(text, boxType) : 0;
+  char event[32] = "message";
+  if (boxType != kBoxOk) {
+    uint32_t n = 0;
+    for (const char* c = "question, answered "; *c; ++c) event[n++] = *c;
+    for (const char* c = kAnswers[answer >= 1 && answer <= 7 ? answer : 0]; *c; ++c) event[n++] = *c;
+    event[n] = 0;
+  }
+  LogEvent(event, text);
+  return answer;
+}

@@ -13,12 +13,14 @@ set(STUB_LTO_FLAGS)
 if(SETVIK_STUB_LTO)
   set(STUB_LTO_FLAGS -flto)
 endif()
+# Windows keeps the stack 4-byte aligned and the programs use no SSE, so
+# they ask for no more (every function saves its alignment code).
 set(STUB_COMPILE_FLAGS
-  -Os ${STUB_LTO_FLAGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+  -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections
   -fno-threadsafe-statics -Wall -Wextra)
 set(STUB_LINK_FLAGS
-  -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
+  -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -s -nostartfiles -static-libgcc -Wl,--gc-sections -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
 
 # The floors, compiled for the programs that ship: the core, the engine,
 # the wizard and start-up, each a library of link-time-optimised objects
@@ -55,7 +57,7 @@ file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/
 add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES})
 target_link_libraries(setvik-uninst PRIVATE setvik_uninstlog_stub)
 target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
-target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -s -nostartfiles -static-libgcc -Wl,--gc-sections
+target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -s -nostartfiles -static-libgcc -Wl,--gc-sections
   -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
 add_custom_command(TARGET setvik-uninst POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${MINGW_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check-program.sh

@@ -22,6 +22,8 @@
 #include "base/PathText.h"
 #include "setupdata/Paths.h"
 #include "base/Message.h"
+#include "base/RunLog.h"
+#include "base/TextFormat.h"
 
 bool InstallRunning;
 int FileIndex = -1;
@@ -29,6 +31,7 @@ uint8_t* CurrentRecord;
 int InstallError;
 bool RestartNeeded;
 static const InstallView* View;
+static bool DataGivenUp;  // a missing disk was given up on: the file data ends
 
 static const uint32_t kBusyQuestionSize = 1024;
 static const uint32_t kAbortRetryIgnoreBox = 2;
@@ -117,6 +120,7 @@ void ReplaceTarget(uint8_t* record, const char* temporary) {
   // puts the file in place at once, and only a refused one asks further.
   if (MoveFileA(temporary, TargetPath)) {
     SetState(record, kStateInstalled);
+    LogEvent("installed", TargetPath);
     return;
   }
   const DWORD attributes = GetFileAttributesA(TargetPath);
@@ -135,11 +139,13 @@ void ReplaceTarget(uint8_t* record, const char* temporary) {
     const SwapResult result = SwapIntoPlace(temporary, readOnly);
     if (result == kSwapDone) {
       SetState(record, kStateReplaced);
+      LogEvent("replaced", TargetPath);
       return;
     }
     if (result == kSwapFailed && !readOnly) {  // neither busy nor read-only: as if absent
       if (!MoveFileA(temporary, TargetPath)) DeleteFileA(temporary);
       SetState(record, kStateInstalled);
+      LogEvent("installed", TargetPath);
       return;
     }
     if (ResolveBusyTarget(record, temporary) != kAnswerRetry) break;
@@ -167,6 +173,7 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
     ScheduleAtRestart(TargetPath, temporary);
     RestartNeeded = true;
     SetState(record, kStateReplaced);
+    LogEvent("replaced at restart", TargetPath);
     return answer;
   }
   if (kind != kDestFonts && !TargetHoldsContent(record)) {
@@ -174,14 +181,17 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
     char* text;
     if (AllocateBuffer(kBusyQuestionSize, text)) {
       FormatMessageText(text, kBusyQuestionSize, kInstallErrorAbort);
-      answer = ShowMessage(text, kAbortRetryIgnoreBox);
+      answer = ShowMessage(text, kAbortRetryIgnoreBox, kAnswerAbort);
       ReleaseBuffer(text);
     }
     if (answer == kAnswerRetry) return answer;
     if (answer != kAnswerAbort) answer = kAnswerIgnore;
   }
   DeleteFileA(temporary);
-  if (answer == kAnswerIgnore) SetState(record, kStateReplaced);
+  if (answer == kAnswerIgnore) {
+    SetState(record, kStateReplaced);
+    LogEvent("kept, in use", TargetPath);
+  }
   return answer;
 }
 
@@ -249,8 +259,11 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   const uint32_t packedSize = ReadU32Le(record + FileRecordField::packedSize);
   InstallError = 0;
   Inflater inflater;
-  if (!ShouldWriteFile(record, inUse)) {
+  const int decision = ShouldWriteFile(record, inUse);
+  if (decision != kWriteFile) {
     inflater.DecodeToFile(kInvalidFile, InputHandle, packedSize, FillInput);
+    if (decision == kKeepSameVersion) SetState(record, kStateReplaced);
+    LogEvent(decision == kKeepSameVersion ? "kept, same version" : "kept", TargetPath);
     return true;
   }
   const FileHandle file = CreateTemporaryFile();
@@ -267,6 +280,7 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   if (inUse) {
     ScheduleAtRestart(TargetPath, WorkPath);
     RestartNeeded = true;
+    LogEvent("replaced at restart", TargetPath);
   } else {
     ReplaceTarget(record, WorkPath);
   }
@@ -306,6 +320,15 @@ static bool IsLogKeeper(const uint8_t* record) {
   return true;
 }
 
+// A failed step in the log: the error (the group-6 text's number) and its
+// file. Returns false, the step's result.
+static bool LogFailure() {
+  char event[16];
+  FormatTextNumber(event, sizeof event, "failed %d", InstallError);
+  LogEvent(event, ErrorFileName);
+  return false;
+}
+
 // One record from its target path to its progress value: the file put in
 // place (or its stream passed over), its follow-up actions, its launch
 // roles and desktop shortcut. False when the step failed.
@@ -318,11 +341,11 @@ static bool InstallRecord(uint8_t* record) {
   if (record[FileRecordField::uninstallMode] != kUninstallExternal) {
     if (!TargetPathWhole(record)) {
       SetError(kInstallErrorCreate, TargetPath);
-      return false;
+      return LogFailure();
     }
     if (!PlaceFile(record, inUse)) {
       if (WorkPath[0]) DeleteFileA(WorkPath);
-      return false;
+      return LogFailure();
     }
     if (RecordOptionFlags(record) & kOptionUninstaller) SetState(record, kStateNone);
     RunFollowUpActions(record);
@@ -335,13 +358,22 @@ static bool InstallRecord(uint8_t* record) {
   return true;
 }
 
+// The volume reader gave up on a missing disk (after its question, or
+// unattended at once); the view is told, and the step then ends the loop.
+static void GiveUpOnData() {
+  DataGivenUp = true;
+  if (View->abandon) View->abandon();
+}
+
 bool StartInstallation(const InstallView* view) {
   View = view;
   InstallError = 0;
   FileIndex = -1;
   CurrentRecord = FirstFileRecord;
-  if (!OpenFileData(view->abandon)) {
+  DataGivenUp = false;
+  if (!OpenFileData(GiveUpOnData)) {
     SetError(kInstallErrorOpen, DataFilePath);
+    LogFailure();
     return false;
   }
   InstallRunning = true;
@@ -354,5 +386,11 @@ bool InstallNextFile() {
   uint8_t* record = CurrentRecord;
   CurrentRecord = NextFileRecord(record);
   SetState(record, kStateNone);
-  return InstallRecord(record);
+  const bool stepped = InstallRecord(record);
+  if (!DataGivenUp) return stepped;
+  // Without the rest of the file data no later record can be installed:
+  // the installation stops, naming the volume that could not be opened.
+  SetError(kInstallErrorOpen, DataFilePath);
+  if (stepped) LogFailure();  // a step that failed has told the log already
+  return false;
 }

@@ -30,7 +30,7 @@ void ForgetLaunchRecords();
 struct InstallView {
   void (*showCurrentFile)(const char* path);  // the step's target
   void (*setProgress)(uint32_t percent);      // after each step
-  void (*abandon)();                          // after the user gave up on a disk
+  void (*abandon)();                          // after the user gave up on a disk; may be null
 };
 
 // Values of InstallError, which are also indexes of group-6 texts.
@@ -52,7 +52,9 @@ bool StartInstallation(const InstallView* view);
 
 // One step. True: a record was handled, call again. False: no record left,
 // or the step failed (InstallError, ErrorFileName); its temporary file is
-// gone and its target untouched.
+// gone and its target untouched. A step during which the user gave up on
+// a missing disk fails with InstallError 16 naming that volume. Each
+// file's outcome, and a failure, goes to the /LOG file.
 bool InstallNextFile();
 
 // Puts temporary in place of TargetPath for record. The old target is

@@ -30,11 +30,11 @@ uint64_t RecordVersion(const uint8_t* block, uint32_t msOffset) {
 // Yes.
 bool AskOverwrite(char* text, uint32_t n) {
   FormatTextString(text, kQuestionBufferSize, GetText(kTextGroupMessages, n), TargetPath);
-  return ShowMessage(text, kBoxYesNo) == kAnswerYes;
+  return ShowMessage(text, kBoxYesNo, kAnswerNo) == kAnswerYes;
 }
 
 // The checks of CheckVersions on the version resource read into resource.
-bool VersionsAllowWrite(const uint8_t* record, void* resource, char* text) {
+int VersionsAllowWrite(const uint8_t* record, void* resource, char* text) {
   const uint8_t options = RecordOptionFlags(record);
   const uint8_t* block = RecordVersionBlock(record);
   void* value;
@@ -44,25 +44,26 @@ bool VersionsAllowWrite(const uint8_t* record, void* resource, char* text) {
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     const uint64_t product = Version(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
     const uint64_t recordProduct = RecordVersion(block, kVersionProductMS);
-    const bool newer = product > recordProduct ||
-                       (product == recordProduct &&
-                        Version(fixed->dwFileVersionMS, fixed->dwFileVersionLS) > RecordVersion(block, kVersionFileMS));
-    if (newer && !AskOverwrite(text, kTextNewerVersion)) return false;
+    const uint64_t file = Version(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+    const uint64_t recordFile = RecordVersion(block, kVersionFileMS);
+    const bool newer = product > recordProduct || (product == recordProduct && file > recordFile);
+    if (newer && !AskOverwrite(text, kTextNewerVersion)) return kSkipFile;
+    if (Unattended && product == recordProduct && file == recordFile) return kKeepSameVersion;
   }
   if ((options & kOptionCheckLanguage) && VerQueryValueA(resource, "\\VarFileInfo\\Translation", &value, &length) &&
       length >= 2) {
     const uint32_t language = *static_cast<const uint16_t*>(value);
-    if (language != ReadU32Le(block + kVersionLanguageId) && !AskOverwrite(text, kTextOtherLanguage)) return false;
+    if (language != ReadU32Le(block + kVersionLanguageId) && !AskOverwrite(text, kTextOtherLanguage)) return kSkipFile;
   }
-  return true;
+  return kWriteFile;
 }
 
 }  // namespace
 
-bool CheckVersions(const uint8_t* record) {
+int CheckVersions(const uint8_t* record) {
   char* text;
-  if (!AllocateZeroed(kQuestionBufferSize, text)) return true;
-  bool write = true;
+  if (!AllocateZeroed(kQuestionBufferSize, text)) return kWriteFile;
+  int write = kWriteFile;
   DWORD ignored;
   const DWORD size = GetFileVersionInfoSizeA(TargetPath, &ignored);
   uint8_t* resource = nullptr;
@@ -74,7 +75,7 @@ bool CheckVersions(const uint8_t* record) {
   return write;
 }
 
-bool ShouldWriteFile(const uint8_t* record, int inUse) {
+int ShouldWriteFile(const uint8_t* record, int inUse) {
   if (inUse) {
     uint32_t checksum = 0;
     const FileHandle existing = FileOpen(TargetPath, kFileRead);
@@ -82,9 +83,9 @@ bool ShouldWriteFile(const uint8_t* record, int inUse) {
       if (FileSize(existing) == ReadU32Le(record + FileRecordField::fileSize)) checksum = ComputeFileChecksum(existing);
       FileClose(existing);
     }
-    if (checksum == RecordChecksum(record)) return false;
+    if (checksum == RecordChecksum(record)) return kSkipFile;
   }
-  if (!(RecordOptionFlags(record) & kOptionVersionBlock)) return true;
+  if (!(RecordOptionFlags(record) & kOptionVersionBlock)) return kWriteFile;
   return CheckVersions(record);
 }
 

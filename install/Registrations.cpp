@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/RunLog.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "install/InstallStep.h"
@@ -19,12 +20,14 @@ void AddSharedCount(const char* targetPath) {
     type = REG_DWORD;
   }
   ++count;
-  RegSetValueExA(key, targetPath, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count);
+  if (RegSetValueExA(key, targetPath, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count) == ERROR_SUCCESS)
+    LogEvent("registry SharedDLLs", targetPath);
   RegCloseKey(key);
 }
 
 bool AddFont(const char* targetPath) {
   if (!AddFontResourceA(targetPath)) return false;
+  LogEvent("font", targetPath);
   SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
   return true;
 }
@@ -34,7 +37,10 @@ void RegisterModule(const char* targetPath) {
   if (reinterpret_cast<UINT_PTR>(module) < 32) return;
   typedef HRESULT(__stdcall * RegisterServer)();
   RegisterServer registerServer = reinterpret_cast<RegisterServer>(GetProcAddress(module, "DllRegisterServer"));
-  if (registerServer) registerServer();
+  if (registerServer) {
+    registerServer();
+    LogEvent("registered", targetPath);
+  }
   FreeLibrary(module);
 }
 

@@ -8,6 +8,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "base/RunLog.h"
 #include "install/DestinationCheck.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
@@ -42,6 +43,7 @@ HRESULT CreateShellLink(const char* target, const char* linkFile, const char* ar
     file->Release();
   }
   link->Release();
+  LogEvent(SUCCEEDED(result) ? "shortcut" : "shortcut failed", linkFile);
   return result;
 }
 

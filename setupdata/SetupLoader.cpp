@@ -385,7 +385,7 @@ int LoadChunks(LoadState& state) {
 
 void ShowInvalidData() {
   const char* text = GetText(kTextGroupMessages, kTextInvalidSetupData);
-  if (*text) ShowMessage(text, kBoxOk);
+  if (*text) ShowMessage(text, kBoxOk, kAnswerOk);
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ bool AskForDisk() {
   char prompt[kPromptSize];
   FormatTextNumber(prompt, kPromptSize, GetText(kTextGroupMessages, kTextInsertDisk),
                    static_cast<int32_t>(VolumeNumber + 1));
-  if (ShowMessage(prompt, kBoxOkCancel) == kAnswerOk) return true;
-  return ShowMessage(GetText(kTextGroupMessages, kTextReallyCancel), kBoxYesNo) != kAnswerYes;
+  if (ShowMessage(prompt, kBoxOkCancel, kAnswerCancel) == kAnswerOk) return true;
+  return ShowMessage(GetText(kTextGroupMessages, kTextReallyCancel), kBoxYesNo, kAnswerYes) != kAnswerYes;
 }
 
 void CloseInput() {

@@ -1,10 +1,19 @@
-// Start-up and shutdown: the single-instance check, the path buffers, the
-// run modes, loading the setup data, the wizard, the actions after it, and
-// the exit codes.
+// Start-up and shutdown: the path buffers, the command line, the
+// single-instance check, the run modes, loading the setup data, the wizard
+// (or, with /QUIET, the installation without a window), the actions after
+// it, and the exit codes.
+//
+// Unattended (/QUIET, /PASSIVE) the setup asks nothing: every question
+// takes the answer that risks nothing (base/Message.h), the destination
+// gets the directory page's checks before anything is written, nothing is
+// launched or run afterwards, and the exit code says how it went.
 #include <windows.h>
 
+#include "base/RunLog.h"
+#include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
 #include "install/Launch.h"
+#include "install/UninstallInfo.h"
 #include "base/ScheduleAtRestart.h"
 #include "setupdata/Paths.h"
 #include "base/Message.h"
@@ -13,23 +22,21 @@
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 
+const uint32_t kTextOverwriteReadOnly = 7;  // 6/7, the confirmation page's question
+
 // Brings the window of a running copy (or its open message box) to the
-// front. True when there is one.
-static bool ActivateOtherCopy() {
-  HWND other = FindWindowA("SetvikClass", nullptr);
-  if (!other) return false;
+// front.
+static void ActivateOtherCopy(HWND other) {
   HWND popup = GetLastActivePopup(other);
   BringWindowToTop(other);
   if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
   if (popup != other) BringWindowToTop(popup);
-  return true;
 }
 
 // Without its path buffers no part of the program can run, and there is no
 // text yet to explain why: the run ends at once, with -1, after releasing
 // whatever was already made.
 StartupStatus StartupInit() {
-  if (ActivateOtherCopy()) return kStartupOtherCopy;
   MessageBoxHandler = WizardMessageBox;
   OleInitialize(nullptr);
   CreateControlBrush();
@@ -65,29 +72,85 @@ static void InstallScreenSaver() {
   WinExec(command, SW_SHOWNORMAL);
 }
 
-int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
-  const StartupStatus status = StartupInit();
-  if (status == kStartupOtherCopy) return 0;
-  if (status == kStartupNoMemory) return -1;
-  ShowCommand = showCommand;
-  FindWindowsFamily();
-  ParseCommandLine(commandLine);
+// The directory page's checks for an unattended run, answered the safe way:
+// a missing folder is created, too little space fails, read-only targets
+// are overwritten as the confirmation page would after its question (they
+// stay read-only).
+static bool AcceptDestination() {
+  if (!EnterInstallDir() || CheckDestinationAsking() != kDestinationReady) return false;
+  if (ReadOnlyTargetsFound) ShowMessage(GetText(kTextGroupMessages, kTextOverwriteReadOnly), kBoxYesNo, kAnswerYes);
+  return true;
+}
+
+static void ShowNoFile(const char*) {}
+static void ShowNoProgress(uint32_t) {}
+static const InstallView kQuietView = {ShowNoFile, ShowNoProgress, nullptr};
+
+// /QUIET: the progress page's work without the page.
+static void InstallQuietly() {
+  if (!StartInstallation(&kQuietView)) return;
+  while (InstallNextFile()) {
+  }
+  WriteUninstallInfo();
+}
+
+// An unattended run's exit code once the installation is over: a failure,
+// a loop that did not reach its end (Cancel, the window closed), success.
+static int UnattendedResult() {
+  if (InstallError) return kExitFailure;
+  if (FileIndex < static_cast<int>(FileRecordCount)) return kExitCancelled;
+  return RestartNeeded ? kExitRestartNeeded : kExitSuccess;
+}
+
+// The run after the command line; the exit code. A run that cannot go on
+// ends with interactiveCode, or unattended with 1603.
+static int RunSetup(HINSTANCE instance, const char* commandLine) {
+  if (*LogArgument && !OpenRunLog(LogArgument) && Unattended) return kExitInvalidArgument;
+  if (BadSwitch && Unattended) {
+    LogEvent("invalid command line", commandLine);
+    return kExitInvalidArgument;
+  }
+  if (HWND other = FindWindowA("SetvikClass", nullptr)) {
+    if (Unattended) return kExitAnotherSetup;
+    ActivateOtherCopy(other);
+    return 0;
+  }
+  int copyExitCode;
   if (DeleteSelf) {
     GetModuleFileNameA(nullptr, TargetPath, kPathBufferSize - 1);
     ScheduleAtRestart(nullptr, TargetPath);
-  } else if (StartedFromRemovable() && RunFromTempCopy()) {
-    Shutdown();
-    return 0;
+  } else if (StartedFromRemovable() && RunFromTempCopy(&copyExitCode)) {
+    return copyExitCode;
   }
-  if (!RegisterBackgroundClass(instance)) return 0;
-  if (!LoadSetupData()) return -1;
+  const int failed = Unattended ? kExitFailure : -1;
+  if (!RegisterBackgroundClass(instance)) return Unattended ? kExitFailure : 0;
+  if (!LoadSetupData()) return failed;
   ResolveDefaultDir();
-  if (!CreateBackgroundWindow()) return -1;
-  RunWizard();
-  InstallScreenSaver();
+  if (*DirArgument) {
+    CopyPath(InstallDir, DirArgument);
+    AddBackslash(InstallDir);
+  }
+  if (Unattended && !AcceptDestination()) return kExitFailure;
+  // The background window exists in quiet mode too, hidden: it is how a
+  // second setup finds this one running.
+  if (!CreateBackgroundWindow()) return failed;
+  if (Mode == kRunQuiet) InstallQuietly();
+  else RunWizard(Mode == kRunPassive);
+  if (!Unattended) InstallScreenSaver();
   CloseBackgroundWindow();
-  RunAfterWizard(RunAfterChecked != 0);
+  if (!Unattended) RunAfterWizard(RunAfterChecked != 0);
   ReleaseSetupData();
+  return Unattended ? UnattendedResult() : 0;
+}
+
+int SetupMain(HINSTANCE instance, const char* commandLine, int showCommand) {
+  if (StartupInit() == kStartupNoMemory) return -1;
+  ShowCommand = showCommand;
+  FindWindowsFamily();
+  ParseCommandLine(commandLine);
+  Unattended = Mode != kRunInteractive;
+  const int exitCode = RunSetup(instance, commandLine);
+  CloseRunLog(exitCode);
   Shutdown();
-  return 0;
+  return exitCode;
 }

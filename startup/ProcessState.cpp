@@ -3,3 +3,7 @@
 
 int ShowCommand = SW_SHOWNORMAL;
 bool DeleteSelf;
+RunMode Mode;
+bool BadSwitch;
+char DirArgument[kPathBufferSize];
+char LogArgument[kPathBufferSize];

@@ -89,27 +89,33 @@ static INT_PTR OnDirectoryInit(HWND page) {
   return 1;
 }
 
-// InstallDir (without a trailing backslash) made a full path and entered as
-// the current directory; a missing folder is created when the user agrees.
-// False when the page is to stay.
-static bool EnterInstallDir() {
+// InstallDir (here without its trailing backslash) made a full path and
+// entered as the current directory; a missing folder is created when the
+// user agrees. False when the page is to stay.
+static bool EnterFolder() {
   const DWORD length = GetFullPathNameA(InstallDir, kPathBufferSize, TargetPath, nullptr);
   if (length && length < kPathBufferSize && TargetPath[0]) lstrcpynA(InstallDir, TargetPath, kPathBufferSize);
   if (SetCurrentDirectoryA(InstallDir)) return true;
-  if (ShowMessage(GetText(kTextGroupMessages, kMessageCreateFolder), kBoxYesNo) != kAnswerYes) return false;
+  if (ShowMessage(GetText(kTextGroupMessages, kMessageCreateFolder), kBoxYesNo, kAnswerYes) != kAnswerYes) return false;
   AddBackslash(InstallDir);
   CreateFolderChain(InstallDir);
   RemoveBackslash(InstallDir);
   if (SetCurrentDirectoryA(InstallDir)) return true;
-  ShowMessage(GetText(kTextGroupMessages, kMessageInvalidFolder), kBoxOk);
+  ShowMessage(GetText(kTextGroupMessages, kMessageInvalidFolder), kBoxOk, kAnswerOk);
   return false;
 }
 
-// The destination check and its messages: 0 when the page may end.
-static int CheckWithMessages() {
+bool EnterInstallDir() {
+  RemoveBackslash(InstallDir);
+  const bool entered = EnterFolder();
+  AddBackslash(InstallDir);
+  return entered;
+}
+
+int CheckDestinationAsking() {
   int result = CheckDestination();
   if (result == kDestinationFull) {
-    if (ShowMessage(GetText(kTextGroupMessages, kDestinationFull), kBoxYesNo) == kAnswerYes) result = kDestinationReady;
+    if (ShowMessage(GetText(kTextGroupMessages, kDestinationFull), kBoxYesNo, kAnswerNo) == kAnswerYes) result = kDestinationReady;
   } else if (result != kDestinationReady) {
     char* text;
     if (AllocateZeroed(kMessageBufferSize, text)) {
@@ -117,7 +123,7 @@ static int CheckWithMessages() {
       AppendText(text, kMessageBufferSize, "\n\n");
       const uint32_t used = lstrlenA(text);
       FormatMessageText(text + used, kMessageBufferSize - used, result);
-      ShowMessage(text, kBoxOk);
+      ShowMessage(text, kBoxOk, kAnswerOk);
       ReleaseBuffer(text);
     }
   }
@@ -126,14 +132,9 @@ static int CheckWithMessages() {
 
 static INT_PTR OnDirectoryNext(HWND page, UINT message, WPARAM wParam) {
   ReadFolderEdit(page);
-  RemoveBackslash(InstallDir);
-  if (!EnterInstallDir()) {
-    AddBackslash(InstallDir);
-    return MarkHandled(page);
-  }
-  AddBackslash(InstallDir);
+  if (!EnterInstallDir()) return MarkHandled(page);
   ShowParagraphs(page, true);
-  if (CheckWithMessages() == kDestinationReady) return PageDefaultHandler(page, message, wParam, 0);
+  if (CheckDestinationAsking() == kDestinationReady) return PageDefaultHandler(page, message, wParam, 0);
   ShowParagraphs(page, false);
   return MarkHandled(page);
 }

@@ -17,6 +17,7 @@
 // Controls of the finish template, top to bottom: 1000, 1001, 1014, 1002,
 // 1015, 1003.
 uint32_t RunAfterChecked = 1;
+bool NoRestart;
 
 const int kControlResult = 1000;
 const int kControlLaunchIntro = 1001;
@@ -111,8 +112,9 @@ static void ShowSuccess(HWND page) {
 
 static INT_PTR OnFinishInit(HWND page) {
   if (InstallError) RestartNeeded = false;
-  SetupPage(page, kButtonNext | kCancelWithoutQuestion | (RestartNeeded ? kButtonBack : 0));
-  if (RestartNeeded) SetButtonCaption(kButtonBack, kTextRestartButton);
+  const bool offerRestart = RestartNeeded && !NoRestart;
+  SetupPage(page, kButtonNext | kCancelWithoutQuestion | (offerRestart ? kButtonBack : 0));
+  if (offerRestart) SetButtonCaption(kButtonBack, kTextRestartButton);
   HideControl(page, kControlLaunch);
   HWND box = GetDlgItem(page, kControlRunAfter);
   if (box) {
@@ -132,6 +134,7 @@ static INT_PTR OnFinishInit(HWND page) {
 // The restart, with the shutdown privilege on the NT family. Without the
 // privilege nothing is asked of the system.
 static void RestartSystem() {
+  if (NoRestart) return;
   if (IsNT) {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;

@@ -38,7 +38,7 @@ static INT_PTR OnFrameInit(HWND dialog) {
 // question, and then nothing is launched, run or installed afterwards.
 static void CancelSetup() {
   if (!(ButtonMask & kCancelWithoutQuestion)) {
-    if (ShowMessage(GetText(kTextGroupMessages, kTextReallyExit), kBoxYesNo) != kAnswerYes) return;
+    if (ShowMessage(GetText(kTextGroupMessages, kTextReallyExit), kBoxYesNo, kAnswerYes) != kAnswerYes) return;
     AbandonSetup();
     return;
   }
@@ -46,7 +46,7 @@ static void CancelSetup() {
 }
 
 void AbandonSetup() {
-  ShowMessage(GetText(kTextGroupMessages, kTextNotCompleted), kBoxOk);
+  ShowMessage(GetText(kTextGroupMessages, kTextNotCompleted), kBoxOk, kAnswerOk);
   ForgetLaunchRecords();
   PageResult = kPageResultCancel;
 }

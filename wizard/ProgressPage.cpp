@@ -155,7 +155,7 @@ static void OnProgressTimer(HWND page) {
 // nothing afterwards.
 static INT_PTR OnProgressCancel(HWND page) {
   CancelPending = 1;
-  if (ShowMessage(GetText(kTextGroupMessages, kMessageReallyStop), kBoxYesNo) == kAnswerYes)
+  if (ShowMessage(GetText(kTextGroupMessages, kMessageReallyStop), kBoxYesNo, kAnswerYes) == kAnswerYes)
     AbandonSetup();
   else
     CancelPending = 0;

@@ -74,7 +74,7 @@ INT_PTR CALLBACK ConfirmationPage(HWND page, UINT message, WPARAM wParam, LPARAM
     return 0;
   }
   if (message == WM_COMMAND && LOWORD(wParam) == kControlNext && ReadOnlyTargetsFound &&
-      ShowMessage(GetText(kTextGroupMessages, kTextOverwriteReadOnly), kBoxYesNo) == kAnswerNo)
+      ShowMessage(GetText(kTextGroupMessages, kTextOverwriteReadOnly), kBoxYesNo, kAnswerYes) == kAnswerNo)
     return MarkHandled(page);
   return PageDefaultHandler(page, message, wParam, lParam);
 }

@@ -103,7 +103,7 @@ static void FitBackgroundToFrame() {
   SetWindowPos(FrameDialog, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-void RunWizard() {
+void RunWizard(bool progressOnly) {
   const bool fullScreen = (SetupFlags & kFullScreenBackground) != 0;
   void* frameTemplate = LoadDialogTemplate(fullScreen ? kTemplateFrameFullScreen : kTemplateFrameWindowed);
   if (!frameTemplate) return;
@@ -113,9 +113,10 @@ void RunWizard() {
     if (!fullScreen) FitBackgroundToFrame();
     ShowWindow(BackgroundWindow, SW_SHOWNORMAL);
     UpdateWindow(BackgroundWindow);
-    const bool single = SinglePage != kSinglePageAbsent;
+    const bool single = progressOnly || SinglePage != kSinglePageAbsent;
     // A single page beyond the table shows nothing: there is no such page.
     PageIndex = single ? (SinglePage < kPageCount ? SinglePage : -1) : kPageWelcome;
+    if (progressOnly) PageIndex = kPageProgress;
     while (PageIndex >= 0) {
       const PageRow& row = PageTable[PageIndex];
       const int result = RunWizardPage(row.templateNumber, row.procedure, 0);

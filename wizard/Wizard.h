@@ -47,6 +47,8 @@ extern int ScreenWidth;
 extern int ScreenHeight;
 // The finish page's run-after box: initially 1, what the user left it at.
 extern uint32_t RunAfterChecked;
+// /NORESTART: the finish page offers no restart (its notice still shows).
+extern bool NoRestart;
 
 // The setup's message box (MessageBoxHandler of the portable core): caption
 // text 6/0, owned by the frame dialog while it exists, else by the
@@ -58,7 +60,9 @@ int WizardMessageBox(const char* text, uint32_t boxType);
 // the last message drain.
 ATOM RegisterBackgroundClass(HINSTANCE instance);
 int CreateBackgroundWindow();
-void RunWizard();
+// The pages from the welcome page on, or with progressOnly (/PASSIVE) the
+// progress page alone, which ends by itself when the installation does.
+void RunWizard(bool progressOnly);
 void CloseBackgroundWindow();
 
 // --- Driver (wizard/Wizard.cpp) ---------------------------------------------
@@ -129,6 +133,16 @@ uint32_t AvailableMegabytes(const char* folder);
 // confirms, folder receives the chosen folder and the result is true.
 bool FolderBrowser(HWND owner, char* folder);
 UINT_PTR CALLBACK FolderBrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The directory page's checks on Next, also run before an unattended
+// installation. EnterInstallDir: InstallDir made a full path and entered,
+// a missing folder created when the user agrees (text 6/6); false, after
+// text 6/5 when creating failed, when the folder cannot be used.
+// CheckDestinationAsking: CheckDestination with its messages, 0 when the
+// installation may go on (too little space only when the user says Yes to
+// text 6/11). Both keep InstallDir's trailing backslash.
+bool EnterInstallDir();
+int CheckDestinationAsking();
 
 // --- Progress page (wizard/ProgressPage.cpp) ---------------------------------
 

@@ -409,6 +409,17 @@ void UiSession::ExpectExit(DWORD code) {
          std::to_string(static_cast<int>(code)));
 }
 
+void UiSession::ExpectExitUnseen(DWORD code) {
+  if (!running) Fail("no program was started");
+  bool ended = PollUntil(timeout, [&] {
+    for (HWND w : TopLevelWindows())
+      if (OwnedByProgram(w) && IsWindowVisible(w)) Fail("the program showed a window: " + ClassOf(w));
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+  });
+  if (!ended) Fail("the program is still running after " + std::to_string(timeout) + " ms");
+  ExpectExit(code);
+}
+
 void UiSession::Screenshot(const std::string& path, bool windowOnly) {
   RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (windowOnly) {

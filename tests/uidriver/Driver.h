@@ -102,6 +102,9 @@ class UiSession {
   // Waits for the program to end and returns its exit code.
   DWORD WaitExit();
   void ExpectExit(DWORD code);
+  // The same, failing as soon as the program shows a visible top-level
+  // window before it ends.
+  void ExpectExitUnseen(DWORD code);
 
   // Waits, answering what is sent to the driver's thread meanwhile.
   void Pause(DWORD ms);

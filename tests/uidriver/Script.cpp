@@ -29,6 +29,8 @@
 //   sleep <milliseconds>
 //   dump                               print the current window's tree
 //   expect-exit <code>                 wait for the program to end
+//   expect-exit-unseen <code>          the same, and no visible window of
+//                                      the program may appear meanwhile
 #include "tests/uidriver/Script.h"
 
 #include <ctype.h>
@@ -87,7 +89,7 @@ const std::map<std::string, Command>& Commands() {
       {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
-      {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-readonly", {1, 1}},
+      {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-exit-unseen", {1, 1}},      {"expect-readonly", {1, 1}},
       {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
   };
   return table;
@@ -119,7 +121,7 @@ std::string CheckArguments(const ScriptStep& step) {
   if (args < command->second.minArgs || args > command->second.maxArgs)
     return "wrong number of arguments for " + name;
   long value;
-  bool numeric = name == "timeout" || name == "sleep" || name == "expect-exit" ||
+  bool numeric = name == "timeout" || name == "sleep" || name == "expect-exit" || name == "expect-exit-unseen" ||
                  (name != "start" && name != "workdir" && name != "wait-window" && name != "expect-title" &&
                   name != "answer-box" && name != "screenshot" && args > 0);
   if (numeric && !ParseNumber(step.words[1], value)) return "\"" + step.words[1] + "\" is not a number";
@@ -191,6 +193,8 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     log << session.Describe();
   } else if (name == "expect-exit") {
     session.ExpectExit(static_cast<DWORD>(Id(step, 1)));
+  } else if (name == "expect-exit-unseen") {
+    session.ExpectExitUnseen(static_cast<DWORD>(Id(step, 1)));
   }
 }
 

@@ -19,6 +19,7 @@ using ParseCommandLineTest = PathBuffersTest;
 std::string Parsed(const char* text) {
   SetupFilePath[0] = 0;
   DeleteSelf = false;
+  PathBuffersTest::ResetSwitches();
   ParseCommandLine(text);
   return SetupFilePath;
 }
@@ -55,6 +56,38 @@ TEST_F(ParseCommandLineTest, UnknownOptionsAreSkippedAndAFirstWordEndsParsing) {
   EXPECT_EQ(Parsed("/Xyz-S a.exe"), "a.exe");  // a dash inside a word starts the next option
   EXPECT_EQ(Parsed("word /S a.exe"), "");
   EXPECT_EQ(Parsed("/S first.exe /S second.exe"), "second.exe");
+}
+
+// The unattended switches are whole words in any case; /DIR must be
+// absolute and both paths fit a path buffer; anything else is a bad switch
+// (which only an unattended run refuses).
+TEST_F(ParseCommandLineTest, UnattendedSwitches) {
+  Parsed("/quiet -Passive /NORESTART");
+  EXPECT_EQ(Mode, kRunQuiet);
+  EXPECT_TRUE(NoRestart);
+  EXPECT_FALSE(BadSwitch);
+  Parsed("-passive /DELETE");
+  EXPECT_EQ(Mode, kRunPassive);
+  EXPECT_TRUE(DeleteSelf);
+  EXPECT_FALSE(BadSwitch);
+
+  Parsed("/PASSIVE /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe");
+  EXPECT_EQ(std::string(DirArgument), "C:\\Program Files\\X");
+  EXPECT_EQ(std::string(LogArgument), "setup.log");
+  EXPECT_EQ(std::string(SetupFilePath), "a.exe");
+  EXPECT_FALSE(DeleteSelf);  // /DIR= is not /DEL
+  EXPECT_FALSE(BadSwitch);
+  Parsed("/dir=\\\\server\\share\\x-y /QUIET");
+  EXPECT_EQ(std::string(DirArgument), "\\\\server\\share\\x-y");
+  EXPECT_EQ(Mode, kRunQuiet);
+
+  const std::string overlong = "/DIR=C:\\" + std::string(300, 'd');
+  for (const char* bad : {"/QUIETLY", "/X /QUIET", "/D", "/DIR=relative\\path", "/DIR=C:", "/DIR=",
+                          "/LOG=\"\"", overlong.c_str()}) {
+    Parsed(bad);
+    EXPECT_TRUE(BadSwitch) << bad;
+    EXPECT_EQ(std::string(DirArgument), "") << bad;
+  }
 }
 
 TEST_F(ParseCommandLineTest, OverlongPathIsCutAndTheRestStillParsed) {
@@ -199,20 +232,34 @@ TEST_F(RunFromTempCopyTest, CopiesTheStubAndStartsIt) {
   const uint32_t savedSize = StubMark.stubSize;
   StubMark.stubSize = static_cast<uint32_t>(image.size());
   ShowCommand = SW_HIDE;
-  const bool started = RunFromTempCopy();
+  int exitCode = -5;
+  const bool started = RunFromTempCopy(&exitCode);
   StubMark.stubSize = savedSize;
 
   EXPECT_TRUE(started);
-  // The copy's own path is quoted: the temporary folder may hold blanks.
-  EXPECT_EQ(std::string(WorkPath), "\"" + copy + "\" /S\"" + setup + "\" /DEL");
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(std::string(WorkPath), copy);
   EXPECT_TRUE(ReadFileText(copy) == image);
+  // The copy's own path is quoted (the temporary folder may hold blanks),
+  // and the unattended switches go with it.
+  char command[kRelaunchCommandSize];
+  ASSERT_TRUE(BuildRelaunchCommand(command, copy.c_str()));
+  EXPECT_EQ(std::string(command), "\"" + copy + "\" /S\"" + setup + "\" /DEL");
+  Mode = kRunPassive;
+  NoRestart = true;
+  lstrcpyA(DirArgument, "C:\\Program Files\\X");
+  lstrcpyA(LogArgument, "my log.txt");
+  ASSERT_TRUE(BuildRelaunchCommand(command, copy.c_str()));
+  EXPECT_EQ(std::string(command), "\"" + copy + "\" /S\"" + setup +
+                                      "\" /DEL /PASSIVE /NORESTART /DIR=\"C:\\Program Files\\X\" /LOG=\"my log.txt\"");
   for (int i = 0; i < 50 && !DeleteFileA(copy.c_str()); ++i) Sleep(100);
   DeleteFileA(setup.c_str());
 }
 
 TEST_F(RunFromTempCopyTest, UnreadableSetupFileMeansNoRelaunch) {
   lstrcpynA(SetupFilePath, (TempFolder() + "setvik-no-such-setup.exe").c_str(), kPathBufferSize);
-  EXPECT_FALSE(RunFromTempCopy());
+  int exitCode;
+  EXPECT_FALSE(RunFromTempCopy(&exitCode));
   DeleteFileA(WorkPath);  // the empty copy stays behind
 }
 

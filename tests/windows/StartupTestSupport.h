@@ -11,12 +11,22 @@
 #include "base/Buffer.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
+#include "wizard/Wizard.h"
 
 class PathBuffersTest : public ::testing::Test {
+ public:
+  // The unattended switches as before any command line.
+  static void ResetSwitches() {
+    Mode = kRunInteractive;
+    BadSwitch = NoRestart = false;
+    DirArgument[0] = LogArgument[0] = 0;
+  }
+
  protected:
   void SetUp() override {
     ASSERT_TRUE(AllocatePathBuffers());
     DeleteSelf = false;
+    ResetSwitches();
     GetCurrentDirectoryA(MAX_PATH, savedDirectory);
   }
   void TearDown() override {
