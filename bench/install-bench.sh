@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# The installation under Wine, measured (figures are printed, nothing is
-# asserted): a setup of the benchmark corpus is built, installed through the
-# wizard by the UI driver, and timed from the installed files themselves:
-# each file's temporary copy is created when its step starts writing (the
-# birth time, which the rename keeps) and renamed into place when the step
-# ends (the change time), so the time in the steps is the sum of those
-# spans, and the rest of the installation's time is the timer's pauses (100
-# ms before the first step, 50 ms after each). Compared with a plain copy of
-# the same files into the prefix by a small Win32 program.
+# The installation of the benchmark corpus under Wine, measured (figures are
+# printed, nothing is asserted), in one run:
+# - the batched setup (setvik build's default) through its wizard: from the
+#   confirmation page's Next to the finish page, as the UI driver sees it
+#   (its polls are 50 ms apart);
+# - the same setup built with pace = "per-file", the specified one file per
+#   tick of the progress page's timer;
+# - the batched setup with /QUIET, and a peer installer from Debian (nsis,
+#   SetCompressor zlib, bench/nsis-corpus.nsi) with /S: each the wall time
+#   of its process, Wine's start included;
+# - a plain copy of the same files into the prefix by a small Win32 program.
+# Ratios are to the plain copy. The time in the batched run's steps comes
+# from the installed files themselves: each file's temporary copy is
+# created when its step starts writing (the birth time, which the rename
+# keeps) and renamed into place when the step ends (the change time).
 #   bench/install-bench.sh [CORPUS-FOLDER]   (default build/corpus)
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/lib/install-common.sh"
@@ -16,61 +22,85 @@ require_programs
 export INSTALL_BENCH_CORPUS=$corpus
 on_virtual_display INSTALL_BENCH_ON_DISPLAY "$0"
 new_work install-bench
+bench=$drive_c/bench
+rm -rf "$bench"
 
-folder='C:\bench\install'
-dest=$(unix_of "$folder")
-copy='C:\bench\copy'
-rm -rf "$dest" "$(unix_of "$copy")"
-mkdir -p "$dest"
-{
-  setup_project "Bench" "$folder"
-  printf '[[file]]\nsource = "%s"\ntarget = "corpus"\n' "$INSTALL_BENCH_CORPUS"
-} > "$work/bench.toml"
-build_setup "$work/bench.toml" "$work/bench.exe"
+# A setup of the corpus, paced as asked.
+corpus_setup() { # name pace
+  {
+    setup_project "Bench" 'C:\bench\wizard' "pace = \"$2\""
+    printf '[[file]]\nsource = "%s"\ntarget = "corpus"\n' "$INSTALL_BENCH_CORPUS"
+  } > "$work/$1.toml"
+  build_setup "$work/$1.toml" "$work/$1.exe"
+}
+# Seconds between two of the driver's time marks in its log.
+marked() { # log
+  awk '/^time-mark start:/ { s = $3 } /^time-mark end:/ { e = $3 } END { printf "%.2f", (e - s) / 1000 }' "$1"
+}
+# The wizard run of a setup into folder; its seconds from Next on the
+# confirmation page to the finish page.
+through_wizard() { # name folder
+  rm -rf "$(unix_of "$2")"
+  mkdir -p "$(unix_of "$2")"
+  {
+    to_confirmation "$work/$1.exe" "$2" | sed 's/^timeout 60$/timeout 900/'
+    echo 'expect-text 1000 "CONFIRM"'
+    echo 'time-mark start'
+    echo 'click 1'
+    echo 'expect-text 1000 "INSTALLED"'
+    echo 'time-mark end'
+    printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
+  } | drive "$1" || { echo "the $1 installation did not finish"; exit 1; }
+  diff -r -q "$INSTALL_BENCH_CORPUS" "$(unix_of "$2")/corpus" >/dev/null ||
+    { echo "the $1 installation differs from the corpus"; exit 1; }
+  marked "$work/$1.log"
+}
+# Wall seconds of a command.
+timed() {
+  local started ended
+  started=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  ended=$(date +%s.%N)
+  awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.2f", b - a }'
+}
 
-started=$(date +%s.%N)
-{
-  to_confirmation "$work/bench.exe" "$folder" | sed 's/^timeout 60$/timeout 900/'
-  confirm
-  finish
-} | drive install || { echo "the installation did not finish"; exit 1; }
-ended=$(date +%s.%N)
-if ! diff -r -q "$INSTALL_BENCH_CORPUS" "$dest/corpus" >/dev/null; then
-  echo "the installed files differ from the corpus"
-  exit 1
-fi
+corpus_setup batched batched
+corpus_setup paced per-file
+batched=$(through_wizard batched 'C:\bench\wizard')
+find "$bench/wizard/corpus" -type f -exec stat -c '%.9W %.9Z %s' {} + > "$work/times"
+paced=$(through_wizard paced 'C:\bench\paced')
+quiet=$(timed wine "$work/batched.exe" /QUIET '/DIR=C:\bench\quiet')
+diff -r -q "$INSTALL_BENCH_CORPUS" "$bench/quiet/corpus" >/dev/null || { echo "the /QUIET installation differs"; exit 1; }
 
-# birth, change, size of every installed file.
-find "$dest/corpus" -type f -exec stat -c '%.9W %.9Z %s' {} + > "$work/times"
-if awk '$1 == 0 { bad = 1 } END { exit !bad }' "$work/times"; then
-  echo "this file system keeps no birth times: only the totals can be shown"
+nsis=
+if command -v makensis >/dev/null; then
+  makensis -V1 -DCORPUS="$INSTALL_BENCH_CORPUS" -DOUT="$work/nsis.exe" "$SETVIK_ROOT/bench/nsis-corpus.nsi" >/dev/null
+  nsis=$(timed wine "$work/nsis.exe" /S '/D=C:\bench\nsis')
+  diff -r -q "$INSTALL_BENCH_CORPUS" "$bench/nsis/corpus" >/dev/null || { echo "the nsis installation differs"; exit 1; }
 fi
 
 # The plain copy, three times into fresh folders; the best run counts.
 copy_ms=
 for run in 1 2 3; do
-  line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "$copy$run" 2>/dev/null | tr -d '\r')
+  line=$(wine "$helpers/setvik-copytree.exe" "$(winpath_of "$INSTALL_BENCH_CORPUS")" "C:\\bench\\copy$run" 2>/dev/null |
+    tr -d '\r')
   ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<<"$line")
   if [ -n "$ms" ] && { [ -z "$copy_ms" ] || awk -v a="$ms" -v b="$copy_ms" 'BEGIN { exit !(a < b) }'; }; then copy_ms=$ms; fi
 done
-rm -rf "$drive_c/bench"
+rm -rf "$bench"
 
-awk -v setup="$(stat -c %s "$work/bench.exe")" -v wall="$(awk -v a="$started" -v b="$ended" 'BEGIN { print b - a }')" -v copy_ms="$copy_ms" '
-  {
-    n++; bytes += $3; span = $2 - $1; steps += span
-    if (n == 1 || $1 < first) first = $1
-    if (n == 1 || $2 > last) last = $2
-    if ($3 >= 262144) { large_bytes += $3; large_time += span; large_n++ }
-  }
+awk -v setup="$(stat -c %s "$work/batched.exe")" -v batched="$batched" -v paced="$paced" -v quiet="$quiet" \
+    -v nsis="$nsis" -v copy="$(awk -v ms="$copy_ms" 'BEGIN { printf "%.3f", ms / 1000 }')" '
+  function ratio(t) { return copy > 0 ? sprintf("%.1f x the copy", t / copy) : "" }
+  { n++; bytes += $3; steps += $2 - $1 }
   END {
     mb = 1048576
-    total = last - first + 0.1
-    pauses = total - steps
     printf "corpus: %d files, %.1f MB; setup %.1f MB\n", n, bytes / mb, setup / mb
-    printf "wizard run (driver, Wine start to exit): %.1f s\n", wall
-    printf "installation (first step to last file in place, +100 ms): %.2f s\n", total
-    printf "  in the steps: %.2f s (%.1f MB/s over all files, %.2f ms per file)\n", steps, bytes / mb / steps, 1000 * steps / n
-    printf "  in the pauses: %.2f s (nominal 0.1 + %d x 0.05 = %.2f s)\n", pauses, n - 1, 0.1 + 0.05 * (n - 1)
-    if (large_n) printf "  large files (>= 256 KiB): %d files, %.1f MB in %.2f s: %.1f MB/s\n", large_n, large_bytes / mb, large_time, large_bytes / mb / large_time
-    if (copy_ms != "") printf "plain copy (CopyFileA, same files into the prefix, best of 3): %.2f s, %.1f MB/s\n", copy_ms / 1000, bytes / mb / (copy_ms / 1000)
+    printf "plain copy (CopyFileA, best of 3):          %6.2f s\n", copy
+    printf "batched, Next to finish page:               %6.2f s  %s\n", batched, ratio(batched)
+    printf "  in the steps (temporary file to rename):  %6.2f s  %.2f ms per file\n", steps, 1000 * steps / n
+    printf "per-file pacing, Next to finish page:       %6.2f s  %s\n", paced, ratio(paced)
+    printf "batched /QUIET, whole process:              %6.2f s  %s\n", quiet, ratio(quiet)
+    if (nsis != "") printf "nsis (zlib) /S, whole process:              %6.2f s  %s\n", nsis, ratio(nsis)
+    else print "nsis: makensis not installed (apt-get install nsis)"
   }' "$work/times"

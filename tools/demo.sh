@@ -4,8 +4,8 @@
 # - With a display ($DISPLAY set) the setup opens as a real window: click
 #   through it yourself.
 # - Without one it runs on a virtual display, where the UI driver clicks
-#   through every page the way a person would and saves a picture of each
-#   in build/demo/screenshots/.
+#   through every page the way a person would and saves a picture of the
+#   pages it stops on in build/demo/screenshots/.
 # Then it shows what was installed and where (the files in the prefix's
 # installation folder, the font, the shortcuts, the registry entries) and the
 # uninstall log that the setup appended to the installed uninstaller.
@@ -85,7 +85,8 @@ if [ -z "${DEMO_ON_DISPLAY:-}" ]; then
   SETVIK_SCREEN=800x600x24 on_virtual_display DEMO_ON_DISPLAY "$0"
 fi
 
-# On the virtual display: every page, a picture of each.
+# On the virtual display: every page, a picture of each but the progress
+# page, which is over before it can be taken.
 work=$demo/run
 rm -rf "$work" "$shots"
 mkdir -p "$work" "$shots"
@@ -110,9 +111,9 @@ shot_of() { echo "sleep 200"; echo "screenshot $work/$1.bmp window"; }
   [ -d "$(unix_of "$folder")" ] || echo "answer-box yes"
   echo "expect-title \"$caption - Ready to Install\""
   shot_of 3-confirmation
+  # The progress page passes in a blink (the files are installed in
+  # batches); the wizard tests picture it with one file per tick.
   echo "click 1"
-  echo "expect-title \"$caption - Installing\""
-  echo "screenshot $work/4-progress.bmp window"
   echo "expect-title \"$caption - Setup Complete\""
   shot_of 5-finish
   # Demo Notes would start after the wizard and wait for a person: not here.

@@ -25,6 +25,11 @@ if [ ! -d "$corpus" ]; then
   fi
   bash "$maker" "$corpus.tmp" && mv "$corpus.tmp" "$corpus"
 fi
+# The peer installer system of the installation benchmark.
+if ! command -v makensis >/dev/null; then
+  sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
+fi
 echo "== decoder: throughput against zlib and libdeflate"
 build/host/bench_inflate "$corpus"
 echo

@@ -28,6 +28,7 @@
 //                                      current window), 24-bit BMP
 //   sleep <milliseconds>
 //   dump                               print the current window's tree
+//   time-mark <name>                   note the tick count under name (for timings)
 //   expect-exit <code>                 wait for the program to end
 //   expect-exit-unseen <code>          the same, and no visible window of
 //                                      the program may appear meanwhile
@@ -91,6 +92,7 @@ const std::map<std::string, Command>& Commands() {
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
       {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-exit-unseen", {1, 1}},      {"expect-readonly", {1, 1}},
       {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
+      {"time-mark", {1, 1}},
   };
   return table;
 }
@@ -123,6 +125,7 @@ std::string CheckArguments(const ScriptStep& step) {
   long value;
   bool numeric = name == "timeout" || name == "sleep" || name == "expect-exit" || name == "expect-exit-unseen" ||
                  (name != "start" && name != "workdir" && name != "wait-window" && name != "expect-title" &&
+                  name != "time-mark" &&
                   name != "answer-box" && name != "screenshot" && args > 0);
   if (numeric && !ParseNumber(step.words[1], value)) return "\"" + step.words[1] + "\" is not a number";
   if (name == "screenshot" && args == 2 && step.words[2] != "window")
@@ -147,6 +150,8 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
       args += step.quoted[i] ? "\"" + w[i] + "\"" : w[i];
     }
     session.Start(w[1], args, folder);
+  } else if (name == "time-mark") {
+    log << "time-mark " << w[1] << ": " << GetTickCount() << " ms\n";
   } else if (name == "wait-window") {
     session.WaitWindow(w[1] == "*" ? "" : w[1], w.size() > 2 ? w[2] : "");
   } else if (name == "wait-gone") {

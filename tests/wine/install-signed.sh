@@ -2,7 +2,8 @@
 # Signed setups end to end under Wine: `setvik build --sign-command` signs
 # the uninstaller and the setup with osslsigncode and a self-signed
 # certificate made for the run.
-# - the signed setup verifies, and installs through the wizard;
+# - the signed setup verifies, and installs through the wizard and with
+#   /QUIET;
 # - the same setup with 5 bytes after its signature, or with a damaged size
 #   of its certificate table, is refused with text 6/31 and installs nothing;
 # - the installed uninstaller is the signed one and still verifies; its log
@@ -75,4 +76,14 @@ check "removal with /S: exit code 0" ends_with remove 0 "$folder\\uninstall.exe"
 wineserver -w
 check "removal: the folder, the log file included, is gone" [ ! -e "$dest" ]
 check "removal: the Uninstall key is gone" [ -z "$(reg_value "$key" DisplayName)" ]
+
+# The same signed setup unattended: installed with /QUIET, removed again.
+set +e
+wine "$work/signed.exe" /QUIET "/DIR=$folder" >/dev/null 2>&1
+code=$?
+set -e
+check "the signed setup installs with /QUIET (exit code $code)" [ "$code" -eq 0 ]
+check "and its file is there" cmp -s "$work/payload.txt" "$dest/payload.txt"
+check "quiet removal with /S: exit code 0" ends_with quiet-remove 0 "$folder\\uninstall.exe" /S
+wineserver -w
 [ "$failures" -eq 0 ]

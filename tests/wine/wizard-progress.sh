@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The progress page under Wine, driven the way a person does: a whole route
-# that installs a few hundred small files and ends on the finish page; Cancel
+# that installs a few hundred small files in batches and ends on the finish
+# page; with pace = "per-file", one file per tick of the timer, and Cancel
 # answered No (no step runs while the question is open, the installation
-# resumes and completes) and Yes (the "did not complete" note, the closing
-# page, the files installed so far stay and no further file comes); the
-# close box during the installation (the closing page, no question); and a
-# setup showing only the progress page, whose Cancel asks nothing; and
-# giving up at the prompt for a missing volume, which ends like Cancel.
+# resumes and completes); in batches, Cancel answered Yes between two files
+# (the "did not complete" note, the closing page, the files installed so far
+# stay and no further file comes); the close box during the installation
+# (the closing page, no question); a setup showing only the progress page,
+# whose Cancel asks nothing; and giving up at the prompt for a missing
+# volume, which ends like Cancel.
 # SETVIK_BIN names another folder of built programs (default build/bin).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
@@ -19,11 +21,14 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 
 # 300 small files: at 50 ms between steps the installation takes long
-# enough to click during it.
+# enough to click during it. In batches it takes no time at all, so the
+# batched Cancel gets 300 files of 64 KiB that do not compress.
 count=300
-mkdir -p "$work/files"
+mkdir -p "$work/files" "$work/large"
 for i in $(seq $count); do echo "file $i of the progress test" > "$work/files/f$i.txt"; done
-# make_setup NAME [extra [setup] lines]: a setup installing into $work/NAME.
+for i in $(seq $count); do head -c 65536 /dev/urandom > "$work/large/f$i.txt"; done
+# make_setup NAME [extra [setup] lines]: a setup installing into $work/NAME
+# (from the folder $files, default files).
 make_setup() {
   local name=$1
   shift
@@ -35,7 +40,7 @@ make_setup() {
     echo '[texts.information]'
     echo 'text = "Read this first."'
     echo '[[file]]'
-    echo 'source = "files"'
+    echo "source = \"${files:-files}\""
     echo 'target = "Files"'
   } > "$work/$name.toml"
   "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
@@ -59,15 +64,13 @@ answer-box yes "The destination folder does not exist. Do you want to create it?
 click 1
 expect-text 1000 "Installing:"'
 
-# 1. The whole route, the bar's figure on the way, the finish page, all files.
+# 1. The whole route in batches: the finish page, all files.
 make_setup route
 drive_background route <<SCRIPT
 timeout 60
 start $work/route.exe
 wait-window SetvikClass
 $to_progress
-expect-text 1010 "1*"
-expect-text 1008 "Z:*"
 expect-text 1000 "Progress Test has been installed on your computer."
 click 1
 expect-text 1005 "Setvik"
@@ -78,15 +81,18 @@ finish route
 check "route: all $count files installed" [ "$(installed route)" -eq "$count" ]
 check "route: their content is whole" cmp -s "$work/files/f$count.txt" "$work/route/Files/f$count.txt"
 
-# 2. Cancel answered No: nothing is installed while the question is open,
-# then the installation goes on to the end.
-make_setup resume
+# 2. One file per tick: at most about 20 files a second. Cancel answered No:
+# nothing is installed while the question is open, then the installation
+# goes on to the end.
+make_setup resume 'pace = "per-file"'
 drive_background resume <<SCRIPT
 timeout 60
 start $work/resume.exe
 wait-window SetvikClass
 $to_progress
 expect-text 1008 "Z:*"
+expect-text 1010 "1*"
+sleep 1500
 click 2
 sleep 3000
 answer-box no "Setup is installing files. Do you really want to stop?" "Progress Test Setup"
@@ -95,6 +101,12 @@ click 1
 click 2
 expect-exit 0
 SCRIPT
+if reached resume "sleep 1500"; then
+  first=$(installed resume)
+  sleep 1
+  second=$(installed resume)
+  check "resume: one file per tick, not more than 25 in a second ($first, then $second)" [ $((second - first)) -le 25 ]
+fi
 if reached resume "sleep 3000"; then
   sleep 0.5
   before=$(installed resume)
@@ -105,8 +117,9 @@ fi
 finish resume
 check "resume: all $count files installed after No" [ "$(installed resume)" -eq "$count" ]
 
-# 3. Cancel answered Yes: the note, the closing page, the files so far stay.
-make_setup stop
+# 3. In batches, Cancel answered Yes between two files: the note, the
+# closing page, the files so far stay, whole.
+files=large make_setup stop
 drive_background stop <<SCRIPT
 timeout 60
 start $work/stop.exe
@@ -127,6 +140,9 @@ if reached stop "sleep 2000"; then
   sleep 1.5
   check "stop: files installed before Yes stay ($stopped)" [ "$stopped" -gt 0 ] && [ "$stopped" -lt "$count" ]
   check "stop: no file after Yes" [ "$(installed stop)" -eq "$stopped" ]
+  whole() { local f; for f in "$work"/stop/Files/*; do cmp -s "$f" "$work/large/${f##*/}" || return 1; done; }
+  check "stop: every file installed is whole, and no temporary file is left" \
+    eval 'whole && [ -z "$(find "$work/stop" -name "*.\$\$?")" ]'
 fi
 finish stop
 
@@ -136,7 +152,7 @@ finish stop
 if grep -q PendingBackgroundProcedure "$SETVIK_ROOT/startup/PendingWizard.cpp" 2>/dev/null; then
   echo "skipped: close box (the background window is still a stand-in)"
 else
-  make_setup closed
+  make_setup closed 'pace = "per-file"'
   drive_background closed <<SCRIPT
 timeout 60
 start $work/closed.exe

@@ -62,6 +62,8 @@ default_folder = "#Program Files#\\\\Demo Notes"
 full_screen = $1
 information_file = "payload/license.txt"
 compression = 1
+# One file per tick: the route stops on the progress page and asks there.
+pace = "per-file"
 [frame]
 picture = "$SETVIK_ROOT/examples/demo/art/side.bmp"
 [background]
