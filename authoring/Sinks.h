@@ -5,8 +5,8 @@
 
 #include <stdint.h>
 
-#include "inflate/OutputSink.h"
 #include "base/FileAccess.h"
+#include "inflate/OutputSink.h"
 #include "setupdata/FileRecord.h"
 
 class CheckedFileSink : public OutputSink {

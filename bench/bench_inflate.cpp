@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "authoring/Encoder.h"
-#include "inflate/Inflater.h"
 #include "base/Message.h"
+#include "inflate/Inflater.h"
 #include "setupdata/SetupData.h"
 
 namespace fs = std::filesystem;

@@ -16,9 +16,9 @@
 
 #include <string.h>
 
+#include "base/Buffer.h"
 #include "inflate/HuffmanTable.h"
 #include "inflate/OutputSink.h"
-#include "base/Buffer.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the bit buffer is filled by little-endian word loads"

@@ -9,21 +9,21 @@
 // same. A folder standing at a target's path is an error for that file.
 #include "install/InstallStep.h"
 
+#include "base/Buffer.h"
+#include "base/Message.h"
+#include "base/PathText.h"
+#include "base/RunLog.h"
+#include "base/ScheduleAtRestart.h"
+#include "base/TextFormat.h"
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "setupdata/VolumeReader.h"
 #include "install/DestinationCheck.h"
 #include "install/OverwriteRules.h"
 #include "install/Registrations.h"
-#include "base/ScheduleAtRestart.h"
 #include "install/Shortcuts.h"
-#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
-#include "base/PathText.h"
 #include "setupdata/Paths.h"
-#include "base/Message.h"
-#include "base/RunLog.h"
-#include "base/TextFormat.h"
+#include "setupdata/VolumeReader.h"
 
 bool InstallRunning;
 int FileIndex = -1;

@@ -7,9 +7,9 @@
 #include <shellapi.h>
 
 #include "base/FileAccess.h"
+#include "install/InstallStep.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "install/InstallStep.h"
 
 // Template (259 characters), a space, the path in quotes (261) and the NUL.
 static const uint32_t kCommandSize = 2 * kPathBufferSize + 4;

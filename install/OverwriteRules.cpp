@@ -8,10 +8,10 @@
 #include <windows.h>
 
 #include "base/Buffer.h"
-#include "setupdata/FileRecord.h"
-#include "setupdata/Paths.h"
 #include "base/Message.h"
 #include "base/TextFormat.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/Paths.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "base/RunLog.h"
+#include "install/InstallStep.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "install/InstallStep.h"
 
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 

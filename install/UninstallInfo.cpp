@@ -17,13 +17,13 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "setupdata/VolumeReader.h"
-#include "setupdata/CertificateTable.h"
 #include "install/InstallStep.h"
 #include "install/Shortcuts.h"
+#include "setupdata/CertificateTable.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
+#include "setupdata/VolumeReader.h"
 #include "uninstlog/UninstallLog.h"
 #include "uninstlog/UninstallerFile.h"
 

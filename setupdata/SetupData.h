@@ -9,8 +9,8 @@
 
 #include <stdint.h>
 
-#include "setupdata/Format.h"
 #include "base/FileAccess.h"
+#include "setupdata/Format.h"
 #include "setupdata/PathBuffers.h"
 
 // The stub's own length, stamped into its initialised data by the build

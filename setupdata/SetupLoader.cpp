@@ -18,13 +18,13 @@
 // load without a message. A failed load releases whatever it had loaded.
 #include "setupdata/SetupData.h"
 
+#include "base/Buffer.h"
+#include "base/Message.h"
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "setupdata/VolumeReader.h"
-#include "base/Buffer.h"
 #include "setupdata/CertificateTable.h"
 #include "setupdata/FileRecord.h"
-#include "base/Message.h"
+#include "setupdata/VolumeReader.h"
 
 uint32_t SetupFlags;
 uint32_t DirRegistryRoot;

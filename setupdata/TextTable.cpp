@@ -2,8 +2,8 @@
 // A group the setup did not carry, or an index past the group's count,
 // gives the shared empty text, so callers never see a missing text. The
 // loader has checked that every group holds its count of terminated texts.
-#include "setupdata/SetupData.h"
 #include "base/TextFormat.h"
+#include "setupdata/SetupData.h"
 
 const char* GetText(uint32_t group, uint32_t index) {
   if (group >= kTextGroupCount || !TextGroups[group]) return "";

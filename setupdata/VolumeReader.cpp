@@ -8,12 +8,12 @@
 // does.
 #include "setupdata/VolumeReader.h"
 
+#include "base/Message.h"
+#include "base/PathText.h"
+#include "base/TextFormat.h"
 #include "inflate/Inflater.h"
 #include "setupdata/Format.h"
-#include "base/PathText.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "base/TextFormat.h"
 
 FileHandle InputHandle = kInvalidFile;
 uint32_t VolumeNumber;

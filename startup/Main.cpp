@@ -9,14 +9,14 @@
 // launched or run afterwards, and the exit code says how it went.
 #include <windows.h>
 
+#include "base/Message.h"
 #include "base/RunLog.h"
+#include "base/ScheduleAtRestart.h"
 #include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
 #include "install/Launch.h"
 #include "install/UninstallInfo.h"
-#include "base/ScheduleAtRestart.h"
 #include "setupdata/Paths.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
 #include "wizard/PageMechanics.h"

@@ -7,8 +7,8 @@
 // k*Exit values of UninstallerFile.h.
 #include <windows.h>
 
-#include "base/ScheduleAtRestart.h"
 #include "base/CommandLine.h"
+#include "base/ScheduleAtRestart.h"
 #include "uninstaller/Uninstaller.h"
 
 // True when text begins with the switch word (any case) followed by the end

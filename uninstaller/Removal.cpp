@@ -39,12 +39,19 @@ struct KeyCheck {
   bool named;
 };
 
+// The log's key as a terminated text in name (kUninstallKeyBufferSize
+// bytes); false when it does not fit.
+static bool KeyText(LogText key, char* name) {
+  if (key.length >= kUninstallKeyBufferSize) return false;
+  for (uint32_t i = 0; i < key.length; ++i) name[i] = key.text[i];
+  name[key.length] = 0;
+  return true;
+}
+
 static void CheckKeyNamesProgram(void* context, uint32_t, LogText key) {
   KeyCheck* check = static_cast<KeyCheck*>(context);
   char name[kUninstallKeyBufferSize];
-  if (key.length >= sizeof name) return;
-  for (uint32_t i = 0; i < key.length; ++i) name[i] = key.text[i];
-  name[key.length] = 0;
+  if (!KeyText(key, name)) return;
   HKEY handle;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return;
   char command[kPathBufferSize + 2];
@@ -203,9 +210,7 @@ static void RemoveShortcut(void* context, LogText folder, LogText name) {
 static void RemoveUninstallKey(void* context, uint32_t, LogText key) {
   Removal* state = static_cast<Removal*>(context);
   char name[kUninstallKeyBufferSize];
-  if (key.length >= sizeof name) return;
-  for (uint32_t i = 0; i < key.length; ++i) name[i] = key.text[i];
-  name[key.length] = 0;
+  if (!KeyText(key, name)) return;
   const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
   if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) state->incomplete = true;
 }

@@ -5,13 +5,13 @@
 //
 // InstallDir carries a trailing backslash everywhere but in the edit; the
 // page takes it off to show the folder and puts it back after.
-#include "install/DestinationCheck.h"
 #include "base/Buffer.h"
+#include "base/Message.h"
+#include "base/TextFormat.h"
+#include "install/DestinationCheck.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/Paths.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "base/TextFormat.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 

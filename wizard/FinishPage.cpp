@@ -2,14 +2,14 @@
 // stopped, the launch button, the run-after check box, and the restart
 // button when replaced files wait for a restart. Next and Cancel both end
 // the page as Cancel, so the closing page follows.
+#include "base/Buffer.h"
+#include "base/Message.h"
+#include "base/ScheduleAtRestart.h"
+#include "base/TextFormat.h"
 #include "install/InstallStep.h"
 #include "install/Launch.h"
-#include "base/ScheduleAtRestart.h"
-#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "base/TextFormat.h"
 #include "wizard/FrameDialog.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"

@@ -2,9 +2,9 @@
 #include "wizard/PageMechanics.h"
 
 #include "base/Buffer.h"
+#include "base/TextFormat.h"
 #include "setupdata/Paths.h"
 #include "setupdata/SetupData.h"
-#include "base/TextFormat.h"
 
 HWND FrameDialog;
 HWND BackgroundWindow;

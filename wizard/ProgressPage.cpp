@@ -12,9 +12,9 @@
 // waits for the page (else after the shortest timer pause). Within a batch
 // the current file and the bar are only noted; they are shown when the
 // batch ends, or before a question of a step is asked.
+#include "base/Message.h"
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"

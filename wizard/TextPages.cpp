@@ -1,13 +1,13 @@
 // The pages that mostly show texts: welcome, information, confirmation
 // (which asks about write-protected targets) and closing (which names
 // itself in the caption and opens the home page).
+#include "base/Buffer.h"
+#include "base/Message.h"
+#include "base/TextFormat.h"
 #include "install/DestinationCheck.h"
 #include "install/Launch.h"
-#include "base/Buffer.h"
 #include "setupdata/Paths.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
-#include "base/TextFormat.h"
 #include "wizard/PageMechanics.h"
 #include "wizard/Wizard.h"
 

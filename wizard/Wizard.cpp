@@ -3,8 +3,8 @@
 #include "wizard/Wizard.h"
 
 #include "base/Buffer.h"
-#include "setupdata/DialogTemplate.h"
 #include "base/Message.h"
+#include "setupdata/DialogTemplate.h"
 #include "setupdata/SetupData.h"
 #include "wizard/PageMechanics.h"
 

@@ -18,9 +18,9 @@
 #include "authoring/Sinks.h"
 #include "authoring/cli/Commands.h"
 #include "inflate/Inflater.h"
-#include "setupdata/VolumeReader.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "setupdata/VolumeReader.h"
 
 namespace {
 

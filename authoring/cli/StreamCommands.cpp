@@ -10,9 +10,9 @@
 #include "authoring/SetupFile.h"
 #include "authoring/Sinks.h"
 #include "authoring/cli/Commands.h"
+#include "base/FileAccess.h"
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "base/FileAccess.h"
 
 namespace {
 

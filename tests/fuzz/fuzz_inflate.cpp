@@ -21,8 +21,8 @@
 
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
-#include "setupdata/VolumeReader.h"
 #include "setupdata/SetupData.h"
+#include "setupdata/VolumeReader.h"
 #include "tests/support/PlatformDouble.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "authoring/Encoder.h"
-#include "inflate/Inflater.h"
 #include "base/FileAccess.h"
+#include "inflate/Inflater.h"
 #include "tests/support/CollectingSink.h"
 
 namespace {

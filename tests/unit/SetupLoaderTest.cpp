@@ -3,8 +3,8 @@
 // checks that turn damaged or hostile data into a failed load with text
 // 6/31.
 #include "inflate/Inflater.h"
-#include "setupdata/VolumeReader.h"
 #include "setupdata/FileRecord.h"
+#include "setupdata/VolumeReader.h"
 #include "tests/support/PeTestFiles.h"
 #include "tests/unit/SetupFileFixture.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/PathText.h"
-#include "setupdata/SetupData.h"
 #include "base/TextFormat.h"
+#include "setupdata/SetupData.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <random>
 
 #include "authoring/Encoder.h"
-#include "setupdata/VolumeReader.h"
 #include "setupdata/SetupData.h"
+#include "setupdata/VolumeReader.h"
 #include "tests/support/PlatformDouble.h"
 #include "tests/unit/StreamTesting.h"
 

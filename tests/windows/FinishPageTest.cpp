@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Message.h"
 #include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
-#include "base/Message.h"
 #include "setupdata/SetupData.h"
 #include "startup/Startup.h"
 #include "tests/windows/InstallTestSupport.h"

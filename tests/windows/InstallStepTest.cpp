@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "setupdata/VolumeReader.h"
-#include "install/InstallStep.h"
-#include "base/ScheduleAtRestart.h"
-#include "setupdata/FileRecord.h"
 #include "base/Message.h"
+#include "base/ScheduleAtRestart.h"
+#include "install/InstallStep.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/VolumeReader.h"
 #include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/InstallTestSupport.h"
 #include "tests/windows/MessageScript.h"

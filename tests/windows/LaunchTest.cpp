@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "install/InstallStep.h"
 #include "install/Launch.h"
 #include "setupdata/Paths.h"
-#include "install/InstallStep.h"
 #include "startup/Startup.h"
 #include "tests/windows/InstallTestSupport.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Message.h"
 #include "install/OverwriteRules.h"
 #include "setupdata/FileRecord.h"
-#include "base/Message.h"
 #include "tests/windows/FileTableBuilder.h"
 #include "tests/windows/MessageScript.h"
 #include "tests/windows/StartupTestSupport.h"

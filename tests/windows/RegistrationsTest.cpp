@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "install/InstallStep.h"
 #include "install/Registrations.h"
 #include "setupdata/Paths.h"
-#include "install/InstallStep.h"
 #include "tests/windows/InstallTestSupport.h"
 
 namespace {

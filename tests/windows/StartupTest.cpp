@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ScheduleAtRestart.h"
 #include "base/FileAccess.h"
+#include "base/ScheduleAtRestart.h"
 #include "startup/Startup.h"
 #include "tests/windows/StartupTestSupport.h"
 

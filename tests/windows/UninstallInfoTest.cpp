@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "setupdata/VolumeReader.h"
 #include "install/InstallStep.h"
-#include "setupdata/Paths.h"
-#include "tests/windows/InstallTestSupport.h"
 #include "install/UninstallInfo.h"
+#include "setupdata/Paths.h"
+#include "setupdata/VolumeReader.h"
+#include "tests/windows/InstallTestSupport.h"
 
 
 namespace {
