@@ -1,6 +1,7 @@
 // The message box's handler, and the unattended answers (see Message.h).
 #include "base/Message.h"
 
+#include "base/PathText.h"
 #include "base/RunLog.h"
 
 MessageBoxFunction MessageBoxHandler;
@@ -15,10 +16,8 @@ int ShowMessage(const char* text, uint32_t boxType, int unattendedAnswer) {
   if (!Unattended) answer = MessageBoxHandler ? MessageBoxHandler(text, boxType) : 0;
   char event[32] = "message";
   if (boxType != kBoxOk) {
-    uint32_t n = 0;
-    for (const char* c = "question, answered "; *c; ++c) event[n++] = *c;
-    for (const char* c = kAnswers[answer >= 1 && answer <= 7 ? answer : 0]; *c; ++c) event[n++] = *c;
-    event[n] = 0;
+    CopyText(event, sizeof event, "question, answered ");
+    AppendText(event, sizeof event, kAnswers[answer >= 1 && answer <= 7 ? answer : 0]);
   }
   LogEvent(event, text);
   return answer;

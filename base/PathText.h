@@ -1,8 +1,6 @@
 // Path buffers of kPathBufferSize bytes (at most 259 characters and the
 // terminator) and the helpers that fill them without ever writing past
-// them: a text that does not fit is cut, and the helpers say so. The
-// extension rule is portable; the joins are the Windows programs' own
-// (base/PathTextWin32.cpp).
+// them: a text that does not fit is cut, and the helpers say so.
 #pragma once
 
 #include <stdint.h>
@@ -16,13 +14,14 @@ const uint32_t kPathBufferSize = 260;  // at most 259 characters and a NUL
 // is left unchanged and the result is false.
 bool ReplaceExtension(char* path, const char* extension);
 
-// Appends text to the zero-terminated out, whose buffer is size bytes, cut so
-// that the result stays terminated inside the buffer. True when nothing was
-// cut.
+// Copies text into out, whose buffer is size bytes, cut so that it stays
+// terminated inside the buffer; appends it to the zero-terminated out the
+// same way. True when nothing was cut.
+bool CopyText(char* out, uint32_t size, const char* text);
 bool AppendText(char* out, uint32_t size, const char* text);
+// The same for a 260-byte path.
+inline void CopyPath(char* path, const char* text) { CopyText(path, kPathBufferSize, text); }
 inline bool AppendPath(char* path, const char* text) { return AppendText(path, kPathBufferSize, text); }
-// Copies text into the 260-byte path, cut to 259 characters and terminated.
-void CopyPath(char* path, const char* text);
 
 // Appends a backslash to a non-empty path that does not end with one (and
 // still has room for it); an empty path stays empty.

@@ -44,25 +44,23 @@ static void SetError(int error, const char* fileName) {
   lstrcpynA(ErrorFileName, fileName, kPathBufferSize);
 }
 
-// Whether a temporary name is taken: a file of that name opens for reading
-// (one that exists but does not open counts as free), or with mustBeAbsent
-// anything of that name exists.
-static bool NameTaken(const char* name, bool mustBeAbsent) {
-  if (mustBeAbsent) return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+// Whether a file of that name opens for reading: a temporary name is taken
+// then (one that exists but does not open counts as free).
+static bool NameOpens(const char* name) {
   const FileHandle existing = FileOpen(name, kFileRead);
   if (existing == kInvalidFile) return false;
   FileClose(existing);
   return true;
 }
 
-// Moves the last character of name (a temporary name ending in .$$A or
-// later) on until the name is free (NameTaken). Stops at Z, since the next
+// Moves the last character of name (a temporary name ending in .$$B or
+// later) on until nothing of that name exists. Stops at Z, since the next
 // codes would bring separators into the name. False when no free name was
 // found.
-static bool BumpToFreeName(char* name, bool mustBeAbsent) {
+static bool BumpToAbsentName(char* name) {
   char* last = name + lstrlenA(name) - 1;
   for (;;) {
-    if (!NameTaken(name, mustBeAbsent)) return true;
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return true;
     if (*last >= 'Z') return false;
     ++*last;
   }
@@ -90,7 +88,7 @@ static SwapResult SwapIntoPlace(const char* temporary, DWORD readOnlyAttributes)
   bool named = false;
   if (*last < 'Z') {
     ++*last;
-    named = BumpToFreeName(aside, true);
+    named = BumpToAbsentName(aside);
   }
   if (!(named ? MoveFileA(TargetPath, aside) : DeleteFileA(TargetPath)))
     return TargetBusy(GetLastError()) ? kSwapBusy : kSwapFailed;
@@ -113,7 +111,6 @@ static SwapResult SwapIntoPlace(const char* temporary, DWORD readOnlyAttributes)
   return kSwapDone;
 }
 
-// ReplaceTarget with the target's attributes already asked for.
 void ReplaceTarget(uint8_t* record, const char* temporary) {
   SetState(record, kStateReplacing);
   // Most targets are new: the rename, which refuses to replace anything,
@@ -197,12 +194,11 @@ int ResolveBusyTarget(uint8_t* record, const char* temporary) {
 
 // Creates the temporary file beside TargetPath in WorkPath; kInvalidFile
 // with InstallError 17 when no free name fits or it cannot be created.
-// A name that counted as free only because another program holds it
-// unreadable is that program's file: WorkPath is emptied, so that the
+// Each name is created only if absent, which in the common case takes one
+// call; a name that exists is taken when it opens for reading, and the next
+// is tried. A name that counted as free only because another program holds
+// it unreadable is that program's file: WorkPath is emptied, so that the
 // failure exit does not delete it.
-// Each name is first created only if absent, which in the common case
-// takes one call; a name that exists is taken when it opens for reading,
-// and the next is tried.
 static FileHandle CreateTemporaryFile() {
   CreateFolderChain(TargetPath);
   lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
@@ -211,7 +207,7 @@ static FileHandle CreateTemporaryFile() {
     char* last = WorkPath + lstrlenA(WorkPath) - 1;
     for (;;) {
       file = FileCreateNew(WorkPath);
-      if (file != kInvalidFile || *last >= 'Z' || !NameTaken(WorkPath, false)) break;
+      if (file != kInvalidFile || *last >= 'Z' || !NameOpens(WorkPath)) break;
       ++*last;
     }
   }

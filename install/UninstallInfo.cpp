@@ -140,7 +140,7 @@ static void WriteFileList() {
     if (BuildLinkPath(TargetPath, desktop, name)) count += WriteFileEntry(LogFile, 0);
   }
   if (SeparateLog[0]) {  // the log's own file goes last, with the removal
-    lstrcpyA(TargetPath, SeparateLog);
+    CopyPath(TargetPath, SeparateLog);
     count += WriteFileEntry(LogFile, 0);
   }
   CloseCountedChunk(kChunkUninstallFiles, LogStart - kChunkHeaderSize, count);

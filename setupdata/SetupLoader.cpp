@@ -13,13 +13,15 @@
 //   - a kind seen twice keeps the later body, the earlier one is released.
 // Data that breaks one of these, a chunk that runs past the end of the
 // file, or file data followed by anything but the alignment and the
-// certificate table of a signature, is invalid: the load fails and text 6/31 is shown when the setup
+// certificate table of a signature, is invalid: the load fails and text
+// 6/31 is shown when the setup
 // carries it. A header that cannot be read or a read that fails ends the
 // load without a message. A failed load releases whatever it had loaded.
 #include "setupdata/SetupData.h"
 
 #include "base/Buffer.h"
 #include "base/Message.h"
+#include "base/PathText.h"
 #include "inflate/Inflater.h"
 #include "inflate/OutputSink.h"
 #include "setupdata/CertificateTable.h"
@@ -207,12 +209,6 @@ void Replace(T*& slot, uint8_t* body) {
   slot = reinterpret_cast<T*>(body);
 }
 
-void CopyText(char* destination, const char* text) {
-  uint32_t i = 0;
-  for (; i < kPathBufferSize - 1 && text[i]; ++i) destination[i] = text[i];
-  destination[i] = 0;
-}
-
 // Hands a loaded body to its owner.
 int StoreBody(uint16_t id, uint8_t* body, uint32_t size) {
   for (const TextBody& text : kTextBodies) {
@@ -223,7 +219,7 @@ int StoreBody(uint16_t id, uint8_t* body, uint32_t size) {
   }
   switch (id) {
     case kChunkDefaultDir:
-      CopyText(InstallDir, reinterpret_cast<const char*>(body));
+      CopyPath(InstallDir, reinterpret_cast<const char*>(body));
       ReleaseBuffer(body);
       break;
     case kChunkFramePicture:
@@ -398,7 +394,7 @@ int LoadChunkBody(FileHandle file, const ChunkHeader& header, uint8_t*& body, ui
 bool LoadSetupData() {
   ReleaseSetupData();
   if (StubSize() == 0) return false;
-  CopyText(DataFilePath, SetupFilePath);
+  CopyPath(DataFilePath, SetupFilePath);
   LoadState state;
   state.file = FileOpen(DataFilePath, kFileRead);
   if (state.file == kInvalidFile) return false;

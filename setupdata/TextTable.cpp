@@ -2,6 +2,7 @@
 // A group the setup did not carry, or an index past the group's count,
 // gives the shared empty text, so callers never see a missing text. The
 // loader has checked that every group holds its count of terminated texts.
+#include "base/PathText.h"
 #include "base/TextFormat.h"
 #include "setupdata/SetupData.h"
 
@@ -27,9 +28,7 @@ void FormatMessageText(char* out, uint32_t size, uint32_t n) {
       return;
     }
   }
-  uint32_t i = 0;
-  for (; i + 1 < size && text[i]; ++i) out[i] = text[i];
-  out[i] = 0;
+  CopyText(out, size, text);
 }
 
 const char* UninstallEntryValue(uint32_t n) {

@@ -76,9 +76,7 @@ bool OpenVolumeFile() {
 bool OpenFileData(void (*onGiveUp)()) {
   GiveUp = onGiveUp;
   VolumeNumber = 0;
-  uint32_t i = 0;
-  for (; i + 1 < kPathBufferSize && SetupFilePath[i]; ++i) DataFilePath[i] = SetupFilePath[i];
-  DataFilePath[i] = 0;
+  CopyPath(DataFilePath, SetupFilePath);
   InputHandle = FileOpen(DataFilePath, kFileRead);
   if (InputHandle == kInvalidFile) return false;
   FileSeekTo(InputHandle, FileDataOffset + kVolumeHeaderSize);

@@ -24,13 +24,13 @@ uint32_t ProgressPercent;
 static UINT_PTR ProgressTimerSet;  // what SetTimer returned; 0 = no timer
 static uint32_t CancelPending;     // 1 while the Cancel question is open
 
+static bool Batching;                      // within a batch: the view only notes
+static char NotedFile[kPathBufferSize];  // the step's target, as last noted
+
 const UINT kFirstStepDelay = 100;
 const UINT kNextStepDelay = 50;
-const UINT kNextBatchDelay = 1;      // the shortest pause the system allows
+const UINT kNextBatchDelay = 1;  // the shortest pause the system allows
 const DWORD kBatchMilliseconds = 30;
-
-static bool Batching;                       // within a batch: the view only notes
-static char PendingFile[kPathBufferSize];  // the file a batch last noted
 const int kControlBarArea = 1009;
 const int kControlPercent = 1010;
 const uint32_t kFileNameShownLimit = 30;
@@ -39,15 +39,17 @@ const uint32_t kFileNameShownLimit = 30;
 const uint32_t kMessageReallyStop = 13;
 const uint32_t kCaptionStop = 5;
 
-static void ShowCurrentFile(const char* path) {
-  if (Batching) {
-    lstrcpynA(PendingFile, path, kPathBufferSize);
-    return;
-  }
+// The noted file, shortened to about 30 characters, into control 1008.
+static void ShowNotedFile() {
   char text[kPathBufferSize];
-  lstrcpynA(text, path, kPathBufferSize);
+  lstrcpynA(text, NotedFile, kPathBufferSize);
   AbbreviatePath(text, kFileNameShownLimit);
   SetDlgItemTextA(ProgressWindow, kControlCurrentFile, text);
+}
+
+static void ShowCurrentFile(const char* path) {
+  lstrcpynA(NotedFile, path, kPathBufferSize);
+  if (!Batching) ShowNotedFile();
 }
 
 static void SetProgress(uint32_t percent) {
@@ -57,11 +59,9 @@ static void SetProgress(uint32_t percent) {
 
 void ShowNotedProgress() {
   if (!Batching) return;
-  Batching = false;
-  ShowCurrentFile(PendingFile);
+  ShowNotedFile();
   UpdateWindow(GetDlgItem(ProgressWindow, kControlCurrentFile));
   PaintProgressBar(ProgressWindow, nullptr);
-  Batching = true;
 }
 
 // One batch: steps until one returns false or the batch's time is up, the
@@ -189,7 +189,6 @@ INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM wParam, LPARAM lPa
   return PageDefaultHandler(page, message, wParam, lParam);
 }
 
-
 // --- The bar -----------------------------------------------------------------
 
 // A one-colour fill of the rectangle at (x, y) of width w and height h.
@@ -261,7 +260,6 @@ void PaintProgressBar(HWND page, HDC dc) {
 }
 
 // --- The current file --------------------------------------------------------
-
 
 // Position of the first backslash in text at or after from, or -1.
 static int NextBackslash(const char* text, int from) {
