@@ -1,8 +1,10 @@
 // The installation loop (see InstallStep.h).
 //
-// Files are never written in place: a record's stream is decoded into a
-// temporary file beside its target, verified against contentChecksum, and
-// only then moved to the target's name. The old target is first renamed to
+// A file is never written over its target: a record's stream is decoded
+// into a temporary file beside the target, verified against contentChecksum,
+// and only then moved to the target's name. A target that is not there yet
+// is created under its own name at once (it is deleted again when the step
+// fails), which saves the rename's lookup of a missing name. The old target is first renamed to
 // a second free temporary name rather than deleted, so that a failing final
 // rename can put it back instead of leaving the user without the file; a
 // target that could not have been deleted gets the busy handling all the
@@ -262,8 +264,21 @@ static bool PlaceFile(uint8_t* record, int inUse) {
     LogEvent(decision == kKeepSameVersion ? "kept, same version" : "kept", TargetPath);
     return true;
   }
-  const FileHandle file = CreateTemporaryFile();
-  if (file == kInvalidFile) return false;
+  // A target that is not there yet is written under its own name, created
+  // only if absent: nothing is replaced, so nothing needs setting aside, and
+  // a failure deletes the file (WorkPath) as it would a temporary one.
+  FileHandle file = kInvalidFile;
+  if (!inUse) {
+    CreateFolderChain(TargetPath);
+    file = FileCreateNew(TargetPath);
+  }
+  const bool direct = file != kInvalidFile;
+  if (direct) {
+    lstrcpynA(WorkPath, TargetPath, kPathBufferSize);
+  } else {
+    file = CreateTemporaryFile();
+    if (file == kInvalidFile) return false;
+  }
   VerifyingSink sink(file);
   inflater.DecodeToSink(sink, InputHandle, packedSize, FillInput);
   if (options & kOptionTimes) {
@@ -273,7 +288,10 @@ static bool PlaceFile(uint8_t* record, int inUse) {
   }
   FileClose(file);
   if (!(options & kOptionUninstaller) && !sink.Holds(record)) return false;
-  if (inUse) {
+  if (direct) {
+    SetState(record, kStateInstalled);
+    LogEvent("installed", TargetPath);
+  } else if (inUse) {
     ScheduleAtRestart(TargetPath, WorkPath);
     RestartNeeded = true;
     LogEvent("replaced at restart", TargetPath);
