@@ -11,9 +11,9 @@
 #   of its process, Wine's start included;
 # - a plain copy of the same files into the prefix by a small Win32 program.
 # Ratios are to the plain copy. The time in the batched run's steps comes
-# from the installed files themselves: each file's temporary copy is
-# created when its step starts writing (the birth time, which the rename
-# keeps) and renamed into place when the step ends (the change time).
+# from the installed files themselves: each new file is created under its
+# own name when its step starts writing (the birth time) and last changed
+# when the step sets its times at the end of the write (the change time).
 #   bench/install-bench.sh [CORPUS-FOLDER]   (default build/corpus)
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/lib/install-common.sh"
@@ -98,7 +98,7 @@ awk -v setup="$(stat -c %s "$work/batched.exe")" -v batched="$batched" -v paced=
     printf "corpus: %d files, %.1f MB; setup %.1f MB\n", n, bytes / mb, setup / mb
     printf "plain copy (CopyFileA, best of 3):          %6.2f s\n", copy
     printf "batched, Next to finish page:               %6.2f s  %s\n", batched, ratio(batched)
-    printf "  in the steps (temporary file to rename):  %6.2f s  %.2f ms per file\n", steps, 1000 * steps / n
+    printf "  in the steps (create to last change):    %6.2f s  %.2f ms per file\n", steps, 1000 * steps / n
     printf "per-file pacing, Next to finish page:       %6.2f s  %s\n", paced, ratio(paced)
     printf "batched /QUIET, whole process:              %6.2f s  %s\n", quiet, ratio(quiet)
     if (nsis != "") printf "nsis (zlib) /S, whole process:              %6.2f s  %s\n", nsis, ratio(nsis)

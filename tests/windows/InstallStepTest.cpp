@@ -289,7 +289,9 @@ TEST_F(InstallStepTest, StartAndEmptyTable) {
 }
 
 TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
-  // .$$A and .$$B exist: the file goes through .$$C and both stay as they were.
+  // Targets that exist are replaced through a temporary file. .$$A and
+  // .$$B exist: the file goes through .$$C and both stay as they were.
+  WriteTextFile(folder + "a.txt", "old");
   WriteTextFile(folder + "a.$$A", "keep A");
   WriteTextFile(folder + "a.$$B", "keep B");
   // A locked .$$A counts as free; creating it fails (17). Its name shows
@@ -297,6 +299,7 @@ TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
   // holds it lets others delete it, but the step does not: it is not its
   // file.
   CreateDirectoryA((folder + "tools.new").c_str(), nullptr);
+  WriteTextFile(folder + "tools.new\\README", "old");
   WriteTextFile(folder + "tools.new\\README.$$A", "locked");
   Hold(folder + "tools.new\\README.$$A", FILE_SHARE_DELETE);
   Prepare({{"a.txt", "the file"}, {"tools.new\\README", "never"}, {"later.txt", "not reached"}});
@@ -308,7 +311,7 @@ TEST_F(InstallStepTest, TemporaryNamesAlreadyTaken) {
   EXPECT_FALSE(FileExists(folder + "a.$$C"));
   EXPECT_EQ(InstallError, kInstallErrorCreate);
   EXPECT_EQ(std::string(ErrorFileName), folder + "tools.new\\README.$$A");
-  EXPECT_FALSE(FileExists(folder + "tools.new\\README"));
+  EXPECT_EQ(ReadTextFile(folder + "tools.new\\README"), "old");
   EXPECT_FALSE(FileExists(folder + "later.txt"));
   EXPECT_FALSE(InstallNextFile());
   Release();
@@ -355,6 +358,14 @@ TEST_F(InstallStepTest, DamagedStreamLeavesTargetAlone) {
   EXPECT_TRUE(TemporaryFiles(folder).empty());
   EXPECT_FALSE(FileExists(folder + "next.txt"));
   EXPECT_EQ(StoredChecksum(0), stored);
+  // A new target, written under its own name, is gone again.
+  FileClose(InputHandle);
+  InputHandle = kInvalidFile;
+  damaged.fileName = "new.txt";
+  Prepare({damaged});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorChecksum);
+  EXPECT_FALSE(FileExists(folder + "new.txt"));
 }
 
 TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
