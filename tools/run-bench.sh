@@ -25,13 +25,22 @@ if [ ! -d "$corpus" ]; then
   fi
   bash "$maker" "$corpus.tmp" && mv "$corpus.tmp" "$corpus"
 fi
-# The peer installer system of the installation benchmark.
-if ! command -v makensis >/dev/null; then
+# The peer installer system of the installation benchmark, and the i386
+# libraries the decoder's 32-bit figures are measured against.
+need=()
+command -v makensis >/dev/null || need+=(nsis)
+for p in g++-multilib libdeflate-dev:i386 zlib1g-dev:i386; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
   sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 echo "== decoder: throughput against zlib and libdeflate"
 build/host/bench_inflate "$corpus"
+echo
+echo "== decoder built for i686, as the stub runs it"
+bench/inflate-i686.sh "$corpus"
 echo
 echo "== encoder: sizes against zlib 9 and libdeflate 12"
 build/host/bench_encode "$corpus"
