@@ -1,6 +1,6 @@
 # Installation of the tool and its Debian package, from the host tree.
 #   cmake --install build/host [--prefix P]   P/bin/setvik, P/share/setvik/
-#     (the stub and the uninstaller), the
+#     (the stub, the uninstaller, the CPack generator in cmake/), the
 #     documentation in P/share/doc/setvik and the man page setvik(1)
 #   make package                             build/setvik_<version>_<arch>.deb
 # The stub and the uninstaller are built by the win32 tree into build/bin
@@ -15,6 +15,8 @@ install(CODE "foreach(program ${COMPANIONS})
 endforeach()")
 install(TARGETS setvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${COMPANIONS} DESTINATION ${CMAKE_INSTALL_DATADIR}/setvik)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/SetvikCPack.cmake ${CMAKE_SOURCE_DIR}/cmake/SetvikCPackProject.cmake
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/setvik/cmake)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/project-file.md
   ${CMAKE_SOURCE_DIR}/docs/format.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -36,7 +38,7 @@ set(CPACK_PACKAGE_CONTACT "Setvik maintainers <setvik@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small self-extracting setups for 32-bit Windows")
 set(CPACK_PACKAGE_DESCRIPTION "setvik makes, lists, verifies and extracts self-extracting setups for\n\
 32-bit Windows from a TOML project file, on Linux. It comes with the setup\n\
-program and the companion uninstaller.")
+program, the companion uninstaller and a CPack generator.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -43,8 +43,8 @@ missing=$(sed -n 's/^setvik \([a-z]*\) .*/\1/p' "$root/README.md" | grep -v '^he
   while read -r command; do grep -q "^  $command " <<<"$help" || echo "$command"; done)
 check "--help shows every command${missing:+ (not: $missing)}" [ -z "$missing" ]
 check "help build shows its options" eval '"$tool" help build | grep -q -- "--sign-command CMD "'
-check "the man page and the documentation are installed" \
-  [ -s "$usr/share/man/man1/setvik.1.gz" \
+check "the man page, the CPack generator and the documentation are installed" \
+  [ -s "$usr/share/man/man1/setvik.1.gz" -a -s "$usr/share/setvik/cmake/SetvikCPack.cmake" \
     -a -s "$usr/share/doc/setvik/project-file.md" ]
 check "the installed tool builds the demo with its own stub and uninstaller" \
   eval '"$tool" build "$root/examples/demo/setup.toml" -o "$work/demo.exe" >/dev/null'
