@@ -132,9 +132,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "help") {
+    if (args.size() != 1) return Usage();
     const Command* c = FindCommand(args[0]);
-    if (!c || args.size() != 1) return Fail("help: no command '" + args[0] + "'", 2);
-    return PrintCommandHelp(*c);
+    return c ? PrintCommandHelp(*c) : Fail("help: no command '" + args[0] + "'", 2);
   }
   if (const Command* c = FindCommand(command)) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return PrintCommandHelp(*c);
