@@ -1,13 +1,15 @@
 # Setvik: `make` builds everything into build/bin; `make test` runs the whole
-# suite; `make demo` builds the example setup. Each first installs the Debian
-# packages it needs (tools/install-deps.sh does nothing when they are there).
+# suite; `make demo` builds the example setup; `make package` makes the
+# Debian package of the tool, build/setvik_<version>_<arch>.deb. Each first
+# installs the Debian packages it needs (tools/install-deps.sh does nothing
+# when they are there).
 
 HOST_DIR  := build/host
 WIN32_DIR := build/win32
 JOBS      ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps host win32 test unit-test fuzz-test demo bench clean
+.PHONY: all deps host win32 test unit-test fuzz-test demo bench package clean
 
 all: deps host win32
 
@@ -35,6 +37,9 @@ demo: all
 
 bench: all
 	tools/run-bench.sh
+
+package: all
+	cmake --build $(HOST_DIR) --target package
 
 clean:
 	rm -rf build

@@ -36,6 +36,9 @@ add_library(setvik_tool_platform OBJECT ${CMAKE_SOURCE_DIR}/authoring/cli/CliPla
 target_include_directories(setvik_tool_platform PUBLIC ${CMAKE_SOURCE_DIR})
 add_executable(setvik ${CLI_SOURCES})
 target_link_libraries(setvik PRIVATE setvik_authoring setvik_tool_platform)
+# `setvik --version` prints the project's version.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/SetvikVersion.h.in ${CMAKE_BINARY_DIR}/generated/SetvikVersion.h @ONLY)
+target_include_directories(setvik PRIVATE ${CMAKE_BINARY_DIR}/generated)
 set_target_properties(setvik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETVIK_BIN_DIR})
 
 # The same sources with AddressSanitizer, UndefinedBehaviorSanitizer and
@@ -88,6 +91,10 @@ gtest_discover_tests(setvik_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 # from its owner, no production source compiled into a test.
 add_test(NAME check_floors COMMAND ${CMAKE_SOURCE_DIR}/tools/check-floors.sh)
 set_tests_properties(check_floors PROPERTIES LABELS unit)
+# The Debian package, made and unpacked into a scratch root, where the
+# installed tool builds the demo setup alone.
+add_test(NAME deb_package COMMAND ${CMAKE_SOURCE_DIR}/tests/host/deb-package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(deb_package PROPERTIES LABELS unit TIMEOUT 300)
 # The decoder's tests once more on the stub's loop, named narrow.InflaterTest.*.
 add_executable(setvik_narrow_tests ${CMAKE_SOURCE_DIR}/tests/unit/InflaterTest.cpp)
 target_compile_options(setvik_narrow_tests PRIVATE ${SAN_FLAGS})
@@ -138,3 +145,6 @@ foreach(script ${WINE_TESTS})
   add_test(NAME wine_${name} COMMAND ${script})
   set_tests_properties(wine_${name} PROPERTIES LABELS wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
 endforeach()
+
+# `cmake --install` and the Debian package of the tool (`make package`).
+include(${CMAKE_SOURCE_DIR}/cmake/Package.cmake)

@@ -9,7 +9,7 @@ packages=(
   libdeflate-dev zlib1g-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   wine wine32:i386 xvfb xauth imagemagick fonts-dejavu-core
-  python3 osslsigncode openssl
+  python3 osslsigncode openssl dpkg-dev file
 )
 
 missing=()

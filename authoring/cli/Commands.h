@@ -17,7 +17,9 @@ int RunExtract(const Arguments& args);
 int RunBuild(const Arguments& args);
 int RunLog(const Arguments& args);
 
-// setvik-stub.exe beside the setvik program itself (build/bin).
+// setvik-stub.exe and setvik-uninst.exe as the tool finds them without an
+// option: beside the setvik program (build/bin), else in ../share/setvik
+// from it (an installed tool); the first place when in neither.
 std::string DefaultStubPath();
 std::string DefaultUninstallerPath();
 

@@ -433,9 +433,10 @@ int RunExtract(const Arguments& args) {
 int RunBuild(const Arguments& args) {
   std::string projectPath, outputPath, stubPath = DefaultStubPath(), uninstallerPath = DefaultUninstallerPath();
   std::string signCommand;
+  bool stubGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) outputPath = args[++i];
-    else if (args[i] == "--stub" && i + 1 < args.size()) stubPath = args[++i];
+    else if (args[i] == "--stub" && i + 1 < args.size()) stubPath = args[++i], stubGiven = true;
     else if (args[i] == "--uninstaller" && i + 1 < args.size()) uninstallerPath = args[++i];
     else if (args[i] == "--sign-command" && i + 1 < args.size()) signCommand = args[++i];
     else if (projectPath.empty() && args[i][0] != '-') projectPath = args[i];
@@ -445,6 +446,9 @@ int RunBuild(const Arguments& args) {
   if (!signCommand.empty() && (signCommand.find("{in}") == std::string::npos ||
                                signCommand.find("{out}") == std::string::npos))
     return Fail("--sign-command: the command must name its input {in} and its output {out}", 2);
+  if (!stubGiven && access(stubPath.c_str(), F_OK) != 0)
+    return Fail("setvik-stub.exe is neither beside the setvik program nor in ../share/setvik from it (looked for " +
+                stubPath + "); name it with --stub");
   Project project;
   std::string error;
   if (!LoadProject(projectPath, project, error)) return Fail(error);
