@@ -6,8 +6,11 @@ folder and records whether they noticed.
   tools/mutate.py [--count N] [--seed S] [--results FILE] [--list] [--only ID...]
 
 The faults: a comparison flipped, a `+ 1` or `- 1` dropped, a condition
-negated, a call removed, a constant changed. The sample is fixed by the seed
-and spread over the folders in proportion to their lines. Each result is one
+negated, a call removed, a constant changed. The sample is drawn once, by the
+seed, spread over the folders in proportion to their lines, and kept in
+tools/mutants.tsv with the text of each fault's line: later runs find the
+line by its text, so the same faults are measured while the code around them
+changes (a fault whose line is gone counts as stale). Each result is one
 line of the results file (default build/mutation/results.tsv: id, folder,
 file:line, fault, outcome), written as soon as it is known, so a run that is
 stopped goes on where it stopped; `--list` prints the sample, and a finished
@@ -185,14 +188,24 @@ def caught(folder):
     return any(not run(["tests/wine/%s.sh" % name]) for name in wine_scripts(patterns))
 
 
-def apply(path, number, column, old, new):
+def line_of(path, number):
+    with open(os.path.join(ROOT, path)) as f:
+        return f.readlines()[number - 1].rstrip("\n")
+
+
+def apply(path, number, text, column, old, new):
+    """Applies the fault to the line that reads text, the one nearest to where
+    it was drawn; False when no line reads so any more."""
     full = os.path.join(ROOT, path)
+    if not os.path.exists(full):
+        return False
     with open(full) as f:
         lines = f.readlines()
-    line = lines[number - 1]
-    if line[column : column + len(old)] != old:
+    matches = [i for i, line in enumerate(lines) if line.rstrip("\n") == text]
+    if not matches or text[column : column + len(old)] != old:
         return False
-    lines[number - 1] = line[:column] + new + line[column + len(old) :]
+    at = min(matches, key=lambda i: abs(i + 1 - number))
+    lines[at] = text[:column] + new + text[column + len(old) :] + "\n"
     with open(full, "w") as f:
         f.writelines(lines)
     return True
@@ -203,10 +216,18 @@ def main():
     parser.add_argument("--count", type=int, default=160)
     parser.add_argument("--seed", type=int, default=2026)
     parser.add_argument("--results", default=os.path.join(ROOT, "build/mutation/results.tsv"))
+    parser.add_argument("--sample", default=os.path.join(ROOT, "tools/mutants.tsv"))
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--only", nargs="*")
     args = parser.parse_args()
-    mutants = sample(args.count, args.seed)
+    if not os.path.exists(args.sample):
+        with open(args.sample, "w") as f:
+            for m in sample(args.count, args.seed):
+                f.write("\t".join(str(x) for x in m) + "\t" + line_of(m[2], m[3]) + "\n")
+    mutants = []
+    for row in open(args.sample):
+        ident, folder, path, number, fault, column, old, new, text = row.rstrip("\n").split("\t")
+        mutants.append((ident, folder, path, int(number), fault, int(column), old, new, text))
     if args.list:
         for m in mutants:
             print("%s %-11s %s:%d %s: %r -> %r" % (m[0], m[1], m[2], m[3], m[4], m[6], m[7]))
@@ -222,7 +243,7 @@ def main():
         for row in open(args.results):
             parts = row.rstrip("\n").split("\t")
             done[parts[0]] = parts[-1]
-    for ident, folder, path, number, fault, column, old, new in mutants:
+    for ident, folder, path, number, fault, column, old, new, text in mutants:
         if ident in done or (args.only and ident not in args.only):
             continue
         full = os.path.join(ROOT, path)
@@ -231,7 +252,7 @@ def main():
             f.write(path)
         started = time.time()
         try:
-            if not apply(path, number, column, old, new):
+            if not apply(path, number, text, column, old, new):
                 outcome = "stale"
             elif not build(FOLDERS[folder][0]):
                 outcome = "not built"
