@@ -39,6 +39,11 @@ set(WIN32_SYSTEM_LIBRARIES kernel32 user32 gdi32 advapi32 shell32 ole32 comdlg32
 setvik_floors(_stub Win32 "${CORE_FLOORS};${STUB_FLOORS};startup" "" ${STUB_COMPILE_FLAGS})
 target_link_libraries(setvik_base_stub PUBLIC ${WIN32_SYSTEM_LIBRARIES})
 
+# windres does not tell the build which files a script includes.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/startup/Stub.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/startup/Stub.manifest;${CMAKE_SOURCE_DIR}/startup/Stub.ico")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/uninstaller/Uninstaller.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/Uninstaller.manifest)
 add_executable(setvik-stub WIN32 ${CMAKE_SOURCE_DIR}/startup/Runtime.cpp ${CMAKE_SOURCE_DIR}/startup/Stub.rc)
 target_compile_options(setvik-stub PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
 target_link_options(setvik-stub PRIVATE ${STUB_LINK_FLAGS})
