@@ -286,6 +286,9 @@ void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& pr
       reader.Fail(memory->get("registry_root"),
                   "folder_memory.registry_root must be HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or "
                   "HKEY_USERS (or HKCR, HKCU, HKLM, HKU)");
+    if (reader.perUser && *project.dirRegistryRoot != 1)
+      reader.Fail(memory->get("registry_root"), "folder_memory.registry_root: a setup with scope = \"user\" "
+                                                 "remembers its folder under HKEY_CURRENT_USER");
   }
   project.dirRegistryKey = reader.Text(*memory, "registry_key", "folder_memory.registry_key");
   project.dirRegistryValue = reader.Text(*memory, "registry_value", "folder_memory.registry_value");
