@@ -200,7 +200,9 @@ static int GetSharedTargetPath(const char* fileName) {
   DWORD answer = 0;
   const int windowsLength = lstrlenA(windows), targetLength = lstrlenA(TargetPath);
   const int folderLength = windowsLength > targetLength ? windowsLength : targetLength;
-  if (folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
+  // The service answers for this 32-bit program's own system folder; a
+  // 64-bit setup's shared files go into the real one.
+  if (!Uses64BitView && folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
     answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength,
                           destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
