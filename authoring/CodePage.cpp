@@ -42,19 +42,21 @@ size_t Decode(const std::string& s, size_t i, uint32_t& c) {
 
 }  // namespace
 
-bool ToCodePage1252(const std::string& utf8, std::string& out, CodePageProblem& problem) {
+bool ToSetupEncoding(const std::string& utf8, bool keepUtf8, std::string& out, CodePageProblem& problem) {
   out.clear();
   size_t characters = 0;
   for (size_t i = 0; i < utf8.size(); ++characters) {
     uint32_t c = 0;
     const size_t length = Decode(utf8, i, c);
-    const int byte = length ? ByteOf(c) : -1;
+    const int byte = !length ? -1 : keepUtf8 ? (c >= 0x80 && c <= 0x9F ? -1 : 0) : ByteOf(c);
     if (byte < 0) {
       problem.offset = i;
       problem.character = characters;
       problem.codePoint = length ? c : 0;
       char text[96];
-      if (length)
+      if (length && keepUtf8)
+        snprintf(text, sizeof text, "holds the control character U+%04X", c);
+      else if (length)
         snprintf(text, sizeof text, "holds U+%04X '%s', which code page 1252 cannot represent", c,
                  utf8.substr(i, length).c_str());
       else
@@ -62,10 +64,15 @@ bool ToCodePage1252(const std::string& utf8, std::string& out, CodePageProblem& 
       problem.message = text;
       return false;
     }
-    out += static_cast<char>(byte);
+    if (keepUtf8) out.append(utf8, i, length);
+    else out += static_cast<char>(byte);
     i += length;
   }
   return true;
+}
+
+bool ToCodePage1252(const std::string& utf8, std::string& out, CodePageProblem& problem) {
+  return ToSetupEncoding(utf8, false, out, problem);
 }
 
 void LineAndColumn(const std::string& utf8, size_t offset, size_t& line, size_t& column) {

@@ -1,7 +1,8 @@
 // Texts and names of a setup are stored in the ANSI code page of the
 // machine that installs it; Setvik writes code page 1252 (Western
-// European). The project file is UTF-8: every text and name is converted
-// here, and a character that code page 1252 has no form for is refused.
+// European), or UTF-8 for a setup that declares it. The project file is
+// UTF-8: every text and name is converted (or checked) here, and a
+// character that code page 1252 has no form for is refused.
 #pragma once
 
 #include <stddef.h>
@@ -20,6 +21,11 @@ struct CodePageProblem {
 // it is not valid UTF-8 or holds a character outside the code page (C1
 // controls U+0080-U+009F included, which Windows shows as nothing useful).
 bool ToCodePage1252(const std::string& utf8, std::string& out, CodePageProblem& problem);
+
+// The same for a setup of either encoding: with keepUtf8 (a setup whose
+// texts are UTF-8) the text is only checked: valid UTF-8 without C1
+// controls, copied unchanged.
+bool ToSetupEncoding(const std::string& utf8, bool keepUtf8, std::string& out, CodePageProblem& problem);
 
 // The line (from 1) and column (from 1, in characters) of a byte offset.
 void LineAndColumn(const std::string& utf8, size_t offset, size_t& line, size_t& column);

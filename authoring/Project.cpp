@@ -58,11 +58,16 @@ class Reader {
     throw ProjectError{where + ": " + message};
   }
 
-  // A text or name of the setup, from UTF-8 to code page 1252.
+  // Texts and names are UTF-8 in the setup (setup.encoding = "utf-8"),
+  // else code page 1252; set before the first text is read.
+  bool utf8 = false;
+  bool perUser = false;  // setup.scope = "user"
+
+  // A text or name of the setup, from UTF-8 to the setup's encoding.
   std::string ToSetupText(const toml::node* node, const std::string& value, const std::string& name) const {
     std::string converted;
     CodePageProblem problem;
-    if (ToCodePage1252(value, converted, problem)) return converted;
+    if (ToSetupEncoding(value, utf8, converted, problem)) return converted;
     const bool oneLine = node && node->source().begin.line == node->source().end.line;
     Fail(node, name + " " + problem.message, oneLine ? 1 + problem.character : 0);
   }
@@ -210,13 +215,24 @@ void CheckShortcutName(const Reader& reader, const toml::node* node, const std::
                           ", or be a device name");
 }
 
-void ReadSetup(const Reader& reader, const toml::table& root, Project& project) {
+void ReadSetup(Reader& reader, const toml::table& root, Project& project) {
   const toml::table* setup = reader.Table(root, "setup", "[setup]");
   if (!setup) reader.Fail(nullptr, "the project has no [setup] table (it needs at least a title)");
   reader.OnlyKeys(*setup, "[setup]",
                   {"title", "default_folder", "folder_changeable", "full_screen", "single_page", "uninstall_name",
                    "compression", "information_file", "publisher", "version", "icon", "url_info_about",
-                   "help_link", "pace"});
+                   "help_link", "pace", "scope", "architecture", "encoding"});
+  // Each of these three defaults to what every setup did before it.
+  if (reader.Choice(*setup, "scope", "setup.scope", {"machine", "user"}).value_or(0) == 1) {
+    project.setupFlags |= kPerUserScope;
+    reader.perUser = true;
+  }
+  if (reader.Choice(*setup, "architecture", "setup.architecture", {"x86", "x64"}).value_or(0) == 1)
+    project.setupFlags |= kArchitectureX64;
+  if (reader.Choice(*setup, "encoding", "setup.encoding", {"windows-1252", "utf-8"}).value_or(0) == 1) {
+    project.setupFlags |= kUtf8Texts;
+    reader.utf8 = true;
+  }
   std::optional<std::string> title = reader.Text(*setup, "title", "setup.title", 200);
   if (!title || title->empty()) reader.Fail(setup, "[setup] needs a title");
   project.title = *title;
@@ -270,6 +286,9 @@ void ReadFolderMemory(const Reader& reader, const toml::table& root, Project& pr
       reader.Fail(memory->get("registry_root"),
                   "folder_memory.registry_root must be HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or "
                   "HKEY_USERS (or HKCR, HKCU, HKLM, HKU)");
+    if (reader.perUser && *project.dirRegistryRoot != 1)
+      reader.Fail(memory->get("registry_root"), "folder_memory.registry_root: a setup with scope = \"user\" "
+                                                 "remembers its folder under HKEY_CURRENT_USER");
   }
   project.dirRegistryKey = reader.Text(*memory, "registry_key", "folder_memory.registry_key");
   project.dirRegistryValue = reader.Text(*memory, "registry_value", "folder_memory.registry_value");
@@ -369,7 +388,7 @@ void ReadTexts(const Reader& reader, const toml::table& root, Project& project) 
     const std::string utf8(bytes.begin(), bytes.end());
     std::string converted;
     CodePageProblem problem;
-    if (!ToCodePage1252(utf8, converted, problem)) {
+    if (!ToSetupEncoding(utf8, reader.utf8, converted, problem)) {
       size_t line, column;
       LineAndColumn(utf8, problem.offset, line, column);
       throw ProjectError{path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": the information file " +
@@ -495,6 +514,13 @@ ProjectFile ReadFileSettings(const Reader& reader, const toml::table& entry, con
   record.trackShared = reader.Bool(entry, "shared", name + ".shared").value_or(false) ? 1 : 0;
   if (record.trackShared && record.destinationKind == kDestInstallDir)
     reader.Fail(entry.get("shared"), name + ".shared counts uses only for files outside the installation folder");
+  // A per-user setup writes nothing that belongs to the whole machine.
+  if (reader.perUser && (record.destinationKind == kDestWindows || record.destinationKind == kDestSharedSystem))
+    reader.Fail(entry.get("destination"), name + ".destination: a setup with scope = \"user\" installs nothing "
+                                                 "into the Windows or system folder, which belong to the machine");
+  if (reader.perUser && record.trackShared)
+    reader.Fail(entry.get("shared"), name + ".shared: a setup with scope = \"user\" keeps no shared-use counts, "
+                                            "which belong to the machine");
   if (reader.Bool(entry, "uninstaller", name + ".uninstaller").value_or(false))
     record.optionFlags |= kOptionUninstaller;
   ReadVersion(reader, entry, name, file);

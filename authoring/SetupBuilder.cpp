@@ -25,6 +25,7 @@
 #include "authoring/DialogTemplates.h"
 #include "authoring/FileTimes.h"
 #include "authoring/FontSpec.h"
+#include "authoring/Manifest.h"
 #include "authoring/PeVersion.h"
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
@@ -45,7 +46,15 @@ std::vector<uint8_t> ReadInput(const std::string& path) {
   return bytes;
 }
 
-std::vector<uint8_t> ReadStub(const std::string& path) {
+// The manifest both programs carry for this project.
+ManifestSettings ManifestFor(const Project& project) {
+  ManifestSettings settings;
+  settings.asInvoker = (project.setupFlags & kPerUserScope) != 0;
+  settings.utf8 = (project.setupFlags & kUtf8Texts) != 0;
+  return settings;
+}
+
+std::vector<uint8_t> ReadStub(const std::string& path, const ManifestSettings& manifest) {
   std::vector<uint8_t> stub = ReadInput(path);
   std::string error;
   std::optional<uint32_t> stubSize = FindStubSize(path, error);
@@ -53,6 +62,7 @@ std::vector<uint8_t> ReadStub(const std::string& path) {
   if (*stubSize != stub.size())
     Fail(path + ": the stub says it is " + std::to_string(*stubSize) + " bytes long, but the file has " +
          std::to_string(stub.size()) + " (a stub must be used as built)");
+  if (!FillManifestSlot(stub, stub.size(), manifest, error)) Fail(path + ": " + error);
   return stub;
 }
 
@@ -169,12 +179,16 @@ std::vector<uint8_t> Sign(const std::string& command, const std::vector<uint8_t>
 // The [uninstaller] table's file: Setvik's uninstaller with the project's
 // texts, signed when the build signs: the texts and the free header then
 // lie before the certificate table, and the setup writes the log beside it.
-PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const BuildOptions& options) {
+PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const BuildOptions& options,
+                            const ManifestSettings& manifest) {
   const std::string& programPath = options.uninstallerPath;
   if (programPath.empty()) Fail(uninstaller.where + ": [uninstaller] needs setvik-uninst.exe (--uninstaller PATH)");
   std::vector<uint8_t> content;
   std::string error;
-  if (!MakeUninstallerFile(ReadInput(programPath), uninstaller.texts, content, error)) Fail(programPath + ": " + error);
+  std::vector<uint8_t> program = ReadInput(programPath);
+  if (!FillManifestSlot(program, program.size(), manifest, error) ||
+      !MakeUninstallerFile(program, uninstaller.texts, content, error))
+    Fail(programPath + ": " + error);
   if (options.signCommand.empty()) return PendingFile{uninstaller.record, std::move(content), false};
   const uint32_t markAt = static_cast<uint32_t>(std::search(content.begin(), content.end(), kUninstallerMarkTag,
                                                             kUninstallerMarkTag + sizeof kUninstallerMarkTag) -
@@ -215,7 +229,7 @@ std::vector<SetupFileEntry> PackFiles(const Project& project, const BuildOptions
     total += pending.back().content.size();
   }
   if (project.uninstaller) {
-    pending.push_back(ReadUninstaller(*project.uninstaller, options));
+    pending.push_back(ReadUninstaller(*project.uninstaller, options, ManifestFor(project)));
     total += pending.back().content.size();
   }
   std::vector<SetupFileEntry> entries(pending.size());
@@ -478,7 +492,7 @@ bool MakeUninstallerFile(const std::vector<uint8_t>& program, const std::vector<
 bool BuildSetup(const Project& project, const BuildOptions& options, BuildReport& report, std::string& error) {
   report = BuildReport{};
   try {
-    SetupWriter writer(ReadStub(options.stubPath), project.level);
+    SetupWriter writer(ReadStub(options.stubPath, ManifestFor(project)), project.level);
     AddSettings(project, writer);
     std::vector<SetupFileEntry> files = PackFiles(project, options);
     writer.AddFileTable(files);

@@ -114,6 +114,8 @@ const std::vector<TextRole> kRoles = {
      "to replace it?"},
     {"messages.invalid_setup", 6, 31, 0, "the setup file holds invalid data",
      "The setup file is damaged or incomplete. Please obtain a new copy of it."},
+    {"messages.needs_64bit", 6, 32, 0, "a 64-bit setup started on 32-bit Windows",
+     "{title} needs a 64-bit version of Windows."},
     // Group 7: button captions.
     {"buttons.back", 7, 0, 0, "caption of the Back button", "< &Back"},
     {"buttons.next", 7, 1, 0, "caption of the Next button", "&Next >"},

@@ -57,3 +57,10 @@ void RemoveBackslash(char* path) {
   const uint32_t length = Length(path);
   if (length > 3 && path[length - 1] == '\\') path[length - 1] = 0;
 }
+
+const char* AfterLastBackslash(const char* path) {
+  const char* name = path;
+  for (; *path; ++path)
+    if (*path == '\\') name = path + 1;
+  return name;
+}

@@ -32,3 +32,6 @@ bool JoinPath(char* path, const char* name);
 // Removes one trailing backslash from a path longer than 3 characters; a
 // drive root such as C:\ keeps its backslash.
 void RemoveBackslash(char* path);
+// The text after the last backslash of path (path itself when it holds
+// none).
+const char* AfterLastBackslash(const char* path);

@@ -19,8 +19,17 @@ set(STUB_COMPILE_FLAGS
   -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-tree-loop-distribute-patterns -ffunction-sections -fdata-sections
   -fno-threadsafe-statics -Wall -Wextra)
-set(STUB_LINK_FLAGS
-  -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -s -nostartfiles -static-libgcc -Wl,--gc-sections -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
+# Both programs load at their preferred base: a 32-bit program of a few
+# seconds' life that reads only its own file gains little from address
+# randomisation, and its relocation table would cost 2,560 bytes of the stub
+# (512 of the uninstaller). Folding .rdata and .data into their neighbours
+# saves 1,024 bytes more in each (cmake/FewerSections.cmake).
+include(${CMAKE_SOURCE_DIR}/cmake/FewerSections.cmake)
+setvik_fewer_sections_script(SECTIONS_SCRIPT)
+set(PROGRAM_LINK_FLAGS
+  -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -s -nostartfiles -static-libgcc -Wl,--gc-sections
+  -Wl,--disable-dynamicbase,--disable-reloc-section -Wl,-T,${SECTIONS_SCRIPT} -Wl,-u,_WinMainCRTStartup)
+set(STUB_LINK_FLAGS ${PROGRAM_LINK_FLAGS} -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-stub.map)
 
 # The floors, compiled for the programs that ship: the core, the engine,
 # the wizard and start-up, each a library of link-time-optimised objects
@@ -30,6 +39,11 @@ set(WIN32_SYSTEM_LIBRARIES kernel32 user32 gdi32 advapi32 shell32 ole32 comdlg32
 setvik_floors(_stub Win32 "${CORE_FLOORS};${STUB_FLOORS};startup" "" ${STUB_COMPILE_FLAGS})
 target_link_libraries(setvik_base_stub PUBLIC ${WIN32_SYSTEM_LIBRARIES})
 
+# windres does not tell the build which files a script includes.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/startup/Stub.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/startup/Stub.manifest;${CMAKE_SOURCE_DIR}/startup/Stub.ico")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/uninstaller/Uninstaller.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/Uninstaller.manifest)
 add_executable(setvik-stub WIN32 ${CMAKE_SOURCE_DIR}/startup/Runtime.cpp ${CMAKE_SOURCE_DIR}/startup/Stub.rc)
 target_compile_options(setvik-stub PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
 target_link_options(setvik-stub PRIVATE ${STUB_LINK_FLAGS})
@@ -57,8 +71,7 @@ file(GLOB UNINSTALLER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/uninstaller/
 add_executable(setvik-uninst WIN32 ${UNINSTALLER_SOURCES})
 target_link_libraries(setvik-uninst PRIVATE setvik_uninstlog_stub)
 target_compile_options(setvik-uninst PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${STUB_COMPILE_FLAGS}>)
-target_link_options(setvik-uninst PRIVATE -Os ${STUB_LTO_FLAGS} -mpreferred-stack-boundary=2 -s -nostartfiles -static-libgcc -Wl,--gc-sections
-  -Wl,-u,_WinMainCRTStartup -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
+target_link_options(setvik-uninst PRIVATE ${PROGRAM_LINK_FLAGS} -Wl,-Map=${CMAKE_BINARY_DIR}/setvik-uninst.map)
 add_custom_command(TARGET setvik-uninst POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${MINGW_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check-program.sh
           $<TARGET_FILE:setvik-uninst> ${UNINSTALLER_BUDGET} ${UNINSTALLER_DLLS}

@@ -234,7 +234,7 @@ static bool RegisterUninstaller(char* key) {
   lstrcpynA(key, kUninstallKeyPrefix, kUninstallKeyBufferSize);
   if (!AppendText(key, kUninstallKeyBufferSize, UninstallName)) return false;
   HKEY handle;
-  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &handle) != ERROR_SUCCESS) return false;
+  if (CreateSetupKey(InstallationRoot(), key, &handle) != ERROR_SUCCESS) return false;
   char command[kPathBufferSize + 5] = "\"";
   AppendText(command, sizeof command, UninstallerPath);
   AppendText(command, sizeof command, "\"");
@@ -258,7 +258,10 @@ static void WriteLogAndEntry() {
   if (LogFile == kInvalidFile) return;
   if (registered) {
     CheckWrite(WriteLogHeader(LogFile, kChunkUninstallRegKey, lstrlenA(key) + 6));
-    CheckWrite(WriteLogU32(LogFile, kLogRegistryRoot));
+    uint32_t root = (SetupFlags & kPerUserScope) ? kLogUserRoot : kLogRegistryRoot;
+    if (Uses64BitView) root |= kLogView64;
+    if ((SetupFlags & kUtf8Texts) && GetACP() == CP_UTF8) root |= kLogUtf8;  // else converted at load
+    CheckWrite(WriteLogU32(LogFile, root));
     CheckWrite(WriteLogString(LogFile, key));
   }
   CheckWrite(WriteLogHeader(LogFile, kChunkUninstallEnd, 0));
@@ -273,7 +276,7 @@ static void WriteLogAndEntry() {
 static void SaveInstallDir() {
   if ((SetupFlags & kSaveDirToRegistry) && DirRegistryKey) {
     HKEY key;
-    if (RegCreateKeyA(FolderMemoryRoot(), DirRegistryKey, &key) == ERROR_SUCCESS) {
+    if (CreateSetupKey(FolderMemoryRoot(), DirRegistryKey, &key) == ERROR_SUCCESS) {
       SetTextValue(key, DirRegistryValue, InstallDir);
       RegCloseKey(key);
     }

@@ -120,6 +120,9 @@ const uint32_t kSaveDirToIni = 0x8;
 // Beyond the four bits above, which every stub reads, newer setups may ask
 // for more; a stub that knows none of them ignores them.
 const uint32_t kBatchedSteps = 0x10;  // the progress page runs steps in batches of about 30 ms
+const uint32_t kPerUserScope = 0x20;   // no elevation; the current user's folders and HKEY_CURRENT_USER
+const uint32_t kArchitectureX64 = 0x40;  // 64-bit folders, registry view and system folder; only on 64-bit Windows
+const uint32_t kUtf8Texts = 0x80;      // every text and name is UTF-8
 
 const uint16_t kSinglePageAbsent = 0xFFFF;
 const uint32_t kBackgroundFontSize = 60;  // sizeof(LOGFONTA)
@@ -133,6 +136,7 @@ const uint32_t kTextGroupCount = 9;  // groups beyond the ninth are not read
 const uint16_t kTextGroupMessages = 6;
 const uint16_t kTextGroupButtons = 7;
 const uint16_t kTextInvalidSetupData = 31;  // text 6/31
+const uint16_t kTextNeeds64Bit = 32;        // text 6/32: an x64 setup on 32-bit Windows
 
 // ---------------------------------------------------------------------------
 // UninstallEntry: what the entry in the list of installed programs shows

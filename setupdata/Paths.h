@@ -31,6 +31,23 @@ void NormalizeDirCase(char* path);
 // loaded; leaves the current directory at a validated remembered folder.
 void ResolveDefaultDir();
 
+// Where the installation's own registry entries go (the Uninstall key, the
+// shared counts): HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for a setup with
+// PerUserScope.
+HKEY InstallationRoot();
+// True for a setup with ArchitectureX64 on 64-bit Windows: every key the
+// setup opens lies in the 64-bit registry view, and the system folder is the
+// real one (Sysnative, as a 32-bit program names it). Set by FindWindowsWidth.
+extern bool Uses64BitView;
+// Asks Windows whether it is 64-bit (IsWow64Process, looked up at run time:
+// older systems lack it); sets Uses64BitView. True when the setup can run
+// here: false for an ArchitectureX64 setup on 32-bit Windows.
+bool FindWindowsWidth();
+// access, with KEY_WOW64_64KEY when Uses64BitView.
+REGSAM RegistryAccess(REGSAM access);
+// Opens or creates path under root for writing, in the setup's view.
+LONG CreateSetupKey(HKEY root, const char* path, HKEY* key);
+
 // The registry root that DirRegistryRoot selects (0 classes root, 1 current
 // user, 2 local machine, 3 users, any other value current user), as an HKEY.
 HKEY FolderMemoryRoot();
@@ -41,6 +58,11 @@ HKEY FolderMemoryRoot();
 // which the user chose and which exists by then, rather than in whatever the
 // current directory is. False in that case.
 bool GetSpecialFolder(int id, char* folder);
+
+// A per-user setup's Fonts folder (the user's own, in the local application
+// data) into the 260-byte folder; false for a machine-wide setup, or when
+// the shell cannot name it.
+bool UserFontsFolder(char* folder);
 
 // The destination of a file record in TargetPath. Returns 1 only for a
 // shared file (destinationKind 2) whose existing copy at the chosen place is

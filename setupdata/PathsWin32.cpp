@@ -9,20 +9,35 @@
 #include "base/FileAccess.h"
 #include "setupdata/FileRecord.h"
 
-// The text after the last backslash of path (path itself when it holds
-// none).
-static const char* AfterLastBackslash(const char* path) {
-  const char* name = path;
-  for (; *path; ++path)
-    if (*path == '\\') name = path + 1;
-  return name;
+bool Uses64BitView;
+
+HKEY InstallationRoot() { return (SetupFlags & kPerUserScope) ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+bool FindWindowsWidth() {
+  typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, BOOL*);
+  const IsWow64ProcessFunction isWow64 = reinterpret_cast<IsWow64ProcessFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  if (isWow64 && !isWow64(GetCurrentProcess(), &wow64)) wow64 = FALSE;
+  Uses64BitView = wow64 && (SetupFlags & kArchitectureX64);
+  return wow64 || !(SetupFlags & kArchitectureX64);
+}
+
+REGSAM RegistryAccess(REGSAM access) { return Uses64BitView ? access | KEY_WOW64_64KEY : access; }
+
+LONG CreateSetupKey(HKEY root, const char* path, HKEY* key) {
+  return RegCreateKeyExA(root, path, 0, nullptr, 0, RegistryAccess(KEY_WRITE), nullptr, key, nullptr);
 }
 
 // The Windows folder, or the system folder when system is true, into the
-// 260-byte out; empty when it does not fit.
+// 260-byte out; empty when it does not fit. A 32-bit program on 64-bit
+// Windows sees SysWOW64 under the system folder's name; a 64-bit setup's
+// system folder is the real one, which such a program reaches as Sysnative.
 static void WindowsFolder(bool system, char* out) {
-  const UINT length = system ? GetSystemDirectoryA(out, kPathBufferSize) : GetWindowsDirectoryA(out, kPathBufferSize);
+  const bool native = system && Uses64BitView;
+  const UINT length = system && !native ? GetSystemDirectoryA(out, kPathBufferSize) : GetWindowsDirectoryA(out, kPathBufferSize);
   if (length >= kPathBufferSize) out[0] = 0;
+  if (native) JoinPath(out, "Sysnative");
 }
 
 // The text value name of key path under root into the 260-byte out; empty
@@ -30,7 +45,7 @@ static void WindowsFolder(bool system, char* out) {
 static void ReadRegistryText(HKEY root, const char* path, const char* name, char* out) {
   HKEY key;
   out[0] = 0;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key)) return;
+  if (RegOpenKeyExA(root, path, 0, RegistryAccess(KEY_READ), &key)) return;
   DWORD size = kPathBufferSize;
   // A stored value need not be terminated: it ends where its size says.
   if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &size)) size = 0;
@@ -47,7 +62,13 @@ static void MacroFolder(const char* macro, char* base) {
   } else if (!lstrcmpiA(macro, "#System#")) {
     WindowsFolder(true, base);
   } else if (!lstrcmpiA(macro, "#Program Files#")) {
-    ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", base);
+    // A per-user installation's programs live in the user's own folder.
+    if (!(SetupFlags & kPerUserScope))
+      ReadRegistryText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", base);
+    else if (GetSpecialFolder(CSIDL_LOCAL_APPDATA, base))
+      JoinPath(base, "Programs");
+    else
+      base[0] = 0;
   }
 }
 
@@ -142,6 +163,12 @@ void ResolveDefaultDir() {
   if (length) NormalizeDirCase(InstallDir);
 }
 
+bool UserFontsFolder(char* folder) {
+  if (!(SetupFlags & kPerUserScope) || !GetSpecialFolder(CSIDL_LOCAL_APPDATA, folder)) return false;
+  JoinPath(folder, "Microsoft\\Windows\\Fonts");
+  return true;
+}
+
 bool GetSpecialFolder(int id, char* folder) {
   LPITEMIDLIST list;
   bool found = false;
@@ -173,7 +200,9 @@ static int GetSharedTargetPath(const char* fileName) {
   DWORD answer = 0;
   const int windowsLength = lstrlenA(windows), targetLength = lstrlenA(TargetPath);
   const int folderLength = windowsLength > targetLength ? windowsLength : targetLength;
-  if (folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
+  // The service answers for this 32-bit program's own system folder; a
+  // 64-bit setup's shared files go into the real one.
+  if (!Uses64BitView && folderLength + lstrlenA(base) + 2 <= static_cast<int>(kPathBufferSize))
     answer = VerFindFileA(VFFF_ISSHAREDFILE, const_cast<char*>(base), windows, TargetPath, current, &currentLength,
                           destination, &destinationLength);
   destination[kPathBufferSize - 1] = current[kPathBufferSize - 1] = 0;
@@ -208,7 +237,7 @@ int GetTargetPath(const uint8_t* record) {
       WindowsFolder(false, TargetPath);
       break;
     case kDestFonts:
-      GetSpecialFolder(CSIDL_FONTS, TargetPath);
+      UserFontsFolder(TargetPath) || GetSpecialFolder(CSIDL_FONTS, TargetPath);
       break;
     case kDestSharedSystem: {
       const int inUse = GetSharedTargetPath(fileName);

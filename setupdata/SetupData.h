@@ -69,6 +69,12 @@ extern uint32_t TextGroupSizes[kTextGroupCount];
 // allocated.
 bool LoadSetupData();
 
+// A setup with Utf8Texts whose UTF-8 code page the system ignores
+// (GetACP() is not 65001): every text and name converted in place to the
+// ANSI code page, a character it lacks as '?'. Run by LoadSetupData once
+// the data is complete; does nothing for other setups and off Windows.
+void ConvertLoadedTexts();
+
 // Reads one chunk body; the file is positioned just after its header.
 // Status 0: success, the caller owns *body (size in *bodySize, one guard
 // zero byte after it). 1: a read failed or was short, or a compressed body

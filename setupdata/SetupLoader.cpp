@@ -406,7 +406,10 @@ bool LoadSetupData() {
     step = LoadChunks(state);
   }
   FileClose(state.file);
-  if (step == kStepEnd && state.complete) return true;
+  if (step == kStepEnd && state.complete) {
+    ConvertLoadedTexts();
+    return true;
+  }
   if (step != kStepError) ShowInvalidData();
   ReleaseSetupData();
   return false;

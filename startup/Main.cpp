@@ -125,6 +125,11 @@ static int RunSetup(HINSTANCE instance, const char* commandLine) {
   const int failed = Unattended ? kExitFailure : -1;
   if (!RegisterBackgroundClass(instance)) return Unattended ? kExitFailure : 0;
   if (!LoadSetupData()) return failed;
+  if (!FindWindowsWidth()) {  // a 64-bit application on 32-bit Windows
+    ShowMessage(GetText(kTextGroupMessages, kTextNeeds64Bit), kBoxOk, 0);
+    ReleaseSetupData();
+    return kExitFailure;
+  }
   ResolveDefaultDir();
   if (*DirArgument) {
     CopyPath(InstallDir, DirArgument);

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang libclang-rt-14-dev lld pkg-config
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   libdeflate-dev zlib1g-dev libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  wine wine32:i386 xvfb xauth imagemagick fonts-dejavu-core
+  wine wine32:i386 wine64 xvfb xauth imagemagick fonts-dejavu-core
   python3 osslsigncode openssl dpkg-dev file
 )
 

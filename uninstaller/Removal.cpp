@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/NativeTools.h"
 #include "base/ScheduleAtRestart.h"
 #include "uninstaller/Uninstaller.h"
 
@@ -20,6 +21,14 @@ static bool FilePath(const char* base, LogText folder, LogText name, char* path)
 static bool ShortcutPath(LogText folder, LogText name, char* path) { return LogShortcutPath(folder, name, path); }
 
 static bool IsInstallationFolder(LogText folder) { return folder.text[0] == '.'; }
+
+// The root field of the log's UninstallRegKey, found by LogKeyNamesProgram
+// before anything is removed: the installation's root (the machine's or
+// the user's) and its registry view.
+static uint32_t LogRoot = kLogRegistryRoot;
+
+static HKEY LogRootKey() { return (LogRoot & ~(kLogView64 | kLogUtf8)) == kLogUserRoot ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+static REGSAM LogAccess(REGSAM access) { return access | (LogRoot & kLogView64); }
 
 // --- The program's own place ----------------------------------------------------
 
@@ -48,12 +57,13 @@ static bool KeyText(LogText key, char* name) {
   return true;
 }
 
-static void CheckKeyNamesProgram(void* context, uint32_t, LogText key) {
+static void CheckKeyNamesProgram(void* context, uint32_t root, LogText key) {
   KeyCheck* check = static_cast<KeyCheck*>(context);
   char name[kUninstallKeyBufferSize];
+  LogRoot = root;
   if (!KeyText(key, name)) return;
   HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(LogRootKey(), name, 0, LogAccess(KEY_QUERY_VALUE), &handle) != ERROR_SUCCESS) return;
   char command[kPathBufferSize + 2];
   DWORD type = 0, length = sizeof command - 1;
   const bool read = RegQueryValueExA(handle, "UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command),
@@ -111,7 +121,8 @@ enum SharedUse { kLastUse, kStillUsed, kNoCount };
 // that no other program uses it.
 static SharedUse LowerSharedCount(const char* path) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, LogAccess(KEY_QUERY_VALUE | KEY_SET_VALUE), &key) !=
+      ERROR_SUCCESS)
     return kNoCount;
   DWORD type = 0, count = 0, size = sizeof count;
   SharedUse use = kNoCount;
@@ -132,6 +143,8 @@ static SharedUse LowerSharedCount(const char* path) {
 
 static void UnregisterModule(const char* path) {
   HMODULE module = LoadLibraryA(path);
+  // A 64-bit module of a 64-bit installation: its own regsvr32 removes it.
+  if (!module && (LogRoot & kLogView64)) RunNativeRegsvr32("/u /s", path);
   if (reinterpret_cast<UINT_PTR>(module) < 32) return;
   typedef HRESULT(__stdcall * UnregisterServer)();
   UnregisterServer unregister = reinterpret_cast<UnregisterServer>(GetProcAddress(module, "DllUnregisterServer"));
@@ -145,8 +158,14 @@ static void RemoveFile(void* context, LogText folder, LogText name, uint8_t flag
   if (!FilePath(state->base, folder, name, path)) return;
   if ((flags & kLogSharedFile) && LowerSharedCount(path) != kLastUse) return;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
-  // The setup adds no value under the Fonts key, so only the resource goes.
+  // Only a per-user font has a value (under the user's Fonts key).
   if ((flags & kLogFontFile) && RemoveFontResourceA(path)) state->fontsChanged = true;
+  HKEY fonts;
+  if ((flags & kLogFontFile) && LogRootKey() == HKEY_CURRENT_USER &&
+      RegOpenKeyExA(HKEY_CURRENT_USER, kUserFontsKey, 0, KEY_SET_VALUE, &fonts) == ERROR_SUCCESS) {
+    RegDeleteValueA(fonts, AfterLastBackslash(path));
+    RegCloseKey(fonts);
+  }
   if (flags & kLogRegisteredModule) UnregisterModule(path);
   DeleteLoggedFile(path, state);
 }
@@ -211,7 +230,15 @@ static void RemoveUninstallKey(void* context, uint32_t, LogText key) {
   Removal* state = static_cast<Removal*>(context);
   char name[kUninstallKeyBufferSize];
   if (!KeyText(key, name)) return;
-  const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
+  // Deleted from its parent opened in the log's view: RegDeleteKeyA alone
+  // would reach only this program's own view.
+  name[kUninstallKeyPrefixLength - 1] = 0;
+  HKEY parent;
+  LONG result = RegOpenKeyExA(LogRootKey(), name, 0, LogAccess(KEY_ALL_ACCESS), &parent);
+  if (result == ERROR_SUCCESS) {
+    result = RegDeleteKeyA(parent, name + kUninstallKeyPrefixLength);
+    RegCloseKey(parent);
+  }
   if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) state->incomplete = true;
 }
 

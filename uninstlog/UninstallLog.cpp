@@ -154,7 +154,9 @@ UninstallLogStatus ReadRegistryKey(LogCursor body, const UninstallLogVisitor* vi
   LogText key;
   if (!TakeU32(body, root) || !TakeText(body, key)) return kLogTruncated;
   if (body.left) return kLogBadChunk;
-  if (root != kLogRegistryRoot || !IsCleanText(key, false) || key.length <= kUninstallKeyPrefixLength)
+  const uint32_t plainRoot = root & ~(kLogView64 | kLogUtf8);
+  if ((plainRoot != kLogRegistryRoot && plainRoot != kLogUserRoot) || !IsCleanText(key, false) ||
+      key.length <= kUninstallKeyPrefixLength)
     return kLogBadEntry;
   for (uint32_t i = 0; i < kUninstallKeyPrefixLength; ++i)
     if (key.text[i] != kUninstallKeyPrefix[i]) return kLogBadEntry;

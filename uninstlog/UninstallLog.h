@@ -40,8 +40,18 @@ const uint8_t kLogFontFile = 0x02;          // installed as a font
 const uint8_t kLogRegisteredModule = 0x04;  // DllRegisterServer was called
 const uint8_t kLogKnownFlags = 0x07;
 
-// The root of UninstallRegKey: HKEY_LOCAL_MACHINE, the only one written.
+// The root of UninstallRegKey: HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER
+// for a per-user installation; with kLogView64 when the installation's keys
+// lie in the 64-bit registry view (the value of KEY_WOW64_64KEY, so that
+// root & kLogView64 is the view flag to open them with), and kLogUtf8 when
+// the log's texts are UTF-8.
 const uint32_t kLogRegistryRoot = 0x80000002u;
+const uint32_t kLogUserRoot = 0x80000001u;
+const uint32_t kLogView64 = 0x100;
+const uint32_t kLogUtf8 = 0x200;
+// A per-user font's value under HKEY_CURRENT_USER: its file name, holding
+// its path. The uninstaller deletes it with the font.
+const char kUserFontsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 const char kUninstallKeyPrefix[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const uint32_t kUninstallKeyPrefixLength = sizeof(kUninstallKeyPrefix) - 1;
 // The key is built in a buffer of this many characters (the terminator

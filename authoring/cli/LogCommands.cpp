@@ -65,7 +65,12 @@ void OnShortcut(void* context, LogText folder, LogText name) {
 }
 
 void OnRegistryKey(void* context, uint32_t root, LogText key) {
-  const std::string rootName = root == kLogRegistryRoot ? "HKEY_LOCAL_MACHINE" : std::to_string(root);
+  const uint32_t plain = root & ~(kLogView64 | kLogUtf8);
+  std::string rootName = plain == kLogRegistryRoot ? "HKEY_LOCAL_MACHINE"
+                         : plain == kLogUserRoot   ? "HKEY_CURRENT_USER"
+                                                   : std::to_string(plain);
+  if (root & kLogView64) rootName += " (64-bit view)";
+  if (root & kLogUtf8) rootName += " (UTF-8)";
   static_cast<PrintedLog*>(context)->keys.push_back(rootName + " " + Quoted(key));
 }
 

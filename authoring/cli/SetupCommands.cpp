@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "authoring/Manifest.h"
 #include "authoring/Project.h"
 #include "authoring/SetupBuilder.h"
 #include "authoring/SetupFile.h"
@@ -50,6 +51,9 @@ std::string FlagNames(uint32_t flags) {
       {kSaveDirToRegistry, "SaveDirToRegistry"},
       {kSaveDirToIni, "SaveDirToIni"},
       {kBatchedSteps, "BatchedSteps"},
+      {kPerUserScope, "PerUserScope"},
+      {kArchitectureX64, "ArchitectureX64"},
+      {kUtf8Texts, "Utf8Texts"},
   };
   std::string out;
   for (const auto& n : kNames)
@@ -68,6 +72,16 @@ void PrintChunks(const std::string& path, uint32_t stubSize) {
     if (c.repeats > 1) printf("  (the same empty header %llu times in a row)\n", static_cast<unsigned long long>(c.repeats));
   }
   if (!error.empty()) printf("  (%s)\n", error.c_str());
+}
+
+// The manifest in the stub's slot: what the setup asks Windows for.
+void PrintManifest(const std::string& path, uint32_t stubSize) {
+  std::vector<uint8_t> stub(stubSize);
+  FILE* file = fopen(path.c_str(), "rb");
+  const bool read = file && fread(stub.data(), 1, stub.size(), file) == stub.size();
+  if (file) fclose(file);
+  const std::optional<std::string> manifest = read ? DescribeManifest(stub.data(), stub.size()) : std::nullopt;
+  printf("manifest: %s\n", manifest ? manifest->c_str() : "(no manifest slot)");
 }
 
 void PrintSettings() {
@@ -281,6 +295,7 @@ int RunList(const Arguments& args) {
   std::optional<uint32_t> stubSize = FindStubSize(path, error);
   if (!stubSize) return Fail(error);
   printf("setup: %s\n", path.c_str());
+  PrintManifest(path, *stubSize);
   PrintChunks(path, *stubSize);
   if (!LoadSetup(path, error)) return Fail(error);
   PrintSettings();

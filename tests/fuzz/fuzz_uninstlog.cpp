@@ -32,7 +32,8 @@ void OnShortcut(void*, LogText folder, LogText name) {
   Touch(name);
 }
 void OnKey(void*, uint32_t root, LogText key) {
-  if (root != kLogRegistryRoot) __builtin_trap();
+  const uint32_t plain = root & ~(kLogView64 | kLogUtf8);
+  if (plain != kLogRegistryRoot && plain != kLogUserRoot) __builtin_trap();
   Touch(key);
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/Manifest.h"
 #include "authoring/Project.h"
 #include "authoring/SetupBuilder.h"
 #include "authoring/SetupFile.h"
@@ -55,11 +56,14 @@ class BuildTest : public ::testing::Test {
     dir = ::testing::TempDir() + "setvik-build-" + std::to_string(getpid());
     std::system(("rm -rf '" + dir + "'").c_str());
     mkdir(dir.c_str(), 0755);
-    // A stub that carries its own length, as the build makes it.
+    // A stub that carries its own length and a manifest slot, as the build
+    // makes it.
     std::vector<uint8_t> stub(1024, 0x90);
     stub[0] = 'M';
     stub[1] = 'Z';
     memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
+    const std::string manifest = ProgramManifest({});
+    std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
     WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
     Put("stub.exe", stub);
   }
@@ -283,6 +287,43 @@ source = "c.bin"
             std::string::npos);
 }
 
+// The manifest slot takes the project's execution level and code page; the
+// programs' own manifests are the default that fills it. A UTF-8 setup keeps
+// its texts as written, checked but not converted.
+TEST_F(BuildTest, ManifestScopeArchitectureAndEncoding) {
+  for (const char* program : {"/startup/Stub.manifest", "/uninstaller/Uninstaller.manifest"}) {
+    std::ifstream in(std::string(SETVIK_SOURCE_DIR) + program, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), ProgramManifest({}))
+        << program;
+  }
+  Put("a.bin", {1, 2, 3});
+  const std::string file = "[[file]]\nsource = \"a.bin\"\n";
+  struct Case {
+    const char* settings;
+    const char* manifest;
+    uint32_t flags;
+  } cases[] = {
+      {"", "requireAdministrator", 0},
+      {"scope = \"user\"\n", "asInvoker", kPerUserScope},
+      {"architecture = \"x64\"\nencoding = \"utf-8\"\n", "requireAdministrator, UTF-8",
+       kArchitectureX64 | kUtf8Texts},
+      {"scope = \"user\"\nencoding = \"utf-8\"\n", "asInvoker, UTF-8", kPerUserScope | kUtf8Texts},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Build("[setup]\ntitle = \"\u0422\u0435\u0441\u0442 \u03A4 \u4E2D\"\n" + std::string(c.settings) + file)
+                  .find("setup.title holds U+0422") != std::string::npos,
+              !(c.flags & kUtf8Texts));
+    if (!(c.flags & kUtf8Texts)) ASSERT_EQ(Build("[setup]\ntitle = \"T\"\n" + std::string(c.settings) + file), "");
+    const std::vector<uint8_t> setup = Slurp(dir + "/setup.exe");
+    EXPECT_EQ(DescribeManifest(setup.data(), 1024).value_or("none"), c.manifest);
+    std::string error;
+    ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
+    EXPECT_EQ(SetupFlags & (kPerUserScope | kArchitectureX64 | kUtf8Texts), c.flags);
+    if (c.flags & kUtf8Texts) EXPECT_STREQ(GetText(6, 0), "\u0422\u0435\u0441\u0442 \u03A4 \u4E2D Setup");
+    UnloadSetup();
+  }
+}
+
 TEST_F(BuildTest, SameInputsGiveTheSameBytes) {
   Put("a.bin", Pattern(200000, 7));
   Put("b.txt", std::vector<uint8_t>(70000, 'x'));
@@ -342,6 +383,11 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       // Code page 1252 only.
       {"[setup]\ntitle = \"T \u4E2D\"\n", "setup.toml:2:12: setup.title holds U+4E2D"},
       {ok + "[texts.welcome]\nparagraph1 = \"\U0001F600\"\n", "text 'welcome.paragraph1' holds U+1F600"},
+      // A per-user setup writes nothing machine-wide; UTF-8 texts are checked.
+      {ok + "scope = \"user\"\n" + file + "destination = \"system\"\n", "Windows or system folder"},
+      {ok + "scope = \"user\"\n" + file + "destination = \"fonts\"\nshared = true\n", "no shared-use counts"},
+      {ok + "scope = \"user\"\n[folder_memory]\nregistry_root = \"HKLM\"\n", "under HKEY_CURRENT_USER"},
+      {"[setup]\ntitle = \"T\u0085\"\nencoding = \"utf-8\"\n", "control character U+0085"},
       // Inputs that are no regular file, or never end.
       {ok + "information_file = \"sub\"\n" + file, "sub: not a regular file"},
       {ok + "[frame]\npicture = \"sub\"\n" + file, "sub: not a regular file"},

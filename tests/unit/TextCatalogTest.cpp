@@ -25,7 +25,7 @@ TEST(TextCatalogTest, DefaultsAreCompleteValidAndDocumented) {
   }
   for (size_t g = 0; g < seen.size(); ++g)
     for (size_t i = 0; i < seen[g].size(); ++i) EXPECT_TRUE(seen[g][i]) << "no text " << g << "/" << i;
-  EXPECT_EQ(seen[6].size(), 32u);  // the caption and the 31 messages
+  EXPECT_EQ(seen[6].size(), 33u);  // the caption and the 32 messages
   EXPECT_EQ(seen[7].size(), 7u);   // the button captions
 
   std::vector<std::vector<std::string>> groups = DefaultTextGroups("Demo");

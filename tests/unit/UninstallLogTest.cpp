@@ -205,7 +205,8 @@ TEST(UninstallLogReader, HostileLogsAreRefused) {
       {"unknown flag bit", 27, {0x0B}, kLogBadEntry},
       {"backslash in a name", 33, {'\\'}, kLogBadEntry},
       {"NUL in a folder", 14, {0}, kLogBadEntry},
-      {"another registry root", 68, {0x01}, kLogBadEntry},
+      {"another registry root", 68, {0x03}, kLogBadEntry},
+      {"an unknown bit beside the root", 69, {0x04}, kLogBadEntry},
       {"a key outside the Uninstall key", 74, {'s'}, kLogBadEntry},
   };
   for (const Change& change : changes) {

@@ -2,10 +2,15 @@
 # quiet, without the Mono and Gecko installers, and a virtual X display when
 # there is no real one.
 : "${SETVIK_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
-export WINEPREFIX=${WINEPREFIX:-$SETVIK_ROOT/build/wineprefix}
+# SETVIK_WINE64 set: a 64-bit prefix of its own (Debian's wine64), for the
+# tests of 64-bit setups; every prefix pins its WINEARCH.
+if [ -n "${SETVIK_WINE64:-}" ]; then
+  export WINEPREFIX=$SETVIK_ROOT/build/wineprefix64 WINEARCH=win64
+else
+  export WINEPREFIX=${WINEPREFIX:-$SETVIK_ROOT/build/wineprefix} WINEARCH=win32
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree=;mshtml=;winemenubuilder.exe=d"}
-export WINEARCH=win32
 
 # Creates the prefix once (the first start takes a while). Xvfb runs no
 # window manager, and Wine waits 2 s for one at every window that is hidden

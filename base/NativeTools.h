@@ -1,0 +1,8 @@
+// The 64-bit side of 64-bit Windows, as a 32-bit program reaches it.
+#pragma once
+
+// Runs the 64-bit regsvr32 (the Windows folder's Sysnative\regsvr32.exe,
+// the real system folder as a 32-bit program names it) with switches and
+// the quoted path, without a window, and waits for it. True when it ran and
+// ended with 0.
+bool RunNativeRegsvr32(const char* switches, const char* path);

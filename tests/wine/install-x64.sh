@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# A 64-bit setup (architecture = "x64") in a 64-bit Wine prefix of its own,
+# through the wizard and with /QUIET, each removed with /S: files go to
+# C:\Program Files and the real System32, the Uninstall entry and the
+# remembered folder lie in the 64-bit registry view only, a 64-bit library
+# registers itself (the 64-bit regsvr32) and is unregistered again; the
+# removal leaves nothing. In the 32-bit prefix the setup refuses: its
+# message, or nothing with /QUIET, and exit code 1603.
+set -euo pipefail
+export SETVIK_WINE64=1
+source "$(dirname "$0")/lib/uninstall-common.sh"
+require_uninstaller wintest/SelfRegister64.dll
+on_virtual_display INSTALL_X64_ON_DISPLAY "$0"
+new_uninstall_work install-x64
+
+folder='C:\Program Files\X64 E2E'
+dest=$(unix_of "$folder")
+system_file=$drive_c/windows/system32/svk-x64.txt
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\X64 E2E'
+memory='HKLM\Software\Setvik X64'
+selfreg='HKCU\Software\Setvik Test\SelfRegister'
+in_view() { # bits key [value]
+  local v=(/ve)
+  [ -z "${3:-}" ] || v=(/v "$3")
+  wine reg query "$2" "${v[@]}" "/reg:$1" >/dev/null 2>&1
+}
+echo "notes" >"$work/notes.txt"
+{
+  setup_project "X64 E2E" '#Program Files#\X64 E2E' 'architecture = "x64"' 'uninstall_name = "X64 E2E"'
+  cat <<TOML
+[folder_memory]
+registry_root = "HKLM"
+registry_key = "Software\\\\Setvik X64"
+save_to_registry = true
+[[file]]
+source = "notes.txt"
+[[file]]
+source = "notes.txt"
+target = "svk-x64.txt"
+destination = "system"
+[[file]]
+source = "$bin/wintest/SelfRegister64.dll"
+register = "self"
+[uninstaller]
+TOML
+} >"$work/x64.toml"
+build_setup "$work/x64.toml" "$work/x64.exe"
+
+installed() { # how
+  check "$1: files in the 64-bit Program Files and System32, none in the 32-bit ones" \
+    [ -e "$dest/notes.txt" -a -e "$system_file" -a ! -e "$dest (x86)" -a ! -e "$drive_c/windows/syswow64/svk-x64.txt" ]
+  check "$1: entry and remembered folder in the 64-bit view only" eval 'in_view 64 "$key" DisplayName &&
+    ! in_view 32 "$key" DisplayName && in_view 64 "$memory" && ! in_view 32 "$memory"'
+  check "$1: the 64-bit library registered itself" [ -n "$(reg_value "$selfreg" State64)" ]
+  check "$1: removed with /S, exit code 0" ends_with "remove-$1" 0 "$folder\\uninstall.exe" /S
+  wineserver -w
+  check "$1: the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$system_file" ] &&
+    [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName'
+  wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
+}
+
+drive wizard <<SCRIPT && ran=1 || ran=0
+timeout 60
+start $work/x64.exe
+wait-window SetvikClass
+click 1
+expect-text 1000 "INFORMATION"
+click 1
+expect-text 1004 $(script_text "$folder")
+click 1
+answer-box yes "CREATE FOLDER?" "E2E"
+$(confirm; finish)
+SCRIPT
+check "the wizard proposes C:\\Program Files and installs" [ "$ran" = 1 ]
+installed wizard
+check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/x64.exe" /QUIET
+installed quiet
+wineserver -k
+
+# The 32-bit prefix.
+export SETVIK_WINE64= WINEPREFIX=$SETVIK_ROOT/build/wineprefix WINEARCH=win32
+wine_prefix_ready
+drive refuse32 <<SCRIPT && refused=1 || refused=0
+timeout 60
+start $work/x64.exe
+answer-box ok "X64 E2E needs a 64-bit version of Windows." "E2E"
+expect-exit 1603
+SCRIPT
+check "on 32-bit Windows: the message, exit code 1603" [ "$refused" = 1 ]
+check "on 32-bit Windows with /QUIET: exit code 1603" ends_with refuse32-quiet 1603 "$work/x64.exe" /QUIET
+wineserver -k
+[ "$failures" -eq 0 ]
