@@ -22,11 +22,13 @@ failures=0
 
 # 300 small files: at 50 ms between steps the installation takes long
 # enough to click during it. In batches it takes no time at all, so the
-# batched Cancel gets 300 files of 64 KiB that do not compress.
+# batched Cancel gets 300 files of 2 MiB (of zeros: the setup stays small
+# and is quick to make at the fastest level; Cancel comes after the first
+# few of them).
 count=300
 mkdir -p "$work/files" "$work/large"
 for i in $(seq $count); do echo "file $i of the progress test" > "$work/files/f$i.txt"; done
-for i in $(seq $count); do head -c 65536 /dev/urandom > "$work/large/f$i.txt"; done
+for i in $(seq $count); do truncate -s 2M "$work/large/f$i.txt"; done
 # make_setup NAME [extra [setup] lines]: a setup installing into $work/NAME
 # (from the folder $files, default files).
 make_setup() {
@@ -119,7 +121,7 @@ check "resume: all $count files installed after No" [ "$(installed resume)" -eq 
 
 # 3. In batches, Cancel answered Yes between two files: the note, the
 # closing page, the files so far stay, whole.
-files=large make_setup stop
+files=large make_setup stop 'compression = 1'
 drive_background stop <<SCRIPT
 timeout 60
 start $work/stop.exe
