@@ -13,18 +13,22 @@
 static const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 void AddSharedCount(const char* targetPath) {
+  // Other programs count a 64-bit system file under its System32 name.
+  char name[kPathBufferSize];
+  lstrcpynA(name, targetPath, kPathBufferSize);
+  if (Uses64BitView) NativeSystemName(name);
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, RegistryAccess(KEY_ALL_ACCESS), &key) != ERROR_SUCCESS)
     return;
   DWORD count = 0, type = REG_DWORD, size = sizeof count;
   // A value that is absent or longer than four bytes starts again at 1.
-  if (RegQueryValueExA(key, targetPath, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS) {
     count = 0;
     type = REG_DWORD;
   }
   ++count;
-  if (RegSetValueExA(key, targetPath, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count) == ERROR_SUCCESS)
-    LogEvent("registry SharedDLLs", targetPath);
+  if (RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(&count), sizeof count) == ERROR_SUCCESS)
+    LogEvent("registry SharedDLLs", name);
   RegCloseKey(key);
 }
 

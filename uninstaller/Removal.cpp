@@ -119,7 +119,11 @@ enum SharedUse { kLastUse, kStillUsed, kNoCount };
 // Lowers the file's count under SharedDLLs: the value goes when it reaches
 // zero. A file without a readable 4-byte count is left alone: nothing says
 // that no other program uses it.
-static SharedUse LowerSharedCount(const char* path) {
+static SharedUse LowerSharedCount(const char* file) {
+  // Other programs count a 64-bit system file under its System32 name.
+  char path[kPathBufferSize];
+  lstrcpynA(path, file, kPathBufferSize);
+  if (LogRoot & kLogView64) NativeSystemName(path);
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, LogAccess(KEY_QUERY_VALUE | KEY_SET_VALUE), &key) !=
       ERROR_SUCCESS)

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/NativeTools.h"
 #include "install/InstallStep.h"
 #include "install/Registrations.h"
 #include "setupdata/Paths.h"
@@ -70,6 +71,22 @@ TEST_F(RegistrationsTest, SharedCountStartsAtOneAndKeepsTheStoredType) {
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(value.count, 4u);
   DeleteShared(name);
+}
+
+// 64-bit programs know the Sysnative alias of a 32-bit one as System32.
+TEST(NativeSystemNameTest, SysnativeBecomesSystem32) {
+  const char* const cases[][2] = {
+      {"C:\\Windows\\Sysnative\\a.dll", "C:\\Windows\\System32\\a.dll"},
+      {"C:\\WINDOWS\\SYSNATIVE\\drivers\\b.sys", "C:\\WINDOWS\\System32\\drivers\\b.sys"},
+      {"C:\\Windows\\Sysnative", "C:\\Windows\\Sysnative"},  // not a folder on the way
+      {"C:\\Apps\\Sysnatives\\c.dll", "C:\\Apps\\Sysnatives\\c.dll"},
+  };
+  for (const auto& c : cases) {
+    char path[kPathBufferSize];
+    lstrcpyA(path, c[0]);
+    NativeSystemName(path);
+    EXPECT_STREQ(path, c[1]);
+  }
 }
 
 TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A 64-bit setup (architecture = "x64") in a 64-bit Wine prefix of its own,
 # through the wizard and with /QUIET, each removed with /S: files go to
-# C:\Program Files and the real System32, the Uninstall entry and the
-# remembered folder lie in the 64-bit registry view only, a 64-bit library
+# C:\Program Files and the real System32, the Uninstall entry, the
+# remembered folder and the system file's shared count (under its System32
+# name, as 64-bit programs count it) lie in the 64-bit registry view only, a 64-bit library
 # registers itself (the 64-bit regsvr32) and is unregistered again; the
 # removal leaves nothing. In the 32-bit prefix the setup refuses: its
 # message, or nothing with /QUIET, and exit code 1603.
@@ -18,6 +19,7 @@ dest=$(unix_of "$folder")
 system_file=$drive_c/windows/system32/svk-x64.txt
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\X64 E2E'
 memory='HKLM\Software\Setvik X64'
+shared='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 selfreg='HKCU\Software\Setvik Test\SelfRegister'
 in_view() { # bits key [value]
   local v=(/ve)
@@ -38,6 +40,7 @@ source = "notes.txt"
 source = "notes.txt"
 target = "svk-x64.txt"
 destination = "system"
+shared = true
 [[file]]
 source = "$bin/wintest/SelfRegister64.dll"
 register = "self"
@@ -45,17 +48,20 @@ register = "self"
 TOML
 } >"$work/x64.toml"
 build_setup "$work/x64.toml" "$work/x64.exe"
+wine reg add "$shared" /f /reg:64 >/dev/null 2>&1  # counts are kept only where the key exists
 
 installed() { # how
   check "$1: files in the 64-bit Program Files and System32, none in the 32-bit ones" \
     [ -e "$dest/notes.txt" -a -e "$system_file" -a ! -e "$dest (x86)" -a ! -e "$drive_c/windows/syswow64/svk-x64.txt" ]
-  check "$1: entry and remembered folder in the 64-bit view only" eval 'in_view 64 "$key" DisplayName &&
-    ! in_view 32 "$key" DisplayName && in_view 64 "$memory" && ! in_view 32 "$memory"'
+  check "$1: entry, remembered folder and shared count in the 64-bit view only" eval 'in_view 64 "$key" DisplayName &&
+    ! in_view 32 "$key" DisplayName && in_view 64 "$memory" && ! in_view 32 "$memory" &&
+    in_view 64 "$shared" "C:\windows\System32\svk-x64.txt" && ! in_view 32 "$shared" "C:\windows\System32\svk-x64.txt"'
   check "$1: the 64-bit library registered itself" [ -n "$(reg_value "$selfreg" State64)" ]
   check "$1: removed with /S, exit code 0" ends_with "remove-$1" 0 "$folder\\uninstall.exe" /S
   wineserver -w
   check "$1: the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$system_file" ] &&
-    [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName'
+    [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName &&
+    ! in_view 64 "$shared" "C:\windows\System32\svk-x64.txt"'
   wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
 }
 
