@@ -1,16 +1,8 @@
 // The destination checks on a folder of their own in the temporary folder,
 // with the drive's figures given to CheckDestinationWith where the
 // arithmetic is under test, and the folder chain.
-#include <gtest/gtest.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "install/DestinationCheck.h"
-#include "tests/windows/FileTableBuilder.h"
-#include "tests/windows/StartupTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -23,7 +15,6 @@ class DestinationCheckTest : public PathBuffersTest {
     lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
   }
   void TearDown() override {
-    TestFileTable::Clear();
     SetCurrentDirectoryA(TempFolder().c_str());
     for (auto it = created.rbegin(); it != created.rend(); ++it) {
       SetFileAttributesA(it->c_str(), FILE_ATTRIBUTE_NORMAL);

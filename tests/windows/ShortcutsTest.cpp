@@ -1,18 +1,9 @@
 // Shortcuts written through the shell-link object and read back through it,
 // the desktop shortcut of a record and the start-menu pass with its folders
 // and recording.
-#include <gtest/gtest.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "install/Shortcuts.h"
 #include "setupdata/Paths.h"
-#include "tests/windows/InstallTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -33,31 +24,17 @@ LinkFields ReadLink(const std::string& linkFile) {
     WCHAR wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wide, MAX_PATH);
     if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-      char text[MAX_PATH];
-      fields.loaded = true;
-      text[0] = 0;
-      link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-      fields.path = text;
-      text[0] = 0;
-      link->GetArguments(text, MAX_PATH);
-      fields.arguments = text;
-      text[0] = 0;
-      link->GetWorkingDirectory(text, MAX_PATH);
-      fields.folder = text;
-      text[0] = 0;
-      link->GetIconLocation(text, MAX_PATH, &fields.iconIndex);
-      fields.iconPath = text;
+      char path[MAX_PATH] = "", arguments[MAX_PATH] = "", folder[MAX_PATH] = "", icon[MAX_PATH] = "";
+      link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
+      link->GetArguments(arguments, MAX_PATH);
+      link->GetWorkingDirectory(folder, MAX_PATH);
+      link->GetIconLocation(icon, MAX_PATH, &fields.iconIndex);
+      fields = {true, path, arguments, folder, icon, fields.iconIndex};
     }
     file->Release();
   }
   link->Release();
   return fields;
-}
-
-std::string SpecialFolder(int id) {
-  char folder[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
-  return folder;
 }
 
 class ShortcutsTest : public PathBuffersTest {
@@ -69,9 +46,8 @@ class ShortcutsTest : public PathBuffersTest {
     lstrcpyA(InstallDir, (scratch + "App Folder").c_str());
   }
   void TearDown() override {
-    ClearFileTable();
     SetCurrentDirectoryA("C:\\");
-    RemoveTree(scratch.substr(0, scratch.size() - 1));
+    RemoveTree(scratch);
     CoUninitialize();
     PathBuffersTest::TearDown();
   }
@@ -112,8 +88,7 @@ TEST_F(ShortcutsTest, LinkCarriesTargetFolderArgumentsAndIconOnlyWhenAsked) {
 }
 
 TEST_F(ShortcutsTest, DesktopShortcutHasArgumentsButNeverAnIcon) {
-  TestRecord fields;
-  fields.fileName = "tool.exe";
+  TestRecord fields = Named("tool.exe");
   fields.desktopName = "Setvik Desk Test";
   fields.desktopArgs = "/d";
   fields.iconIndex = 2;
@@ -142,28 +117,24 @@ TEST_F(ShortcutsTest, MenuPassCreatesGroupsAndRecordsEachShortcut) {
   const std::string startup = SpecialFolder(CSIDL_STARTUP);
   const std::string group = programs + "\\Setvik Test";
   RemoveTree(group);
-  TestRecord tool;
-  tool.fileName = "tool.exe";
+  TestRecord tool = Named("tool.exe");
   tool.groupName = "Setvik Test\\Tools\\Utilities";  // two levels, both missing
   tool.menuName = "Tool";
   tool.menuArgs = "-m";
   tool.iconIndex = 1;
-  TestRecord noShortcut;
-  noShortcut.fileName = "data.bin";
+  TestRecord noShortcut = Named("data.bin");
   noShortcut.groupName = "Setvik Test";
-  TestRecord external;  // external and never installed: still linked
-  external.fileName = "Readme.txt";
+  TestRecord external = Named("Readme.txt");  // external and never installed: still linked
   external.uninstallMode = kUninstallExternal;
   external.groupName = "#STARTUP#";
   external.menuName = "Setvik Readme";
-  TestRecord top;  // no group: straight into Programs
-  top.fileName = "tool.exe";
+  TestRecord top = Named("tool.exe");  // no group: straight into Programs
   top.menuName = "Setvik Top Test";
-  TestRecord tooLong;
-  tooLong.fileName = "long.exe";
+  TestRecord tooLong = Named("long.exe");
   tooLong.groupName = "Setvik Test";
   tooLong.menuName = std::string(300, 'y');
-  std::vector<uint8_t> table = UseFileTable({tool, noShortcut, external, top, tooLong});
+  TestFileTable table;
+  table.Set({tool, noShortcut, external, top, tooLong});
   lstrcpyA(SetupFilePath, (scratch + "setup.exe").c_str());
 
   Recorded.clear();
