@@ -1,16 +1,9 @@
 // The destination checks on a folder of their own in the temporary folder,
 // with the drive's figures given to CheckDestinationWith where the
 // arithmetic is under test, and the folder chain.
-#include <gtest/gtest.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
+#include "base/PathText.h"
 #include "install/DestinationCheck.h"
-#include "tests/windows/FileTableBuilder.h"
-#include "tests/windows/StartupTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -18,43 +11,28 @@ class DestinationCheckTest : public PathBuffersTest {
  protected:
   void SetUp() override {
     PathBuffersTest::SetUp();
-    folder = TempFolder() + "setvik-dest-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder.c_str(), nullptr);
+    folder = MakeScratch(("setvik-dest-" + std::to_string(GetCurrentProcessId())).c_str());
     lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
+    RemoveBackslash(InstallDir);
   }
   void TearDown() override {
-    TestFileTable::Clear();
     SetCurrentDirectoryA(TempFolder().c_str());
-    for (auto it = created.rbegin(); it != created.rend(); ++it) {
-      SetFileAttributesA(it->c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (!DeleteFileA(it->c_str())) RemoveDirectoryA(it->c_str());
-    }
-    RemoveDirectoryA(folder.c_str());
+    RemoveTree(folder);
+    if (!font.empty()) SetFileAttributesA(font.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(font.c_str());
     PathBuffersTest::TearDown();
   }
-  std::string Existing(const std::string& path, uint32_t size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
-    std::vector<char> bytes(size, 'x');
-    DWORD written;
-    WriteFile(file, bytes.data(), size, &written, nullptr);
-    CloseHandle(file);
-    SetFileAttributesA(path.c_str(), attributes);
-    created.push_back(path);
-    return path;
+  std::string Existing(const std::string& path, uint32_t size, DWORD attributes = 0) {
+    return WriteTextFile(path, std::string(size, 'x'), attributes);
   }
-  std::string InFolder(const std::string& name) { return folder + "\\" + name; }
+  std::string InFolder(const std::string& name) { return folder + name; }
   static TestRecord File(const char* name, uint32_t size, uint8_t kind = kDestInstallDir,
                          uint8_t uninstallMode = kUninstallRemove) {
-    TestRecord record;
-    record.fileName = name;
-    record.fileSize = size;
+    TestRecord record = Named(name, size);
     record.destinationKind = kind;
     record.uninstallMode = uninstallMode;
     return record;
   }
-  std::string folder;
-  std::vector<std::string> created;
+  std::string folder, font;
   TestFileTable table;
 };
 
@@ -112,7 +90,7 @@ TEST_F(DestinationCheckTest, ExistingFontsAreNotRemovedAtUninstall) {
   ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, fonts, CSIDL_FONTS, TRUE));
   const std::string name = "setvik-test-" + std::to_string(GetCurrentProcessId()) + ".ttf";
   // A read-only font is not an objection either: fonts skip the access test.
-  Existing(std::string(fonts) + "\\" + name, 100, FILE_ATTRIBUTE_READONLY);
+  font = Existing(std::string(fonts) + "\\" + name, 100, FILE_ATTRIBUTE_READONLY);
   table.Set({File(name.c_str(), 100, kDestFonts), File("setvik-no-such-font.ttf", 100, kDestFonts),
              File("kept.dat", 100, kDestInstallDir)});
   for (int confirm = 0; confirm < 2; ++confirm) {  // the user confirms the page twice
@@ -150,7 +128,6 @@ TEST_F(DestinationCheckTest, DriveQueries) {
 
 TEST_F(DestinationCheckTest, FolderChainCreatesEachMissingFolder) {
   const std::string a = InFolder("A"), b = a + "\\B", c = InFolder("C"), d = c + "\\D";
-  created.insert(created.end(), {a, b, c, d});
   EXPECT_EQ(CreateFolderChain((b + "\\file.txt").c_str()), 0);
   EXPECT_NE(GetFileAttributesA(b.c_str()), INVALID_FILE_ATTRIBUTES);
   char current[MAX_PATH];
@@ -165,7 +142,6 @@ TEST_F(DestinationCheckTest, FolderChainCreatesEachMissingFolder) {
   EXPECT_EQ(CreateFolderChain("C:\\file.txt"), 0);
   // A file in the way stops the chain; the folders before it stay.
   const std::string e = InFolder("E");
-  created.push_back(e);
   CreateDirectoryA(e.c_str(), nullptr);
   Existing(e + "\\F", 1);
   EXPECT_EQ(CreateFolderChain((e + "\\F\\G\\x.txt").c_str()), 1);

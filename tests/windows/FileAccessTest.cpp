@@ -1,42 +1,21 @@
 // The Win32 file-access layer and buffer routines on a real Windows file
 // system (Wine): open modes and their sharing, exact and partial reads,
 // writes, positions, and heap blocks.
-#include <gtest/gtest.h>
-#include <string.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "base/Buffer.h"
 #include "base/FileAccess.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
 // A fresh folder under the temporary folder, removed with its files.
 class FileAccessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    folder = std::string(temp) + "setvik-fa-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder.c_str(), nullptr);
-  }
-  void TearDown() override {
-    for (const std::string& f : made) DeleteFileA(f.c_str());
-    RemoveDirectoryA(folder.c_str());
-  }
-  std::string Path(const char* name) {
-    made.push_back(folder + "\\" + name);
-    return made.back();
-  }
+  void SetUp() override { folder = MakeScratch(("setvik-fa-" + std::to_string(GetCurrentProcessId())).c_str()); }
+  void TearDown() override { RemoveTree(folder); }
   // A file of n bytes, byte i holding i * 7 mod 256.
   std::string MakeFile(const char* name, uint32_t n) {
-    std::string path = Path(name);
+    const std::string path = folder + name;
     FileHandle f = FileCreate(path.c_str());
-    EXPECT_NE(f, kInvalidFile);
-    std::vector<uint8_t> bytes = Pattern(n);
-    EXPECT_EQ(FileWrite(f, bytes.data(), n), 0);
+    EXPECT_EQ(FileWrite(f, Pattern(n).data(), n), 0);
     FileClose(f);
     return path;
   }
@@ -45,51 +24,23 @@ class FileAccessTest : public ::testing::Test {
     for (uint32_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7);
     return v;
   }
-  // A second opener through the platform directly, with the given access
-  // and sharing.
-  static bool CanOpen(const std::string& path, DWORD access, DWORD share) {
-    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  // A second opener through the platform directly, sharing everything.
+  static bool CanOpen(const std::string& path, DWORD access) {
+    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
     return true;
   }
   std::string folder;
-  std::vector<std::string> made;
 };
 
-TEST_F(FileAccessTest, CreateWritesAndTruncates) {
-  std::string path = MakeFile("a.bin", 1000);
-  FileHandle f = FileOpen(path.c_str(), kFileRead);
-  ASSERT_NE(f, kInvalidFile);
-  EXPECT_EQ(FileSize(f), 1000u);
-  FileClose(f);
-
-  // Creating an existing file starts it empty.
-  f = FileCreate(path.c_str());
-  ASSERT_NE(f, kInvalidFile);
-  EXPECT_EQ(FileSize(f), 0u);
-  EXPECT_EQ(FileWrite(f, "xyz", 3), 0);
-  EXPECT_EQ(FileTell(f), 3u);
-  EXPECT_EQ(FileSize(f), 3u);
-  FileClose(f);
-
-  // A missing file cannot be opened in any mode, nor created in a missing
-  // folder.
-  std::string missing = folder + "\\missing.bin";
-  EXPECT_EQ(FileOpen(missing.c_str(), kFileRead), kInvalidFile);
-  EXPECT_EQ(FileOpen(missing.c_str(), kFileWrite), kInvalidFile);
-  EXPECT_EQ(FileOpen(missing.c_str(), kFileReadWrite), kInvalidFile);
-  EXPECT_EQ(FileCreate((folder + "\\no\\such\\x.bin").c_str()), kInvalidFile);
-  FileClose(kInvalidFile);  // closing "no file" is harmless
-}
-
-TEST_F(FileAccessTest, ReadsAndPositions) {
-  std::string path = MakeFile("b.bin", 1000);
-  std::vector<uint8_t> want = Pattern(1000);
+TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
+  const std::string path = MakeFile("b.bin", 1000);
+  const std::vector<uint8_t> want = Pattern(1000);
   FileHandle f = FileOpen(path.c_str(), kFileRead);
   ASSERT_NE(f, kInvalidFile);
   uint8_t buf[200];
-
   EXPECT_EQ(FileTell(f), 0u);
   ASSERT_EQ(FileRead(f, buf, 10), 0);
   EXPECT_EQ(memcmp(buf, want.data(), 10), 0);
@@ -101,13 +52,10 @@ TEST_F(FileAccessTest, ReadsAndPositions) {
   EXPECT_EQ(FileSeekTo(f, 500), 500u);
   ASSERT_EQ(FileRead(f, buf, 100), 0);
   EXPECT_EQ(memcmp(buf, want.data() + 500, 100), 0);
-
-  // The size leaves the position alone.
-  EXPECT_EQ(FileSize(f), 1000u);
+  EXPECT_EQ(FileSize(f), 1000u);  // the size leaves the position alone
   EXPECT_EQ(FileTell(f), 600u);
-
-  // From the end: a partial read_some, then nothing, and read calls a
-  // short read a failure.
+  // From the end: a partial read_some, then nothing; read calls a short
+  // read a failure.
   EXPECT_EQ(FileSeekEnd(f, -10), 990u);
   EXPECT_EQ(FileReadSome(f, buf, 100), 10u);
   EXPECT_EQ(memcmp(buf, want.data() + 990, 10), 0);
@@ -116,7 +64,6 @@ TEST_F(FileAccessTest, ReadsAndPositions) {
   EXPECT_EQ(FileRead(f, buf, 30), 1);
   EXPECT_EQ(FileRead(f, buf, 1), 1);
   EXPECT_EQ(FileSeekEnd(f, 0), 1000u);
-
   // Before the start is refused; past the end is a position like any other.
   EXPECT_EQ(FileSeekTo(f, 0), 0u);
   EXPECT_EQ(FileSkip(f, -1), kFileBadPosition);
@@ -124,43 +71,36 @@ TEST_F(FileAccessTest, ReadsAndPositions) {
   EXPECT_EQ(FileSeekTo(f, 2000), 2000u);
   EXPECT_EQ(FileReadSome(f, buf, 10), 0u);
   EXPECT_EQ(FileSize(f), 1000u);
-
-  // A read-only handle refuses writes.
   EXPECT_EQ(FileSeekTo(f, 0), 0u);
-  EXPECT_EQ(FileWrite(f, "x", 1), 2);
+  EXPECT_EQ(FileWrite(f, "x", 1), 2);  // a read-only handle refuses writes
   FileClose(f);
-}
 
-TEST_F(FileAccessTest, WriteModesKeepTheFile) {
-  std::string path = MakeFile("c.bin", 100);
-
-  // Opening for writing does not truncate: bytes are overwritten in place.
-  FileHandle f = FileOpen(path.c_str(), kFileWrite);
-  ASSERT_NE(f, kInvalidFile);
-  EXPECT_EQ(FileSize(f), 100u);
+  // Opening for writing does not truncate: bytes are overwritten in place;
+  // the handle cannot read.
+  f = FileOpen(path.c_str(), kFileWrite);
+  EXPECT_EQ(FileSize(f), 1000u);
   EXPECT_EQ(FileSeekTo(f, 50), 50u);
   EXPECT_EQ(FileWrite(f, "ABCD", 4), 0);
-  uint8_t one;
-  EXPECT_EQ(FileReadSome(f, &one, 1), 0u);  // write-only
+  EXPECT_EQ(FileReadSome(f, buf, 1), 0u);
   FileClose(f);
-
   // Read and write on one handle; writing past the end grows the file.
   f = FileOpen(path.c_str(), kFileReadWrite);
-  ASSERT_NE(f, kInvalidFile);
   char got[5] = {};
   EXPECT_EQ(FileSeekTo(f, 50), 50u);
   ASSERT_EQ(FileRead(f, got, 4), 0);
   EXPECT_STREQ(got, "ABCD");
-  EXPECT_EQ(FileSeekEnd(f, 10), 110u);
+  EXPECT_EQ(FileSeekEnd(f, 10), 1010u);
   EXPECT_EQ(FileWrite(f, "Z", 1), 0);
-  EXPECT_EQ(FileSize(f), 111u);
+  EXPECT_EQ(FileSize(f), 1011u);
   EXPECT_EQ(FileWrite(f, "", 0), 0);
   FileClose(f);
-
-  // Large blocks go through in one call.
-  std::vector<uint8_t> big = Pattern(300000);
+  // Creating an existing file starts it empty; large blocks go through in
+  // one call.
+  const std::vector<uint8_t> big = Pattern(300000);
   f = FileCreate(path.c_str());
+  EXPECT_EQ(FileSize(f), 0u);
   ASSERT_EQ(FileWrite(f, big.data(), static_cast<uint32_t>(big.size())), 0);
+  EXPECT_EQ(FileTell(f), 300000u);
   FileClose(f);
   f = FileOpen(path.c_str(), kFileRead);
   std::vector<uint8_t> back(400000);
@@ -168,29 +108,33 @@ TEST_F(FileAccessTest, WriteModesKeepTheFile) {
   back.resize(big.size());
   EXPECT_TRUE(back == big);
   FileClose(f);
+
+  // A missing file cannot be opened in any mode, nor created in a missing
+  // folder; closing "no file" is harmless.
+  const std::string missing = folder + "missing.bin";
+  for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) EXPECT_EQ(FileOpen(missing.c_str(), mode), kInvalidFile);
+  EXPECT_EQ(FileCreate((folder + "no\\such\\x.bin").c_str()), kInvalidFile);
+  FileClose(kInvalidFile);
 }
 
 TEST_F(FileAccessTest, Sharing) {
-  std::string path = MakeFile("d.bin", 10);
-  const DWORD kAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
+  const std::string path = MakeFile("d.bin", 10);
+  auto refusedInEveryMode = [&]() {
+    for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) EXPECT_EQ(FileOpen(path.c_str(), mode), kInvalidFile);
+    EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
+  };
   // Write mode and create share nothing: no one else gets in, however
   // politely asked.
   FileHandle w = FileOpen(path.c_str(), kFileWrite);
   ASSERT_NE(w, kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
-  EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ, kAll));
+  refusedInEveryMode();
+  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
   FileClose(w);
-
   FileHandle c = FileCreate(path.c_str());
   ASSERT_NE(c, kInvalidFile);
   EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ, kAll));
+  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
   FileClose(c);
-
   // Read mode lets others read, not write.
   FileHandle r = FileOpen(path.c_str(), kFileRead);
   ASSERT_NE(r, kInvalidFile);
@@ -201,18 +145,14 @@ TEST_F(FileAccessTest, Sharing) {
   EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
   EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
   FileClose(r);
-
-  // Read-write mode lets readers in that in turn tolerate the writer, but
-  // no second writer.
+  // Read-write mode lets readers in that tolerate the writer; no second writer.
   FileHandle rw = FileOpen(path.c_str(), kFileReadWrite);
   ASSERT_NE(rw, kInvalidFile);
-  EXPECT_TRUE(CanOpen(path, GENERIC_READ, kAll));
-  EXPECT_FALSE(CanOpen(path, GENERIC_WRITE, kAll));
+  EXPECT_TRUE(CanOpen(path, GENERIC_READ));
+  EXPECT_FALSE(CanOpen(path, GENERIC_WRITE));
   EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
   FileClose(rw);
-
-  // All closed: every mode works again.
-  FileHandle again = FileOpen(path.c_str(), kFileWrite);
+  FileHandle again = FileOpen(path.c_str(), kFileWrite);  // all closed: open again
   EXPECT_NE(again, kInvalidFile);
   FileClose(again);
 }
@@ -227,7 +167,6 @@ TEST(BufferTest, AllocateZeroSizeAndRelease) {
   EXPECT_EQ(block, nullptr);
   ReleaseBuffer(block);  // a null owner stays null, nothing is freed
   EXPECT_EQ(block, nullptr);
-
   // Zeroed blocks are zero even where the heap just held other bytes.
   for (int round = 0; round < 20; ++round) {
     uint8_t* dirty = nullptr;
@@ -240,7 +179,6 @@ TEST(BufferTest, AllocateZeroSizeAndRelease) {
     for (int i = 0; i < 1024; ++i) ASSERT_EQ(zero[i], 0u) << "word " << i;
     ReleaseBuffer(zero);
   }
-
   // An empty block is still a block; sizes of nothing are 0.
   char* empty = nullptr;
   EXPECT_TRUE(AllocateBuffer(0, empty));
@@ -248,7 +186,6 @@ TEST(BufferTest, AllocateZeroSizeAndRelease) {
   EXPECT_EQ(BufferSize(empty), 0u);
   ReleaseBuffer(empty);
   EXPECT_EQ(BufferSize(nullptr), 0u);
-
   // A request the heap cannot meet fails, and clears the owner.
   char* huge = reinterpret_cast<char*>(1);
   EXPECT_FALSE(AllocateBuffer(0xFFFFFF00u, huge));

@@ -1,21 +1,10 @@
 // The finish page's two views and the confirmation page's question, on
 // pages made from a small in-memory template with the controls the pages
 // use (no frame dialog: its buttons are simply absent).
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "base/Message.h"
 #include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
-#include "setupdata/SetupData.h"
-#include "startup/Startup.h"
-#include "tests/windows/InstallTestSupport.h"
-#include "tests/windows/MessageScript.h"
+#include "tests/windows/PathBuffersTest.h"
 #include "wizard/PageMechanics.h"
-#include "wizard/Wizard.h"
 
 namespace {
 
@@ -45,23 +34,16 @@ std::vector<WORD> FinishTemplate() {
   return t;
 }
 
-// Texts: group 5 of the finish page, group 6 with message 21, group 3 of
-// the confirmation page.
-std::vector<uint8_t> Group(std::initializer_list<const char*> texts) {
-  std::vector<uint8_t> group(2, 0);
-  for (const char* text : texts) group.insert(group.end(), text, text + strlen(text) + 1);
-  group[0] = static_cast<uint8_t>(texts.size());
-  return group;
-}
-
 class FinishPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseTexts({"Setup Complete", "Installed.", "", "Tick to start.", "Failed:\n%s", "", "&Start now", "Restart!"});
-    messages = Group({"Caption", "", "", "", "", "", "", "Replace read-only?", "", "", "", "", "", "", "", "", "", "",
-                      "", "", "", "%s is damaged.", "Access to %s is denied."});
-    TextGroups[kTextGroupMessages] = messages.data();
-    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(messages.size());
+    SetTextGroup(kPageFinish, {"Setup Complete", "Installed.", "", "Tick to start.", "Failed:\n%s", "", "&Start now",
+                               "Restart!"});
+    std::vector<std::string> messages(23);
+    messages[7] = "Replace read-only?";
+    messages[21] = "%s is damaged.";
+    messages[22] = "Access to %s is denied.";
+    SetTextGroup(kTextGroupMessages, messages);
     PageIndex = kPageFinish;
     lstrcpynA(fileName, "C:\\x.dll", sizeof fileName);
     ErrorFileName = fileName;
@@ -69,18 +51,13 @@ class FinishPageTest : public ::testing::Test {
     RestartNeeded = false;
     RunAfterChecked = 1;
     LaunchRecord = RunAfterRecord = ScreenSaverRecord = nullptr;
-    ShownMessages.clear();
+    Script({});
   }
   void TearDown() override {
     if (page) DestroyWindow(page);
-    for (uint32_t g : {3u, 5u, 6u}) TextGroups[g] = nullptr, TextGroupSizes[g] = 0;
-    ClearFileTable();
+    for (uint32_t g : {3u, 5u, 6u}) SetTextGroup(g, {});
+    TestFileTable::Clear();
     ErrorFileName = nullptr;
-  }
-  void UseTexts(std::initializer_list<const char*> texts) {
-    finish = Group(texts);
-    TextGroups[kPageFinish] = finish.data();
-    TextGroupSizes[kPageFinish] = static_cast<uint32_t>(finish.size());
   }
   void Open(DLGPROC procedure = FinishPage) {
     const std::vector<WORD> t = FinishTemplate();
@@ -100,7 +77,6 @@ class FinishPageTest : public ::testing::Test {
     return r;
   }
   HWND page = nullptr;
-  std::vector<uint8_t> finish, messages;
   char fileName[kPathBufferSize];
   uint8_t record[4] = {};
 };
@@ -124,10 +100,10 @@ TEST_F(FinishPageTest, ErrorViewSaysWhyAndForgetsWhatWouldRunAfterwards) {
 }
 
 TEST_F(FinishPageTest, RefusedReplacementIsAnErrorButKeepsTheRestart) {
-  TestRecord busy;
-  busy.fileName = "busy.dll";
-  const std::vector<uint8_t> table = UseFileTable({TestRecord{}, busy});
-  WriteU16Le(NextFileRecord(FirstFileRecord) + FileRecordField::installState, kStateReplacing);
+  TestRecord busy = Named("busy.dll");
+  TestFileTable table;
+  table.Set({TestRecord{}, busy});
+  WriteU16Le(table.Record(1) + FileRecordField::installState, kStateReplacing);
   RestartNeeded = true;
   Open();
   EXPECT_EQ(InstallError, kInstallErrorAbort);
@@ -162,7 +138,7 @@ TEST_F(FinishPageTest, RunAfterBoxTakesTheLaunchButtonsPlace) {
 }
 
 TEST_F(FinishPageTest, PlainSuccessEmptiesTheLastLine) {
-  UseTexts({"Done", "Installed.", "Intro", "Tick", "Failed:\n%s", "&Open", "&Start", "Restart!"});
+  SetTextGroup(kPageFinish, {"Done", "Installed.", "Intro", "Tick", "Failed:\n%s", "&Open", "&Start", "Restart!"});
   Open();
   EXPECT_EQ(Text(1000), "Installed.");
   EXPECT_EQ(Text(1001), "Intro");
@@ -173,9 +149,7 @@ TEST_F(FinishPageTest, PlainSuccessEmptiesTheLastLine) {
 
 TEST_F(FinishPageTest, ConfirmationAsksAboutReadOnlyTargets) {
   PageIndex = kPageConfirmation;
-  const std::vector<uint8_t> texts = Group({"Ready", "", "Into %s.", "", ""});
-  TextGroups[kPageConfirmation] = const_cast<uint8_t*>(texts.data());
-  TextGroupSizes[kPageConfirmation] = static_cast<uint32_t>(texts.size());
+  SetTextGroup(kPageConfirmation, {"Ready", "", "Into %s.", "", ""});
   char folder[kPathBufferSize] = "C:\\Program Files\\App\\";
   char* saved = InstallDir;
   InstallDir = folder;

@@ -2,16 +2,10 @@
 // marker program, which note the command line they were started with. A
 // test file type ".setviktest" is registered in HKEY_CLASSES_ROOT (Wine
 // does not show HKCU\Software\Classes there).
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-
 #include "install/InstallStep.h"
 #include "install/Launch.h"
 #include "setupdata/Paths.h"
-#include "startup/Startup.h"
-#include "tests/windows/InstallTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -19,11 +13,7 @@ const char kExtension[] = ".setviktest";
 const char kType[] = "SetvikTest.Document";
 
 void SetDefault(const std::string& subKey, const std::string& value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, subKey.c_str(), &key), ERROR_SUCCESS);
-  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
+  SetRegValue(HKEY_CLASSES_ROOT, subKey, nullptr, REG_SZ, value + '\0');
 }
 
 void DeleteClassKeys() {
@@ -46,9 +36,8 @@ class LaunchTest : public PathBuffersTest {
   void TearDown() override {
     DeleteClassKeys();
     LaunchRecord = RunAfterRecord = nullptr;
-    ClearFileTable();
     SetCurrentDirectoryA("C:\\");
-    RemoveTree(scratch.substr(0, scratch.size() - 1));
+    RemoveTree(scratch);
     PathBuffersTest::TearDown();
   }
   void SetCommand(const std::string& command) { SetDefault(std::string(kType) + "\\shell\\open\\command", command); }
@@ -100,8 +89,7 @@ TEST_F(LaunchTest, OpenCommandIsCutAtThePlaceholderAndGetsTheQuotedPath) {
 TEST_F(LaunchTest, FinishProgramOpensAnExistingFileThroughTheShellOnly) {
   SetCommand("\"" + marker + "\" \"%1\"");
   lstrcpyA(InstallDir, scratch.c_str());
-  TestRecord fields;
-  fields.fileName = "Read Me.setviktest";
+  TestRecord fields = Named("Read Me.setviktest");
   std::vector<uint8_t> record = BuildRecord(fields);
   LaunchRecord = record.data();
 
@@ -124,8 +112,7 @@ TEST_F(LaunchTest, RunAfterProgramWithBlanksInItsPathStartsOnlyItself) {
   ASSERT_TRUE(CopyFileA(marker.c_str(), app.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(marker.c_str(), decoy.c_str(), FALSE));
   lstrcpyA(InstallDir, scratch.c_str());
-  TestRecord fields;
-  fields.fileName = "My Tool\\app.exe";
+  TestRecord fields = Named("My Tool\\app.exe");
   std::vector<uint8_t> record = BuildRecord(fields);
   RunAfterRecord = record.data();
 

@@ -3,18 +3,8 @@
 // file 1.0.0.2 and language 0x0409, VersionHighBit with product
 // 0x80000000:0, file 0x00010000:0x80000000 and language 0x0407. The
 // questions are answered through the scripted ShowMessage.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "base/Message.h"
 #include "install/OverwriteRules.h"
-#include "setupdata/FileRecord.h"
-#include "tests/windows/FileTableBuilder.h"
-#include "tests/windows/MessageScript.h"
-#include "tests/windows/StartupTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -34,44 +24,19 @@ TestRecord Versioned(uint8_t checks, uint32_t productMS, uint32_t productLS, uin
   return record;
 }
 
-std::string TestProgramFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  *strrchr(path, '\\') = 0;
-  return path;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  const FileHandle file = FileOpen(path.c_str(), kFileRead);
-  std::vector<uint8_t> bytes(file == kInvalidFile ? 0 : FileSize(file));
-  if (FileRead(file, bytes.data(), static_cast<uint32_t>(bytes.size()))) bytes.clear();
-  FileClose(file);
-  return bytes;
-}
-
 class OverwriteRulesTest : public PathBuffersTest {
  protected:
   void SetUp() override {
     PathBuffersTest::SetUp();
-    texts.assign(2, 0);
-    for (int i = 0; i <= 30; ++i) {
-      const std::string text = i == 29 ? "Newer: %s" : i == 30 ? "Language: %s %d" : "";
-      texts.insert(texts.end(), text.begin(), text.end());
-      texts.push_back(0);
-    }
-    texts[0] = 31;
-    TextGroups[kTextGroupMessages] = texts.data();
-    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(texts.size());
-    newer = TestProgramFolder() + "\\wintest\\VersionNewer.dll";
-    highBit = TestProgramFolder() + "\\wintest\\VersionHighBit.dll";
-    ShownMessages.clear();
-    ScriptedAnswers.clear();
+    std::vector<std::string> texts(31);
+    texts[29] = "Newer: %s";
+    texts[30] = "Language: %s %d";
+    SetTextGroup(kTextGroupMessages, texts);
+    newer = TestProgramFolder() + "wintest\\VersionNewer.dll";
+    highBit = TestProgramFolder() + "wintest\\VersionHighBit.dll";
   }
   void TearDown() override {
-    TextGroups[kTextGroupMessages] = nullptr;
-    TextGroupSizes[kTextGroupMessages] = 0;
     for (const std::string& file : scratchFiles) DeleteFileA(file.c_str());
-    ScriptedAnswers.clear();
     PathBuffersTest::TearDown();
   }
   // CheckVersions for record against target, answering with answers; the
@@ -83,8 +48,7 @@ class OverwriteRulesTest : public PathBuffersTest {
   std::vector<std::string> Decide(const std::string& target, const TestRecord& fields, int inUse, bool expectWrite,
                                   std::initializer_list<int> answers = {}, bool versionsOnly = false) {
     lstrcpynA(TargetPath, target.c_str(), kPathBufferSize);
-    ShownMessages.clear();
-    ScriptedAnswers.assign(answers);
+    Script(answers);
     const std::vector<uint8_t> record = BuildRecord(fields);
     const bool write = versionsOnly ? CheckVersions(record.data()) : ShouldWriteFile(record.data(), inUse);
     EXPECT_EQ(write, expectWrite) << target;
@@ -97,14 +61,9 @@ class OverwriteRulesTest : public PathBuffersTest {
     return asked;
   }
   std::string Scratch(const char* name, const std::vector<uint8_t>& bytes) {
-    const std::string path = TempFolder() + name;
-    const FileHandle file = FileCreate(path.c_str());
-    EXPECT_EQ(FileWrite(file, bytes.data(), static_cast<uint32_t>(bytes.size())), 0) << path;
-    FileClose(file);
-    scratchFiles.push_back(path);
-    return path;
+    scratchFiles.push_back(WriteTextFile(TempFolder() + name, std::string(bytes.begin(), bytes.end())));
+    return scratchFiles.back();
   }
-  std::vector<uint8_t> texts;
   std::vector<std::string> scratchFiles;
   std::string newer, highBit;
   using Asked = std::vector<std::string>;
@@ -156,18 +115,17 @@ TEST_F(OverwriteRulesTest, LanguageQuestionAfterTheVersionQuestion) {
             (Asked{version, language}));
   EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), true, {kAnswerYes, kAnswerYes}),
             (Asked{version, language}));
-}
-
-TEST_F(OverwriteRulesTest, NoVersionResourceIsNoObjection) {
+  // No version resource, or no file: no objection.
   const std::string plain = Scratch("setvik-plain.txt", {'t', 'e', 'x', 't'});
   EXPECT_EQ(Ask(plain, Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
   EXPECT_EQ(Ask(TempFolder() + "setvik-no-such-file.dll", Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
 }
 
 TEST_F(OverwriteRulesTest, InUseTargetWithTheSameContentIsLeftAlone) {
-  const std::vector<uint8_t> library = ReadWholeFile(newer);
+  const std::string library = ReadTextFile(newer);
   ASSERT_FALSE(library.empty());
-  const uint32_t checksum = ContentChecksum(0, library.data(), static_cast<uint32_t>(library.size()));
+  const uint32_t checksum =
+      ContentChecksum(0, reinterpret_cast<const uint8_t*>(library.data()), static_cast<uint32_t>(library.size()));
   TestRecord same = Versioned(0x06, 0, 0, 0, 0, 0x0407);
   same.fileSize = static_cast<uint32_t>(library.size());
   same.contentChecksum = CombineIntegrityKey(checksum);  // stored form

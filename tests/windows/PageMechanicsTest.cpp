@@ -1,13 +1,6 @@
 // Message texts from hostile setup data, and the button state kept for the
 // frame dialog.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "setupdata/SetupData.h"
-#include "startup/Startup.h"
+#include "tests/windows/PathBuffersTest.h"
 #include "wizard/PageMechanics.h"
 
 namespace {
@@ -15,16 +8,9 @@ namespace {
 // Text group 6 made of the given texts, installed for one test.
 class MessageTextTest : public ::testing::Test {
  protected:
-  void SetTexts(std::initializer_list<const char*> texts) {
-    group.assign(2, 0);
-    for (const char* text : texts) group.insert(group.end(), text, text + strlen(text) + 1);
-    group[0] = static_cast<uint8_t>(texts.size());
-    TextGroups[kTextGroupMessages] = group.data();
-    TextGroupSizes[kTextGroupMessages] = static_cast<uint32_t>(group.size());
-  }
+  void SetTexts(const std::vector<std::string>& texts) { SetTextGroup(kTextGroupMessages, texts); }
   void TearDown() override {
-    TextGroups[kTextGroupMessages] = nullptr;
-    TextGroupSizes[kTextGroupMessages] = 0;
+    SetTextGroup(kTextGroupMessages, {});
     ErrorFileName = nullptr;
   }
   std::string Format(uint32_t n, uint32_t size, const char* fileName) {
@@ -36,7 +22,6 @@ class MessageTextTest : public ::testing::Test {
     for (uint32_t i = size; i < out.size(); ++i) EXPECT_EQ(out[i], 'G') << "written past " << size;
     return size ? std::string(out.data()) : std::string();
   }
-  std::vector<uint8_t> group;
 };
 
 TEST_F(MessageTextTest, OnlyTheFirstPercentSTakesTheFileName) {

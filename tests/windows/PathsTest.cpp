@@ -1,15 +1,7 @@
 // Folder macros, the remembered folder, destination paths and shortcut
 // folders on a real Windows file system and registry (Wine).
-#include <gtest/gtest.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "setupdata/Format.h"
 #include "setupdata/Paths.h"
-#include "tests/windows/StartupTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -18,41 +10,14 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string WindowsFolder() {
-  char folder[MAX_PATH];
-  GetWindowsDirectoryA(folder, MAX_PATH);
-  return folder;
-}
-
-std::string SystemFolder() {
-  char folder[MAX_PATH];
-  GetSystemDirectoryA(folder, MAX_PATH);
-  return folder;
-}
-
-std::string SpecialFolder(int id) {
-  char folder[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
-  return folder;
-}
-
 std::string ProgramFiles() {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  HKEY key;
-  if (!RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key)) {
-    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-  }
-  return value;
+  const std::string value =
+      RegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+  return value.c_str();
 }
 
 TEST(BackslashTest, AddAndRemoveKeepRootsAndEmptyTexts) {
-  struct Case {
-    const char* in;
-    const char* added;
-    const char* removed;
-  } cases[] = {
+  const char* const cases[][3] = {
       {"", "", ""},
       {"C:", "C:\\", "C:"},
       {"C:\\", "C:\\", "C:\\"},
@@ -61,14 +26,12 @@ TEST(BackslashTest, AddAndRemoveKeepRootsAndEmptyTexts) {
       {"C:\\Games\\\\", "C:\\Games\\\\", "C:\\Games\\"},  // one backslash at a time
       {"ab\\", "ab\\", "ab\\"},                         // three characters or fewer stay
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     char path[kPathBufferSize];
-    lstrcpyA(path, c.in);
-    AddBackslash(path);
-    EXPECT_STREQ(path, c.added) << c.in;
-    lstrcpyA(path, c.in);
-    RemoveBackslash(path);
-    EXPECT_STREQ(path, c.removed) << c.in;
+    AddBackslash(lstrcpyA(path, c[0]));
+    EXPECT_STREQ(path, c[1]) << c[0];
+    RemoveBackslash(lstrcpyA(path, c[0]));
+    EXPECT_STREQ(path, c[2]) << c[0];
   }
   // A full buffer gets no backslash rather than an overrun.
   char full[kPathBufferSize + 1];
@@ -80,13 +43,46 @@ TEST(BackslashTest, AddAndRemoveKeepRootsAndEmptyTexts) {
   EXPECT_EQ(full[kPathBufferSize], 'Z');
 }
 
-using FolderMacroTest = PathBuffersTest;
+// A folder tree under the temporary folder, made with mixed case.
+class PathsTest : public PathBuffersTest {
+ protected:
+  void SetUp() override {
+    PathBuffersTest::SetUp();
+    root = TempFolder() + "SetvikRemembered";
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "\\Games").c_str(), nullptr);
+    CreateDirectoryA((root + "\\Games\\Acme Long Name").c_str(), nullptr);
+  }
+  void TearDown() override {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    SetCurrentDirectoryA(TempFolder().c_str());
+    RemoveTree(root);
+    PathBuffersTest::TearDown();
+  }
+  std::string Spelled(const std::string& path) {
+    char text[kPathBufferSize];
+    NormalizeDirCase(lstrcpynA(text, path.c_str(), kPathBufferSize));
+    return text;
+  }
+  // The folder ResolveDefaultDir gives for a remembered folder (in the
+  // registry unless null) against the default "#Windows#\Default".
+  std::string Resolved(const char* remembered) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    if (remembered) SetRegValue(HKEY_CURRENT_USER, kKey, "Dir", REG_SZ, std::string(remembered) + '\0');
+    DirRegistryRoot = 1;
+    DirRegistryKey = const_cast<char*>(kKey);
+    DirRegistryValue = const_cast<char*>("Dir");
+    lstrcpyA(InstallDir, "#Windows#\\Default");
+    ResolveDefaultDir();
+    return InstallDir;
+  }
+  static constexpr const char* kKey = "Software\\SetvikTests\\RememberedFolder";
+  std::string root;
+};
 
-TEST_F(FolderMacroTest, MacrosInAnyCase) {
-  struct Case {
-    const char* in;
-    std::string out;
-  } cases[] = {
+TEST_F(PathsTest, MacrosInAnyCase) {
+  ASSERT_FALSE(ProgramFiles().empty());
+  const std::pair<const char*, std::string> cases[] = {
       {"#program files#\\Acme Games", ProgramFiles() + "\\Acme Games"},
       {"#PROGRAM FILES#Acme", ProgramFiles() + "\\Acme"},
       {"#Windows#\\", WindowsFolder() + "\\"},
@@ -98,164 +94,84 @@ TEST_F(FolderMacroTest, MacrosInAnyCase) {
       {"C:\\Acme #Windows#", "C:\\Acme #Windows#"},
       {"", ""},
   };
-  ASSERT_FALSE(ProgramFiles().empty());
-  for (const Case& c : cases) {
-    lstrcpyA(InstallDir, c.in);
-    ExpandFolderMacro(InstallDir);
-    EXPECT_EQ(std::string(InstallDir), c.out) << c.in;
+  for (const auto& c : cases) {
+    ExpandFolderMacro(lstrcpyA(InstallDir, c.first));
+    EXPECT_EQ(std::string(InstallDir), c.second) << c.first;
   }
   // A rest too long for the buffer is cut inside it.
-  const std::string longRest = "#Windows#\\" + std::string(300, 'r');
-  lstrcpynA(InstallDir, longRest.c_str(), kPathBufferSize);
+  lstrcpynA(InstallDir, ("#Windows#\\" + std::string(300, 'r')).c_str(), kPathBufferSize);
   ExpandFolderMacro(InstallDir);
   EXPECT_EQ(strlen(InstallDir), kPathBufferSize - 1);
   EXPECT_EQ(std::string(InstallDir).substr(0, WindowsFolder().size() + 1), WindowsFolder() + "\\");
 }
 
-// A folder tree under the temporary folder, made with mixed case.
-class RememberedFolderTest : public PathBuffersTest {
- protected:
-  void SetUp() override {
-    PathBuffersTest::SetUp();
-    root = TempFolder() + "SetvikRemembered";
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA((root + "\\Games").c_str(), nullptr);
-    CreateDirectoryA((root + "\\Games\\Acme Long Name").c_str(), nullptr);
-    lstrcpyA(InstallDir, "#Windows#\\Default");
-  }
-  void TearDown() override {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-    DeleteFileA(ini.c_str());
-    SetCurrentDirectoryA(TempFolder().c_str());
-    RemoveDirectoryA((root + "\\Games\\Acme Long Name").c_str());
-    RemoveDirectoryA((root + "\\Games").c_str());
-    RemoveDirectoryA(root.c_str());
-    PathBuffersTest::TearDown();
-  }
-  // The disk spelling of root, as NormalizeDirCase gives it.
-  std::string Spelled(const std::string& path) {
-    char text[kPathBufferSize];
-    lstrcpynA(text, path.c_str(), kPathBufferSize);
-    NormalizeDirCase(text);
-    return text;
-  }
-  void Remember(const std::string& folder) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, &key), 0);
-    RegSetValueExA(key, "Dir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(key);
-    DirRegistryRoot = 1;
-    DirRegistryKey = const_cast<char*>(kKey);
-    DirRegistryValue = const_cast<char*>("Dir");
-  }
-  static constexpr const char* kKey = "Software\\SetvikTests\\RememberedFolder";
-  std::string root, ini;
-};
-
-TEST_F(RememberedFolderTest, RegistryFolderTakesTheDiskSpelling) {
+TEST_F(PathsTest, RememberedFolderTakesTheDiskSpellingOrItsLongestExistingPrefix) {
   // The drive letter keeps the case it was given; the rest is as on disk.
   const std::string disk = Spelled(Lower(root));
   ASSERT_EQ(Lower(disk), Lower(root));
-  Remember(Lower(root + "\\GAMES\\acme long name\\"));
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), disk + "\\Games\\Acme Long Name");
+  EXPECT_EQ(Resolved(Lower(root + "\\GAMES\\acme long name\\").c_str()), disk + "\\Games\\Acme Long Name");
   char current[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, current);
   EXPECT_EQ(Lower(current), Lower(root + "\\Games\\Acme Long Name"));
-}
+  EXPECT_EQ(Resolved((root + "\\Games\\Acme\\Data").c_str()), Spelled(root) + "\\Games");
+  EXPECT_EQ(Resolved("Q:\\Nowhere\\At\\All"), "");  // no prefix at all: empty, not the default
+  // An empty or removed value: the default.
+  EXPECT_EQ(Resolved(""), WindowsFolder() + "\\Default");
+  EXPECT_EQ(Resolved(nullptr), WindowsFolder() + "\\Default");
 
-TEST_F(RememberedFolderTest, VanishedFolderFallsBackToItsLongestExistingPrefix) {
-  Remember(root + "\\Games\\Acme\\Data");
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), Spelled(root) + "\\Games");
-  // No prefix at all: empty, and the default is not used.
-  Remember("Q:\\Nowhere\\At\\All");
-  ResolveDefaultDir();
-  EXPECT_STREQ(InstallDir, "");
-}
-
-TEST_F(RememberedFolderTest, RemovedOrEmptyRegistryValueUsesTheDefault) {
-  Remember("");
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
-  RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-  lstrcpyA(InstallDir, "#Windows#\\Default");
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
-}
-
-TEST_F(RememberedFolderTest, IniFolderAndMissingIniKey) {
-  ini = TempFolder() + "setvik-remembered.ini";
+  // The INI place, which counts only with all three texts present.
+  DirRegistryKey = nullptr;
+  const std::string ini = TempFolder() + "setvik-remembered.ini";
   WritePrivateProfileStringA("Acme", "Folder", Lower(root + "\\games").c_str(), ini.c_str());
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
   DirIniFile = const_cast<char*>(ini.c_str());
   DirIniSection = const_cast<char*>("Acme");
-  DirIniKey = const_cast<char*>("Folder");
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), Spelled(Lower(root)) + "\\Games");
-
-  lstrcpyA(InstallDir, "#Windows#\\Default");
-  DirIniKey = const_cast<char*>("Other");
-  ResolveDefaultDir();
-  EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
-  // The INI place counts only with all three texts present.
-  lstrcpyA(InstallDir, "#Windows#\\Default");
+  for (const char* key : {"Folder", "Other"}) {
+    DirIniKey = const_cast<char*>(key);
+    lstrcpyA(InstallDir, "#Windows#\\Default");
+    ResolveDefaultDir();
+    EXPECT_EQ(std::string(InstallDir), *key == 'F' ? disk + "\\Games" : WindowsFolder() + "\\Default");
+  }
   DirIniKey = const_cast<char*>("Folder");
   DirIniSection = nullptr;
+  lstrcpyA(InstallDir, "#Windows#\\Default");
   ResolveDefaultDir();
   EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
+  DeleteFileA(ini.c_str());
 }
 
-TEST_F(RememberedFolderTest, NormalizeDirCaseLeavesWhatItCannotFind) {
-  for (const char* unchanged : {"C:\\", "C:", "", "Q:\\Nowhere\\Acme", "C:\\*", "C:\\windows\\syst?m32"}) {
-    char text[kPathBufferSize];
-    lstrcpyA(text, unchanged);
-    NormalizeDirCase(text);
-    EXPECT_STREQ(text, unchanged);
-  }
+TEST_F(PathsTest, NormalizeDirCaseLeavesWhatItCannotFind) {
   // A missing last component leaves the whole path as it was.
   const std::string missing = Lower(root) + "\\games\\missing";
-  char text[kPathBufferSize];
-  lstrcpyA(text, missing.c_str());
-  NormalizeDirCase(text);
-  EXPECT_EQ(std::string(text), missing);
+  for (const std::string& same : {std::string("C:\\"), std::string("C:"), std::string(), std::string("Q:\\Nowhere\\Acme"),
+                                  std::string("C:\\*"), std::string("C:\\windows\\syst?m32"), missing})
+    EXPECT_EQ(Spelled(same), same);
 }
 
 // A file record with an empty string set but for fileName.
 std::vector<uint8_t> Record(uint8_t destinationKind, uint8_t uninstallMode, const std::string& fileName) {
-  std::vector<uint8_t> record(kFileRecordHeadSize, 0);
-  record[FileRecordField::destinationKind] = destinationKind;
-  record[FileRecordField::uninstallMode] = uninstallMode;
-  record.insert(record.end(), fileName.begin(), fileName.end());
-  record.insert(record.end(), 6, 0);
-  WriteU32Le(record.data(), static_cast<uint32_t>(record.size()));
-  return record;
+  TestRecord record = Named(fileName);
+  record.destinationKind = destinationKind;
+  record.uninstallMode = uninstallMode;
+  return BuildRecord(record);
 }
 
-using TargetPathTest = PathBuffersTest;
-
-TEST_F(TargetPathTest, BaseFolderByDestinationKind) {
+TEST_F(PathsTest, TargetPathByDestinationKind) {
   lstrcpyA(InstallDir, "C:\\Program Files\\Acme");
-  struct Case {
-    uint8_t kind;
-    std::string expected;
-  } cases[] = {
+  const std::pair<uint8_t, std::string> cases[] = {
       {kDestInstallDir, "C:\\Program Files\\Acme\\bin\\app.exe"},
       {kDestWindows, WindowsFolder() + "\\bin\\app.exe"},
       {kDestFonts, SpecialFolder(CSIDL_FONTS) + "\\bin\\app.exe"},
       {7, "C:\\Program Files\\Acme\\bin\\app.exe"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(GetTargetPath(Record(c.kind, kUninstallRemove, "bin\\app.exe").data()), 0);
-    EXPECT_EQ(std::string(TargetPath), c.expected) << int(c.kind);
+  for (const auto& c : cases) {
+    EXPECT_EQ(GetTargetPath(Record(c.first, kUninstallRemove, "bin\\app.exe").data()), 0);
+    EXPECT_EQ(std::string(TargetPath), c.second) << int(c.first);
   }
   lstrcpyA(InstallDir, "C:\\Acme\\");  // a trailing backslash is not doubled
   GetTargetPath(Record(kDestInstallDir, kUninstallKeep, "a.txt").data());
   EXPECT_STREQ(TargetPath, "C:\\Acme\\a.txt");
-}
-
-TEST_F(TargetPathTest, ExternalFileSitsBesideTheSetupFile) {
+  // An external file sits beside the setup file, whatever its kind.
   lstrcpyA(SetupFilePath, "D:\\Setup\\setup.exe");
   for (uint8_t kind : {kDestInstallDir, kDestWindows, kDestSharedSystem, kDestFonts}) {
     EXPECT_EQ(GetTargetPath(Record(kind, kUninstallExternal, "Readme.txt").data()), 0);
@@ -266,32 +182,27 @@ TEST_F(TargetPathTest, ExternalFileSitsBesideTheSetupFile) {
   EXPECT_STREQ(TargetPath, "Readme.txt");
 }
 
-TEST_F(TargetPathTest, SharedFileDropsSubfoldersAndGoesToTheProposedFolder) {
+TEST_F(PathsTest, SharedFileDropsSubfoldersAndGoesToTheProposedFolder) {
   lstrcpyA(InstallDir, "C:\\Program Files\\Acme\\");
-  EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, "sub\\setvik-shared-test.dll").data()), 0);
-  const std::string path = TargetPath;
-  EXPECT_EQ(Lower(path), Lower(SystemFolder() + "\\setvik-shared-test.dll"));
-  // An existing copy that nobody holds is not in use.
   const std::string existing = SystemFolder() + "\\setvik-shared-test.dll";
-  HANDLE file = CreateFileA(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, "sub\\setvik-shared-test.dll").data()), 0);
+  EXPECT_EQ(Lower(TargetPath), Lower(existing));
+  // An existing copy that nobody holds is not in use, and is let go again.
+  WriteTextFile(existing, "");
   EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, "setvik-shared-test.dll").data()), 0);
   EXPECT_EQ(Lower(TargetPath), Lower(existing));
-  DeleteFileA(existing.c_str());
+  EXPECT_TRUE(DeleteFileA(existing.c_str()));
 }
 
-TEST_F(TargetPathTest, OverlongNamesAreCutInsideTheBuffer) {
-  // TargetPath with guard bytes after its 260 bytes.
-  std::vector<char> guarded(kPathBufferSize + 64, 'G');
+TEST_F(PathsTest, OverlongNamesAreCutInsideTheBuffer) {
+  std::vector<char> guarded(kPathBufferSize + 64, 'G');  // guard bytes after its 260
   char* saved = TargetPath;
   TargetPath = guarded.data();
   lstrcpyA(InstallDir, "C:\\Acme");
   lstrcpyA(SetupFilePath, "D:\\Setup\\setup.exe");
-  const std::string longName(300, 'n');
   for (uint8_t mode : {kUninstallRemove, kUninstallExternal}) {
     for (uint8_t kind : {kDestInstallDir, kDestWindows, kDestSharedSystem, kDestFonts}) {
-      GetTargetPath(Record(kind, mode, longName).data());
+      GetTargetPath(Record(kind, mode, std::string(300, 'n')).data());
       EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1) << int(kind);
       for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G') << int(kind);
     }
@@ -299,16 +210,18 @@ TEST_F(TargetPathTest, OverlongNamesAreCutInsideTheBuffer) {
   TargetPath = saved;
 }
 
-TEST_F(TargetPathTest, ShortcutFolders) {
-  char folder[kPathBufferSize];
-  ShortcutFolder("#start menu#", folder);
-  EXPECT_EQ(std::string(folder), SpecialFolder(CSIDL_STARTMENU));
-  ShortcutFolder("#STARTUP#", folder);
-  EXPECT_EQ(std::string(folder), SpecialFolder(CSIDL_STARTUP));
-  ShortcutFolder("", folder);
-  EXPECT_EQ(std::string(folder), SpecialFolder(CSIDL_PROGRAMS));
-  ShortcutFolder("Acme\\Tools\\", folder);
-  EXPECT_EQ(std::string(folder), SpecialFolder(CSIDL_PROGRAMS) + "\\Acme\\Tools");
+TEST_F(PathsTest, ShortcutFolders) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"#start menu#", SpecialFolder(CSIDL_STARTMENU)},
+      {"#STARTUP#", SpecialFolder(CSIDL_STARTUP)},
+      {"", SpecialFolder(CSIDL_PROGRAMS)},
+      {"Acme\\Tools\\", SpecialFolder(CSIDL_PROGRAMS) + "\\Acme\\Tools"},
+  };
+  for (const auto& c : cases) {
+    char folder[kPathBufferSize];
+    ShortcutFolder(c.first, folder);
+    EXPECT_EQ(std::string(folder), c.second) << c.first;
+  }
 }
 
 }  // namespace

@@ -1,43 +1,13 @@
 // Shared-use counts in the registry, a real font added and announced, and
 // the follow-up actions of a record in their conditions: the test library's
 // DllRegisterServer (selfreg/SelfRegister.cpp) leaves a mark in HKCU.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-
 #include "base/NativeTools.h"
 #include "install/InstallStep.h"
 #include "install/Registrations.h"
 #include "setupdata/Paths.h"
-#include "tests/windows/InstallTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
-
-const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
-struct SharedValue {
-  bool present = false;
-  DWORD type = 0;
-  DWORD count = 0;
-};
-
-SharedValue ReadShared(const char* name) {
-  SharedValue value;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_READ, &key)) return value;
-  DWORD size = sizeof value.count;
-  value.present = !RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(&value.count), &size);
-  RegCloseKey(key);
-  return value;
-}
-
-void DeleteShared(const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_ALL_ACCESS, &key)) return;
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
-}
 
 class RegistrationsTest : public PathBuffersTest {
  protected:
@@ -51,26 +21,17 @@ class RegistrationsTest : public PathBuffersTest {
 
 TEST_F(RegistrationsTest, SharedCountStartsAtOneAndKeepsTheStoredType) {
   const char* name = "C:\\setvik-test\\counted.dll";
-  DeleteShared(name);
+  DeleteSharedCount(name);
   AddSharedCount(name);
-  SharedValue value = ReadShared(name);
-  EXPECT_TRUE(value.present);
-  EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(value.count, 1u);
+  EXPECT_EQ(SharedCount(name), std::make_pair(DWORD{REG_DWORD}, DWORD{1}));
   AddSharedCount(name);
-  EXPECT_EQ(ReadShared(name).count, 2u);
+  EXPECT_EQ(SharedCount(name).second, 2u);
 
   // A count of 3 stored as binary becomes 4, still binary.
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-  const DWORD three = 3;
-  RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&three), sizeof three);
-  RegCloseKey(key);
+  SetRegValue(HKEY_LOCAL_MACHINE, kSharedKey, name, REG_BINARY, std::string("\3\0\0\0", 4));
   AddSharedCount(name);
-  value = ReadShared(name);
-  EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(value.count, 4u);
-  DeleteShared(name);
+  EXPECT_EQ(SharedCount(name), std::make_pair(DWORD{REG_BINARY}, DWORD{4}));
+  DeleteSharedCount(name);
 }
 
 // 64-bit programs know the Sysnative alias of a 32-bit one as System32.
@@ -91,24 +52,23 @@ TEST(NativeSystemNameTest, SysnativeBecomesSystem32) {
 
 TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   lstrcpyA(TargetPath, "C:\\setvik-test\\followup.dll");
-  DeleteShared(TargetPath);
+  DeleteSharedCount(TargetPath);
   ScreenSaverRecord = nullptr;
-  TestRecord fields;
-  fields.fileName = "followup.dll";
+  TestRecord fields = Named("followup.dll");
   fields.trackShared = 1;  // in the installation folder: never counted
   std::vector<uint8_t> record = BuildRecord(fields);
   RunFollowUpActions(record.data());
-  EXPECT_FALSE(ReadShared(TargetPath).present);
+  EXPECT_EQ(SharedCount(TargetPath).first, 0u);
   EXPECT_EQ(ScreenSaverRecord, nullptr);
 
   fields.destinationKind = kDestWindows;
   fields.registerKind = kRegisterScreenSaver;
   record = BuildRecord(fields);
   RunFollowUpActions(record.data());
-  EXPECT_EQ(ReadShared(TargetPath).count, 1u);
+  EXPECT_EQ(SharedCount(TargetPath).second, 1u);
   EXPECT_EQ(ScreenSaverRecord, record.data());
   ScreenSaverRecord = nullptr;
-  DeleteShared(TargetPath);
+  DeleteSharedCount(TargetPath);
 
   // Self-registration: the library's export is called; a library without
   // it and a file that does not load are passed over.
@@ -120,13 +80,7 @@ TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   fields.registerKind = kRegisterSelf;
   record = BuildRecord(fields);
   RunFollowUpActions(record.data());
-  char state[32] = "";
-  DWORD size = sizeof state;
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, mark, 0, KEY_READ, &key), ERROR_SUCCESS);
-  RegQueryValueExA(key, "State", nullptr, nullptr, reinterpret_cast<BYTE*>(state), &size);
-  RegCloseKey(key);
-  EXPECT_STREQ(state, "registered");
+  EXPECT_STREQ(RegValue(HKEY_CURRENT_USER, mark, "State").c_str(), "registered");
   RegDeleteKeyA(HKEY_CURRENT_USER, mark);
   RegisterModule((TestProgramFolder() + "wintest\\VersionNewer.dll").c_str());
   RegisterModule("C:\\setvik-test\\absent.dll");
@@ -163,7 +117,7 @@ TEST(FontTest, RealFontIsAddedAndAnnouncedOtherFilesAreNot) {
   EXPECT_EQ(FontChanges, 0);
 
   DestroyWindow(listener);
-  RemoveTree(folder.substr(0, folder.size() - 1));
+  RemoveTree(folder);
 }
 
 }  // namespace

@@ -1,29 +1,16 @@
 // Shortcuts written through the shell-link object and read back through it,
 // the desktop shortcut of a record and the start-menu pass with its folders
 // and recording.
-#include <gtest/gtest.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "install/Shortcuts.h"
 #include "setupdata/Paths.h"
-#include "tests/windows/InstallTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
-struct LinkFields {
-  bool loaded = false;
-  std::string path, arguments, folder, iconPath;
-  int iconIndex = 0;
-};
-
-LinkFields ReadLink(const std::string& linkFile) {
-  LinkFields fields;
+// A shortcut read back as "target|arguments|working folder|icon,index";
+// empty when it cannot be loaded.
+std::string ReadLink(const std::string& linkFile) {
+  std::string fields;
   IShellLinkA* link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                               reinterpret_cast<void**>(&link))))
@@ -33,31 +20,18 @@ LinkFields ReadLink(const std::string& linkFile) {
     WCHAR wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, wide, MAX_PATH);
     if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-      char text[MAX_PATH];
-      fields.loaded = true;
-      text[0] = 0;
-      link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-      fields.path = text;
-      text[0] = 0;
-      link->GetArguments(text, MAX_PATH);
-      fields.arguments = text;
-      text[0] = 0;
-      link->GetWorkingDirectory(text, MAX_PATH);
-      fields.folder = text;
-      text[0] = 0;
-      link->GetIconLocation(text, MAX_PATH, &fields.iconIndex);
-      fields.iconPath = text;
+      char path[MAX_PATH] = "", arguments[MAX_PATH] = "", folder[MAX_PATH] = "", icon[MAX_PATH] = "";
+      int index = 0;
+      link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
+      link->GetArguments(arguments, MAX_PATH);
+      link->GetWorkingDirectory(folder, MAX_PATH);
+      link->GetIconLocation(icon, MAX_PATH, &index);
+      fields = std::string(path) + "|" + arguments + "|" + folder + "|" + icon + "," + std::to_string(index);
     }
     file->Release();
   }
   link->Release();
   return fields;
-}
-
-std::string SpecialFolder(int id) {
-  char folder[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
-  return folder;
 }
 
 class ShortcutsTest : public PathBuffersTest {
@@ -69,9 +43,8 @@ class ShortcutsTest : public PathBuffersTest {
     lstrcpyA(InstallDir, (scratch + "App Folder").c_str());
   }
   void TearDown() override {
-    ClearFileTable();
     SetCurrentDirectoryA("C:\\");
-    RemoveTree(scratch.substr(0, scratch.size() - 1));
+    RemoveTree(scratch);
     CoUninitialize();
     PathBuffersTest::TearDown();
   }
@@ -82,53 +55,30 @@ std::vector<std::pair<std::string, std::string>> Recorded;
 void RecordShortcut(HANDLE, const char* folder, const char* linkName) { Recorded.emplace_back(folder, linkName); }
 
 TEST_F(ShortcutsTest, LinkCarriesTargetFolderArgumentsAndIconOnlyWhenAsked) {
-  const std::string target = scratch + "App Folder\\tool.exe";
+  const std::string target = scratch + "App Folder\\tool.exe", folder = scratch + "App Folder";
   ASSERT_EQ(CreateShellLink(target.c_str(), (scratch + "full.lnk").c_str(), "-x \"a b\"", 3), S_OK);
-  LinkFields full = ReadLink(scratch + "full.lnk");
-  ASSERT_TRUE(full.loaded);
-  EXPECT_EQ(full.path, target);
-  EXPECT_EQ(full.arguments, "-x \"a b\"");
-  EXPECT_EQ(full.folder, scratch + "App Folder");
-  EXPECT_EQ(full.iconPath, target);
-  EXPECT_EQ(full.iconIndex, 3);
-
+  EXPECT_EQ(ReadLink(scratch + "full.lnk"), target + "|-x \"a b\"|" + folder + "|" + target + ",3");
   // Icon index 0 and no arguments: neither is set.
   ASSERT_EQ(CreateShellLink(target.c_str(), (scratch + "plain.lnk").c_str(), "", 0), S_OK);
-  LinkFields plain = ReadLink(scratch + "plain.lnk");
-  ASSERT_TRUE(plain.loaded);
-  EXPECT_EQ(plain.arguments, "");
-  EXPECT_EQ(plain.iconPath, "");
-  EXPECT_EQ(plain.folder, scratch + "App Folder");
-
+  EXPECT_EQ(ReadLink(scratch + "plain.lnk"), target + "||" + folder + "|,0");
   // A target without a backslash gets no working folder.
   ASSERT_EQ(CreateShellLink("notepad.exe", (scratch + "bare.lnk").c_str(), "", 0), S_OK);
-  LinkFields bare = ReadLink(scratch + "bare.lnk");
-  ASSERT_TRUE(bare.loaded);
-  EXPECT_EQ(bare.folder, "");
-
+  EXPECT_EQ(ReadLink(scratch + "bare.lnk").find("||"), ReadLink(scratch + "bare.lnk").find('|'));
   // A link in a folder that does not exist is not written.
   EXPECT_NE(CreateShellLink(target.c_str(), (scratch + "missing\\x.lnk").c_str(), "", 0), S_OK);
   EXPECT_FALSE(FileExists(scratch + "missing\\x.lnk"));
-}
 
-TEST_F(ShortcutsTest, DesktopShortcutHasArgumentsButNeverAnIcon) {
-  TestRecord fields;
-  fields.fileName = "tool.exe";
+  // The desktop shortcut of a record has its arguments but never an icon; a
+  // name too long for a path buffer gives no shortcut, not one with a cut name.
+  TestRecord fields = Named("tool.exe");
   fields.desktopName = "Setvik Desk Test";
   fields.desktopArgs = "/d";
   fields.iconIndex = 2;
-  lstrcpyA(TargetPath, (scratch + "App Folder\\tool.exe").c_str());
+  lstrcpyA(TargetPath, target.c_str());
   CreateDesktopShortcut(BuildRecord(fields).data());
   const std::string link = SpecialFolder(CSIDL_DESKTOP) + "\\Setvik Desk Test.lnk";
-  LinkFields read = ReadLink(link);
+  EXPECT_EQ(ReadLink(link), target + "|/d|" + folder + "|,0");
   DeleteFileA(link.c_str());
-  ASSERT_TRUE(read.loaded);
-  EXPECT_EQ(read.path, scratch + "App Folder\\tool.exe");
-  EXPECT_EQ(read.arguments, "/d");
-  EXPECT_EQ(read.iconPath, "");
-
-  // A name too long for a path buffer gives no shortcut at all, not one
-  // with a cut name.
   fields.desktopName = "Setvik " + std::string(300, 'x');
   CreateDesktopShortcut(BuildRecord(fields).data());
   WIN32_FIND_DATAA found;
@@ -142,49 +92,38 @@ TEST_F(ShortcutsTest, MenuPassCreatesGroupsAndRecordsEachShortcut) {
   const std::string startup = SpecialFolder(CSIDL_STARTUP);
   const std::string group = programs + "\\Setvik Test";
   RemoveTree(group);
-  TestRecord tool;
-  tool.fileName = "tool.exe";
+  TestRecord tool = Named("tool.exe");
   tool.groupName = "Setvik Test\\Tools\\Utilities";  // two levels, both missing
   tool.menuName = "Tool";
   tool.menuArgs = "-m";
   tool.iconIndex = 1;
-  TestRecord noShortcut;
-  noShortcut.fileName = "data.bin";
+  TestRecord noShortcut = Named("data.bin");
   noShortcut.groupName = "Setvik Test";
-  TestRecord external;  // external and never installed: still linked
-  external.fileName = "Readme.txt";
+  TestRecord external = Named("Readme.txt");  // external and never installed: still linked
   external.uninstallMode = kUninstallExternal;
   external.groupName = "#STARTUP#";
   external.menuName = "Setvik Readme";
-  TestRecord top;  // no group: straight into Programs
-  top.fileName = "tool.exe";
+  TestRecord top = Named("tool.exe");  // no group: straight into Programs
   top.menuName = "Setvik Top Test";
-  TestRecord tooLong;
-  tooLong.fileName = "long.exe";
+  TestRecord tooLong = Named("long.exe");
   tooLong.groupName = "Setvik Test";
   tooLong.menuName = std::string(300, 'y');
-  std::vector<uint8_t> table = UseFileTable({tool, noShortcut, external, top, tooLong});
+  TestFileTable table;
+  table.Set({tool, noShortcut, external, top, tooLong});
   lstrcpyA(SetupFilePath, (scratch + "setup.exe").c_str());
 
   Recorded.clear();
   CreateMenuShortcuts(reinterpret_cast<HANDLE>(1), RecordShortcut);
   SetCurrentDirectoryA("C:\\");
 
-  const std::string toolLink = group + "\\Tools\\Utilities\\Tool.lnk";
-  LinkFields read = ReadLink(toolLink);
-  ASSERT_TRUE(read.loaded);
-  EXPECT_EQ(read.path, scratch + "App Folder\\tool.exe");
-  EXPECT_EQ(read.arguments, "-m");
-  EXPECT_EQ(read.iconIndex, 1);
-  const std::string readmeLink = startup + "\\Setvik Readme.lnk";
-  read = ReadLink(readmeLink);
-  ASSERT_TRUE(read.loaded);
-  EXPECT_EQ(read.path, scratch + "Readme.txt");
+  const std::string toolPath = scratch + "App Folder\\tool.exe", readmeLink = startup + "\\Setvik Readme.lnk";
+  EXPECT_EQ(ReadLink(group + "\\Tools\\Utilities\\Tool.lnk"), toolPath + "|-m|" + scratch + "App Folder|" + toolPath + ",1");
+  EXPECT_EQ(ReadLink(readmeLink).substr(0, scratch.size() + 11), scratch + "Readme.txt|");
 
   const std::vector<std::pair<std::string, std::string>> expected = {
       {group + "\\Tools\\Utilities", "Tool.lnk"}, {startup, "Setvik Readme.lnk"}, {programs, "Setvik Top Test.lnk"}};
   EXPECT_EQ(Recorded, expected);
-  EXPECT_TRUE(ReadLink(programs + "\\Setvik Top Test.lnk").loaded);
+  EXPECT_NE(ReadLink(programs + "\\Setvik Top Test.lnk"), "");
 
   // The invalid handle: the shortcuts are made again, nothing is recorded.
   DeleteFileA(readmeLink.c_str());

@@ -1,43 +1,48 @@
 // Start-up under Wine: the command line, the relaunch copy on the temporary
 // folder, and deletion and replacement at the next restart in both of their
 // forms (the system's pending rename list and WININIT.INI).
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
+#include <algorithm>
 
 #include "base/FileAccess.h"
 #include "base/ScheduleAtRestart.h"
-#include "startup/Startup.h"
-#include "tests/windows/StartupTestSupport.h"
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
-using ParseCommandLineTest = PathBuffersTest;
+using StartupTest = PathBuffersTest;
 
-std::string Parsed(const char* text) {
+std::string Parsed(const std::string& text) {
   SetupFilePath[0] = 0;
-  DeleteSelf = false;
   PathBuffersTest::ResetSwitches();
-  ParseCommandLine(text);
+  ParseCommandLine(text.c_str());
   return SetupFilePath;
 }
 
-TEST_F(ParseCommandLineTest, SetupFileInAnyCaseQuotedOrBare) {
+TEST_F(StartupTest, SetupFileAndDeleteSwitch) {
+  // The setup file in any case, quoted or bare; a bare path ends at its
+  // first blank, an unclosed quote at the end.
   const std::string quoted = "C:\\My Setup\\setup.exe";
   EXPECT_EQ(Parsed("/s\"C:\\My Setup\\setup.exe\""), quoted);
   EXPECT_EQ(Parsed("-S \"C:\\My Setup\\setup.exe\""), quoted);
   EXPECT_EQ(Parsed("   /S   \"C:\\My Setup\\setup.exe\" /DEL"), quoted);
   EXPECT_TRUE(DeleteSelf);
-  // A bare path ends at its first blank; an unclosed quote at the end.
   EXPECT_EQ(Parsed("/S C:\\My Setup\\setup.exe"), "C:\\My");
   EXPECT_EQ(Parsed("/S\"C:\\open ended"), "C:\\open ended");
   EXPECT_EQ(Parsed("/S"), "");
   EXPECT_EQ(Parsed("/S "), "");
-}
-
-TEST_F(ParseCommandLineTest, DeleteSwitchNeedsAllThreeLetters) {
+  // Unknown options are skipped (a dash inside a word starts the next);
+  // a first word ends parsing; the last /S counts.
+  EXPECT_EQ(Parsed("/X /S a.exe"), "a.exe");
+  EXPECT_EQ(Parsed("/Xyz-S a.exe"), "a.exe");
+  EXPECT_EQ(Parsed("word /S a.exe"), "");
+  EXPECT_EQ(Parsed("/S first.exe /S second.exe"), "second.exe");
+  // An overlong path is cut and the rest still parsed.
+  const std::string longPath(300, 'p');
+  for (const std::string& text : {"/S " + longPath + " /DEL", "/S\"" + longPath + "\" /DEL"}) {
+    EXPECT_EQ(Parsed(text), longPath.substr(0, kPathBufferSize - 1));
+    EXPECT_TRUE(DeleteSelf);
+  }
+  // /DEL needs all three letters.
   for (const char* on : {"/DEL", "/del", "-Del", "/DELETE", "/X /DEL", "/S a /DEL"}) {
     Parsed(on);
     EXPECT_TRUE(DeleteSelf) << on;
@@ -46,22 +51,13 @@ TEST_F(ParseCommandLineTest, DeleteSwitchNeedsAllThreeLetters) {
     Parsed(off);
     EXPECT_FALSE(DeleteSelf) << off;
   }
-  DeleteSelf = false;
   ParseCommandLine(nullptr);
   EXPECT_FALSE(DeleteSelf);
 }
 
-TEST_F(ParseCommandLineTest, UnknownOptionsAreSkippedAndAFirstWordEndsParsing) {
-  EXPECT_EQ(Parsed("/X /S a.exe"), "a.exe");
-  EXPECT_EQ(Parsed("/Xyz-S a.exe"), "a.exe");  // a dash inside a word starts the next option
-  EXPECT_EQ(Parsed("word /S a.exe"), "");
-  EXPECT_EQ(Parsed("/S first.exe /S second.exe"), "second.exe");
-}
-
 // The unattended switches are whole words in any case; /DIR must be
-// absolute and both paths fit a path buffer; anything else is a bad switch
-// (which only an unattended run refuses).
-TEST_F(ParseCommandLineTest, UnattendedSwitches) {
+// absolute and both paths fit a path buffer; anything else is a bad switch.
+TEST_F(StartupTest, UnattendedSwitches) {
   Parsed("/quiet -Passive /NORESTART");
   EXPECT_EQ(Mode, kRunQuiet);
   EXPECT_TRUE(NoRestart);
@@ -70,83 +66,20 @@ TEST_F(ParseCommandLineTest, UnattendedSwitches) {
   EXPECT_EQ(Mode, kRunPassive);
   EXPECT_TRUE(DeleteSelf);
   EXPECT_FALSE(BadSwitch);
-
-  Parsed("/PASSIVE /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe");
+  EXPECT_EQ(Parsed("/PASSIVE /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe"), "a.exe");
   EXPECT_EQ(std::string(DirArgument), "C:\\Program Files\\X");
   EXPECT_EQ(std::string(LogArgument), "setup.log");
-  EXPECT_EQ(std::string(SetupFilePath), "a.exe");
   EXPECT_FALSE(DeleteSelf);  // /DIR= is not /DEL
   EXPECT_FALSE(BadSwitch);
   Parsed("/dir=\\\\server\\share\\x-y /QUIET");
   EXPECT_EQ(std::string(DirArgument), "\\\\server\\share\\x-y");
   EXPECT_EQ(Mode, kRunQuiet);
-
-  const std::string overlong = "/DIR=C:\\" + std::string(300, 'd');
-  for (const char* bad : {"/QUIETLY", "/X /QUIET", "/D", "/DIR=relative\\path", "/DIR=C:", "/DIR=",
-                          "/LOG=\"\"", overlong.c_str()}) {
+  for (const std::string& bad : std::vector<std::string>{"/QUIETLY", "/X /QUIET", "/D", "/DIR=relative\\path", "/DIR=C:",
+                                                         "/DIR=", "/LOG=\"\"", "/DIR=C:\\" + std::string(300, 'd')}) {
     Parsed(bad);
     EXPECT_TRUE(BadSwitch) << bad;
     EXPECT_EQ(std::string(DirArgument), "") << bad;
   }
-}
-
-TEST_F(ParseCommandLineTest, OverlongPathIsCutAndTheRestStillParsed) {
-  const std::string longPath(300, 'p');
-  for (const std::string& text : {"/S " + longPath + " /DEL", "/S\"" + longPath + "\" /DEL"}) {
-    EXPECT_EQ(Parsed(text.c_str()), longPath.substr(0, kPathBufferSize - 1));
-    EXPECT_TRUE(DeleteSelf);
-  }
-}
-
-// The REG_MULTI_SZ list of pending renames as one string with '|' between
-// the entries; empty when there is none.
-std::string PendingRenames(std::vector<char>* raw = nullptr) {
-  HKEY key;
-  std::string joined;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                    &key))
-    return joined;
-  DWORD size = 0;
-  if (!RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) && size) {
-    std::vector<char> bytes(size + 2);
-    RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(bytes.data()),
-                     &size);
-    if (raw) raw->assign(bytes.begin(), bytes.begin() + size);
-    for (DWORD i = 0; i < size; ++i) joined += bytes[i] ? bytes[i] : '|';
-  }
-  RegCloseKey(key);
-  return joined;
-}
-
-void RestorePendingRenames(const std::vector<char>& raw) {
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                          KEY_SET_VALUE, &key),
-            0);
-  if (raw.empty())
-    RegDeleteValueA(key, "PendingFileRenameOperations");
-  else
-    RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(raw.data()),
-                   static_cast<DWORD>(raw.size()));
-  RegCloseKey(key);
-}
-
-std::string MakeFile(const std::string& path, const std::string& content) {
-  FileHandle file = FileCreate(path.c_str());
-  EXPECT_NE(file, kInvalidFile);
-  FileWrite(file, content.data(), static_cast<uint32_t>(content.size()));
-  FileClose(file);
-  return path;
-}
-
-std::string ReadFileText(const std::string& path) {
-  std::string text;
-  FileHandle file = FileOpen(path.c_str(), kFileRead);
-  if (file == kInvalidFile) return text;
-  text.resize(FileSize(file));
-  FileRead(file, &text[0], static_cast<uint32_t>(text.size()));
-  FileClose(file);
-  return text;
 }
 
 std::string Upper(std::string text) {
@@ -154,92 +87,66 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::string ShortForm(const std::string& path) {
-  char shortPath[MAX_PATH];
-  DWORD n = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
-  return n && n < MAX_PATH ? shortPath : path;
-}
-
-using ScheduleAtRestartTest = PathBuffersTest;
-
-TEST_F(ScheduleAtRestartTest, NtFormRecordsDeletionAndReplacement) {
-  std::vector<char> saved;
-  PendingRenames(&saved);
-  const std::string source = MakeFile(TempFolder() + "setvik-restart-source.tmp", "new");
-  const std::string target = MakeFile(TempFolder() + "setvik-restart-target.dll", "old");
+TEST_F(StartupTest, ScheduleAtRestartInBothForms) {
+  const std::string source = WriteTextFile(TempFolder() + "setvik-restart-source.tmp", "new");
+  const std::string other = WriteTextFile(TempFolder() + "setvik-restart-other.tmp", "x");
+  const std::string target = WriteTextFile(TempFolder() + "setvik-restart-target.dll", "old");
+  // The NT form: deletion is the source and an empty new name; replacement
+  // the source and the target marked "!" (replace existing).
+  const std::string saved = PendingRenames();
   IsNT = true;
   ScheduleAtRestart(nullptr, source.c_str());
   ScheduleAtRestart(target.c_str(), source.c_str());
-  const std::string pending = Upper(PendingRenames());
+  std::string pending = PendingRenames();
   RestorePendingRenames(saved);
-  DeleteFileA(source.c_str());
-  DeleteFileA(target.c_str());
-  // Deletion: the source and an empty new name. Replacement: the source and
-  // the target marked "!" (replace existing).
-  const std::string src = Upper(source), dst = Upper(target);
-  EXPECT_NE(pending.find(src + "||"), std::string::npos) << pending;
-  EXPECT_NE(pending.find(src + "|!\\??\\" + dst), std::string::npos) << pending;
-}
+  std::replace(pending.begin(), pending.end(), '\0', '|');
+  pending = Upper(pending);
+  EXPECT_NE(pending.find(Upper(source) + "||"), std::string::npos) << pending;
+  EXPECT_NE(pending.find(Upper(source) + "|!\\??\\" + Upper(target)), std::string::npos) << pending;
 
-TEST_F(ScheduleAtRestartTest, WininitFormWritesRenameAndNulEntries) {
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  const std::string wininit = std::string(windows) + "\\WININIT.INI";
-  const std::string before = ReadFileText(wininit);
-  const bool existed = GetFileAttributesA(wininit.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const std::string source = MakeFile(TempFolder() + "setvik-wininit-source.tmp", "new");
-  const std::string other = MakeFile(TempFolder() + "setvik-wininit-other.tmp", "x");
-  const std::string target = MakeFile(TempFolder() + "setvik-wininit-target.dll", "old");
+  // WININIT.INI: the 8.3 forms in [Rename], each deletion its own NUL entry.
+  const std::string wininit = WindowsFolder() + "\\WININIT.INI";
+  const std::string before = ReadTextFile(wininit);
+  const bool existed = FileExists(wininit);
   IsNT = false;
   ScheduleAtRestart(nullptr, other.c_str());
   ScheduleAtRestart(target.c_str(), source.c_str());
   ScheduleAtRestart(nullptr, source.c_str());
   IsNT = true;
-  const std::string after = ReadFileText(wininit);
-  const std::string shortSource = ShortForm(source), shortOther = ShortForm(other), shortTarget = ShortForm(target);
-  if (existed)
-    MakeFile(wininit, before);
-  else
-    DeleteFileA(wininit.c_str());
+  const std::string after = ReadTextFile(wininit);
+  existed ? void(WriteTextFile(wininit, before)) : void(DeleteFileA(wininit.c_str()));
+  char shortSource[MAX_PATH], shortOther[MAX_PATH], shortTarget[MAX_PATH];
+  GetShortPathNameA(source.c_str(), shortSource, MAX_PATH);
+  GetShortPathNameA(other.c_str(), shortOther, MAX_PATH);
+  GetShortPathNameA(target.c_str(), shortTarget, MAX_PATH);
   for (const std::string& f : {source, other, target}) DeleteFileA(f.c_str());
-
+  EXPECT_NE(source, shortSource);
   EXPECT_NE(after.find("[Rename]"), std::string::npos) << after;
-  EXPECT_NE(after.find(shortTarget + "=" + shortSource), std::string::npos) << after;
-  EXPECT_NE(shortSource, source);  // the 8.3 forms are written
-  // Each deletion became its own NUL entry; no placeholder is left.
-  EXPECT_NE(after.find("NUL=" + shortSource), std::string::npos) << after;
-  EXPECT_NE(after.find("NUL=" + shortOther), std::string::npos) << after;
-  EXPECT_EQ(after.find("xyz="), std::string::npos) << after;
+  EXPECT_NE(after.find(std::string(shortTarget) + "=" + shortSource), std::string::npos) << after;
+  EXPECT_NE(after.find(std::string("NUL=") + shortSource), std::string::npos) << after;
+  EXPECT_NE(after.find(std::string("NUL=") + shortOther), std::string::npos) << after;
+  EXPECT_EQ(after.find("xyz="), std::string::npos) << after;  // no placeholder left
 }
-
-using RunFromTempCopyTest = PathBuffersTest;
 
 // The relaunch copies exactly the stub's bytes to the first free
 // "_inst<n>.exe" and starts it with /S naming the setup file and /DEL.
-TEST_F(RunFromTempCopyTest, CopiesTheStubAndStartsIt) {
-  char system[MAX_PATH];
-  GetSystemDirectoryA(system, MAX_PATH);
-  const std::string program = std::string(system) + "\\hostname.exe";
-  const std::string image = ReadFileText(program);
+TEST_F(StartupTest, RunFromTempCopyCopiesTheStubAndStartsIt) {
+  const std::string image = ReadTextFile(SystemFolder() + "\\hostname.exe");
   ASSERT_GT(image.size(), 1000u);
-  const std::string setup = MakeFile(TempFolder() + "setvik relaunch setup.exe", image + "SETUP-DATA");
+  const std::string setup = WriteTextFile(TempFolder() + "setvik relaunch setup.exe", image + "SETUP-DATA");
   lstrcpynA(SetupFilePath, setup.c_str(), kPathBufferSize);
   int free = 0;
-  while (GetFileAttributesA((TempFolder() + "_inst" + std::to_string(free) + ".exe").c_str()) !=
-         INVALID_FILE_ATTRIBUTES)
-    ++free;
+  while (FileExists(TempFolder() + "_inst" + std::to_string(free) + ".exe")) ++free;
   const std::string copy = TempFolder() + "_inst" + std::to_string(free) + ".exe";
   const uint32_t savedSize = StubMark.stubSize;
   StubMark.stubSize = static_cast<uint32_t>(image.size());
   ShowCommand = SW_HIDE;
   int exitCode = -5;
-  const bool started = RunFromTempCopy(&exitCode);
+  EXPECT_TRUE(RunFromTempCopy(&exitCode));
   StubMark.stubSize = savedSize;
-
-  EXPECT_TRUE(started);
   EXPECT_EQ(exitCode, 0);
   EXPECT_EQ(std::string(WorkPath), copy);
-  EXPECT_TRUE(ReadFileText(copy) == image);
+  EXPECT_TRUE(ReadTextFile(copy) == image);
   // The copy's own path is quoted (the temporary folder may hold blanks),
   // and the unattended switches go with it.
   char command[kRelaunchCommandSize];
@@ -254,11 +161,8 @@ TEST_F(RunFromTempCopyTest, CopiesTheStubAndStartsIt) {
                                       "\" /DEL /PASSIVE /NORESTART /DIR=\"C:\\Program Files\\X\" /LOG=\"my log.txt\"");
   for (int i = 0; i < 50 && !DeleteFileA(copy.c_str()); ++i) Sleep(100);
   DeleteFileA(setup.c_str());
-}
-
-TEST_F(RunFromTempCopyTest, UnreadableSetupFileMeansNoRelaunch) {
+  // An unreadable setup file means no relaunch.
   lstrcpynA(SetupFilePath, (TempFolder() + "setvik-no-such-setup.exe").c_str(), kPathBufferSize);
-  int exitCode;
   EXPECT_FALSE(RunFromTempCopy(&exitCode));
   DeleteFileA(WorkPath);  // the empty copy stays behind
 }

@@ -3,125 +3,26 @@
 // header, compared byte for byte with what the file table implies; the
 // Uninstall key; the remembered folder; and what a failed installation, a
 // table without uninstaller and an overlong UninstallName leave behind.
-#include <gtest/gtest.h>
-#include <shlobj.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
 #include "setupdata/Paths.h"
 #include "setupdata/VolumeReader.h"
-#include "tests/windows/InstallTestSupport.h"
-
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
 typedef std::vector<uint8_t> Bytes;
 
-const char kProgramBytes[] = "MZ the uninstaller's own bytes";
-const char kKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Setvik Uninstall Test";
+const char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kKeyPath = std::string(kUninstallKeys) + "Setvik Uninstall Test";
 const char kGroup[] = "Setvik UI Test";
-
-void Put16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-// Log string: u16 length, the characters.
-void PutText(Bytes& out, const std::string& text) {
-  Put16(out, static_cast<uint16_t>(text.size()));
-  out.insert(out.end(), text.begin(), text.end());
-}
-// Header (id, flags 0, size), then the body.
-Bytes Chunk(uint16_t id, const Bytes& body) {
-  Bytes out;
-  Put16(out, id);
-  Put16(out, 0);
-  Put32(out, static_cast<uint32_t>(body.size()));
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
-}
-
-struct FileEntry {
-  std::string folder, name;
-  uint8_t flags;
-};
-Bytes FilesChunk(const std::vector<FileEntry>& entries) {
-  Bytes body;
-  Put32(body, static_cast<uint32_t>(entries.size()));
-  for (const FileEntry& e : entries) {
-    PutText(body, e.folder);
-    PutText(body, e.name);
-    body.push_back(e.flags);
-  }
-  return Chunk(0x1235, body);
-}
-Bytes ShortcutsChunk(const std::vector<std::pair<std::string, std::string>>& entries) {
-  Bytes body;
-  Put32(body, static_cast<uint32_t>(entries.size()));
-  for (const auto& e : entries) {
-    PutText(body, e.first);
-    PutText(body, e.second);
-  }
-  return Chunk(0x1236, body);
-}
-Bytes RegKeyChunk(const std::string& key) {
-  Bytes body;
-  Put32(body, 0x80000002u);
-  PutText(body, key);
-  return Chunk(0x1238, body);
-}
-Bytes EndChunk() { return Chunk(0x7F7F, Bytes()); }
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-std::string Special(int id) {
-  char folder[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
-  return folder;
-}
+const char kSavedKey[] = "Software\\Setvik UninstTest";
 
 // The bytes as hex pairs, so that a difference shows where it lies.
-std::string Hex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
+std::string Hex(const std::string& bytes) {
   std::string out;
-  for (uint8_t b : bytes) out += std::string{kDigits[b >> 4], kDigits[b & 15], ' '};
+  for (unsigned char b : bytes) out += std::string{"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15], ' '};
   return out;
-}
-
-std::string ReadBytes(const std::string& path) {
-  const std::string text = ReadTextFile(path);
-  return Hex(Bytes(text.begin(), text.end()));
-}
-
-// A REG_SZ value with its byte count; "(absent)" when it cannot be read.
-std::string RegText(HKEY root, const std::string& key, const char* name, DWORD* size = nullptr) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return "(absent)";
-  char value[1024] = "";
-  DWORD type = 0, length = sizeof value - 1;
-  LONG result = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &length);
-  RegCloseKey(handle);
-  if (result != ERROR_SUCCESS || type != REG_SZ) return "(absent)";
-  if (size) *size = length;
-  return value;
-}
-
-bool KeyExists(HKEY root, const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
 }
 
 class UninstallInfoTest : public PathBuffersTest {
@@ -134,132 +35,115 @@ class UninstallInfoTest : public PathBuffersTest {
     CreateDirectoryA(app.c_str(), nullptr);
     lstrcpyA(InstallDir, app.c_str());
     uninstaller = app + "\\uninst.exe";
-    original = Bytes(kProgramBytes, kProgramBytes + sizeof kProgramBytes - 1);
-    original.insert(original.end(), {0x7F, 0x7F, 0, 0, 0, 0, 0, 0});
-    WriteTextFile(uninstaller, std::string(original.begin(), original.end()));
+    original = std::string("MZ the uninstaller's own bytes") + std::string("\x7F\x7F\0\0\0\0\0\0", 8);
+    WriteTextFile(uninstaller, original);
     lstrcpyA(UninstallerPath, uninstaller.c_str());
     InstallError = 0;
     InstallRunning = true;
     SinglePage = kSinglePageAbsent;
     SetupFlags = 0;
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
   }
   void TearDown() override {
     if (InputHandle != kInvalidFile) FileClose(InputHandle);
     InputHandle = kInvalidFile;
-    ClearFileTable();
     UninstallName = nullptr;
     SetupFlags = 0;
     SinglePage = kSinglePageAbsent;
     InstallError = 0;
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSavedKey);
     SetCurrentDirectoryA("C:\\");
-    RemoveTree(Special(CSIDL_PROGRAMS) + "\\" + kGroup);
-    DeleteFileA((Special(CSIDL_STARTUP) + "\\Setvik UI Readme.lnk").c_str());
-    RemoveTree(scratch.substr(0, scratch.size() - 1));
+    RemoveTree(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup);
+    DeleteFileA((SpecialFolder(CSIDL_STARTUP) + "\\Setvik UI Readme.lnk").c_str());
+    RemoveTree(scratch);
     CoUninitialize();
     PathBuffersTest::TearDown();
   }
-  void SetState(uint32_t n, uint16_t state) {
-    WriteU16Le(TestRecordAt(n) + FileRecordField::installState, state);
+  // A table of records, each installed in the given state.
+  void UseTable(const std::vector<TestRecord>& records, std::vector<uint16_t> states) {
+    table.Set(records);
+    for (uint32_t n = 0; n < states.size(); ++n) WriteU16Le(table.Record(n) + FileRecordField::installState, states[n]);
   }
-  uint8_t* TestRecordAt(uint32_t n) {
-    uint8_t* record = FirstFileRecord;
-    while (n--) record = NextFileRecord(record);
-    return record;
+  // One installed app.exe with a start-menu shortcut in kGroup.
+  void UseAppWithShortcut() {
+    TestRecord main = Named("app.exe");
+    main.groupName = kGroup;
+    main.menuName = "Setvik UI App";
+    UseTable({main}, {kStateInstalled});
+  }
+  void UseName(const std::string& text) {
+    name = text;
+    UninstallName = &name[0];
   }
   // The uninstaller as installed, without its free header, then the log.
-  Bytes WithLog(const Bytes& log) {
-    Bytes out(original.begin(), original.end() - 8);
-    out.insert(out.end(), log.begin(), log.end());
-    return out;
+  std::string WithLog(const LogBuilder& log) {
+    const Bytes bytes = log.Bytes();
+    return Hex(original.substr(0, original.size() - 8) + std::string(bytes.begin(), bytes.end()));
   }
+  std::string Uninstaller() { return Hex(ReadTextFile(uninstaller)); }
 
-  std::string scratch, app, uninstaller;
-  Bytes original;
-  std::vector<uint8_t> table;
-  std::string name;
+  std::string scratch, app, uninstaller, original, name;
+  TestFileTable table;
 };
 
 TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
-  TestRecord main;  // installed new, with both shortcuts
-  main.fileName = "app.exe";
+  TestRecord main = Named("app.exe");  // installed new, with both shortcuts
   main.groupName = kGroup;
   main.menuName = "Setvik UI App";
   main.desktopName = "Setvik UI Desk";
-  TestRecord data;  // a self-registering module in a sub-folder
-  data.fileName = "Data\\x.dat";
+  TestRecord data = Named("Data\\x.dat");  // a self-registering module in a sub-folder
   data.registerKind = kRegisterSelf;
-  TestRecord shared;  // a counted file in the Windows folder
-  shared.fileName = "shared.dll";
+  TestRecord shared = Named("shared.dll");  // a counted file in the Windows folder
   shared.destinationKind = kDestWindows;
   shared.trackShared = 1;
-  TestRecord font;  // a counted font
-  font.fileName = "font.ttf";
+  TestRecord font = Named("font.ttf");  // a counted font
   font.destinationKind = kDestFonts;
   font.trackShared = 1;
-  TestRecord kept;  // stays at uninstall
-  kept.fileName = "keep.txt";
+  TestRecord kept = Named("keep.txt");  // stays at uninstall
   kept.uninstallMode = kUninstallKeep;
-  TestRecord skipped;  // not written, but its desktop shortcut is recorded
-  skipped.fileName = "skipped.txt";
+  TestRecord skipped = Named("skipped.txt");  // not written, but its desktop shortcut is recorded
   skipped.desktopName = "Setvik UI Skipped";
-  TestRecord self;  // the uninstaller: state back at 0
-  self.fileName = "uninst.exe";
+  TestRecord self = Named("uninst.exe");  // the uninstaller: state back at 0
   self.optionFlags = kOptionUninstaller;
-  TestRecord local;  // trackShared in the installation folder: no count
-  local.fileName = "t.dll";
+  TestRecord local = Named("t.dll");  // trackShared in the installation folder: no count
   local.trackShared = 1;
-  TestRecord readme;  // external: only its start-menu shortcut
-  readme.fileName = "Readme.txt";
+  TestRecord readme = Named("Readme.txt");  // external: only its start-menu shortcut
   readme.uninstallMode = kUninstallExternal;
   readme.groupName = "#Startup#";
   readme.menuName = "Setvik UI Readme";
-  table = UseFileTable({main, data, shared, font, kept, skipped, self, local, readme});
-  const uint16_t states[] = {25, 23, 23, 25, 25, 0, 0, 25, 0};
-  for (uint32_t n = 0; n < 9; ++n) SetState(n, states[n]);
+  UseTable({main, data, shared, font, kept, skipped, self, local, readme}, {25, 23, 23, 25, 25, 0, 0, 25, 0});
   lstrcpyA(SetupFilePath, (scratch + "setup.exe").c_str());
-  name = "Setvik Uninstall Test";
-  UninstallName = &name[0];
+  UseName("Setvik Uninstall Test");
 
   WriteUninstallInfo();
 
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  const std::string desktop = Special(CSIDL_DESKTOP);
-  const Bytes log = Join({FilesChunk({{".", "app.exe", 0},
-                                      {desktop, "Setvik UI Desk.lnk", 0},
-                                      {".\\Data", "x.dat", 0x04},
-                                      {windows, "shared.dll", 0x01},
-                                      {Special(CSIDL_FONTS), "font.ttf", 0x03},
-                                      {desktop, "Setvik UI Skipped.lnk", 0},
-                                      {".", "t.dll", 0}}),
-                          ShortcutsChunk({{Special(CSIDL_PROGRAMS) + "\\" + kGroup, "Setvik UI App.lnk"},
-                                          {Special(CSIDL_STARTUP), "Setvik UI Readme.lnk"}}),
-                          RegKeyChunk(kKeyPath), EndChunk()});
-  EXPECT_EQ(ReadBytes(uninstaller), Hex(WithLog(log)));
-  EXPECT_TRUE(FileExists(Special(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
-
-  DWORD size = 0;
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kKeyPath, "DisplayName", &size), name);
-  EXPECT_EQ(size, name.size() + 1);  // the terminator counted
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kKeyPath, "UninstallString"), "\"" + uninstaller + "\"");
-
+  const std::string desktop = SpecialFolder(CSIDL_DESKTOP);
+  EXPECT_EQ(Uninstaller(), WithLog(LogBuilder()
+                                       .File(".", "app.exe", 0)
+                                       .File(desktop, "Setvik UI Desk.lnk", 0)
+                                       .File(".\\Data", "x.dat", 0x04)
+                                       .File(WindowsFolder(), "shared.dll", 0x01)
+                                       .File(SpecialFolder(CSIDL_FONTS), "font.ttf", 0x03)
+                                       .File(desktop, "Setvik UI Skipped.lnk", 0)
+                                       .File(".", "t.dll", 0)
+                                       .Shortcut(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup, "Setvik UI App.lnk")
+                                       .Shortcut(SpecialFolder(CSIDL_STARTUP), "Setvik UI Readme.lnk")
+                                       .Key(kKeyPath)));
+  EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
+  DWORD type = 0;
+  EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kKeyPath, "DisplayName", &type), name + '\0');  // the terminator counted
+  EXPECT_EQ(type, DWORD{REG_SZ});
+  EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kKeyPath, "UninstallString"), "\"" + uninstaller + "\"" + '\0');
   EXPECT_EQ(std::string(InstallDir), app + "\\");
   EXPECT_FALSE(InstallRunning);
 }
 
 TEST_F(UninstallInfoTest, FailedInstallationLeavesUninstallerKeyAndFolderAlone) {
-  TestRecord main;
-  main.fileName = "app.exe";
-  main.groupName = kGroup;
-  main.menuName = "Setvik UI App";
-  table = UseFileTable({main});
-  SetState(0, 25);
-  name = "Setvik Uninstall Test";
-  UninstallName = &name[0];
+  UseAppWithShortcut();
+  UseName("Setvik Uninstall Test");
   SetupFlags = kSaveDirToRegistry | kSaveDirToIni;
-  std::string key = "Software\\Setvik UninstTest", ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
+  std::string key = kSavedKey, ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
   DirRegistryRoot = 1;
   DirRegistryKey = &key[0];
   DirIniFile = &ini[0];
@@ -267,62 +151,49 @@ TEST_F(UninstallInfoTest, FailedInstallationLeavesUninstallerKeyAndFolderAlone) 
   DirIniKey = &entry[0];
   InstallError = kInstallErrorCreate;
   InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
-
   WriteUninstallInfo();
-
   EXPECT_EQ(InputHandle, kInvalidFile);
-  EXPECT_EQ(ReadBytes(uninstaller), Hex(original));
+  EXPECT_EQ(Uninstaller(), Hex(original));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
   EXPECT_FALSE(FileExists(ini));
-  EXPECT_FALSE(FileExists(Special(CSIDL_PROGRAMS) + "\\" + kGroup));
+  EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup));
   EXPECT_FALSE(InstallRunning);
 }
 
 TEST_F(UninstallInfoTest, WithoutUninstallerShortcutsAndFolderStillComeButNoKey) {
-  TestRecord main;
-  main.fileName = "app.exe";
-  main.groupName = kGroup;
-  main.menuName = "Setvik UI App";
-  table = UseFileTable({main});
-  SetState(0, 25);
+  UseAppWithShortcut();
   UninstallerPath[0] = 0;
-  name = "Setvik Uninstall Test";
-  UninstallName = &name[0];
+  UseName("Setvik Uninstall Test");
   SetupFlags = kSaveDirToRegistry;
-  std::string key = "Software\\Setvik UninstTest";
+  std::string key = kSavedKey;
   DirRegistryRoot = 1;
   DirRegistryKey = &key[0];
   SinglePage = 4;
-
   WriteUninstallInfo();
-
-  EXPECT_TRUE(FileExists(Special(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, key, nullptr), app);
+  EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
+  EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), app + '\0');
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
-  EXPECT_EQ(ReadBytes(uninstaller), Hex(original));
+  EXPECT_EQ(Uninstaller(), Hex(original));
   EXPECT_FALSE(InstallRunning);
-  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
 TEST_F(UninstallInfoTest, FolderIsRememberedUnderEachRootAndInTheIniFile) {
-  table = UseFileTable({});
+  table.Set({});
   UninstallerPath[0] = 0;
   lstrcatA(InstallDir, "\\");  // saved without its trailing backslash
-  struct Case {
+  const struct {
     uint32_t root;
     HKEY expected;
-    const char* key;
-    const char* value;
-  };
-  const Case cases[] = {
+    const char *key, *value;
+  } cases[] = {
       {0, HKEY_CLASSES_ROOT, "Setvik UninstTest", "Folder"},
-      {1, HKEY_CURRENT_USER, "Software\\Setvik UninstTest", "Folder"},
-      {2, HKEY_LOCAL_MACHINE, "Software\\Setvik UninstTest", nullptr},  // the key's default value
+      {1, HKEY_CURRENT_USER, kSavedKey, "Folder"},
+      {2, HKEY_LOCAL_MACHINE, kSavedKey, nullptr},  // the key's default value
       {3, HKEY_USERS, ".DEFAULT\\Software\\Setvik UninstTest", "Folder"},
       {9, HKEY_CURRENT_USER, "Software\\Setvik UninstTest9", "Folder"},  // any other root
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.root);
     std::string key = c.key, value = c.value ? c.value : "";
     SetupFlags = kSaveDirToRegistry;
@@ -330,9 +201,7 @@ TEST_F(UninstallInfoTest, FolderIsRememberedUnderEachRootAndInTheIniFile) {
     DirRegistryKey = &key[0];
     DirRegistryValue = c.value ? &value[0] : nullptr;
     WriteUninstallInfo();
-    DWORD size = 0;
-    EXPECT_EQ(RegText(c.expected, key, DirRegistryValue, &size), app);
-    EXPECT_EQ(size, app.size() + 1);
+    EXPECT_EQ(RegValue(c.expected, key, DirRegistryValue), app + '\0');
     EXPECT_EQ(std::string(InstallDir), app + "\\");
     RegDeleteKeyA(c.expected, key.c_str());
   }
@@ -342,79 +211,62 @@ TEST_F(UninstallInfoTest, FolderIsRememberedUnderEachRootAndInTheIniFile) {
   SetupFlags = kSaveDirToIni;
   DirIniFile = &ini[0];
   DirIniSection = &section[0];
-  DirIniKey = nullptr;  // not all three present: nothing written
-  WriteUninstallInfo();
+  WriteUninstallInfo();  // not all three present: nothing written
   EXPECT_FALSE(FileExists(ini));
   DirIniKey = &entry[0];
   WriteUninstallInfo();
   // On disk at once, not only in the platform's cached copy.
   EXPECT_NE(ReadTextFile(ini).find("Dir=" + app), std::string::npos) << ReadTextFile(ini);
-  char read[MAX_PATH] = "";
-  GetPrivateProfileStringA("Setup", "Dir", "", read, MAX_PATH, ini.c_str());
-  EXPECT_EQ(std::string(read), app);
 }
 
-TEST_F(UninstallInfoTest, OverlongNameGetsNeitherKeyNorChunk) {
-  table = UseFileTable({});
+TEST_F(UninstallInfoTest, LogsThatStandWithoutKeyShortcutOrFreeHeader) {
+  table.Set({});
   // 339 characters make a key of 391, the most the buffer holds; one more
-  // is refused rather than cut.
+  // is refused rather than cut. The log names the key exactly when it exists.
   for (size_t length : {340u, 339u, 100u}) {
     SCOPED_TRACE(length);
-    WriteTextFile(uninstaller, std::string(original.begin(), original.end()));
-    name = std::string(length - 1, 'n') + "x";
-    UninstallName = &name[0];
+    WriteTextFile(uninstaller, original);
+    UseName(std::string(length - 1, 'n') + "x");
     WriteUninstallInfo();
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+    const std::string key = kUninstallKeys + name;
     const bool made = KeyExists(HKEY_LOCAL_MACHINE, key);
-    if (length == 340) EXPECT_FALSE(made);
-    if (length == 100) EXPECT_TRUE(made);
-    // Whatever the registry allows, the log names the key exactly when it exists.
-    const Bytes log = made ? Join({FilesChunk({}), RegKeyChunk(key), EndChunk()}) : Join({FilesChunk({}), EndChunk()});
-    EXPECT_EQ(ReadBytes(uninstaller), Hex(WithLog(log)));
+    if (length != 339) EXPECT_EQ(made, length == 100);
+    EXPECT_EQ(Uninstaller(), WithLog(made ? LogBuilder().Key(key) : LogBuilder()));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
   }
-}
+  UninstallName = nullptr;
 
-TEST_F(UninstallInfoTest, ShortcutListStandsWhenTheTableNamesOneThatCannotBeMade) {
-  TestRecord main;  // kept at uninstall; its shortcut name does not fit a path
-  main.fileName = "app.exe";
+  // A kept file whose shortcut name does not fit a path: the list stands, empty.
+  WriteTextFile(uninstaller, original);
+  TestRecord main = Named("app.exe");
   main.uninstallMode = kUninstallKeep;
   main.groupName = kGroup;
   main.menuName = std::string(300, 'm');
-  table = UseFileTable({main});
-  SetState(0, 25);
+  UseTable({main}, {kStateInstalled});
   WriteUninstallInfo();
-  EXPECT_EQ(ReadBytes(uninstaller), Hex(WithLog(Join({FilesChunk({}), ShortcutsChunk({}), EndChunk()}))));
-}
+  EXPECT_EQ(Uninstaller(), WithLog(LogBuilder().EmptyShortcutList()));
 
-TEST_F(UninstallInfoTest, UninstallerWithoutFreeHeaderIsNotWrittenTo) {
-  TestRecord main;
-  main.fileName = "app.exe";
-  table = UseFileTable({main});
-  SetState(0, 25);
-  const std::string program = "MZ a program that ends with its own bytes";
-  WriteTextFile(uninstaller, program);
-  name = "Setvik Uninstall Test";
-  UninstallName = &name[0];
-  WriteUninstallInfo();
-  EXPECT_EQ(ReadTextFile(uninstaller), program);
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));  // as when the file cannot be opened
-
-  WriteTextFile(uninstaller, "MZ");  // shorter than a header
-  WriteUninstallInfo();
-  EXPECT_EQ(ReadTextFile(uninstaller), "MZ");
+  // An uninstaller without the free header, or shorter than one, is not
+  // written to; the key is made as when the file cannot be opened.
+  UseTable({Named("app.exe")}, {kStateInstalled});
+  UseName("Setvik Uninstall Test");
+  for (const std::string program : {"MZ a program that ends with its own bytes", "MZ"}) {
+    WriteTextFile(uninstaller, program);
+    WriteUninstallInfo();
+    EXPECT_EQ(ReadTextFile(uninstaller), program);
+  }
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
 }
 
 TEST_F(UninstallInfoTest, FailedLogIsTakenBackToTheFreeHeader) {
-  // A log cut off after part of its first entry.
-  const char partial[] = "\x35\x12\0\0\x20\0\0\0\x03\0\0\0\x01\0.\x07\0app";
+  const char partial[] = "\x35\x12\0\0\x20\0\0\0\x03\0\0\0\x01\0.\x07\0app";  // cut inside the first entry
   const FileHandle log = FileOpen(uninstaller.c_str(), kFileReadWrite);
   const uint32_t oldLength = FileSeekEnd(log, 0);
   FileSeekTo(log, oldLength - kChunkHeaderSize);
   FileWrite(log, partial, sizeof partial - 1);
   TakeBackLog(log, oldLength);
   FileClose(log);
-  EXPECT_EQ(ReadBytes(uninstaller), Hex(original));
+  EXPECT_EQ(Uninstaller(), Hex(original));
 }
 
 }  // namespace

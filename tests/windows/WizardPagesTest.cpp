@@ -1,13 +1,6 @@
-// The progress bar read back pixel by pixel from a memory bitmap, the
-// percentage it is given, and the directory page's megabyte figures.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
-#include "tests/windows/FileTableBuilder.h"
-#include "wizard/Wizard.h"
+// The progress bar as a person sees it in a memory bitmap, the percentage it
+// is given, the directory page's megabyte figures and the shortened path.
+#include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
@@ -21,15 +14,10 @@ class ProgressBarTest : public ::testing::Test {
   void SetUp() override {
     page = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 60, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(page);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD, x0, y0, w, h, page, reinterpret_cast<HMENU>(1009), nullptr, nullptr);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD, 150, 20, 40, 12, page, reinterpret_cast<HMENU>(1010), nullptr,
-                    nullptr);
+    CreateWindowExA(0, "STATIC", "", WS_CHILD, x0, y0, w, h, page, HMENU(1009), nullptr, nullptr);
+    CreateWindowExA(0, "STATIC", "", WS_CHILD, 150, 20, 40, 12, page, HMENU(1010), nullptr, nullptr);
     BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 200;
-    info.bmiHeader.biHeight = -60;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 200, -60, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits;
     bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     dc = CreateCompatibleDC(nullptr);
@@ -46,21 +34,20 @@ class ProgressBarTest : public ::testing::Test {
     DestroyWindow(page);
     ProgressPercent = 0;
   }
-  void Paint(uint32_t percent) {
+  COLORREF At(int x, int y) { return GetPixel(dc, x0 + x, y0 + y); }
+  // The bar's filled width on its middle row (the right edge of the last
+  // block), and the number of separate blocks.
+  int Filled(uint32_t percent, int* blocks) {
     ProgressPercent = percent;
     PaintProgressBar(page, dc);
-  }
-  // The colour at (x, y) of the bar, relative to its top-left corner.
-  COLORREF At(int x, int y) { return GetPixel(dc, x0 + x, y0 + y); }
-  bool IsBlock(int x, int y) { return At(x, y) == GetSysColor(COLOR_ACTIVECAPTION); }
-  // The number of blocks on the row y = 5, and the right edge of the last.
-  int Blocks(int* lastRight) {
-    int count = 0;
-    for (int x = 0; x < w; ++x) {
-      if (IsBlock(x, 5) && !IsBlock(x - 1, 5)) ++count;
-      if (IsBlock(x, 5)) *lastRight = x + 1;
+    int right = 0;
+    *blocks = 0;
+    for (int x = 1; x < w - 1; ++x) {
+      const bool block = At(x, h / 2) == GetSysColor(COLOR_ACTIVECAPTION);
+      if (block) right = x + 1;
+      if (block && At(x - 1, h / 2) != GetSysColor(COLOR_ACTIVECAPTION)) ++*blocks;
     }
-    return count;
+    return right;
   }
   std::string PercentText() {
     char text[32];
@@ -73,49 +60,33 @@ class ProgressBarTest : public ::testing::Test {
   HGDIOBJ previous = nullptr;
 };
 
-TEST_F(ProgressBarTest, SunkenEdgeAndBlocksSixWideAtPitchEight) {
-  Paint(50);
-  EXPECT_EQ(PercentText(), "50%");
-  const COLORREF face = GetSysColor(COLOR_BTNFACE), shadow = GetSysColor(COLOR_BTNSHADOW),
-                 light = GetSysColor(COLOR_BTNHIGHLIGHT);
-  // Top and left lines in the shadow colour, right and bottom in the
-  // highlight colour, drawn last (so the corners they share are light).
-  EXPECT_EQ(At(50, 0), shadow);
-  EXPECT_EQ(At(0, 5), shadow);
-  EXPECT_EQ(At(w - 1, 5), light);
-  EXPECT_EQ(At(50, h - 1), light);
-  EXPECT_EQ(At(w - 1, 0), light);
-  EXPECT_EQ(At(0, h - 1), light);
-  // Blocks: x 1..6, 9..14, ...; rows 2 to 9; face around them.
-  for (int y = 2; y < 10; ++y) {
-    EXPECT_TRUE(IsBlock(1, y) && IsBlock(6, y) && IsBlock(9, y) && IsBlock(14, y)) << y;
-    EXPECT_EQ(At(7, y), face) << y;
-    EXPECT_EQ(At(8, y), face) << y;
-  }
-  EXPECT_EQ(At(1, 1), face);
-  EXPECT_EQ(At(1, 10), face);
-  // At 50 % of 100 pixels: blocks while their right edge stays below 50.
-  int lastRight = 0;
-  EXPECT_EQ(Blocks(&lastRight), 6);
-  EXPECT_EQ(lastRight, 47);
-  // Nothing outside the w by h rectangle was touched.
-  EXPECT_EQ(GetPixel(dc, x0 - 1, y0 + 5), kBackground);
-  EXPECT_EQ(GetPixel(dc, x0 + w, y0 + 5), kBackground);
-  EXPECT_EQ(GetPixel(dc, x0 + 5, y0 - 1), kBackground);
-  EXPECT_EQ(GetPixel(dc, x0 + 5, y0 + h), kBackground);
-}
-
-TEST_F(ProgressBarTest, OneBlockAtZeroAndNoneAtTheRightEdgeAtFull) {
-  int lastRight = 0;
-  Paint(0);
+TEST_F(ProgressBarTest, BarOfBlocksGrowsWithThePercentageInsideItsSunkenEdge) {
+  int blocks = 0, last = 0, lastBlocks = 0;
+  EXPECT_GT(Filled(0, &blocks), 0);  // something shows from the start
+  EXPECT_EQ(blocks, 1);
   EXPECT_EQ(PercentText(), "0%");
-  EXPECT_EQ(Blocks(&lastRight), 1);
-  EXPECT_EQ(lastRight, 7);
-  Paint(100);
-  EXPECT_EQ(PercentText(), "100%");
-  EXPECT_EQ(Blocks(&lastRight), 12);
-  EXPECT_EQ(lastRight, 95);
-  for (int y = 1; y < h - 1; ++y) EXPECT_EQ(At(w - 2, y), GetSysColor(COLOR_BTNFACE)) << y;
+  for (uint32_t percent : {25u, 50u, 75u, 100u}) {
+    const int filled = Filled(percent, &blocks);
+    EXPECT_GT(filled, last) << percent;
+    EXPECT_GT(blocks, lastBlocks) << percent;
+    EXPECT_LE(filled, static_cast<int>(percent) * (w - 2) / 100 + 1) << percent;  // never ahead of the work
+    EXPECT_GE(filled, static_cast<int>(percent) * (w - 2) / 100 - 8) << percent;  // a block behind at most
+    EXPECT_EQ(PercentText(), std::to_string(percent) + "%");
+    last = filled, lastBlocks = blocks;
+  }
+  // Blocks, not a solid bar; a margin of the face above and below them;
+  // shadow top and left, highlight bottom and right.
+  EXPECT_GT(blocks, 8);
+  EXPECT_LT(last, w - 2);  // full leaves the right edge clear
+  EXPECT_EQ(At(1, 1), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(At(1, h - 2), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(At(w / 2, 0), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(At(w - 1, h / 2), GetSysColor(COLOR_BTNHIGHLIGHT));
+  // Nothing outside the w by h rectangle was touched.
+  EXPECT_EQ(At(-1, 5), kBackground);
+  EXPECT_EQ(At(w, 5), kBackground);
+  EXPECT_EQ(At(5, -1), kBackground);
+  EXPECT_EQ(At(5, h), kBackground);
 }
 
 TEST_F(ProgressBarTest, SetProgressCapsAtOneHundredAndDrawsAtOnce) {
@@ -130,70 +101,58 @@ TEST_F(ProgressBarTest, SetProgressCapsAtOneHundredAndDrawsAtOnce) {
   EXPECT_EQ(ProgressPercent, 100u);
   // A page without the placeholder gets its percentage but no bar.
   DestroyWindow(GetDlgItem(page, 1009));
-  Paint(20);
+  int blocks;
+  Filled(20, &blocks);
   EXPECT_EQ(PercentText(), "20%");
   EXPECT_EQ(At(1, 5), kBackground);
   ProgressWindow = nullptr;
 }
 
-TEST(DirectoryPageFigures, NeededRoundsEachFileUpTo32KiBAndTheSumToMegabytes) {
+TEST(DirectoryPageFigures, NeededAndAvailableMegabytes) {
   TestFileTable table;
-  auto sizes = [&](std::vector<uint32_t> list) {
+  auto needed = [&](std::vector<uint32_t> sizes) {
     std::vector<TestRecord> records;
-    for (uint32_t size : list) {
-      TestRecord record;
-      record.fileName = "f";
-      record.fileSize = size;
-      records.push_back(record);
-    }
+    for (uint32_t size : sizes) records.push_back(Named("f", size));
     table.Set(records);
     return NeededMegabytes();
   };
-  // 32,768 + 32,768 + 65,536 bytes: 131,072, shown as 1.
-  EXPECT_EQ(sizes({1, 32768, 32769}), 1u);
-  EXPECT_EQ(sizes({}), 0u);
-  EXPECT_EQ(sizes({0, 0}), 0u);
-  EXPECT_EQ(sizes(std::vector<uint32_t>(32, 32768)), 1u);  // exactly 1 MiB
-  std::vector<uint32_t> justOver(32, 32768);
-  justOver.push_back(1);
-  EXPECT_EQ(sizes(justOver), 2u);
-  EXPECT_EQ(sizes({1048576 * 3 - 5}), 3u);
-  TestFileTable::Clear();
-}
+  // Each file rounded up to 32 KiB, the sum up to megabytes.
+  EXPECT_EQ(needed({1, 32768, 32769}), 1u);  // 131,072 bytes
+  EXPECT_EQ(needed({}), 0u);
+  EXPECT_EQ(needed({0, 0}), 0u);
+  std::vector<uint32_t> oneMegabyte(32, 32768);
+  EXPECT_EQ(needed(oneMegabyte), 1u);
+  oneMegabyte.push_back(1);
+  EXPECT_EQ(needed(oneMegabyte), 2u);
+  EXPECT_EQ(needed({1048576 * 3 - 5}), 3u);
 
-TEST(DirectoryPageFigures, AvailableIsZeroWhenTheDriveCannotBeAsked) {
   EXPECT_EQ(AvailableMegabytes("Q:\\no such drive"), 0u);
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
   ULARGE_INTEGER free;
-  ASSERT_TRUE(GetDiskFreeSpaceExA(windows, &free, nullptr, nullptr));
+  ASSERT_TRUE(GetDiskFreeSpaceExA(WindowsFolder().c_str(), &free, nullptr, nullptr));
   const uint64_t kilobytes = free.QuadPart >> 10;
   const uint32_t expected = kilobytes >= 0xFFFFFFFFull ? 0x400000u : static_cast<uint32_t>((kilobytes + 1023) >> 10);
-  // Free space moves while the test runs; a megabyte or two either way.
-  const uint32_t shown = AvailableMegabytes(windows);
+  const uint32_t shown = AvailableMegabytes(WindowsFolder().c_str());  // free space moves meanwhile
   EXPECT_LE(shown, expected + 2);
   EXPECT_GE(shown + 2, expected);
 }
 
-}  // namespace
-
 TEST(AbbreviatePathTest, KeepsHeadAndTail) {
-  auto abbreviated = [](const char* text, uint32_t limit) {
+  auto abbreviated = [](const char* text) {
     char buffer[260];
     lstrcpynA(buffer, text, sizeof buffer);
-    AbbreviatePath(buffer, limit);
+    AbbreviatePath(buffer, 30);
     return std::string(buffer);
   };
-  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe", 30), "C:\\Program Files\\...\\file.exe");
-  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", 30), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
+  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe"), "C:\\Program Files\\...\\file.exe");
+  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt"), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
   // Within the limit, no backslash, or fewer than 4 characters from the
   // first backslash to the last: unchanged.
-  EXPECT_EQ(abbreviated("C:\\short\\name.txt", 30), "C:\\short\\name.txt");
-  EXPECT_EQ(abbreviated("a-file-name-without-any-backslash.txt", 30), "a-file-name-without-any-backslash.txt");
-  EXPECT_EQ(abbreviated("C:\\ab\\a-long-file-name-beyond-the-limit.txt", 30),
-            "C:\\ab\\a-long-file-name-beyond-the-limit.txt");
-  // A long tail: the head stays at the first backslash, the result is
-  // longer than the limit.
-  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt", 30),
+  for (const char* same : {"C:\\short\\name.txt", "a-file-name-without-any-backslash.txt",
+                           "C:\\ab\\a-long-file-name-beyond-the-limit.txt"})
+    EXPECT_EQ(abbreviated(same), same);
+  // A long tail: the head stays at the first backslash, longer than the limit.
+  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt"),
             "C:\\...\\a-long-file-name-beyond-the-limit.txt");
 }
+
+}  // namespace

@@ -1,0 +1,326 @@
+// Shared by the Windows tests: file records laid out as the file table holds
+// them (the 26-byte head, the versionBlock when optionFlags & 0x06, a zeroed
+// timesBlock when optionFlags & 0x08, the six strings), text groups, the
+// scripted message box, scratch files and folders, and registry reads.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "base/Buffer.h"
+#include "base/Message.h"
+#include "setupdata/FileRecord.h"
+#include "setupdata/Format.h"
+#include "setupdata/SetupData.h"
+#include "uninstlog/UninstallLog.h"
+
+struct TestRecord {
+  std::string fileName, groupName, menuName, menuArgs, desktopName, desktopArgs;
+  uint32_t fileSize = 0;
+  uint16_t iconIndex = 0;
+  uint8_t destinationKind = kDestInstallDir, uninstallMode = kUninstallRemove, trackShared = 0,
+          registerKind = kRegisterNone, optionFlags = 0;
+  uint32_t contentChecksum = 0;
+  uint32_t version[5] = {0, 0, 0, 0, 0};  // file MS, LS, product MS, LS, languageId
+};
+
+inline void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline std::vector<uint8_t> BuildRecord(const TestRecord& fields) {
+  std::vector<uint8_t> out(kFileRecordHeadSize, 0);
+  WriteU16Le(&out[FileRecordField::iconIndex], fields.iconIndex);
+  out[FileRecordField::destinationKind] = fields.destinationKind;
+  out[FileRecordField::uninstallMode] = fields.uninstallMode;
+  out[FileRecordField::trackShared] = fields.trackShared;
+  out[FileRecordField::registerKind] = fields.registerKind;
+  out[FileRecordField::optionFlags] = fields.optionFlags;
+  WriteU32Le(&out[FileRecordField::contentChecksum], fields.contentChecksum);
+  WriteU32Le(&out[FileRecordField::fileSize], fields.fileSize);
+  if (fields.optionFlags & kOptionVersionBlock)
+    for (uint32_t word : fields.version) PutU32(out, word);
+  if (fields.optionFlags & kOptionTimes) out.resize(out.size() + kTimesBlockSize, 0);
+  for (const std::string* text : {&fields.fileName, &fields.groupName, &fields.menuName, &fields.menuArgs,
+                                  &fields.desktopName, &fields.desktopArgs})
+    out.insert(out.end(), text->c_str(), text->c_str() + text->size() + 1);
+  WriteU32Le(&out[FileRecordField::recordLength], static_cast<uint32_t>(out.size()));
+  return out;
+}
+
+inline TestRecord Named(const std::string& fileName, uint32_t fileSize = 0) {
+  TestRecord record;
+  record.fileName = fileName;
+  record.fileSize = fileSize;
+  return record;
+}
+
+// Installs a file table of the given records as the loaded one; Clear puts
+// the empty table back.
+class TestFileTable {
+ public:
+  void Set(const std::vector<TestRecord>& records) {
+    table.clear();
+    PutU32(table, static_cast<uint32_t>(records.size()));
+    for (const TestRecord& fields : records) {
+      const std::vector<uint8_t> record = BuildRecord(fields);
+      table.insert(table.end(), record.begin(), record.end());
+    }
+    FileTable = table.data();
+    FileTableSize = static_cast<uint32_t>(table.size());
+    FileRecordCount = static_cast<uint32_t>(records.size());
+    FirstFileRecord = table.data() + kFileTableCountSize;
+  }
+  uint8_t* Record(uint32_t n) {
+    uint8_t* record = FirstFileRecord;
+    while (n--) record += ReadU32Le(record);
+    return record;
+  }
+  static void Clear() {
+    FileTable = FirstFileRecord = nullptr;
+    FileTableSize = FileRecordCount = 0;
+  }
+  ~TestFileTable() { Clear(); }
+
+ private:
+  std::vector<uint8_t> table;
+};
+
+// Text group n made of texts (text i at index i); an empty list removes it.
+inline void SetTextGroup(uint32_t n, const std::vector<std::string>& texts) {
+  static std::vector<uint8_t> groups[kTextGroupCount];
+  groups[n].assign(2, 0);
+  for (const std::string& text : texts) groups[n].insert(groups[n].end(), text.c_str(), text.c_str() + text.size() + 1);
+  groups[n][0] = static_cast<uint8_t>(texts.size());
+  TextGroups[n] = texts.empty() ? nullptr : groups[n].data();
+  TextGroupSizes[n] = texts.empty() ? 0 : static_cast<uint32_t>(groups[n].size());
+}
+
+// The test program's message box, the portable core's MessageBoxHandler from
+// the start: it notes every box and answers from ScriptedAnswers, front
+// first; with the script empty, Yes to a Yes/No box and OK otherwise.
+struct ShownMessage {
+  std::string text;
+  uint32_t boxType;
+};
+inline std::vector<ShownMessage> ShownMessages;
+inline std::deque<int> ScriptedAnswers;
+inline int ScriptedMessageBox(const char* text, uint32_t boxType) {
+  ShownMessages.push_back({text, boxType});
+  if (ScriptedAnswers.empty()) return (boxType & 0x0F) == 0x04 ? kAnswerYes : kAnswerOk;
+  const int answer = ScriptedAnswers.front();
+  ScriptedAnswers.pop_front();
+  return answer;
+}
+inline const bool kScriptedBoxInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
+inline void Script(std::initializer_list<int> answers) {
+  ShownMessages.clear();
+  ScriptedAnswers.assign(answers);
+}
+
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline std::string ReadTextFile(const std::string& path) {
+  std::string text;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD read;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+inline std::string WriteTextFile(const std::string& path, const std::string& text, DWORD attributes = 0) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  if (attributes) SetFileAttributesA(path.c_str(), attributes);
+  return path;
+}
+
+// Waits up to ten seconds for a file that a started program writes.
+inline std::string WaitForFileText(const std::string& path) {
+  for (int i = 0; i < 200; ++i) {
+    std::string text = ReadTextFile(path);
+    if (!text.empty()) return text;
+    Sleep(50);
+  }
+  return std::string();
+}
+
+// The folder of the test program (build/bin), with a trailing backslash.
+inline std::string TestProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+inline std::string TempFolder() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  return temp;
+}
+
+// A scratch folder below the temporary folder, with a trailing backslash.
+inline std::string MakeScratch(const char* name) {
+  const std::string folder = TempFolder() + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder + "\\";
+}
+
+// Removes a folder with everything in it, read-only files too; the current
+// directory must lie outside it.
+inline void RemoveTree(std::string folder) {
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName, path = folder + "\\" + name;
+      if (name == "." || name == "..") continue;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+inline std::string SpecialFolder(int id) {
+  char folder[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
+  return folder;
+}
+inline std::string WindowsFolder() {
+  char folder[MAX_PATH];
+  GetWindowsDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+inline std::string SystemFolder() {
+  char folder[MAX_PATH];
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
+// A value's bytes; "(absent)" when it cannot be read. type receives its type.
+inline std::string RegValue(HKEY root, const std::string& key, const char* name, DWORD* type = nullptr) {
+  HKEY handle;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return "(absent)";
+  DWORD size = 0, kind = 0;
+  std::string value = "(absent)";
+  if (!RegQueryValueExA(handle, name, nullptr, &kind, nullptr, &size)) {
+    value.assign(size, 0);
+    RegQueryValueExA(handle, name, nullptr, &kind, reinterpret_cast<BYTE*>(&value[0]), &size);
+    if (type) *type = kind;
+  }
+  RegCloseKey(handle);
+  return value;
+}
+inline void SetRegValue(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes) {
+  HKEY handle;
+  ASSERT_EQ(RegCreateKeyA(root, key.c_str(), &handle), ERROR_SUCCESS);
+  if (bytes.empty() && type == REG_MULTI_SZ)
+    RegDeleteValueA(handle, name);
+  else
+    RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  RegCloseKey(handle);
+}
+inline bool KeyExists(HKEY root, const std::string& key) {
+  HKEY handle;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+// The shared-use counts and the renames the NT family keeps for the restart.
+inline const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+inline const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+inline std::string PendingRenames() {
+  const std::string value = RegValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+  return value == "(absent)" ? std::string() : value;
+}
+inline void RestorePendingRenames(const std::string& value) {
+  SetRegValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", REG_MULTI_SZ, value);
+}
+// A shared count as (type, count); type 0 when the value is absent.
+inline std::pair<DWORD, DWORD> SharedCount(const std::string& name) {
+  DWORD type = 0, count = 0;
+  const std::string value = RegValue(HKEY_LOCAL_MACHINE, kSharedKey, name.c_str(), &type);
+  if (value == "(absent)") return {0, 0};
+  memcpy(&count, value.data(), value.size() < 4 ? value.size() : 4);
+  return {type, count};
+}
+inline void DeleteSharedCount(const std::string& name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_ALL_ACCESS, &key)) return;
+  RegDeleteValueA(key, name.c_str());
+  RegCloseKey(key);
+}
+
+// An uninstall log in memory, as the setup writes it; the shortcut list is
+// written when it has entries or was asked for empty.
+class LogBuilder {
+ public:
+  LogBuilder& File(const std::string& folder, const std::string& name, uint8_t flags) {
+    Text(files, folder), Text(files, name), files.push_back(flags), ++fileCount;
+    return *this;
+  }
+  LogBuilder& Shortcut(const std::string& folder, const std::string& name) {
+    Text(shortcuts, folder), Text(shortcuts, name), ++shortcutCount;
+    return EmptyShortcutList();
+  }
+  LogBuilder& EmptyShortcutList() {
+    withShortcuts = true;
+    return *this;
+  }
+  LogBuilder& Key(const std::string& name) {
+    key = name;
+    return *this;
+  }
+  std::vector<uint8_t> Bytes() const {
+    std::vector<uint8_t> log, root;
+    Chunk(log, kChunkUninstallFiles, Counted(fileCount, files));
+    if (withShortcuts) Chunk(log, kChunkUninstallShortcuts, Counted(shortcutCount, shortcuts));
+    if (!key.empty()) {
+      PutU32(root, kLogRegistryRoot);
+      Text(root, key);
+      Chunk(log, kChunkUninstallRegKey, root);
+    }
+    Chunk(log, kChunkUninstallEnd, {});
+    return log;
+  }
+
+ private:
+  static void Text(std::vector<uint8_t>& out, const std::string& text) {
+    out.push_back(static_cast<uint8_t>(text.size()));
+    out.push_back(static_cast<uint8_t>(text.size() >> 8));
+    out.insert(out.end(), text.begin(), text.end());
+  }
+  static std::vector<uint8_t> Counted(uint32_t count, const std::vector<uint8_t>& entries) {
+    std::vector<uint8_t> body;
+    PutU32(body, count);
+    body.insert(body.end(), entries.begin(), entries.end());
+    return body;
+  }
+  static void Chunk(std::vector<uint8_t>& log, uint16_t id, const std::vector<uint8_t>& body) {
+    log.insert(log.end(), {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 0, 0});
+    PutU32(log, static_cast<uint32_t>(body.size()));
+    log.insert(log.end(), body.begin(), body.end());
+  }
+  std::vector<uint8_t> files, shortcuts;
+  uint32_t fileCount = 0, shortcutCount = 0;
+  bool withShortcuts = false;
+  std::string key;
+};
