@@ -3,6 +3,7 @@
 // damaged), BMP pictures, the background font's LOGFONTA, and file times.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -84,21 +85,17 @@ std::optional<PeVersionInfo> BuildAndRead(Pe::Kind kind, const char* script) {
   return info;
 }
 
-void ExpectScriptVersion(Pe::Kind kind, bool pe32Plus) {
-  std::optional<PeVersionInfo> info = BuildAndRead(kind, kScript);
-  if (!info) GTEST_SKIP() << Pe::BuildWithTools(kind, kScript).message;
-  EXPECT_TRUE(info->hasFixedInfo && info->hasTranslation);
-  EXPECT_EQ(info->pe32Plus, pe32Plus);
-  EXPECT_EQ(info->fileVersionMS, 0x00010002u);
-  EXPECT_EQ(info->fileVersionLS, 0x00030004u);
-  EXPECT_EQ(info->productVersionMS, 0x00050006u);
-  EXPECT_EQ(info->productVersionLS, 0x00070008u);
-  EXPECT_EQ(info->languageId, 0x0409u);
+TEST(PeVersionTest, ReadsToolchainImages) {
+  for (auto [kind, pe32Plus] : {std::pair{Pe::Kind::Dll32, false}, {Pe::Kind::Exe32, false}, {Pe::Kind::Dll64, true}}) {
+    std::optional<PeVersionInfo> info = BuildAndRead(kind, kScript);
+    if (!info) GTEST_SKIP() << Pe::BuildWithTools(kind, kScript).message;
+    EXPECT_TRUE(info->hasFixedInfo && info->hasTranslation);
+    EXPECT_EQ(info->pe32Plus, pe32Plus);
+    EXPECT_EQ(std::vector<uint32_t>({info->fileVersionMS, info->fileVersionLS, info->productVersionMS,
+                                     info->productVersionLS, info->languageId}),
+              std::vector<uint32_t>({0x00010002u, 0x00030004u, 0x00050006u, 0x00070008u, 0x0409u}));
+  }
 }
-
-TEST(PeVersionTest, ReadsToolchainDll32) { ExpectScriptVersion(Pe::Kind::Dll32, false); }
-TEST(PeVersionTest, ReadsToolchainExe32) { ExpectScriptVersion(Pe::Kind::Exe32, false); }
-TEST(PeVersionTest, ReadsToolchainDll64) { ExpectScriptVersion(Pe::Kind::Dll64, true); }
 
 TEST(PeVersionTest, TakesFirstNameAndFirstLanguage) {
   std::optional<PeVersionInfo> info = BuildAndRead(Pe::Kind::Dll32, kManyResourcesScript);
@@ -347,19 +344,12 @@ TEST(FontSpecTest, LaysOutLogFontA) {
   Bytes font;
   std::string error;
   ASSERT_TRUE(BuildLogFont("Arial", -48, 700, true, font, error)) << error;
-  const Bytes expected = {
-      0xD0, 0xFF, 0xFF, 0xFF,  // lfHeight -48: character height
-      0,    0,    0,    0,     // lfWidth
-      0,    0,    0,    0,     // lfEscapement
-      0,    0,    0,    0,     // lfOrientation
-      0xBC, 0x02, 0,    0,     // lfWeight 700
-      1,    0,    0,           // lfItalic, lfUnderline, lfStrikeOut
-      1,                       // lfCharSet DEFAULT_CHARSET
-      0,    0,    0,           // OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY
-      0,                       // DEFAULT_PITCH | FF_DONTCARE
-      'A',  'r',  'i',  'a',  'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // lfFaceName[32]
-      0,    0,    0,    0,    0,   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-  };
+  // lfHeight -48, lfWeight 700, lfItalic, lfCharSet DEFAULT_CHARSET (1), lfFaceName at 28; the rest 0.
+  Bytes expected(60, 0);
+  WriteU32Le(&expected[0], static_cast<uint32_t>(-48));
+  WriteU32Le(&expected[16], 700);
+  expected[20] = expected[23] = 1;
+  memcpy(&expected[28], "Arial", 5);
   EXPECT_EQ(font, expected);
 
   std::string face31(31, 'x');

@@ -3,23 +3,13 @@
 // extract), including setups cut into volumes at every kind of place, the
 // determinism of the output, and each kind of bad input (which must leave
 // no output behind).
-#include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
 #include "authoring/Manifest.h"
 #include "authoring/Project.h"
 #include "authoring/SetupBuilder.h"
 #include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallLog.h"
 
 namespace {
@@ -33,29 +23,16 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
   return bytes;
 }
 
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+int RunTool(const std::string& arguments, std::string* out) {
+  ToolResult result = ::RunTool(arguments);
+  *out = result.out;
+  return result.status;
 }
 
-int RunTool(const std::string& arguments, std::string* out = nullptr) {
-  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t got;
-  std::string text;
-  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, got);
-  int status = pclose(pipe);
-  if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-class BuildTest : public ::testing::Test {
+class BuildTest : public ScratchFolder {
  protected:
   void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-build-" + std::to_string(getpid());
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0755);
+    ScratchFolder::SetUp();
     // A stub that carries its own length and a manifest slot, as the build
     // makes it.
     std::vector<uint8_t> stub(1024, 0x90);
@@ -66,18 +43,6 @@ class BuildTest : public ::testing::Test {
     std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
     WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
     Put("stub.exe", stub);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-  std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::string path = dir + "/" + name;
-    for (size_t at = name.find('/'); at != std::string::npos; at = name.find('/', at + 1))
-      mkdir((dir + "/" + name.substr(0, at)).c_str(), 0755);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
-  }
-  std::string PutText(const std::string& name, const std::string& text) {
-    return Put(name, std::vector<uint8_t>(text.begin(), text.end()));
   }
 
   // Builds project text; returns the error ("" on success).
@@ -92,9 +57,6 @@ class BuildTest : public ::testing::Test {
     return "";
   }
 
-  bool Exists(const std::string& name) { return access((dir + "/" + name).c_str(), F_OK) == 0; }
-
-  std::string dir;
   size_t volumes = 0;
 };
 

@@ -2,40 +2,15 @@
 // setup writer behind a fake stub that carries a stub mark, then list,
 // verify, deflate and inflate on them, checking exit codes, messages and
 // that a failure leaves no output file.
-#include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "authoring/SetupWriter.h"
 #include "setupdata/Format.h"
+#include "tests/unit/ToolTesting.h"
 
 namespace {
 
-struct RunResult {
-  int status;
-  std::string out;
-};
-
-RunResult RunTool(const std::string& arguments) {
-  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
-  RunResult result{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, got);
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using RunResult = ToolResult;
 
 std::vector<uint8_t> StubWithMark(uint32_t length) {
   std::vector<uint8_t> stub(length, 0);
@@ -56,19 +31,9 @@ std::vector<uint8_t> Content(size_t size, uint32_t seed) {
   return bytes;
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public ScratchFolder {
  protected:
-  void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-cli-" + std::to_string(getpid());
-    mkdir(dir.c_str(), 0755);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
-  }
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) { return Put(name, bytes); }
 
   // A setup of three stored files (one in a sub-folder, one external) and
   // the texts and settings a list shows.
@@ -103,8 +68,6 @@ class CliTest : public ::testing::Test {
     writer.AddFileData(files);
     return writer.Bytes();
   }
-
-  std::string dir;
 };
 
 TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {

@@ -1,17 +1,7 @@
 // The companion uninstaller's host side: the layout of its own file (texts
 // chunk, free header, log), the checks that keep a changed log inside the
 // places it may name, and `setvik build` with an [uninstaller] table.
-#include <gtest/gtest.h>
-#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "authoring/Project.h"
 #include "authoring/SetupBuilder.h"
@@ -19,6 +9,7 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PeTestFiles.h"
+#include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallerFile.h"
 
 namespace {
@@ -288,17 +279,10 @@ TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
 
 // --- setvik build with [uninstaller] ---------------------------------------------
 
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-class UninstallerBuildTest : public ::testing::Test {
+class UninstallerBuildTest : public ScratchFolder {
  protected:
   void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-uninstaller-" + std::to_string(getpid());
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0755);
+    ScratchFolder::SetUp();
     std::vector<uint8_t> stub(1024, 0x90);
     memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
     WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
@@ -308,11 +292,7 @@ class UninstallerBuildTest : public ::testing::Test {
   }
   void TearDown() override {
     UnloadSetup();
-    std::system(("rm -rf '" + dir + "'").c_str());
-  }
-
-  void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    ScratchFolder::TearDown();
   }
 
   std::string Build(const std::string& toml, const std::string& uninstaller = "setvik-uninst.exe") {
@@ -326,8 +306,6 @@ class UninstallerBuildTest : public ::testing::Test {
     if (!BuildSetup(project, options, report, error)) return error;
     return "";
   }
-
-  std::string dir;
 };
 
 TEST_F(UninstallerBuildTest, TheTableAddsTheUninstallerWithItsTexts) {
@@ -356,7 +334,7 @@ confirm = "Really remove Demo?"
   UnloadSetup();
 
   // The stored file: the program, the texts, the free header.
-  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  ASSERT_EQ(RunTool("extract '" + dir + "/setup.exe' '" + dir + "/out'").status, 0);
   std::vector<uint8_t> stored = Slurp(dir + "/out/install/remove.exe");
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
@@ -371,7 +349,7 @@ TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
   std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
   const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
   ASSERT_EQ(Build("[setup]\ntitle = \"T\"\nuninstall_name = \"T\"\n[uninstaller]\n"), "");
-  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  ASSERT_EQ(RunTool("extract '" + dir + "/setup.exe' '" + dir + "/out'").status, 0);
   std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
