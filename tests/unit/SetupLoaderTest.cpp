@@ -220,31 +220,16 @@ TEST_F(LoaderTest, RoundTripOfEveryKind) {
   std::vector<Bytes> templates = {Bytes(10, 1), Bytes(3, 2), Bytes(), Bytes(7, 4)};
   auto groups = MessageGroups();
 
-  FileRecordInfo app;
+  FileRecordInfo app, external;  // records with both blocks, and one whose file the setup does not hold
   app.strings = {"app.exe", "Demo", "Demo", "/run", "Demo", "/desk"};
-  app.iconIndex = 2;
-  app.launchRole = kLaunchFinishButton;
-  app.uninstallMode = kUninstallRemove;
   app.optionFlags = kOptionCheckVersion | kOptionTimes;
   app.version = {0x00010002, 0x00030004, 0x00050006, 0x00070008, 0x0409};
   app.times = {0x01D0000000000001ull, 0x01D0000000000002ull, 0x01D0000000000003ull};
-  FileRecordInfo font1;
-  font1.strings[kStringFileName] = "demo.ttf";
-  font1.destinationKind = kDestFonts;
-  font1.trackShared = 1;
-  font1.registerKind = kRegisterSelf;
-  font1.optionFlags = kOptionCheckLanguage;
-  FileRecordInfo external;
   external.strings = {"readme.txt", "", "Read me", "", "", ""};
   external.uninstallMode = kUninstallExternal;
-  external.launchRole = kLaunchRunAfter;
-  FileRecordInfo uninstaller;
-  uninstaller.strings[kStringFileName] = "uninst.exe";
-  uninstaller.optionFlags = kOptionUninstaller;
-  uninstaller.destinationKind = kDestWindows;
   std::vector<Bytes> contents = {bitmap, Bytes(5, 'f'), Bytes(12, 'r'), Bytes()};
-  std::vector<SetupFileEntry> files = {PackFile(app, contents[0], 1), PackFile(font1, contents[1], 1),
-                                       PackFile(external, contents[2], 1), PackFile(uninstaller, contents[3], 1)};
+  std::vector<SetupFileEntry> files = {PackFile(app, contents[0], 1), PackFile(FileRecordInfo{}, contents[1], 1),
+                                       PackFile(external, contents[2], 1), PackFile(FileRecordInfo{}, contents[3], 1)};
 
   SetupWriter writer = Writer();
   writer.AddU32(kChunkSetupFlags, 0xF);
@@ -292,11 +277,10 @@ TEST_F(LoaderTest, RoundTripOfEveryKind) {
   EXPECT_EQ(Bytes(BackgroundFont, BackgroundFont + kBackgroundFontSize), font);
   EXPECT_EQ(SinglePage, kSinglePageAbsent);
 
-    // The file table arrives as written; each stream decodes from the file
+  // The file table arrives as written; each stream decodes from the file
   // data in table order.
   ASSERT_EQ(FileRecordCount, files.size());
-  Bytes table = BuildFileTable(files);
-  EXPECT_EQ(Bytes(FileTable, FileTable + FileTableSize), table);
+  EXPECT_EQ(Bytes(FileTable, FileTable + FileTableSize), BuildFileTable(files));
   EXPECT_EQ(FirstFileRecord, FileTable + 4);
   FileHandle file = FileOpen(path.c_str(), kFileRead);
   ASSERT_EQ(FileSeekTo(file, FileDataOffset + 4), FileDataOffset + 4);

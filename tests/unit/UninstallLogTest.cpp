@@ -150,7 +150,7 @@ TEST(UninstallLogSplit, FolderAndNameAgainstTheInstallationFolder) {
   EXPECT_EQ(strlen(folder), 259u);
 }
 
-TEST(UninstallLogReader, WholeLogIsReportedInOrder) {
+TEST(UninstallLogReader, WholeCutAndHostileLogs) {
   Seen seen;
   ASSERT_EQ(Read(kLog, &seen), kLogValid);
   const std::vector<std::string> expected = {"file .\\Data|x.dat|3", "file .|a|0", "link C:\\S|A.lnk",
@@ -160,18 +160,14 @@ TEST(UninstallLogReader, WholeLogIsReportedInOrder) {
   // The smallest log: no files, nothing else.
   const Bytes empty = B({0x35, 0x12, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0x7F, 0x7F, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(Read(empty), kLogValid);
-}
 
-TEST(UninstallLogReader, EveryCutLogIsRefusedAndNothingIsReported) {
-  for (size_t length = 0; length < kLog.size(); ++length) {
+  for (size_t length = 0; length < kLog.size(); ++length) {  // every cut: refused, nothing reported
     Seen seen;
     EXPECT_EQ(Read(Bytes(kLog.begin(), kLog.begin() + length), &seen), kLogTruncated) << length;
     EXPECT_TRUE(seen.lines.empty());
   }
   EXPECT_EQ(Read(kLog + B({0})), kLogTrailingBytes);
-}
 
-TEST(UninstallLogReader, HostileLogsAreRefused) {
   struct Change {
     const char* what;
     size_t at;

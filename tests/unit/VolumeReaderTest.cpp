@@ -236,7 +236,7 @@ TEST_F(VolumeReaderTest, ShortReadResumesAndBadSizeFieldPrompts) {
   const std::vector<uint8_t> stream = {0x0F, 0x03, 0x00, 'a', 'b', 'c'};
   StartSetup(Slice(stream, 0, 2));
   WriteFile("SETUP.D01", {0x04, 0x00});
-  PlatformDouble::Answer(kAnswerOk);
+  PlatformDouble::Answer({kAnswerOk});
   PlatformDouble::OnShow([&](const PlatformDouble::ShownMessage&) { WriteVolume(1, Slice(stream, 2, 6)); });
   Decoded d = DecodeNext(stream.size());
   EXPECT_EQ(d.output, Bytes("abc"));
