@@ -164,50 +164,26 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
   EXPECT_FALSE(SeparateLogPath(("C:\\" + std::string(253, 'a')).c_str(), path));  // 256 and ".dat"
 }
 
-TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
+TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   const char* base = "C:\\Program Files\\App";
   char out[kPathBufferSize];
-  struct Case {
-    const char* folder;
-    const char* expected;  // null: refused
-  } cases[] = {
+  const std::pair<const char*, const char*> accepted[] = {
       {".", "C:\\Program Files\\App"},
       {".\\Data", "C:\\Program Files\\App\\Data"},
       {".\\Data\\Sounds", "C:\\Program Files\\App\\Data\\Sounds"},
       {"C:\\Windows", "C:\\Windows"},
       {"d:\\x y\\z", "d:\\x y\\z"},
-      {"\\\\server\\share\\dir", "\\\\server\\share\\dir"},
-      // Escapes and other forms.
-      {".\\..", nullptr},
-      {".\\..\\Other", nullptr},
-      {".\\Data\\..\\..\\x", nullptr},
-      {".\\Data/../../x", nullptr},   // Windows takes a slash for a backslash
-      {".\\Data\\.", nullptr},
-      {".\\", nullptr},
-      {".\\Data\\\\x", nullptr},
-      {".\\Data\\", nullptr},
-      {".\\Data.", nullptr},          // Windows drops the dot: another folder
-      {".\\C:x", nullptr},
-      {"..", nullptr},
-      {"..\\x", nullptr},
-      {".x", nullptr},
-      {"Data", nullptr},
-      {"C:", nullptr},
-      {"C:\\", nullptr},
-      {"C:x", nullptr},
-      {"C:\\Windows\\..\\..", nullptr},
-      {"C:/Windows", nullptr},
-      {"\\\\server", nullptr},
-      {"\\\\server\\", nullptr},
-      {"\\Windows", nullptr},
-      {".\\a\x01", nullptr},
-      {".\\a*", nullptr},
-  };
-  for (const Case& c : cases) {
-    const bool resolved = ResolveLogFolder(base, Text(c.folder), out);
-    EXPECT_EQ(resolved, c.expected != nullptr) << c.folder;
-    if (resolved && c.expected) EXPECT_STREQ(out, c.expected) << c.folder;
+      {"\\\\server\\share\\dir", "\\\\server\\share\\dir"}};
+  for (const auto& [folder, expected] : accepted) {
+    EXPECT_TRUE(ResolveLogFolder(base, Text(folder), out)) << folder;
+    EXPECT_STREQ(out, expected) << folder;
   }
+  // Escapes and other forms; Windows takes a slash for a backslash and drops a trailing dot.
+  for (const char* folder : {".\\..", ".\\..\\Other", ".\\Data\\..\\..\\x", ".\\Data/../../x", ".\\Data\\.", ".\\",
+                             ".\\Data\\\\x", ".\\Data\\", ".\\Data.", ".\\C:x", "..", "..\\x", ".x", "Data", "C:", "C:\\",
+                             "C:x", "C:\\Windows\\..\\..", "C:/Windows", "\\\\server", "\\\\server\\", "\\Windows", ".\\a\x01",
+                             ".\\a*"})
+    EXPECT_FALSE(ResolveLogFolder(base, Text(folder), out)) << folder;
   // Lengths: 259 characters fit, 260 do not.
   std::string deep = ".\\" + std::string(259 - strlen(base) - 1, 'd');
   EXPECT_TRUE(ResolveLogFolder(base, Text(deep.c_str()), out));
@@ -229,9 +205,7 @@ TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
   strcpy(out, folder.c_str());
   EXPECT_FALSE(AppendLogName(out, Text("123456789")));
   EXPECT_EQ(strlen(out), 250u) << "a refused name leaves the folder as it was";
-}
 
-TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
   EXPECT_TRUE(IsShortcutName(Text("Demo.lnk")));
   EXPECT_TRUE(IsShortcutName(Text("Demo.LNK")));
   EXPECT_FALSE(IsShortcutName(Text(".lnk")));
