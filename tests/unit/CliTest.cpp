@@ -83,31 +83,23 @@ TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {
 }
 
 TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
-  RunResult good = RunTool("verify " + Write("good.exe", MakeSetup()));
-  EXPECT_EQ(good.status, 0) << good.out;
-  EXPECT_NE(good.out.find("2 files verified"), std::string::npos) << good.out;
-
-  RunResult bad = RunTool("verify " + Write("bad.exe", MakeSetup(true)));
-  EXPECT_EQ(bad.status, 1) << bad.out;
-  EXPECT_NE(bad.out.find("docs\\\\readme.txt\"): checksum error"), std::string::npos) << bad.out;
-
-  // A byte of the first stream flipped: that file is named, nothing later.
-  std::vector<uint8_t> bytes = MakeSetup();
-  bytes[bytes.size() - 200] ^= 0x5A;
-  RunResult flipped = RunTool("verify " + Write("flipped.exe", bytes));
-  EXPECT_EQ(flipped.status, 1) << flipped.out;
-  EXPECT_NE(flipped.out.find("app.exe"), std::string::npos) << flipped.out;
-
-  // Cut inside the file data: the loader refuses it as incomplete.
-  bytes = MakeSetup();
-  bytes.resize(bytes.size() - 10);
-  RunResult cut = RunTool("verify " + Write("cut.exe", bytes));
-  EXPECT_EQ(cut.status, 1) << cut.out;
-  EXPECT_NE(cut.out.find("damaged or incomplete"), std::string::npos) << cut.out;
-
-  RunResult notSetup = RunTool("verify " + Write("plain.bin", Content(1000, 9)));
-  EXPECT_EQ(notSetup.status, 1);
-  EXPECT_NE(notSetup.out.find("not a Setvik setup"), std::string::npos) << notSetup.out;
+  std::vector<uint8_t> flipped = MakeSetup(), cut = MakeSetup();
+  flipped[flipped.size() - 200] ^= 0x5A;  // in the first stream: that file is named, nothing later
+  cut.resize(cut.size() - 10);            // inside the file data: refused as incomplete
+  const struct {
+    std::vector<uint8_t> file;
+    int status;
+    const char* message;
+  } cases[] = {{MakeSetup(), 0, "2 files verified"},
+               {MakeSetup(true), 1, "docs\\\\readme.txt\"): checksum error"},
+               {flipped, 1, "app.exe"},
+               {cut, 1, "damaged or incomplete"},
+               {Content(1000, 9), 1, "not a Setvik setup"}};
+  for (const auto& c : cases) {
+    RunResult r = RunTool("verify " + Write("setup.exe", c.file));
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+  }
 }
 
 FileRecordInfo Named(const std::string& name) {
@@ -179,9 +171,7 @@ TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
     for (const char* level : {"0", "6", "12"}) {
       ASSERT_EQ(RunTool(std::string("deflate --level ") + level + " " + in + " " + dir + "/packed").status, 0);
       ASSERT_EQ(RunTool("inflate " + dir + "/packed " + dir + "/out.bin").status, 0);
-      std::ifstream out(dir + "/out.bin", std::ios::binary);
-      std::vector<uint8_t> back((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-      EXPECT_EQ(back, data) << "size " << size << " level " << level;
+      EXPECT_EQ(Slurp(dir + "/out.bin"), data) << "size " << size << " level " << level;
     }
   }
   // A raw RFC 1951 stream is not this format: block type 3 (result 2).
