@@ -518,7 +518,7 @@ TEST_F(LoaderTest, CompressedBodyMustDecodeToItsDeclaredSize) {
 TEST_F(LoaderTest, LoadChunkBodyStatuses) {
   Bytes abc = {0x0F, 0x03, 0x00, 0x61, 0x62, 0x63};
   auto run = [&](const Bytes& bytes, ChunkHeader header, uint8_t*& body, uint32_t& size) {
-    WriteBytes(path, bytes);
+    Spit(path, bytes);
     FileHandle file = FileOpen(path.c_str(), kFileRead);
     int status = LoadChunkBody(file, header, body, size);
     FileClose(file);
