@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "authoring/Bitmap.h"
+#include "authoring/CodePage.h"
 #include "authoring/FileTimes.h"
 #include "authoring/FontSpec.h"
 #include "authoring/PeVersion.h"
@@ -335,6 +336,18 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
     EXPECT_FALSE(CheckSetupBitmap(bmp, error));
     EXPECT_FALSE(error.empty());
   }
+}
+
+// ---------------------------------------------------------------------------
+// Code pages: the edges of valid UTF-8 around the surrogates and the top.
+
+TEST(CodePageTest, SetupEncodingRefusesSurrogatesAndOverlongForms) {
+  std::string out;
+  CodePageProblem problem;
+  for (const char* good : {"\xED\x9F\xBF", "\xEE\x80\x80", "\xF4\x8F\xBF\xBF", "\xC2\xA0"})
+    EXPECT_TRUE(ToSetupEncoding(good, true, out, problem)) << problem.message;
+  for (const char* bad : {"\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xC1\xBF", "\xE0\x9F\xBF"})
+    EXPECT_FALSE(ToSetupEncoding(bad, true, out, problem)) << bad;
 }
 
 // ---------------------------------------------------------------------------

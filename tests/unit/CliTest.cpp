@@ -78,7 +78,8 @@ TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {
        {"stub: 512 bytes", "0x1234 SetupFlags", "0x7F7F FileData", "FullScreenBackground DirChangeable",
         "#Program Files#\\\\Demo", "6/1 \"line one\\r\\nline two\"", "#0 \"app.exe\"", "launchRole 1",
         "menuShortcutName \"Demo App\"", "desktopShortcutArgs \"--desk\"", "#1 \"docs\\\\readme.txt\"",
-        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3"})
+        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3",
+        "UninstallEntry   (absent)"})
     EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.out;
 }
 
@@ -187,6 +188,8 @@ TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
 
   EXPECT_EQ(RunTool("deflate --level 13 " + rfc + " " + dir + "/x").status, 2);
   EXPECT_EQ(RunTool("frobnicate").status, 2);
+  EXPECT_EQ(RunTool("help list").status, 0);
+  EXPECT_EQ(RunTool("help list extra").status, 2);
   EXPECT_EQ(RunTool("deflate " + dir + "/missing " + dir + "/x").status, 1);
 }
 

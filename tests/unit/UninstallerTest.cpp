@@ -89,6 +89,10 @@ TEST(UninstallerFile, DamageIsReportedAndNeverReadPast) {
     std::vector<uint8_t> part(installed.begin(), installed.begin() + cut);
     EXPECT_NE(ReadUninstallerFile(part.data(), part.size(), 600, &layout), kUninstallerInstalled) << cut;
   }
+  // A free header with its first byte changed is no free header.
+  std::vector<uint8_t> notFree = file;
+  notFree[notFree.size() - 8] ^= 1;
+  EXPECT_NE(ReadUninstallerFile(notFree.data(), notFree.size(), 600, &layout), kUninstallerNotInstalled);
   // A stamped length of 0 or past the end.
   EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), 0, &layout), kUninstallerDamaged);
   EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), installed.size() + 1, &layout),
