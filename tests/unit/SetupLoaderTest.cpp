@@ -157,7 +157,7 @@ TEST_F(LoaderTest, FailuresWithoutMessage) {
   }
 }
 
-TEST_F(LoaderTest, SkippedAndEmptyChunks) {
+TEST_F(LoaderTest, SkippedEmptyAndGuardedChunks) {
   // Bodies that would be damaged data if anything looked at them.
   Bytes garbage = {0xDE, 0xAD, 0xBE, 0xEF, 0x0B, 0x00};
   SetupWriter writer = Writer();
@@ -179,6 +179,17 @@ TEST_F(LoaderTest, SkippedAndEmptyChunks) {
   EXPECT_EQ(DialogTemplates, nullptr);
   EXPECT_EQ(TextGroups[0], nullptr);
   EXPECT_STREQ(InstallDir, "kept");
+
+  SetupWriter guarded = Writer();  // bodies carry a guard zero byte
+  guarded.AddChunk(kChunkUninstallName, Bytes{'a', 'b', 'c'}, false);  // no terminator of its own
+  guarded.AddChunk(kChunkBackgroundTitle, Bytes{'t', 'i', 't'}, true);
+  guarded.AddChunk(kChunkDialogTemplates, Bytes(5, 0xEE), false);
+  guarded.AppendBytes(kEmptyFileData);
+  ASSERT_TRUE(Load(guarded));
+  EXPECT_STREQ(UninstallName, "abc");
+  EXPECT_STREQ(BackgroundTitle, "tit");
+  EXPECT_EQ(DialogTemplatesSize, 5u);
+  EXPECT_EQ(DialogTemplates[5], 0);
 }
 
 TEST_F(LoaderTest, TextGroupsDefaultDirAndFontLimits) {
@@ -325,19 +336,6 @@ TEST_F(LoaderTest, RoundTripOfEveryKind) {
   EXPECT_STREQ(GetText(6, 31), "");
 }
 
-TEST_F(LoaderTest, BodiesCarryAGuardZeroByte) {
-  SetupWriter writer = Writer();
-  writer.AddChunk(kChunkUninstallName, Bytes{'a', 'b', 'c'}, false);  // no terminator of its own
-  writer.AddChunk(kChunkBackgroundTitle, Bytes{'t', 'i', 't'}, true);
-  writer.AddChunk(kChunkDialogTemplates, Bytes(5, 0xEE), false);
-  writer.AppendBytes(kEmptyFileData);
-  ASSERT_TRUE(Load(writer));
-  EXPECT_STREQ(UninstallName, "abc");
-  EXPECT_STREQ(BackgroundTitle, "tit");
-  EXPECT_EQ(DialogTemplatesSize, 5u);
-  EXPECT_EQ(DialogTemplates[5], 0);
-}
-
 // The earlier body of a kind seen twice is released (the leak checker
 // watches); the later one counts, also for a whole Texts chunk.
 TEST_F(LoaderTest, KindSeenTwiceKeepsTheLaterBody) {
@@ -462,23 +460,7 @@ TEST_F(LoaderTest, DamagedTextGroupFailsTheLoad) {
   }
 }
 
-TEST_F(LoaderTest, ChunkRunningPastTheEndOfTheFile) {
-  SetupWriter loaded = WithMessages();
-  loaded.AddRawChunk(kChunkUninstallName, 0, 100, Text("short"));
-  ExpectInvalid(loaded);
-
-  SetupWriter skipped = WithMessages();
-  skipped.AddRawChunk(kChunkSkipped123B, 0, 100, Text("short"));
-  ExpectInvalid(skipped);
-
-  // A size that wraps a 32-bit offset back onto the chunk's own header.
-  SetupWriter wrapping = WithMessages();
-  wrapping.AddRawChunk(kChunkSkipped1245, 0, 0xFFFFFFF8u, {});
-  wrapping.AppendBytes(kEmptyFileData);
-  ExpectInvalid(wrapping);
-}
-
-TEST_F(LoaderTest, CompressedBodyMustDecodeToItsDeclaredSize) {
+TEST_F(LoaderTest, BodiesMustDecodeToTheirSizeAndEndInTheFile) {
   Bytes abc = {0x0F, 0x03, 0x00, 0x61, 0x62, 0x63};  // stored block, last: abc
   auto chunk = [&](uint32_t declared, const Bytes& stream, uint32_t size) {
     SetupWriter writer = WithMessages();
@@ -513,6 +495,21 @@ TEST_F(LoaderTest, CompressedBodyMustDecodeToItsDeclaredSize) {
 
   // A body so long that 1032 times its size passes 4 GiB: still room for the guard byte.
   ExpectInvalid(chunk(0xFFFFFFFFu, Bytes(4200000, 0), 4 + 4200000));
+
+  // Chunks, loaded or skipped, that run past the end of the file.
+  SetupWriter loaded = WithMessages();
+  loaded.AddRawChunk(kChunkUninstallName, 0, 100, Text("short"));
+  ExpectInvalid(loaded);
+
+  SetupWriter skipped = WithMessages();
+  skipped.AddRawChunk(kChunkSkipped123B, 0, 100, Text("short"));
+  ExpectInvalid(skipped);
+
+  // A size that wraps a 32-bit offset back onto the chunk's own header.
+  SetupWriter wrapping = WithMessages();
+  wrapping.AddRawChunk(kChunkSkipped1245, 0, 0xFFFFFFF8u, {});
+  wrapping.AppendBytes(kEmptyFileData);
+  ExpectInvalid(wrapping);
 }
 
 TEST_F(LoaderTest, LoadChunkBodyStatuses) {
