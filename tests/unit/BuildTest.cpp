@@ -3,10 +3,6 @@
 // extract), including setups cut into volumes at every kind of place, the
 // determinism of the output, and each kind of bad input (which must leave
 // no output behind).
-#include "authoring/Manifest.h"
-#include "authoring/Project.h"
-#include "authoring/SetupBuilder.h"
-#include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/unit/ToolTesting.h"
@@ -29,36 +25,7 @@ int RunTool(const std::string& arguments, std::string* out) {
   return result.status;
 }
 
-class BuildTest : public ScratchFolder {
- protected:
-  void SetUp() override {
-    ScratchFolder::SetUp();
-    // A stub that carries its own length and a manifest slot, as the build
-    // makes it.
-    std::vector<uint8_t> stub(1024, 0x90);
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
-    const std::string manifest = ProgramManifest({});
-    std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
-    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
-    Put("stub.exe", stub);
-  }
-
-  // Builds project text; returns the error ("" on success).
-  std::string Build(const std::string& toml, const std::string& output = "setup.exe") {
-    std::string project = PutText("setup.toml", toml);
-    Project p;
-    std::string error;
-    if (!LoadProject(project, p, error)) return error;
-    BuildReport report;
-    if (!BuildSetup(p, {dir + "/stub.exe", dir + "/" + output, false, "", ""}, report, error)) return error;
-    volumes = report.volumes.size();
-    return "";
-  }
-
-  size_t volumes = 0;
-};
+using BuildTest = BuildFixture;
 
 TEST_F(BuildTest, EverySettingReachesTheSetupData) {
   Put("bin/app.exe", Pattern(50000, 1));

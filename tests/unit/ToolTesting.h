@@ -1,10 +1,11 @@
 // Helpers for the tests that run `setvik` or build setups in a scratch
-// folder: the tool run as a user runs it, whole-file reads and writes, and a
-// fixture whose folder is removed afterwards.
+// folder: the tool run as a user runs it, whole-file reads and writes, a
+// fixture whose folder is removed afterwards, and one that builds projects.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,12 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "authoring/Manifest.h"
+#include "authoring/Project.h"
+#include "authoring/SetupBuilder.h"
+#include "authoring/SetupFile.h"
+#include "setupdata/Format.h"
 
 struct ToolResult {
   int status;
@@ -62,4 +69,40 @@ class ScratchFolder : public ::testing::Test {
   bool Exists(const std::string& name) { return access((dir + "/" + name).c_str(), F_OK) == 0; }
 
   std::string dir;
+};
+
+// A scratch folder with a stub as the build makes it (its own length in the
+// stub mark, and a manifest slot) where project texts are built into setups.
+class BuildFixture : public ScratchFolder {
+ protected:
+  void SetUp() override {
+    ScratchFolder::SetUp();
+    std::vector<uint8_t> stub(1024, 0x90);
+    stub[0] = 'M', stub[1] = 'Z';
+    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
+    const std::string manifest = ProgramManifest({});
+    std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
+    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
+    Put("stub.exe", stub);
+  }
+  void TearDown() override {
+    UnloadSetup();
+    ScratchFolder::TearDown();
+  }
+
+  // Builds project text into output; the error, or "" on success.
+  std::string Build(const std::string& toml, const std::string& output = "setup.exe",
+                    const std::string& uninstaller = "") {
+    Project project;
+    std::string error;
+    if (!LoadProject(PutText("setup.toml", toml), project, error)) return error;
+    BuildReport report;
+    const BuildOptions options{dir + "/stub.exe", dir + "/" + output, false,
+                               uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
+    if (!BuildSetup(project, options, report, error)) return error;
+    volumes = report.volumes.size();
+    return "";
+  }
+
+  size_t volumes = 0;
 };

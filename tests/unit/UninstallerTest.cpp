@@ -3,9 +3,6 @@
 // places it may name, and `setvik build` with an [uninstaller] table.
 #include <string.h>
 
-#include "authoring/Project.h"
-#include "authoring/SetupBuilder.h"
-#include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PeTestFiles.h"
@@ -257,32 +254,15 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
 
 // --- setvik build with [uninstaller] ---------------------------------------------
 
-class UninstallerBuildTest : public ScratchFolder {
+class UninstallerBuildTest : public BuildFixture {
  protected:
   void SetUp() override {
-    ScratchFolder::SetUp();
-    std::vector<uint8_t> stub(1024, 0x90);
-    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
-    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
-    Put("stub.exe", stub);
+    BuildFixture::SetUp();
     Put("setvik-uninst.exe", FakeProgram());
     Put("app.exe", std::vector<uint8_t>(100, 'a'));
   }
-  void TearDown() override {
-    UnloadSetup();
-    ScratchFolder::TearDown();
-  }
-
   std::string Build(const std::string& toml, const std::string& uninstaller = "setvik-uninst.exe") {
-    Put("setup.toml", std::vector<uint8_t>(toml.begin(), toml.end()));
-    Project project;
-    std::string error;
-    if (!LoadProject(dir + "/setup.toml", project, error)) return error;
-    BuildReport report;
-    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false,
-                         uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
-    if (!BuildSetup(project, options, report, error)) return error;
-    return "";
+    return BuildFixture::Build(toml, "setup.exe", uninstaller);
   }
 };
 
