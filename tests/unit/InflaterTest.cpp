@@ -370,7 +370,7 @@ TEST(InflaterTest, EncoderRoundTrips) {
   samples.push_back(Mixed(10u << 20, 11));
   for (const auto& data : samples) {
     for (int level : {0, 1, 6, 9, 12}) {
-      if (data.size() > 1000000 && level != 1) continue;
+      if (data.size() > 1000000 && level != 1 && level != 12) continue;
       const std::vector<uint8_t> stream = EncodeStream(data.data(), data.size(), level);
       ASSERT_LE(stream.size(), data.size() + 3 * (data.size() / 65535 + 1)) << level;  // never above stored
       Decoded d = Decode(Concat(stream, {0x33}));
