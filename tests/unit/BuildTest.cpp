@@ -141,6 +141,11 @@ register = "self"
   // Extract writes every stored file under its destination kind.
   std::string out;
   ASSERT_EQ(RunTool("extract " + dir + "/setup.exe " + dir + "/x", &out), 0) << out;
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat folder;
+  ASSERT_EQ(stat((dir + "/x").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 07777, 0755 & ~mask);
   EXPECT_EQ(Slurp(dir + "/x/install/bin/app.exe"), Pattern(50000, 1));
   EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
   std::vector<uint8_t> uninstaller = Slurp(dir + "/x/install/uninst.exe");
@@ -205,8 +210,10 @@ source = "c.bin"
   // A missing volume: verify gives up with the setup's own message.
   std::string toml = head + "[volumes]\nsetup_size = " + std::to_string(prefix + 500) + "\nvolume_size = 1004\n" + files;
   ASSERT_EQ(Build(toml), "");
+  std::string out;  // the tool says how many volumes it made
+  ASSERT_EQ(RunTool("build " + dir + "/setup.toml -o " + dir + "/setup.exe --stub " + dir + "/stub.exe", &out), 0);
+  EXPECT_NE(out.find(", " + std::to_string(volumes) + " volumes)"), std::string::npos) << out;
   ASSERT_EQ(unlink((dir + "/setup.D02").c_str()), 0);
-  std::string out;
   EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 1);
   EXPECT_NE(out.find("insert disk 3"), std::string::npos) << out;
   EXPECT_NE(out.find("b.bin"), std::string::npos) << out;
