@@ -204,6 +204,13 @@ TEST(PeVersionTest, RefusesDamagedImages) {
        "block at file offset 0x2B4 has a length"},
   };
   Bytes good = Pe::MakePe(false, Pe::MakeVersionResource({}));
+  // A section's extent is its VirtualSize, or its raw size where that is 0.
+  Bytes noVirtualSize = good, shortVirtualSize = good;
+  WriteU32Le(&noVirtualSize[Pe::SectionTableOffset(false) + 8], 0);
+  WriteU32Le(&shortVirtualSize[Pe::SectionTableOffset(false) + 8], Pe::kVersionData);
+  std::string error;
+  EXPECT_TRUE(ReadPeVersion(noVirtualSize, error)) << error;
+  EXPECT_FALSE(ReadPeVersion(shortVirtualSize, error));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes image = good;
