@@ -86,18 +86,6 @@ bool Link(Kind kind, const Tools& tools, const fs::path& folder, std::string& lo
   return Run(tools.linker, {"-nostdlib", "-Wl,-e,_start", "-o", image, source, object}, folder, log);
 }
 
-void Put16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-void Pad4(Bytes& out) {
-  while (out.size() % 4 != 0) out.push_back(0);
-}
-
 // One block of a version resource: wLength, wValueLength, wType, key,
 // padding, value, padding, children. valueLength counts bytes, or 16-bit
 // characters when type is 1. Blocks start 4-aligned, so aligning within the

@@ -3,6 +3,7 @@
 // packer, and compiling resource scripts with windres.
 #include "authoring/DialogTemplates.h"
 
+#include "tests/support/PeTestFiles.h"
 #include "tests/unit/ToolTesting.h"
 
 namespace {
@@ -12,21 +13,7 @@ using Bytes = std::vector<uint8_t>;
 const uint32_t kPageStyle = 0x50000440;   // WS_CHILD | WS_VISIBLE | DS_CONTROL | DS_SETFONT
 const uint16_t kButton = 0x80, kEdit = 0x81, kStatic = 0x82;
 
-void Put16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-void PutText(Bytes& out, std::u16string_view text) {
-  for (char16_t c : text) Put16(out, c);
-  Put16(out, 0);
-}
-void Align4(Bytes& out) {
-  while (out.size() % 4 != 0) out.push_back(0);
-}
+using namespace PeTestFiles;
 
 struct Control {
   uint16_t id;
@@ -52,7 +39,7 @@ Bytes MakeTemplate(uint32_t style, const std::vector<Control>& controls, uint16_
     PutText(out, u"MS Shell Dlg");
   }
   for (const Control& c : controls) {
-    Align4(out);
+    Pad4(out);
     Put32(out, c.style);
     Put32(out, 0);
     for (uint16_t v : {0, 0, 10, 10}) Put16(out, v);
@@ -87,7 +74,7 @@ void AddResource(Bytes& res, const ResId& type, const ResId& name, uint16_t lang
       PutText(header, id->text);
     }
   }
-  Align4(header);
+  Pad4(header);
   Put32(header, 0);       // DataVersion
   Put16(header, 0x1030);  // MemoryFlags
   Put16(header, language);
@@ -97,7 +84,7 @@ void AddResource(Bytes& res, const ResId& type, const ResId& name, uint16_t lang
   Put32(res, static_cast<uint32_t>(header.size() + 8));
   res.insert(res.end(), header.begin(), header.end());
   res.insert(res.end(), data.begin(), data.end());
-  Align4(res);
+  Pad4(res);
 }
 
 Bytes EmptyResFile() {
