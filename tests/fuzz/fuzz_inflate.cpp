@@ -23,6 +23,7 @@
 #include "inflate/OutputSink.h"
 #include "setupdata/SetupData.h"
 #include "setupdata/VolumeReader.h"
+#include "tests/support/CollectingSink.h"
 #include "tests/support/PlatformDouble.h"
 
 namespace {
@@ -52,16 +53,6 @@ class CountingSink : public OutputSink {
   }
   MemorySink memory;
   uint32_t total = 0;
-};
-
-class VectorSink : public OutputSink {
- public:
-  bool IsReady() override { return true; }
-  bool Write(const uint8_t* data, uint32_t length) override {
-    output.insert(output.end(), data, data + length);
-    return true;
-  }
-  std::vector<uint8_t> output;
 };
 
 void Fail(const char* what) {
@@ -135,11 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result != kInflateOk || limited) return 0;
 
   const std::vector<uint8_t> output(destination, destination + sink.total);
-  VectorSink again;
+  CollectingSink again(SIZE_MAX), shorter(SIZE_MAX);
   if (inflater.DecodeToSink(again, Source(stream, static_cast<uint32_t>(position)), 0) != kInflateOk ||
-      again.output != output)
+      again.bytes != output)
     Fail("the bytes taken do not decode the same on their own");
-  VectorSink shorter;
   if (position > 0 &&
       inflater.DecodeToSink(shorter, Source(stream, static_cast<uint32_t>(position - 1)), 0) == kInflateOk)
     Fail("the bytes taken less the last one still decode");

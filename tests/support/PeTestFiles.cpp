@@ -1,8 +1,7 @@
 // PE images with version resources, made by the toolchain or by hand.
 #include "tests/support/PeTestFiles.h"
 
-#include <fcntl.h>
-#include <spawn.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -14,8 +13,6 @@
 
 #include "setupdata/Format.h"
 
-extern char** environ;
-
 namespace PeTestFiles {
 namespace {
 
@@ -23,41 +20,22 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 std::string FindOnPath(const std::string& name) {
-  const char* path = getenv("PATH");
-  std::string folders = path != nullptr ? path : "";
-  for (size_t start = 0; start <= folders.size();) {
-    size_t end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    std::string candidate = folders.substr(start, end - start) + "/" + name;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
+  FILE* pipe = popen(("command -v '" + name + "' 2>/dev/null").c_str(), "r");
+  char found[4096] = {};
+  const bool ok = fgets(found, sizeof found, pipe) != nullptr;
+  pclose(pipe);
+  return ok ? std::string(found, strcspn(found, "\n")) : "";
 }
 
 // Runs program with args in folder; its output goes into log. True when it
 // ran and exited with 0.
 bool Run(const std::string& program, const std::vector<std::string>& args, const fs::path& folder, std::string& log) {
-  fs::path logPath = folder / "tool.log";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t child;
-  int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = -1;
-  if (failed == 0) {
-    while (waitpid(child, &status, 0) < 0) {
-    }
-  }
-  std::ifstream in(logPath);
+  std::string command = "cd '" + folder.string() + "' && '" + program + "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  const int status = system((command + " </dev/null >tool.log 2>&1").c_str());
+  std::ifstream in(folder / "tool.log");
   log += program + ":\n" + std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return failed == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 const char* ImageName(Kind kind) { return kind == Kind::Exe32 ? "image.exe" : "image.dll"; }
@@ -106,18 +84,6 @@ bool Link(Kind kind, const Tools& tools, const fs::path& folder, std::string& lo
   std::string source = (folder / "start.c").string();
   std::ofstream(source) << "int start(void) { return 0; }\n";
   return Run(tools.linker, {"-nostdlib", "-Wl,-e,_start", "-o", image, source, object}, folder, log);
-}
-
-void Put16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-void Pad4(Bytes& out) {
-  while (out.size() % 4 != 0) out.push_back(0);
 }
 
 // One block of a version resource: wLength, wValueLength, wType, key,

@@ -8,9 +8,20 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace PeTestFiles {
+
+// Little-endian fields appended to a byte vector, as resources and
+// templates lay them out; PutText adds a UTF-16 text and its terminator.
+inline void Put16(std::vector<uint8_t>& out, uint16_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+inline void Put32(std::vector<uint8_t>& out, uint32_t v) { Put16(out, uint16_t(v)), Put16(out, uint16_t(v >> 16)); }
+inline void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
+  for (char16_t c : text) Put16(out, c);
+  Put16(out, 0);
+}
+inline void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t{3}, 0); }
 
 enum class Kind {
   Dll32,  // i686 DLL without code: gcc -nostdlib -shared -Wl,--entry=0

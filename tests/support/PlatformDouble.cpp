@@ -25,23 +25,10 @@ std::vector<PlatformDouble::ShownMessage>& Record() {
   return record;
 }
 
+// OK; OK, Cancel; Abort, Retry, Ignore (Abort is 3); Yes, No, Cancel; Yes, No; Retry, Cancel.
 int DefaultAnswer(uint32_t boxType) {
-  switch (boxType & 0x0F) {
-    case 0x0:
-      return kAnswerOk;  // OK
-    case 0x1:
-      return kAnswerCancel;  // OK, Cancel
-    case 0x2:
-      return 3;  // Abort, Retry, Ignore: Abort
-    case 0x3:
-      return kAnswerCancel;  // Yes, No, Cancel
-    case 0x4:
-      return kAnswerYes;  // Yes, No
-    case 0x5:
-      return kAnswerCancel;  // Retry, Cancel
-    default:
-      return kAnswerOk;
-  }
+  const int answers[] = {kAnswerOk, kAnswerCancel, 3, kAnswerCancel, kAnswerYes, kAnswerCancel};
+  return (boxType & 0x0F) < 6 ? answers[boxType & 0x0F] : kAnswerOk;
 }
 
 }  // namespace
@@ -77,11 +64,7 @@ void Reset() {
 [[maybe_unused]] static const bool kInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
 
 void Answer(std::initializer_list<int> answers) { Queue().insert(Queue().end(), answers); }
-
-void Answer(int answer) { Queue().push_back(answer); }
-
 void OnShow(std::function<void(const ShownMessage&)> action) { Action() = std::move(action); }
-
 const std::vector<ShownMessage>& Shown() { return Record(); }
 
 std::vector<std::string> ShownTexts() {

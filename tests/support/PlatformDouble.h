@@ -1,14 +1,7 @@
 // A scriptable stand-in for the message box that the Windows program gives
 // the portable core (base/Message.h): every box it is asked to show is
 // recorded and answered from a queue. It is the core's MessageBoxHandler
-// from the start of any program that links it.
-//
-//   PlatformDouble::Reset();
-//   PlatformDouble::Answer({kAnswerCancel, kAnswerNo, kAnswerOk});
-//   ... run the code ...
-//   EXPECT_EQ(PlatformDouble::Shown().size(), 3u);
-//
-// When the queue is empty a box is answered the way that ends it: Cancel
+// from the start of any program that links it. When the queue is empty a box is answered the way that ends it: Cancel
 // where the box has one, else its first button (OK, Abort, Yes). A run that
 // shows more than 10,000 boxes since the last Reset aborts, so a prompt loop
 // cannot hang a test.
@@ -36,7 +29,6 @@ struct ShownMessage {
 void Reset();
 // Appends answers to the queue, returned in order by the next boxes.
 void Answer(std::initializer_list<int> answers);
-void Answer(int answer);
 // Runs before each box is answered (for example to put a missing volume in
 // place when the disk prompt appears); Reset removes it.
 void OnShow(std::function<void(const ShownMessage&)> action);

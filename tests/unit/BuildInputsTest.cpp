@@ -3,6 +3,7 @@
 // damaged), BMP pictures, the background font's LOGFONTA, and file times.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "authoring/Bitmap.h"
+#include "authoring/CodePage.h"
 #include "authoring/FileTimes.h"
 #include "authoring/FontSpec.h"
 #include "authoring/PeVersion.h"
@@ -84,21 +86,17 @@ std::optional<PeVersionInfo> BuildAndRead(Pe::Kind kind, const char* script) {
   return info;
 }
 
-void ExpectScriptVersion(Pe::Kind kind, bool pe32Plus) {
-  std::optional<PeVersionInfo> info = BuildAndRead(kind, kScript);
-  if (!info) GTEST_SKIP() << Pe::BuildWithTools(kind, kScript).message;
-  EXPECT_TRUE(info->hasFixedInfo && info->hasTranslation);
-  EXPECT_EQ(info->pe32Plus, pe32Plus);
-  EXPECT_EQ(info->fileVersionMS, 0x00010002u);
-  EXPECT_EQ(info->fileVersionLS, 0x00030004u);
-  EXPECT_EQ(info->productVersionMS, 0x00050006u);
-  EXPECT_EQ(info->productVersionLS, 0x00070008u);
-  EXPECT_EQ(info->languageId, 0x0409u);
+TEST(PeVersionTest, ReadsToolchainImages) {
+  for (auto [kind, pe32Plus] : {std::pair{Pe::Kind::Dll32, false}, {Pe::Kind::Exe32, false}, {Pe::Kind::Dll64, true}}) {
+    std::optional<PeVersionInfo> info = BuildAndRead(kind, kScript);
+    if (!info) GTEST_SKIP() << Pe::BuildWithTools(kind, kScript).message;
+    EXPECT_TRUE(info->hasFixedInfo && info->hasTranslation);
+    EXPECT_EQ(info->pe32Plus, pe32Plus);
+    EXPECT_EQ(std::vector<uint32_t>({info->fileVersionMS, info->fileVersionLS, info->productVersionMS,
+                                     info->productVersionLS, info->languageId}),
+              std::vector<uint32_t>({0x00010002u, 0x00030004u, 0x00050006u, 0x00070008u, 0x0409u}));
+  }
 }
-
-TEST(PeVersionTest, ReadsToolchainDll32) { ExpectScriptVersion(Pe::Kind::Dll32, false); }
-TEST(PeVersionTest, ReadsToolchainExe32) { ExpectScriptVersion(Pe::Kind::Exe32, false); }
-TEST(PeVersionTest, ReadsToolchainDll64) { ExpectScriptVersion(Pe::Kind::Dll64, true); }
 
 TEST(PeVersionTest, TakesFirstNameAndFirstLanguage) {
   std::optional<PeVersionInfo> info = BuildAndRead(Pe::Kind::Dll32, kManyResourcesScript);
@@ -206,6 +204,13 @@ TEST(PeVersionTest, RefusesDamagedImages) {
        "block at file offset 0x2B4 has a length"},
   };
   Bytes good = Pe::MakePe(false, Pe::MakeVersionResource({}));
+  // A section's extent is its VirtualSize, or its raw size where that is 0.
+  Bytes noVirtualSize = good, shortVirtualSize = good;
+  WriteU32Le(&noVirtualSize[Pe::SectionTableOffset(false) + 8], 0);
+  WriteU32Le(&shortVirtualSize[Pe::SectionTableOffset(false) + 8], Pe::kVersionData);
+  std::string error;
+  EXPECT_TRUE(ReadPeVersion(noVirtualSize, error)) << error;
+  EXPECT_FALSE(ReadPeVersion(shortVirtualSize, error));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes image = good;
@@ -341,25 +346,30 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
 }
 
 // ---------------------------------------------------------------------------
+// Code pages: the edges of valid UTF-8 around the surrogates and the top.
+
+TEST(CodePageTest, SetupEncodingRefusesSurrogatesAndOverlongForms) {
+  std::string out;
+  CodePageProblem problem;
+  for (const char* good : {"\xED\x9F\xBF", "\xEE\x80\x80", "\xF4\x8F\xBF\xBF", "\xC2\xA0"})
+    EXPECT_TRUE(ToSetupEncoding(good, true, out, problem)) << problem.message;
+  for (const char* bad : {"\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xC1\xBF", "\xE0\x9F\xBF"})
+    EXPECT_FALSE(ToSetupEncoding(bad, true, out, problem)) << bad;
+}
+
+// ---------------------------------------------------------------------------
 // Font.
 
 TEST(FontSpecTest, LaysOutLogFontA) {
   Bytes font;
   std::string error;
   ASSERT_TRUE(BuildLogFont("Arial", -48, 700, true, font, error)) << error;
-  const Bytes expected = {
-      0xD0, 0xFF, 0xFF, 0xFF,  // lfHeight -48: character height
-      0,    0,    0,    0,     // lfWidth
-      0,    0,    0,    0,     // lfEscapement
-      0,    0,    0,    0,     // lfOrientation
-      0xBC, 0x02, 0,    0,     // lfWeight 700
-      1,    0,    0,           // lfItalic, lfUnderline, lfStrikeOut
-      1,                       // lfCharSet DEFAULT_CHARSET
-      0,    0,    0,           // OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY
-      0,                       // DEFAULT_PITCH | FF_DONTCARE
-      'A',  'r',  'i',  'a',  'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // lfFaceName[32]
-      0,    0,    0,    0,    0,   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-  };
+  // lfHeight -48, lfWeight 700, lfItalic, lfCharSet DEFAULT_CHARSET (1), lfFaceName at 28; the rest 0.
+  Bytes expected(60, 0);
+  WriteU32Le(&expected[0], static_cast<uint32_t>(-48));
+  WriteU32Le(&expected[16], 700);
+  expected[20] = expected[23] = 1;
+  memcpy(&expected[28], "Arial", 5);
   EXPECT_EQ(font, expected);
 
   std::string face31(31, 'x');
@@ -416,13 +426,6 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
     const char* text;
     const char* message;
   } bad[] = {{"2026-01-31T12:00:00+02:00", "UTC offset"},
-             {"2026-01-31T12:00:00", "expected YYYY"},
-             {"2026-01-31", "expected YYYY"},
-             {"2026-01-31 12:00:00Z", "expected YYYY"},
-             {"2026-1-31T12:00:00Z", "expected YYYY"},
-             {"2026-01-31T12:00:00.Z", "expected YYYY"},
-             {"2026-01-31T12:00:00Zx", "expected YYYY"},
-             {"", "expected YYYY"},
              {"2026-02-29T00:00:00Z", "no day 29"},
              {"2100-02-29T00:00:00Z", "no day 29"},
              {"2026-13-01T00:00:00Z", "no month 13"},
@@ -434,6 +437,13 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
     std::string error;
     EXPECT_FALSE(ParseFileTime(b.text, fileTime, error)) << b.text;
     EXPECT_TRUE(Contains(error, b.message)) << error;
+  }
+  for (const char* text : {"2026-01-31T12:00:00", "2026-01-31", "2026-01-31 12:00:00Z", "2026-1-31T12:00:00Z",
+                           "2026-01-31T12:00:00.Z", "2026-01-31T12:00:00Zx", ""}) {
+    uint64_t fileTime;
+    std::string error;
+    EXPECT_FALSE(ParseFileTime(text, fileTime, error)) << text;
+    EXPECT_TRUE(Contains(error, "expected YYYY")) << error;
   }
 }
 

@@ -3,23 +3,9 @@
 // extract), including setups cut into volumes at every kind of place, the
 // determinism of the output, and each kind of bad input (which must leave
 // no output behind).
-#include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include "authoring/Manifest.h"
-#include "authoring/Project.h"
-#include "authoring/SetupBuilder.h"
-#include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallLog.h"
 
 namespace {
@@ -33,70 +19,13 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
   return bytes;
 }
 
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+int RunTool(const std::string& arguments, std::string* out) {
+  ToolResult result = ::RunTool(arguments);
+  *out = result.out;
+  return result.status;
 }
 
-int RunTool(const std::string& arguments, std::string* out = nullptr) {
-  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t got;
-  std::string text;
-  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) text.append(buffer, got);
-  int status = pclose(pipe);
-  if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-class BuildTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-build-" + std::to_string(getpid());
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0755);
-    // A stub that carries its own length and a manifest slot, as the build
-    // makes it.
-    std::vector<uint8_t> stub(1024, 0x90);
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
-    const std::string manifest = ProgramManifest({});
-    std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
-    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
-    Put("stub.exe", stub);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-  std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::string path = dir + "/" + name;
-    for (size_t at = name.find('/'); at != std::string::npos; at = name.find('/', at + 1))
-      mkdir((dir + "/" + name.substr(0, at)).c_str(), 0755);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
-  }
-  std::string PutText(const std::string& name, const std::string& text) {
-    return Put(name, std::vector<uint8_t>(text.begin(), text.end()));
-  }
-
-  // Builds project text; returns the error ("" on success).
-  std::string Build(const std::string& toml, const std::string& output = "setup.exe") {
-    std::string project = PutText("setup.toml", toml);
-    Project p;
-    std::string error;
-    if (!LoadProject(project, p, error)) return error;
-    BuildReport report;
-    if (!BuildSetup(p, {dir + "/stub.exe", dir + "/" + output, false, "", ""}, report, error)) return error;
-    volumes = report.volumes.size();
-    return "";
-  }
-
-  bool Exists(const std::string& name) { return access((dir + "/" + name).c_str(), F_OK) == 0; }
-
-  std::string dir;
-  size_t volumes = 0;
-};
+using BuildTest = BuildFixture;
 
 TEST_F(BuildTest, EverySettingReachesTheSetupData) {
   Put("bin/app.exe", Pattern(50000, 1));
@@ -212,6 +141,11 @@ register = "self"
   // Extract writes every stored file under its destination kind.
   std::string out;
   ASSERT_EQ(RunTool("extract " + dir + "/setup.exe " + dir + "/x", &out), 0) << out;
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat folder;
+  ASSERT_EQ(stat((dir + "/x").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 07777, 0755 & ~mask);
   EXPECT_EQ(Slurp(dir + "/x/install/bin/app.exe"), Pattern(50000, 1));
   EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
   std::vector<uint8_t> uninstaller = Slurp(dir + "/x/install/uninst.exe");
@@ -276,8 +210,10 @@ source = "c.bin"
   // A missing volume: verify gives up with the setup's own message.
   std::string toml = head + "[volumes]\nsetup_size = " + std::to_string(prefix + 500) + "\nvolume_size = 1004\n" + files;
   ASSERT_EQ(Build(toml), "");
+  std::string out;  // the tool says how many volumes it made
+  ASSERT_EQ(RunTool("build " + dir + "/setup.toml -o " + dir + "/setup.exe --stub " + dir + "/stub.exe", &out), 0);
+  EXPECT_NE(out.find(", " + std::to_string(volumes) + " volumes)"), std::string::npos) << out;
   ASSERT_EQ(unlink((dir + "/setup.D02").c_str()), 0);
-  std::string out;
   EXPECT_EQ(RunTool("verify " + dir + "/setup.exe", &out), 1);
   EXPECT_NE(out.find("insert disk 3"), std::string::npos) << out;
   EXPECT_NE(out.find("b.bin"), std::string::npos) << out;

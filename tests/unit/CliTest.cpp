@@ -2,40 +2,15 @@
 // setup writer behind a fake stub that carries a stub mark, then list,
 // verify, deflate and inflate on them, checking exit codes, messages and
 // that a failure leaves no output file.
-#include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "authoring/SetupWriter.h"
 #include "setupdata/Format.h"
+#include "tests/unit/ToolTesting.h"
 
 namespace {
 
-struct RunResult {
-  int status;
-  std::string out;
-};
-
-RunResult RunTool(const std::string& arguments) {
-  std::string command = std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1";
-  RunResult result{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, got);
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using RunResult = ToolResult;
 
 std::vector<uint8_t> StubWithMark(uint32_t length) {
   std::vector<uint8_t> stub(length, 0);
@@ -56,19 +31,9 @@ std::vector<uint8_t> Content(size_t size, uint32_t seed) {
   return bytes;
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public ScratchFolder {
  protected:
-  void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-cli-" + std::to_string(getpid());
-    mkdir(dir.c_str(), 0755);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
-  }
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) { return Put(name, bytes); }
 
   // A setup of three stored files (one in a sub-folder, one external) and
   // the texts and settings a list shows.
@@ -103,8 +68,6 @@ class CliTest : public ::testing::Test {
     writer.AddFileData(files);
     return writer.Bytes();
   }
-
-  std::string dir;
 };
 
 TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {
@@ -115,36 +78,29 @@ TEST_F(CliTest, ListShowsChunksSettingsTextsAndRecords) {
        {"stub: 512 bytes", "0x1234 SetupFlags", "0x7F7F FileData", "FullScreenBackground DirChangeable",
         "#Program Files#\\\\Demo", "6/1 \"line one\\r\\nline two\"", "#0 \"app.exe\"", "launchRole 1",
         "menuShortcutName \"Demo App\"", "desktopShortcutArgs \"--desk\"", "#1 \"docs\\\\readme.txt\"",
-        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3"})
+        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3",
+        "UninstallEntry   (absent)"})
     EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.out;
 }
 
 TEST_F(CliTest, VerifyAcceptsAGoodSetupAndNamesTheFirstBadFile) {
-  RunResult good = RunTool("verify " + Write("good.exe", MakeSetup()));
-  EXPECT_EQ(good.status, 0) << good.out;
-  EXPECT_NE(good.out.find("2 files verified"), std::string::npos) << good.out;
-
-  RunResult bad = RunTool("verify " + Write("bad.exe", MakeSetup(true)));
-  EXPECT_EQ(bad.status, 1) << bad.out;
-  EXPECT_NE(bad.out.find("docs\\\\readme.txt\"): checksum error"), std::string::npos) << bad.out;
-
-  // A byte of the first stream flipped: that file is named, nothing later.
-  std::vector<uint8_t> bytes = MakeSetup();
-  bytes[bytes.size() - 200] ^= 0x5A;
-  RunResult flipped = RunTool("verify " + Write("flipped.exe", bytes));
-  EXPECT_EQ(flipped.status, 1) << flipped.out;
-  EXPECT_NE(flipped.out.find("app.exe"), std::string::npos) << flipped.out;
-
-  // Cut inside the file data: the loader refuses it as incomplete.
-  bytes = MakeSetup();
-  bytes.resize(bytes.size() - 10);
-  RunResult cut = RunTool("verify " + Write("cut.exe", bytes));
-  EXPECT_EQ(cut.status, 1) << cut.out;
-  EXPECT_NE(cut.out.find("damaged or incomplete"), std::string::npos) << cut.out;
-
-  RunResult notSetup = RunTool("verify " + Write("plain.bin", Content(1000, 9)));
-  EXPECT_EQ(notSetup.status, 1);
-  EXPECT_NE(notSetup.out.find("not a Setvik setup"), std::string::npos) << notSetup.out;
+  std::vector<uint8_t> flipped = MakeSetup(), cut = MakeSetup();
+  flipped[flipped.size() - 200] ^= 0x5A;  // in the first stream: that file is named, nothing later
+  cut.resize(cut.size() - 10);            // inside the file data: refused as incomplete
+  const struct {
+    std::vector<uint8_t> file;
+    int status;
+    const char* message;
+  } cases[] = {{MakeSetup(), 0, "2 files verified"},
+               {MakeSetup(true), 1, "docs\\\\readme.txt\"): checksum error"},
+               {flipped, 1, "app.exe"},
+               {cut, 1, "damaged or incomplete"},
+               {Content(1000, 9), 1, "not a Setvik setup"}};
+  for (const auto& c : cases) {
+    RunResult r = RunTool("verify " + Write("setup.exe", c.file));
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+  }
 }
 
 FileRecordInfo Named(const std::string& name) {
@@ -216,9 +172,7 @@ TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
     for (const char* level : {"0", "6", "12"}) {
       ASSERT_EQ(RunTool(std::string("deflate --level ") + level + " " + in + " " + dir + "/packed").status, 0);
       ASSERT_EQ(RunTool("inflate " + dir + "/packed " + dir + "/out.bin").status, 0);
-      std::ifstream out(dir + "/out.bin", std::ios::binary);
-      std::vector<uint8_t> back((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-      EXPECT_EQ(back, data) << "size " << size << " level " << level;
+      EXPECT_EQ(Slurp(dir + "/out.bin"), data) << "size " << size << " level " << level;
     }
   }
   // A raw RFC 1951 stream is not this format: block type 3 (result 2).
@@ -234,6 +188,8 @@ TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
 
   EXPECT_EQ(RunTool("deflate --level 13 " + rfc + " " + dir + "/x").status, 2);
   EXPECT_EQ(RunTool("frobnicate").status, 2);
+  EXPECT_EQ(RunTool("help list").status, 0);
+  EXPECT_EQ(RunTool("help list extra").status, 2);
   EXPECT_EQ(RunTool("deflate " + dir + "/missing " + dir + "/x").status, 1);
 }
 

@@ -3,13 +3,8 @@
 // packer, and compiling resource scripts with windres.
 #include "authoring/DialogTemplates.h"
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <string>
-#include <vector>
+#include "tests/support/PeTestFiles.h"
+#include "tests/unit/ToolTesting.h"
 
 namespace {
 
@@ -18,21 +13,7 @@ using Bytes = std::vector<uint8_t>;
 const uint32_t kPageStyle = 0x50000440;   // WS_CHILD | WS_VISIBLE | DS_CONTROL | DS_SETFONT
 const uint16_t kButton = 0x80, kEdit = 0x81, kStatic = 0x82;
 
-void Put16(Bytes& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-void PutText(Bytes& out, std::u16string_view text) {
-  for (char16_t c : text) Put16(out, c);
-  Put16(out, 0);
-}
-void Align4(Bytes& out) {
-  while (out.size() % 4 != 0) out.push_back(0);
-}
+using namespace PeTestFiles;
 
 struct Control {
   uint16_t id;
@@ -58,7 +39,7 @@ Bytes MakeTemplate(uint32_t style, const std::vector<Control>& controls, uint16_
     PutText(out, u"MS Shell Dlg");
   }
   for (const Control& c : controls) {
-    Align4(out);
+    Pad4(out);
     Put32(out, c.style);
     Put32(out, 0);
     for (uint16_t v : {0, 0, 10, 10}) Put16(out, v);
@@ -93,7 +74,7 @@ void AddResource(Bytes& res, const ResId& type, const ResId& name, uint16_t lang
       PutText(header, id->text);
     }
   }
-  Align4(header);
+  Pad4(header);
   Put32(header, 0);       // DataVersion
   Put16(header, 0x1030);  // MemoryFlags
   Put16(header, language);
@@ -103,7 +84,7 @@ void AddResource(Bytes& res, const ResId& type, const ResId& name, uint16_t lang
   Put32(res, static_cast<uint32_t>(header.size() + 8));
   res.insert(res.end(), header.begin(), header.end());
   res.insert(res.end(), data.begin(), data.end());
-  Align4(res);
+  Pad4(res);
 }
 
 Bytes EmptyResFile() {
@@ -139,7 +120,7 @@ bool Inside(const DialogItem& item, const DialogTemplateInfo& dialog) {
   return item.x >= 0 && item.y >= 0 && item.x + item.cx <= dialog.cx && item.y + item.cy <= dialog.cy;
 }
 
-TEST(DialogTemplatesTest, DefaultTemplatesPassTheChecks) {
+TEST(DialogTemplatesTest, DefaultTemplatesPassTheChecksAndFitThePageArea) {
   DialogTemplateSet templates = DefaultTemplates();
   for (uint32_t n = 0; n < kDialogTemplateCount; ++n) {
     std::string error;
@@ -151,12 +132,9 @@ TEST(DialogTemplatesTest, DefaultTemplatesPassTheChecks) {
   EXPECT_EQ(Parse(templates[7]).Find(1121)->style & 0x10, 0x10u);  // LBS_OWNERDRAWFIXED, for the folder icons
   EXPECT_NE(Parse(templates[1]).style & 0x00C00000, 0u);            // the full-screen frame shows page titles
   EXPECT_EQ(Parse(templates[0]).style & 0x00C00000, 0u);
-}
 
-// Pages are placed at the frame's control 1006 and must fill it exactly;
-// nothing may reach outside the page or the frame.
-TEST(DialogTemplatesTest, DefaultPagesFitThePageArea) {
-  DialogTemplateSet templates = DefaultTemplates();
+  // Pages are placed at the frame's control 1006 and must fill it exactly;
+  // nothing may reach outside the page or the frame.
   DialogTemplateInfo frame = Parse(templates[0]), fullFrame = Parse(templates[1]);
   const DialogItem* area = frame.Find(1006);
   ASSERT_NE(area, nullptr);
@@ -281,7 +259,7 @@ TEST(DialogTemplatesTest, RejectsTemplatesTheWizardCannotUse) {
   EXPECT_TRUE(CheckDialogTemplate(2, MakeTemplate(kPageStyle, DirectoryControls()), error)) << error;
 }
 
-TEST(DialogTemplatesTest, ExtractsDialogsFromResourceFiles) {
+TEST(DialogTemplatesTest, ReadsResourceFilesAndRefusesDamagedOnes) {
   Bytes res = EmptyResFile();
   AddResource(res, 2, 1, 0x0409, {1, 2, 3});             // a bitmap of 3 bytes: padding follows
   AddResource(res, 5, ResId(u"ABOUT"), 0x0409, {9, 9});  // a dialog with a name, not a number
@@ -293,9 +271,7 @@ TEST(DialogTemplatesTest, ExtractsDialogsFromResourceFiles) {
   std::string error;
   ASSERT_TRUE(ExtractDialogs(res, templates, error)) << error;
   for (uint32_t n = 0; n < kDialogTemplateCount; ++n) EXPECT_EQ(templates[n], Bytes(5 + n, n)) << n;
-}
 
-TEST(DialogTemplatesTest, RejectsDamagedResourceFiles) {
   Bytes good = NineDialogs();
   Bytes sixteenBit = {0xFF, 0x05, 0x00, 0xFF, 0x01, 0x00, 0x30, 0x10, 0, 0, 0, 0};
   Bytes cutHeader(good.begin(), good.begin() + 32 + 6);      // inside the second header's sizes
@@ -329,7 +305,7 @@ TEST(DialogTemplatesTest, RejectsDamagedResourceFiles) {
   }
 }
 
-TEST(DialogTemplatesTest, PacksTheChunkBody) {
+TEST(DialogTemplatesTest, PacksTheChunkBodyWithinTheCopyBlock) {
   DialogTemplateSet templates = DefaultTemplates();
   templates[1] = templates[0];  // identical templates are stored once
   Bytes body;
@@ -351,16 +327,11 @@ TEST(DialogTemplatesTest, PacksTheChunkBody) {
   ASSERT_TRUE(DialogTemplatesBody(DefaultDialogResources(), fromRes, error)) << error;
   ASSERT_TRUE(PackDialogTemplates(DefaultTemplates(), body, error));
   EXPECT_EQ(fromRes, body);
-}
 
-// The wizard copies at most 16,384 bytes from a template's offset, so the
-// bytes from the first template stored to the end of the body must fit.
-TEST(DialogTemplatesTest, KeepsEveryTemplateWithinTheCopyBlock) {
-  DialogTemplateSet templates;
+  // The wizard copies at most 16,384 bytes from a template's offset, so the
+  // bytes from the first template stored to the end of the body must fit.
   for (uint32_t n = 0; n < kDialogTemplateCount; ++n) templates[n] = Bytes(1820, static_cast<uint8_t>(n));
   templates[8].resize(kDialogTemplateBlockSize - 8 * 1820);  // 1,824: exactly 16,384 together
-  Bytes body;
-  std::string error;
   EXPECT_TRUE(PackDialogTemplates(templates, body, error)) << error;
   EXPECT_EQ(body.size() - ReadU32Le(body.data()), kDialogTemplateBlockSize);
 
@@ -379,28 +350,14 @@ TEST(DialogTemplatesTest, KeepsEveryTemplateWithinTheCopyBlock) {
   EXPECT_NE(error.find("template 6 is empty"), std::string::npos) << error;
 }
 
-class ResourceScriptTest : public ::testing::Test {
+class ResourceScriptTest : public ScratchFolder {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/setvik-rc-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override {
-    std::string command = "rm -rf '" + folder + "'";
-    EXPECT_EQ(system(command.c_str()), 0);
-  }
-  std::string Write(const std::string& name, const std::string& text) {
-    std::string path = folder + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
-  std::string folder;
+  std::string Write(const std::string& name, const std::string& text) { return PutText(name, text); }
 };
 
 // windres at test time makes the same bytes as the build; a project's
 // script may include files beside it and use UTF-8 texts.
-TEST_F(ResourceScriptTest, CompilesWithWindres) {
+TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
   Bytes res;
   std::string error;
   ASSERT_TRUE(CompileResourceScript(SETVIK_SOURCE_DIR "/authoring/dialogs/default.rc", res, error)) << error;
@@ -426,21 +383,18 @@ TEST_F(ResourceScriptTest, CompilesWithWindres) {
   EXPECT_EQ(info.items[0].cy, 4);
   EXPECT_FALSE(DialogTemplatesBody(res, res, error));
   EXPECT_NE(error.find("template 0 (frame dialog, windowed) lacks control 1 (button)"), std::string::npos) << error;
-}
 
-TEST_F(ResourceScriptTest, ReportsWhatWindresSays) {
-  Bytes res;
-  std::string error;
+  // What windres says, where the script is not there, and where windres is not.
   std::string broken = Write("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
   EXPECT_FALSE(CompileResourceScript(broken, res, error));
   EXPECT_NE(error.find("failed on " + broken + ":\n"), std::string::npos) << error;
   EXPECT_NE(error.find("broken.rc:2: syntax error"), std::string::npos) << error;
 
-  EXPECT_FALSE(CompileResourceScript(folder + "/absent.rc", res, error));
+  EXPECT_FALSE(CompileResourceScript(dir + "/absent.rc", res, error));
   EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 
   std::string path = getenv("PATH");
-  setenv("PATH", folder.c_str(), 1);
+  setenv("PATH", dir.c_str(), 1);
   bool compiled = CompileResourceScript(broken, res, error);
   setenv("PATH", path.c_str(), 1);
   EXPECT_FALSE(compiled);

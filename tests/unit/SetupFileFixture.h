@@ -16,6 +16,7 @@
 #include "base/Buffer.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PlatformDouble.h"
+#include "tests/unit/ToolTesting.h"
 
 // The loader only skips the stub, so any bytes do.
 const uint32_t kFakeStubSize = 40;
@@ -32,13 +33,6 @@ inline std::vector<uint8_t> WithStub(const std::vector<uint8_t>& stream) {
   std::vector<uint8_t> bytes = FakeStub();
   bytes.insert(bytes.end(), stream.begin(), stream.end());
   return bytes;
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  fclose(file);
 }
 
 // Text groups 0-7 whose group 6 carries the caption 6/0 and the invalid-data
@@ -79,7 +73,7 @@ class SetupFileFixture : public ::testing::Test {
 
   // Writes the whole setup file (stub included) and runs the loader on it.
   bool Load(const std::vector<uint8_t>& bytes) {
-    WriteBytes(path, bytes);
+    Spit(path, bytes);
     strcpy(SetupFilePath, path.c_str());
     return LoadSetupData();
   }

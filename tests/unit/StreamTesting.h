@@ -3,9 +3,11 @@
 // in-memory file with the file position read back afterwards.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdint.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <initializer_list>
 #include <string>
@@ -170,6 +172,21 @@ inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<
 inline std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// Raw RFC 1951 deflate by zlib: the independent oracle.
+inline std::vector<uint8_t> ZlibRaw(const std::vector<uint8_t>& data, int level, int strategy, int memLevel) {
+  z_stream z = {};
+  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, memLevel, strategy), Z_OK);
+  std::vector<uint8_t> out(deflateBound(&z, data.size()) + 16);
+  z.next_in = const_cast<uint8_t*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
 }
 
 }  // namespace streamtest

@@ -26,19 +26,16 @@ TEST_F(TextTableTest, StepsOverTextsOfAnyLength) {
   // The index counts as a 16-bit number.
   EXPECT_STREQ(GetText(1, 0x10000 + 2), "two\r\nlines");
   EXPECT_STREQ(GetText(1, 0xFFFF), "");
-}
 
-// The count decides, not the texts that happen to follow.
-TEST_F(TextTableTest, CountEndsTheGroup) {
   const uint8_t group[] = {2, 0, 'a', 0, 'b', 0, 'c', 0};
   ASSERT_TRUE(AllocateZeroed(sizeof group + 1, TextGroups[3]));
   memcpy(TextGroups[3], group, sizeof group);
   TextGroupSizes[3] = sizeof group;
   EXPECT_STREQ(GetText(3, 1), "b");
-  EXPECT_STREQ(GetText(3, 2), "");
+  EXPECT_STREQ(GetText(3, 2), "");  // the count decides, not the texts that happen to follow
 }
 
-TEST_F(TextTableTest, LastMessageNeedsItsWholeCount) {
+TEST_F(TextTableTest, LastMessageNeedsItsWholeCountAndNoTenthGroup) {
   std::vector<std::vector<std::string>> groups(7);
   for (int i = 0; i < 31; ++i) groups[6].push_back("message " + std::to_string(i));
   ASSERT_TRUE(LoadTexts(groups));
@@ -48,10 +45,8 @@ TEST_F(TextTableTest, LastMessageNeedsItsWholeCount) {
   groups[6].push_back("invalid data");
   ASSERT_TRUE(LoadTexts(groups));
   EXPECT_STREQ(GetText(6, 31), "invalid data");
-}
 
-TEST_F(TextTableTest, NoTenthGroup) {
-  std::vector<std::vector<std::string>> groups(10, std::vector<std::string>{"text"});
+  groups.assign(10, std::vector<std::string>{"text"});
   ASSERT_TRUE(LoadTexts(groups));
   EXPECT_STREQ(GetText(8, 0), "text");
   EXPECT_STREQ(GetText(9, 0), "");

@@ -1,20 +1,11 @@
 // The uninstall log's encoding: the writing helpers against annotated
 // bytes, the split of a path into log folder and name, the reader on whole,
 // cut and hostile logs, and `setvik log` on uninstaller files.
-#include <gtest/gtest.h>
-#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "base/FileAccess.h"
 #include "setupdata/SetupData.h"
+#include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallLog.h"
 #include "uninstlog/UninstallerFile.h"
 
@@ -84,13 +75,8 @@ class UninstallLogFile : public ::testing::Test {
  protected:
   void SetUp() override { path = ::testing::TempDir() + "setvik-uninstlog-" + std::to_string(getpid()); }
   void TearDown() override { unlink(path.c_str()); }
-  Bytes Contents() {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  void Write(const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  }
+  Bytes Contents() { return Slurp(path); }
+  void Write(const Bytes& bytes) { Spit(path, bytes); }
   std::string path;
 };
 
@@ -164,7 +150,7 @@ TEST(UninstallLogSplit, FolderAndNameAgainstTheInstallationFolder) {
   EXPECT_EQ(strlen(folder), 259u);
 }
 
-TEST(UninstallLogReader, WholeLogIsReportedInOrder) {
+TEST(UninstallLogReader, WholeCutAndHostileLogs) {
   Seen seen;
   ASSERT_EQ(Read(kLog, &seen), kLogValid);
   const std::vector<std::string> expected = {"file .\\Data|x.dat|3", "file .|a|0", "link C:\\S|A.lnk",
@@ -174,18 +160,14 @@ TEST(UninstallLogReader, WholeLogIsReportedInOrder) {
   // The smallest log: no files, nothing else.
   const Bytes empty = B({0x35, 0x12, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0x7F, 0x7F, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(Read(empty), kLogValid);
-}
 
-TEST(UninstallLogReader, EveryCutLogIsRefusedAndNothingIsReported) {
-  for (size_t length = 0; length < kLog.size(); ++length) {
+  for (size_t length = 0; length < kLog.size(); ++length) {  // every cut: refused, nothing reported
     Seen seen;
     EXPECT_EQ(Read(Bytes(kLog.begin(), kLog.begin() + length), &seen), kLogTruncated) << length;
     EXPECT_TRUE(seen.lines.empty());
   }
   EXPECT_EQ(Read(kLog + B({0})), kLogTrailingBytes);
-}
 
-TEST(UninstallLogReader, HostileLogsAreRefused) {
   struct Change {
     const char* what;
     size_t at;
@@ -229,23 +211,7 @@ TEST(UninstallLogReader, HostileLogsAreRefused) {
   EXPECT_EQ(Read(files + bare + B({0x7F, 0x7F, 0, 0, 0, 0, 0, 0})), kLogBadEntry);
 }
 
-struct ToolResult {
-  int status;
-  std::string out;
-};
-
-ToolResult RunLogCommand(const std::string& path) {
-  const std::string command = std::string(SETVIK_BIN_DIR) + "/setvik log '" + path + "' 2>&1";
-  ToolResult result{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+ToolResult RunLogCommand(const std::string& path) { return RunTool("log '" + path + "'"); }
 
 // A program of 30 bytes that carries the uninstaller's mark with its length.
 Bytes MarkedProgram() {

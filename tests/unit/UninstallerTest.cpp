@@ -1,24 +1,12 @@
 // The companion uninstaller's host side: the layout of its own file (texts
 // chunk, free header, log), the checks that keep a changed log inside the
 // places it may name, and `setvik build` with an [uninstaller] table.
-#include <gtest/gtest.h>
-#include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include "authoring/Project.h"
-#include "authoring/SetupBuilder.h"
-#include "authoring/SetupFile.h"
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PeTestFiles.h"
+#include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallerFile.h"
 
 namespace {
@@ -98,6 +86,10 @@ TEST(UninstallerFile, DamageIsReportedAndNeverReadPast) {
     std::vector<uint8_t> part(installed.begin(), installed.begin() + cut);
     EXPECT_NE(ReadUninstallerFile(part.data(), part.size(), 600, &layout), kUninstallerInstalled) << cut;
   }
+  // A free header with its first byte changed is no free header.
+  std::vector<uint8_t> notFree = file;
+  notFree[notFree.size() - 8] ^= 1;
+  EXPECT_NE(ReadUninstallerFile(notFree.data(), notFree.size(), 600, &layout), kUninstallerNotInstalled);
   // A stamped length of 0 or past the end.
   EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), 0, &layout), kUninstallerDamaged);
   EXPECT_EQ(ReadUninstallerFile(installed.data(), installed.size(), installed.size() + 1, &layout),
@@ -173,50 +165,26 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
   EXPECT_FALSE(SeparateLogPath(("C:\\" + std::string(253, 'a')).c_str(), path));  // 256 and ".dat"
 }
 
-TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
+TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   const char* base = "C:\\Program Files\\App";
   char out[kPathBufferSize];
-  struct Case {
-    const char* folder;
-    const char* expected;  // null: refused
-  } cases[] = {
+  const std::pair<const char*, const char*> accepted[] = {
       {".", "C:\\Program Files\\App"},
       {".\\Data", "C:\\Program Files\\App\\Data"},
       {".\\Data\\Sounds", "C:\\Program Files\\App\\Data\\Sounds"},
       {"C:\\Windows", "C:\\Windows"},
       {"d:\\x y\\z", "d:\\x y\\z"},
-      {"\\\\server\\share\\dir", "\\\\server\\share\\dir"},
-      // Escapes and other forms.
-      {".\\..", nullptr},
-      {".\\..\\Other", nullptr},
-      {".\\Data\\..\\..\\x", nullptr},
-      {".\\Data/../../x", nullptr},   // Windows takes a slash for a backslash
-      {".\\Data\\.", nullptr},
-      {".\\", nullptr},
-      {".\\Data\\\\x", nullptr},
-      {".\\Data\\", nullptr},
-      {".\\Data.", nullptr},          // Windows drops the dot: another folder
-      {".\\C:x", nullptr},
-      {"..", nullptr},
-      {"..\\x", nullptr},
-      {".x", nullptr},
-      {"Data", nullptr},
-      {"C:", nullptr},
-      {"C:\\", nullptr},
-      {"C:x", nullptr},
-      {"C:\\Windows\\..\\..", nullptr},
-      {"C:/Windows", nullptr},
-      {"\\\\server", nullptr},
-      {"\\\\server\\", nullptr},
-      {"\\Windows", nullptr},
-      {".\\a\x01", nullptr},
-      {".\\a*", nullptr},
-  };
-  for (const Case& c : cases) {
-    const bool resolved = ResolveLogFolder(base, Text(c.folder), out);
-    EXPECT_EQ(resolved, c.expected != nullptr) << c.folder;
-    if (resolved && c.expected) EXPECT_STREQ(out, c.expected) << c.folder;
+      {"\\\\server\\share\\dir", "\\\\server\\share\\dir"}};
+  for (const auto& [folder, expected] : accepted) {
+    EXPECT_TRUE(ResolveLogFolder(base, Text(folder), out)) << folder;
+    EXPECT_STREQ(out, expected) << folder;
   }
+  // Escapes and other forms; Windows takes a slash for a backslash and drops a trailing dot.
+  for (const char* folder : {".\\..", ".\\..\\Other", ".\\Data\\..\\..\\x", ".\\Data/../../x", ".\\Data\\.", ".\\",
+                             ".\\Data\\\\x", ".\\Data\\", ".\\Data.", ".\\C:x", "..", "..\\x", ".x", "Data", "C:", "C:\\",
+                             "C:x", "C:\\Windows\\..\\..", "C:/Windows", "\\\\server", "\\\\server\\", "\\Windows", ".\\a\x01",
+                             ".\\a*"})
+    EXPECT_FALSE(ResolveLogFolder(base, Text(folder), out)) << folder;
   // Lengths: 259 characters fit, 260 do not.
   std::string deep = ".\\" + std::string(259 - strlen(base) - 1, 'd');
   EXPECT_TRUE(ResolveLogFolder(base, Text(deep.c_str()), out));
@@ -238,9 +206,7 @@ TEST(UninstallerPaths, OnlyTheFolderAndAbsoluteFoldersAreNamed) {
   strcpy(out, folder.c_str());
   EXPECT_FALSE(AppendLogName(out, Text("123456789")));
   EXPECT_EQ(strlen(out), 250u) << "a refused name leaves the folder as it was";
-}
 
-TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
   EXPECT_TRUE(IsShortcutName(Text("Demo.lnk")));
   EXPECT_TRUE(IsShortcutName(Text("Demo.LNK")));
   EXPECT_FALSE(IsShortcutName(Text(".lnk")));
@@ -288,46 +254,16 @@ TEST(UninstallerPaths, ShortcutsFoldersAndKeys) {
 
 // --- setvik build with [uninstaller] ---------------------------------------------
 
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-class UninstallerBuildTest : public ::testing::Test {
+class UninstallerBuildTest : public BuildFixture {
  protected:
   void SetUp() override {
-    dir = ::testing::TempDir() + "setvik-uninstaller-" + std::to_string(getpid());
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0755);
-    std::vector<uint8_t> stub(1024, 0x90);
-    memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
-    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
-    Put("stub.exe", stub);
+    BuildFixture::SetUp();
     Put("setvik-uninst.exe", FakeProgram());
     Put("app.exe", std::vector<uint8_t>(100, 'a'));
   }
-  void TearDown() override {
-    UnloadSetup();
-    std::system(("rm -rf '" + dir + "'").c_str());
-  }
-
-  void Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  }
-
   std::string Build(const std::string& toml, const std::string& uninstaller = "setvik-uninst.exe") {
-    Put("setup.toml", std::vector<uint8_t>(toml.begin(), toml.end()));
-    Project project;
-    std::string error;
-    if (!LoadProject(dir + "/setup.toml", project, error)) return error;
-    BuildReport report;
-    BuildOptions options{dir + "/stub.exe", dir + "/setup.exe", false,
-                         uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
-    if (!BuildSetup(project, options, report, error)) return error;
-    return "";
+    return BuildFixture::Build(toml, "setup.exe", uninstaller);
   }
-
-  std::string dir;
 };
 
 TEST_F(UninstallerBuildTest, TheTableAddsTheUninstallerWithItsTexts) {
@@ -356,7 +292,7 @@ confirm = "Really remove Demo?"
   UnloadSetup();
 
   // The stored file: the program, the texts, the free header.
-  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  ASSERT_EQ(RunTool("extract '" + dir + "/setup.exe' '" + dir + "/out'").status, 0);
   std::vector<uint8_t> stored = Slurp(dir + "/out/install/remove.exe");
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
@@ -371,7 +307,7 @@ TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
   std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
   const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
   ASSERT_EQ(Build("[setup]\ntitle = \"T\"\nuninstall_name = \"T\"\n[uninstaller]\n"), "");
-  ASSERT_EQ(std::system(("'" SETVIK_BIN_DIR "/setvik' extract '" + dir + "/setup.exe' '" + dir + "/out' >/dev/null").c_str()), 0);
+  ASSERT_EQ(RunTool("extract '" + dir + "/setup.exe' '" + dir + "/out'").status, 0);
   std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "authoring/Encoder.h"
@@ -14,6 +13,7 @@
 #include "setupdata/VolumeReader.h"
 #include "tests/support/PlatformDouble.h"
 #include "tests/unit/StreamTesting.h"
+#include "tests/unit/ToolTesting.h"
 
 using namespace streamtest;
 namespace fs = std::filesystem;
@@ -35,14 +35,7 @@ class VolumeReaderTest : public ::testing::Test {
     savedPath = DataFilePath;
     DataFilePath = path;
     savedTexts = TextGroups[kTextGroupMessages];
-    // Group 6: u16 count, then texts 0-28 (6/13, 6/15 and 6/28 filled in).
-    texts = {29, 0};
-    for (uint32_t i = 0; i < 29; ++i) {
-      std::string t = i == 13 ? "Really cancel?" : i == 15 ? "Cancelled." : i == 28 ? "Insert disk %d." : "";
-      texts.insert(texts.end(), t.begin(), t.end());
-      texts.push_back(0);
-    }
-    TextGroups[kTextGroupMessages] = texts.data();
+    SetMessages("Insert disk %d.");
     PlatformDouble::Reset();
     InputHandle = kInvalidFile;
   }
@@ -54,9 +47,17 @@ class VolumeReaderTest : public ::testing::Test {
     fs::remove_all(dir);
   }
 
-  void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // Group 6: u16 count, then texts 0-28 (6/13, 6/15 and the disk prompt 6/28 filled in).
+  void SetMessages(const std::string& prompt) {
+    texts = {29, 0};
+    for (uint32_t i = 0; i < 29; ++i) {
+      std::string t = i == 13 ? "Really cancel?" : i == 15 ? "Cancelled." : i == 28 ? prompt : "";
+      texts.insert(texts.end(), t.begin(), t.end());
+      texts.push_back(0);
+    }
+    TextGroups[kTextGroupMessages] = texts.data();
   }
+  void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) { Spit((dir / name).string(), bytes); }
   // The setup file: a fake stub, then the file data with its size field;
   // InputHandle at the first data byte, as the installation starts.
   void StartSetup(const std::vector<uint8_t>& data) {
@@ -176,13 +177,7 @@ TEST_F(VolumeReaderTest, VolumeNamesAndPromptText) {
   VolumeNumber = 9;
   VolumeBytesLeft = 0;
   // Only the first %d takes the number; %% is a percent sign; the rest stays.
-  const std::string prompt = "%s%x %d%% %d" + std::string(300, '.');
-  texts = {29, 0};
-  for (uint32_t i = 0; i < 29; ++i) {
-    if (i == 28) texts.insert(texts.end(), prompt.begin(), prompt.end());
-    texts.push_back(0);
-  }
-  TextGroups[kTextGroupMessages] = texts.data();
+  SetMessages("%s%x %d%% %d" + std::string(300, '.'));
   PlatformDouble::Answer({kAnswerCancel, kAnswerYes});
   EXPECT_EQ(OpenNextVolume(), kInvalidFile);
   EXPECT_EQ(fs::path(path).filename(), "SETUP.D10");
@@ -236,7 +231,7 @@ TEST_F(VolumeReaderTest, ShortReadResumesAndBadSizeFieldPrompts) {
   const std::vector<uint8_t> stream = {0x0F, 0x03, 0x00, 'a', 'b', 'c'};
   StartSetup(Slice(stream, 0, 2));
   WriteFile("SETUP.D01", {0x04, 0x00});
-  PlatformDouble::Answer(kAnswerOk);
+  PlatformDouble::Answer({kAnswerOk});
   PlatformDouble::OnShow([&](const PlatformDouble::ShownMessage&) { WriteVolume(1, Slice(stream, 2, 6)); });
   Decoded d = DecodeNext(stream.size());
   EXPECT_EQ(d.output, Bytes("abc"));
