@@ -238,6 +238,7 @@ def main():
         path = open(backup + ".path").read()
         shutil.copy(backup, os.path.join(ROOT, path))
         os.remove(backup)
+        os.remove(backup + ".path")
     done = {}
     if os.path.exists(args.results):
         for row in open(args.results):
@@ -261,6 +262,7 @@ def main():
         finally:
             shutil.copy(backup, full)
             os.remove(backup)
+            os.remove(backup + ".path")
         done[ident] = outcome
         with open(args.results, "a") as f:
             f.write("\t".join([ident, folder, "%s:%d" % (path, number), fault, outcome]) + "\n")
