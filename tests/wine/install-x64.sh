@@ -9,10 +9,10 @@
 # message, or nothing with /QUIET, and exit code 1603.
 set -euo pipefail
 export SETVIK_WINE64=1
-source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller wintest/SelfRegister64.dll
+source "$(dirname "$0")/lib/common.sh"
+require_programs setvik-uninst.exe wintest/SelfRegister64.dll
 on_virtual_display INSTALL_X64_ON_DISPLAY "$0"
-new_uninstall_work install-x64
+new_work install-x64
 
 folder='C:\Program Files\X64 E2E'
 dest=$(unix_of "$folder")
@@ -72,7 +72,7 @@ wait-window SetvikClass
 click 1
 expect-text 1000 "INFORMATION"
 click 1
-expect-text 1004 $(script_text "$folder")
+expect-text 1004 $(quoted "$folder")
 click 1
 answer-box yes "CREATE FOLDER?" "E2E"
 $(confirm; finish)
