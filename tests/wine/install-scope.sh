@@ -48,19 +48,8 @@ installed() { # how
     [ -z "$(reg_value "HKCU\\$key" DisplayName)" -a -z "$(reg_value "$font_key" svk-scope.ttf)" ]'
 }
 
-drive wizard <<SCRIPT && ran=1 || ran=0
-timeout 60
-start $work/scope.exe
-wait-window SetvikClass
-click 1
-expect-text 1000 "INFORMATION"
-click 1
-expect-text 1004 $(quoted "$folder")
-click 1
-answer-box yes "CREATE FOLDER?" "E2E"
-$(confirm; finish)
-SCRIPT
-check "the wizard proposes the user's Programs folder and installs" [ "$ran" = 1 ]
+check "the wizard proposes the user's Programs folder and installs" drive wizard < <(to_confirmation "$work/scope.exe" "$folder" proposed
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
 installed wizard
 check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/scope.exe" /QUIET
 installed quiet

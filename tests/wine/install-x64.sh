@@ -65,19 +65,8 @@ installed() { # how
   wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
 }
 
-drive wizard <<SCRIPT && ran=1 || ran=0
-timeout 60
-start $work/x64.exe
-wait-window SetvikClass
-click 1
-expect-text 1000 "INFORMATION"
-click 1
-expect-text 1004 $(quoted "$folder")
-click 1
-answer-box yes "CREATE FOLDER?" "E2E"
-$(confirm; finish)
-SCRIPT
-check "the wizard proposes C:\\Program Files and installs" [ "$ran" = 1 ]
+check "the wizard proposes C:\\Program Files and installs" drive wizard < <(to_confirmation "$work/x64.exe" "$folder" proposed
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
 installed wizard
 check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/x64.exe" /QUIET
 installed quiet

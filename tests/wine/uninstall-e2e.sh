@@ -115,23 +115,11 @@ check "the first setup installs" drive install-one < <(to_confirmation "$work/on
 check "nothing of the installation waits for a restart" eval '! grep -qi "uninstall-one\|svk-e2e" <(pending_renames)'
 check "the folder is saved to the INI file" grep -qxF "Folder=$folder" <(tr -d '\r' <"$ini" 2>/dev/null)
 check "the second proposes the folder from the registry, and installs" drive install-two < <(
-  to_confirmation "$work/two.exe" "$folder2" |
-    line="expect-text 1004 $(quoted "$folder")" awk '/^set-text 1004/ { print ENVIRON["line"] } { print }'
+  to_confirmation "$work/two.exe" "$folder" proposed | sed '$d'; echo "set-text 1004 $(quoted "$folder2")"; echo 'click 1'
   echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
-check "a setup that knows only the INI place proposes the folder from it" drive ini-only <<SCRIPT
-timeout 60
-start $work/ini.exe
-wait-window SetvikClass
-click 1
-click 1
-expect-text 1004 $(quoted "$folder")
-click 2
-answer-box yes
-answer-box ok
-expect-text 1005 "Setvik"
-click 2
-expect-exit 0
-SCRIPT
+check "a setup that knows only the INI place proposes the folder from it" drive ini-only < <(
+  to_confirmation "$work/ini.exe" "$folder" proposed | sed '$d'
+  printf 'click 2\nanswer-box yes\nanswer-box ok\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n')
 check "the shared file is counted twice, the module registered itself" \
   [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 -a -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
 

@@ -15,14 +15,8 @@ source "$(dirname "$0")/lib/common.sh"
 drive=r:  # the small drive, when a tmpfs can be mounted
 on_virtual_display WIZARD_DIRECTORY_ON_DISPLAY "$0"
 
-work=$(mktemp -d "$SETVIK_ROOT/build/wine-directory.XXXXXX")
-cleanup() {
-  rm -f "$WINEPREFIX/dosdevices/$drive"
-  mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
+new_work directory
+at_exit 'rm -f "$WINEPREFIX/dosdevices/$drive"; mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"'
 # A Unix path as the setup sees it, as a script's quoted text (backslashes
 # doubled) and as a TOML literal string.
 zq() { printf 'Z:%s' "${1//\//\\\\}"; }

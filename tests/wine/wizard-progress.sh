@@ -9,9 +9,7 @@
 # whose Cancel asks nothing. (Giving up at a disk prompt: install-volumes.sh.)
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
-
 on_virtual_display WIZARD_PROGRESS_ON_DISPLAY "$0"
-
 new_work progress
 
 # 300 small files: at 50 ms between steps the installation takes long

@@ -138,11 +138,12 @@ build_setup() { # project output
 }
 
 # Driver lines from the start to the confirmation page: welcome,
-# information, directory (the folder typed in).
-to_confirmation() { # setup.exe folder
+# information, directory (the folder typed in, or proposed: expected).
+to_confirmation() { # setup.exe folder [proposed]
   printf 'timeout 60\nstart %s\nwait-window SetvikClass\nexpect-text 1000 "WELCOME"\nclick 1\n' "$1"
   printf 'expect-text 1000 "INFORMATION"\nclick 1\nexpect-text 1000 "DIRECTORY"\n'
-  printf 'set-text 1004 %s\nclick 1\n' "$(quoted "$2")"
+  [ "${3:-}" = proposed ] && echo "expect-text 1004 $(quoted "$2")" || echo "set-text 1004 $(quoted "$2")"
+  echo 'click 1'
 }
 confirm() { printf 'expect-text 1000 "CONFIRM"\nclick 1\n'; }
 # From the finish page (success, or the error view with this reason) on
