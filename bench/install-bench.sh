@@ -16,9 +16,9 @@
 # when the step sets its times at the end of the write (the change time).
 #   bench/install-bench.sh [CORPUS-FOLDER]   (default build/corpus)
 set -euo pipefail
-source "$(dirname "$0")/../tests/wine/lib/install-common.sh"
+source "$(dirname "$0")/../tests/wine/lib/common.sh"
 corpus=${INSTALL_BENCH_CORPUS:-$(cd "${1:-$SETVIK_ROOT/build/corpus}" && pwd)}
-require_programs
+require_programs wintest/setvik-copytree.exe
 export INSTALL_BENCH_CORPUS=$corpus
 on_virtual_display INSTALL_BENCH_ON_DISPLAY "$0"
 new_work install-bench

@@ -12,7 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-source tests/wine/lib/wizard-common.sh
+source tests/wine/lib/common.sh
 demo=$root/build/demo
 shots=$demo/screenshots
 setup_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo Notes 1.2'

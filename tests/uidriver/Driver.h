@@ -44,12 +44,10 @@ class UiSession {
 
   // Every wait gives up after this many milliseconds (default 10 s).
   void SetTimeout(DWORD ms) { timeout = ms; }
-  DWORD Timeout() const { return timeout; }
 
   // Starts "program args..." (the program is quoted when needed) in the
   // given folder ("" for the driver's own).
   void Start(const std::string& program, const std::string& args, const std::string& folder);
-  DWORD ProcessId() const { return processId; }
 
   // Waits for a visible top-level window of the started program (of any
   // program before one is started) with that class and title; an empty
@@ -57,7 +55,6 @@ class UiSession {
   HWND WaitWindow(const std::string& className, const std::string& title);
   // Waits until the current window is gone (destroyed or hidden).
   void WaitWindowGone();
-  HWND CurrentWindow() const { return current; }
   std::string CurrentTitle() const;
 
   // A control by id: in the current window and all its descendants (child

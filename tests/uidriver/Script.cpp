@@ -27,7 +27,6 @@
 //   screenshot <file.bmp> [window]     the whole screen (or only the
 //                                      current window), 24-bit BMP
 //   sleep <milliseconds>
-//   dump                               print the current window's tree
 //   time-mark <name>                   note the tick count under name (for timings)
 //   expect-exit <code>                 wait for the program to end
 //   expect-exit-unseen <code>          the same, and no visible window of
@@ -90,7 +89,7 @@ const std::map<std::string, Command>& Commands() {
       {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
       {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
       {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
-      {"dump", {0, 0}},             {"expect-exit", {1, 1}},      {"expect-exit-unseen", {1, 1}},      {"expect-readonly", {1, 1}},
+      {"expect-exit", {1, 1}},      {"expect-exit-unseen", {1, 1}},      {"expect-readonly", {1, 1}},
       {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
       {"time-mark", {1, 1}},
   };
@@ -194,8 +193,6 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
         << "\n";
   } else if (name == "sleep") {
     session.Pause(static_cast<DWORD>(Id(step, 1)));
-  } else if (name == "dump") {
-    log << session.Describe();
   } else if (name == "expect-exit") {
     session.ExpectExit(static_cast<DWORD>(Id(step, 1)));
   } else if (name == "expect-exit-unseen") {

@@ -5,7 +5,7 @@
 # /QUIET, the program started as its start-menu shortcut says (it prints its
 # library's greeting), and the installation removed by its uninstaller (/S).
 set -euo pipefail
-source "$(dirname "$0")/lib/install-common.sh"
+source "$(dirname "$0")/lib/common.sh"
 require_programs setvik-uninst.exe
 on_virtual_display CPACK_HELLO_ON_DISPLAY "$0"
 new_work cpack-hello

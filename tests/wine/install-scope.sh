@@ -4,10 +4,10 @@
 # entry, shortcut and font (with its value) are the user's, none of them the
 # machine's; the removal leaves nothing.
 set -euo pipefail
-source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller
+source "$(dirname "$0")/lib/common.sh"
+require_programs setvik-uninst.exe
 on_virtual_display INSTALL_SCOPE_ON_DISPLAY "$0"
-new_uninstall_work install-scope
+new_work install-scope
 
 local_appdata=$(shell_folder 'Local AppData')
 programs=$(shell_folder Programs)
@@ -16,6 +16,9 @@ dest=$(unix_of "$folder")
 font=$(unix_of "$local_appdata\\Microsoft\\Windows\\Fonts\\svk-scope.ttf")
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Scope E2E'
 font_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+rm -rf "$dest" "$(unix_of "$programs\\Scope E2E")" "$font"  # what a failed run left
+wine reg delete "HKCU\\$key" /f >/dev/null 2>&1 || true
+wine reg delete "$font_key" /v svk-scope.ttf /f >/dev/null 2>&1 || true
 echo "notes" >"$work/notes.txt"
 {
   setup_project "Scope E2E" '#Program Files#\Scope E2E' 'scope = "user"' 'uninstall_name = "Scope E2E"'
@@ -45,19 +48,8 @@ installed() { # how
     [ -z "$(reg_value "HKCU\\$key" DisplayName)" -a -z "$(reg_value "$font_key" svk-scope.ttf)" ]'
 }
 
-drive wizard <<SCRIPT && ran=1 || ran=0
-timeout 60
-start $work/scope.exe
-wait-window SetvikClass
-click 1
-expect-text 1000 "INFORMATION"
-click 1
-expect-text 1004 $(script_text "$folder")
-click 1
-answer-box yes "CREATE FOLDER?" "E2E"
-$(confirm; finish)
-SCRIPT
-check "the wizard proposes the user's Programs folder and installs" [ "$ran" = 1 ]
+check "the wizard proposes the user's Programs folder and installs" drive wizard < <(to_confirmation "$work/scope.exe" "$folder" proposed
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
 installed wizard
 check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/scope.exe" /QUIET
 installed quiet

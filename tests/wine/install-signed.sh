@@ -10,11 +10,11 @@
 #   lies beside it in uninstall.dat, and `uninstall.exe /S` removes
 #   everything, that file and the folder included.
 set -euo pipefail
-source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller
+source "$(dirname "$0")/lib/common.sh"
+require_programs setvik-uninst.exe
 command -v osslsigncode >/dev/null && command -v openssl >/dev/null || { echo "missing osslsigncode"; exit 1; }
 on_virtual_display INSTALL_SIGNED_ON_DISPLAY "$0"
-new_uninstall_work install-signed
+new_work install-signed
 
 folder='C:\e2e\install-signed'
 dest=$(unix_of "$folder")
@@ -67,22 +67,16 @@ check "the signed setup installs through the wizard" drive install < <(
   confirm
   finish
 )
-check "the file is installed" cmp -s "$work/payload.txt" "$dest/payload.txt"
-check "the installed uninstaller still verifies" verified "$dest/uninstall.exe"
-check "the log lies beside it and names itself" grep -q 'name "uninstall.dat"' <("$bin/setvik" log "$dest/uninstall.exe")
-check "the uninstaller is in the list of installed programs" [ -n "$(reg_value "$key" UninstallString)" ]
+check "the file is installed, the uninstaller still verifies and is listed, its log beside it" eval '
+  cmp -s "$work/payload.txt" "$dest/payload.txt" && verified "$dest/uninstall.exe" && [ -n "$(reg_value "$key" UninstallString)" ] &&
+  grep -q "name \"uninstall.dat\"" <("$bin/setvik" log "$dest/uninstall.exe")'
 
 check "removal with /S: exit code 0" ends_with remove 0 "$folder\\uninstall.exe" /S
 wineserver -w
-check "removal: the folder, the log file included, is gone" [ ! -e "$dest" ]
-check "removal: the Uninstall key is gone" [ -z "$(reg_value "$key" DisplayName)" ]
+check "removal: the folder (the log file included) and the Uninstall key are gone" [ ! -e "$dest" -a -z "$(reg_value "$key" DisplayName)" ]
 
 # The same signed setup unattended: installed with /QUIET, removed again.
-set +e
-wine "$work/signed.exe" /QUIET "/DIR=$folder" >/dev/null 2>&1
-code=$?
-set -e
-check "the signed setup installs with /QUIET (exit code $code)" [ "$code" -eq 0 ]
+check "the signed setup installs with /QUIET" ends_with quiet 0 "$work/signed.exe" /QUIET "/DIR=$folder"
 check "and its file is there" cmp -s "$work/payload.txt" "$dest/payload.txt"
 check "quiet removal with /S: exit code 0" ends_with quiet-remove 0 "$folder\\uninstall.exe" /S
 wineserver -w

@@ -6,7 +6,7 @@
 # file in use; 1603 for damaged data and a small drive, the target as it
 # was; 87 for a relative /DIR and an unknown switch; 1618 beside another.
 set -euo pipefail
-source "$(dirname "$0")/lib/install-common.sh"
+source "$(dirname "$0")/lib/common.sh"
 require_programs setvik-uninst.exe demo/DemoNotes.exe demo/DemoCore.dll uitest/setvik-testapp.exe
 on_virtual_display INSTALL_UNATTENDED_ON_DISPLAY "$0"
 new_work install-unattended
@@ -40,6 +40,17 @@ check "/QUIET: no window, exit code 0" run quiet 0 unseen "$work/demo.exe" /quie
 check "the files, the uninstaller's log and the Uninstall key are there" eval 'cmp -s "$bin/demo/DemoNotes.exe" \
   "$dest/DemoNotes.exe" && "$bin/setvik" log "$dest/Uninstall.exe" | grep -q "^registry key:" &&
   wine reg query "$key" /v UninstallString 2>/dev/null | grep -qF "$folder\\Uninstall.exe"'
+# The entry's details: publisher, version, icon, links, location, size
+# (every file's size, in KiB rounded up) and the quiet removal.
+sizes=$("$bin/setvik" list "$work/demo.exe" | sed -n 's/.* fileSize \([0-9]*\) .*/\1/p' | paste -sd+)
+entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r' | sed 's/   */ /g; s/^ //')
+missing=$(while read -r line; do grep -qF -- "$line" <<<"$entry" || echo "$line"; done < <(printf '%s\n' \
+  "Publisher REG_SZ Setvik Example Software" "DisplayVersion REG_SZ 1.2.0" "DisplayIcon REG_SZ $folder\\DemoNotes.exe" \
+  "URLInfoAbout REG_SZ https://example.com/demo-notes" "HelpLink REG_SZ https://example.com/demo-notes/help" \
+  "InstallLocation REG_SZ $folder" "QuietUninstallString REG_SZ \"$folder\\Uninstall.exe\" /S" \
+  "UninstallString REG_SZ \"$folder\\Uninstall.exe\"" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" \
+  "EstimatedSize REG_DWORD $(printf '0x%x' $(( (sizes + 1023) / 1024 )))"))
+check_show "the Uninstall entry's details (missing shown)" "$missing" [ -z "$missing" ]
 lines "the log has a line per file and the exit code last" quiet \
   'has quiet "installed: $folder\\DemoNotes.exe" && [ "$(tr -d "\r" < "$work/quiet-setup.log" | tail -n 1)" = "exit code: 0" ]'
 check "/PASSIVE: the progress page shows and ends by itself with 0" drive passive <<SCRIPT
@@ -56,7 +67,7 @@ check "the uninstaller removes the installation" run remove 0 "$dest/Uninstall.e
 rm -f "$drive_c/windows/Fonts/DejaVuSansMono.ttf"
 wine reg delete 'HKCU\Software\Setvik Demo' /f >/dev/null 2>&1 || true
 
-# 2. A Windows-folder file in use: replaced at the next restart, 3010.
+# 2. A Windows-folder file in use: 3010 (the restart itself: install-busy.sh).
 printf 'new\n' > "$work/setvik-e2e-quiet.txt"
 { setup_project Quiet 'C:\e2e\quiet'; printf '[[file]]\nsource = "setvik-e2e-quiet.txt"\ndestination = "windows"\n'; } \
   > "$work/restart.toml"
@@ -65,9 +76,7 @@ printf 'old\n' > "$drive_c/windows/setvik-e2e-quiet.txt"
 hold_file win 'C:\windows\setvik-e2e-quiet.txt'
 check "a Windows-folder file in use: exit code 3010" run restart 3010 unseen "$work/restart.exe" /QUIET /NORESTART
 release_file win
-wineboot -r >/dev/null 2>&1 || true
-wineserver -w
-check "after the restart it is the new one" grep -qx new "$drive_c/windows/setvik-e2e-quiet.txt"
+restart
 
 # 3. Damaged file data: bytes of the last file's stream changed; the file
 # before it is installed, the damaged one's target stays.

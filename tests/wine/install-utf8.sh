@@ -8,11 +8,11 @@
 # installs under its right name, the next fails with error 17 (1603), and
 # nothing is written under a garbled name.
 set -euo pipefail
-source "$(dirname "$0")/lib/uninstall-common.sh"
+source "$(dirname "$0")/lib/common.sh"
 export LC_ALL=C.UTF-8  # Wine names Linux files in the locale's character set
-require_uninstaller
+require_programs setvik-uninst.exe
 on_virtual_display INSTALL_UTF8_ON_DISPLAY "$0"
-new_uninstall_work install-utf8
+new_work install-utf8
 
 title='Тест Ωμέγα 中文'
 folder='C:\e2e\Папка Ωμέγα 中文'

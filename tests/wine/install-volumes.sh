@@ -13,7 +13,7 @@
 #   missing third volume: the disk is still asked for, and the next file is
 #   installed whole.
 set -euo pipefail
-source "$(dirname "$0")/lib/install-common.sh"
+source "$(dirname "$0")/lib/common.sh"
 require_programs wintest/VersionNewer.dll
 on_virtual_display INSTALL_VOLUMES_ON_DISPLAY "$0"
 new_work install-volumes

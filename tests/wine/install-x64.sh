@@ -9,10 +9,10 @@
 # message, or nothing with /QUIET, and exit code 1603.
 set -euo pipefail
 export SETVIK_WINE64=1
-source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller wintest/SelfRegister64.dll
+source "$(dirname "$0")/lib/common.sh"
+require_programs setvik-uninst.exe wintest/SelfRegister64.dll
 on_virtual_display INSTALL_X64_ON_DISPLAY "$0"
-new_uninstall_work install-x64
+new_work install-x64
 
 folder='C:\Program Files\X64 E2E'
 dest=$(unix_of "$folder")
@@ -65,19 +65,8 @@ installed() { # how
   wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
 }
 
-drive wizard <<SCRIPT && ran=1 || ran=0
-timeout 60
-start $work/x64.exe
-wait-window SetvikClass
-click 1
-expect-text 1000 "INFORMATION"
-click 1
-expect-text 1004 $(script_text "$folder")
-click 1
-answer-box yes "CREATE FOLDER?" "E2E"
-$(confirm; finish)
-SCRIPT
-check "the wizard proposes C:\\Program Files and installs" [ "$ran" = 1 ]
+check "the wizard proposes C:\\Program Files and installs" drive wizard < <(to_confirmation "$work/x64.exe" "$folder" proposed
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
 installed wizard
 check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/x64.exe" /QUIET
 installed quiet

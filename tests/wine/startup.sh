@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
-# Start-up under Wine, as a person meets it (each complete setup is led
-# through its wizard by the UI driver: Cancel, Yes, OK, and Cancel on the
-# closing page): a setup whose file data was cut
-# short shows the setup's own "invalid data" text and ends with exit code -1
-# (answered through the UI driver); /DEL records the program's own deletion
-# for the next restart and `wineboot -r` carries it out; a setup started from
-# a floppy drive copies its stub to _inst0.exe in the temporary folder,
-# restarts from it with /S and /DEL and ends, and the copy goes at the next
-# restart (also from a temporary folder whose path has a blank); a setup on a fixed drive makes no copy; and a second start while
-# another copy runs hands over to it and ends at once, before it reads any
-# setup data.
+# Start-up under Wine: a setup cut short shows its own "invalid data" text
+# and ends with -1, the bare stub ends with -1 unasked; /DEL records the
+# program's deletion and `wineboot -r` carries it out; started from a
+# floppy, the setup runs a copy of its stub, _inst0.exe, from the temporary
+# folder (whose path has a blank) with /S and /DEL, and the copy goes at the
+# restart; a fixed drive makes no copy; a second start while another copy
+# runs hands over to it at once, before it reads any setup data.
 set -euo pipefail
-source "$(dirname "$0")/wine-env.sh"
-bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+source "$(dirname "$0")/lib/common.sh"
 
 on_virtual_display STARTUP_ON_DISPLAY "$0"
 
@@ -27,18 +22,6 @@ cleanup() {
 }
 trap cleanup EXIT
 failures=0
-# The pending renames, read from the registry file the stopped server left
-# (a new Wine session would carry them out at once).
-pending() {
-  wineserver -w
-  grep -i -A2 '^"PendingFileRenameOperations"' "$WINEPREFIX/system.reg" || true
-}
-temp_folder() { # the temporary folder as Linux sees it
-  local t
-  t=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
-  winepath -u "$t" 2>/dev/null
-}
-
 cat > "$work/setup.toml" <<TOML
 [setup]
 title = "Start-up Test"
@@ -55,6 +38,7 @@ stub_size=$(stat -c %s "$bin/setvik-stub.exe")
 # answered Yes, the notice, and Cancel on the closing page.
 leave_wizard() {
   cat <<STEPS
+timeout 30
 wait-window SetvikClass "Start-up Test Setup - Welcome"
 click 2
 answer-box yes
@@ -63,36 +47,22 @@ wait-window SetvikClass "Setvik"
 click 2
 STEPS
 }
-# drive NAME [script lines on stdin]: runs the UI driver; its exit code.
-drive() {
-  { echo "timeout 30"; cat; } > "$work/$1.txt"
-  set +e
-  wine "$bin/setvik-uidriver.exe" "$work/$1.txt" >"$work/$1.log" 2>&1
-  local code=$?
-  set -e
-  [ "$code" -eq 0 ] || sed 's/^/    /' "$work/$1.log"
-  return "$code"
-}
-
-# 1. Damaged data: the loader's message, then exit code -1.
+# 1. Damaged data: the loader's message, then exit code -1; the bare stub,
+# which carries no setup data, is refused without a message.
 head -c -3 "$work/setup.exe" > "$work/damaged.exe"
-cat > "$work/damaged.txt" <<SCRIPT
-timeout 20
+cp "$bin/setvik-stub.exe" "$work/bare.exe"
+check "damaged setup: its message and exit code -1" drive damaged <<SCRIPT
 start $work/damaged.exe
 answer-box ok "This setup is damaged: please download it again." "Start-up Test Setup"
 expect-exit -1
 SCRIPT
-set +e
-wine "$bin/setvik-uidriver.exe" "$work/damaged.txt" >"$work/damaged.log" 2>&1
-code=$?
-set -e
-check "damaged setup: message 6/31 and exit code -1" [ "$code" -eq 0 ] || sed 's/^/    /' "$work/damaged.log"
+check "the bare stub: no message, exit code -1" drive bare <<<"$(printf 'start %s\nexpect-no-box\nexpect-exit -1' "$work/bare.exe")"
 
 # 2. /DEL: a complete setup runs (exit 0) and its file is gone after a restart.
 cp "$work/setup.exe" "$work/delself.exe"
 check "/DEL run ends with exit code 0" drive delself < <(echo "start $work/delself.exe /DEL"; leave_wizard; echo "expect-exit 0")
 wineserver -w
-check "/DEL records the program for deletion" grep -qi 'delself.exe' <(pending)
+check "/DEL records the program for deletion" grep -qi 'delself.exe' <(pending_renames)
 wineboot -r >/dev/null 2>&1 || true
 wineserver -w
 check "the restart deletes the program" [ ! -e "$work/delself.exe" ]
@@ -122,7 +92,7 @@ wineserver -w
 check "_inst0.exe holds exactly the stub ($stub_size bytes)" \
   cmp -s -n "$stub_size" "$temp/_inst0.exe" "$bin/setvik-stub.exe"
 check "_inst0.exe is only the stub" [ "$(stat -c %s "$temp/_inst0.exe" 2>/dev/null)" = "$stub_size" ]
-check "the copy recorded itself for deletion" grep -qi '_inst0.exe' <(pending)
+check "the copy recorded itself for deletion" grep -qi '_inst0.exe' <(pending_renames)
 wineboot -r >/dev/null 2>&1 || true
 wineserver -w
 check "the restart deletes _inst0.exe" [ ! -e "$temp/_inst0.exe" ]

@@ -1,60 +1,76 @@
 #!/usr/bin/env bash
-# Installation and removal end to end under Wine: two setups made by
-# `setvik build` with an [uninstaller] table, clicked through their wizards
-# by the UI driver, then removed again by the installed uninstaller.
-# - the first setup installs a program with start-menu (two folders deep)
-#   and desktop shortcuts, a self-registering module, files in a sub-folder,
-#   a kept file, a new font, a font that was there before, a shared system
-#   file and a file that will be in use; the second setup installs the same
-#   shared file;
-# - removing the first through its questions (a file held open): exit code
-#   3010 and the restart message; everything of it is gone but the kept
-#   file, the old font and the shared file (count 2 -> 1); the file in use
-#   goes with `wineboot -r`;
-# - removing the second with /S: exit code 0, the shared file and its count
-#   go;
-# - with the kept file taken away by hand, the prefix's files and registry
-#   equal the snapshot taken before the first installation.
+# Installation and removal end to end under Wine.
+# 1. Two setups sharing a system file, clicked through their wizards: the
+#    first removed through its questions while one of its files is held
+#    (3010, the restart message; the held file goes at `wineboot -r`),
+#    keeping its kept file, an old font and the shared file counted once;
+#    the second removed with /S takes the shared file; the uninstallers'
+#    temporary copies go at the restart, and the prefix is as before. The
+#    folder is remembered in the registry and an INI file, and proposed by
+#    later setups that read either.
+# 2. Removals that are refused or declined change nothing: No (1602), a
+#    damaged log, a path that climbs out, a log without a key, a copy
+#    elsewhere, a program never installed (a message, or 1610 with /S), an
+#    unknown argument (87).
 set -euo pipefail
-source "$(dirname "$0")/lib/uninstall-common.sh"
-require_uninstaller wintest/setvik-holdfile.exe demo/DemoNotes.exe demo/DemoCore.dll
+source "$(dirname "$0")/lib/common.sh"
+export LC_ALL=C
+require_programs setvik-uninst.exe demo/DemoNotes.exe demo/DemoCore.dll
 on_virtual_display UNINSTALL_E2E_ON_DISPLAY "$0"
-new_uninstall_work uninstall-e2e
-
-folder='C:\e2e\uninstall-e2e'
-folder2='C:\e2e\uninstall-e2e-two'
-dest=$(unix_of "$folder")
-dest2=$(unix_of "$folder2")
+new_work uninstall-e2e
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 programs=$(shell_folder Programs)
 desktop=$(shell_folder Desktop)
 fonts=$(shell_folder Fonts)
-system32='C:\windows\system32'
-shared="$system32\\svk-e2e-shared.dll"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 check "the prefix names its folders ($programs, $desktop, $fonts)" [ -n "$programs" -a -n "$desktop" -a -n "$fonts" ]
-rm -rf "$dest" "$dest2" "$(unix_of "$programs\\Uninstall E2E")" "$(unix_of "$shared")" \
-  "$(unix_of "$fonts")"/svk-e2e-*.ttf "$(unix_of "$desktop\\Uninstall E2E Notes.lnk")"
-wine reg delete "$shared_dlls_key" /v "$shared" /f >/dev/null 2>&1 || true
-for k in "$key\\Uninstall E2E" "$key\\Uninstall E2E Two" 'HKCU\Software\Setvik Demo\Core'; do
-  wine reg delete "$k" /f >/dev/null 2>&1 || true
-done
+temporary_copies() { ls "$(temp_folder)"/_uninst*.exe 2>/dev/null; }
 
-# What is there before: C:\e2e, the SharedDLLs key (Windows has it, a new
-# Wine prefix not), the key above DemoCore's registration, an old font.
+# --- 1. Two setups sharing a file -------------------------------------------------
+folder='C:\e2e\uninstall-one'
+folder2='C:\e2e\uninstall-two'
+dest=$(unix_of "$folder")
+dest2=$(unix_of "$folder2")
+shared='C:\windows\system32\svk-e2e-shared.dll'
+old_font=$(unix_of "$fonts\\svk-e2e-old.ttf")
+memory='HKCU\Software\Setvik Uninstall Test'
+ini=$drive_c/windows/svk-uninstall.ini
+clean_two() {
+  rm -rf "$(unix_of "$programs\\Uninstall E2E")" "$(unix_of "$shared")" "$(unix_of "$fonts")"/svk-e2e-*.ttf \
+    "$(unix_of "$desktop\\Uninstall E2E Notes.lnk")" "$ini"
+  wine reg delete "$shared_dlls_key" /v "$shared" /f >/dev/null 2>&1 || true
+  for k in "$uninstall_key\\Uninstall E2E" "$uninstall_key\\Uninstall E2E Two" "$uninstall_key\\Log Test" \
+           'HKCU\Software\Setvik Demo\Core' "$memory"; do
+    wine reg delete "$k" /f >/dev/null 2>&1 || true
+  done
+}
+clean_two
+at_exit clean_two
 mkdir -p "$(unix_of 'C:\e2e')"
-ensure_shared_dlls_key
+wine reg add "$shared_dlls_key" /f >/dev/null 2>&1  # Windows has it, a new prefix not
 wine reg add 'HKCU\Software\Setvik Demo' /f >/dev/null 2>&1
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$(unix_of "$fonts\\svk-e2e-old.ttf")"
-
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$old_font"
 mkdir -p "$work/docs"
-echo "one" >"$work/docs/one.txt"
-echo "two" >"$work/docs/two.txt"
+echo one >"$work/docs/one.txt"
 echo "read me" >"$work/readme.txt"
-echo "busy" >"$work/busy.dat"
-echo "shared" >"$work/shared.dll"
+echo busy >"$work/busy.dat"
+echo shared >"$work/shared.dll"
+shared_file='[[file]]
+source = "shared.dll"
+target = "svk-e2e-shared.dll"
+destination = "system"
+shared = true'
 {
   setup_project "Uninstall E2E" "$folder" 'uninstall_name = "Uninstall E2E"'
   cat <<TOML
+[folder_memory]
+registry_root = "HKCU"
+registry_key = "Software\\\\Setvik Uninstall Test"
+registry_value = "Folder"
+ini_file = "svk-uninstall.ini"
+ini_section = "Setup"
+ini_key = "Folder"
+save_to_registry = true
+save_to_ini = true
 [[file]]
 source = "$bin/demo/DemoNotes.exe"
 start_menu = { group = "Uninstall E2E\\\\Tools", name = "Demo Notes" }
@@ -79,50 +95,36 @@ destination = "fonts"
 source = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 target = "svk-e2e-old.ttf"
 destination = "fonts"
-[[file]]
-source = "shared.dll"
-target = "svk-e2e-shared.dll"
-destination = "system"
-shared = true
+$shared_file
 [uninstaller]
 start_menu = { group = "Uninstall E2E", name = "Uninstall" }
 TOML
 } >"$work/one.toml"
-{
-  setup_project "Uninstall E2E Two" "$folder2" 'uninstall_name = "Uninstall E2E Two"'
-  cat <<TOML
-[[file]]
-source = "shared.dll"
-target = "svk-e2e-shared.dll"
-destination = "system"
-shared = true
-[uninstaller]
-TOML
-} >"$work/two.toml"
 build_setup "$work/one.toml" "$work/one.exe"
+# The second reads the folder from the registry, a third only from the INI file.
+{ setup_project "Uninstall E2E Two" "$folder2" 'uninstall_name = "Uninstall E2E Two"'
+  printf '[folder_memory]\nregistry_root = "HKCU"\nregistry_key = "Software\\\\Setvik Uninstall Test"\n'
+  printf 'registry_value = "Folder"\n%s\n[uninstaller]\n' "$shared_file"; } >"$work/two.toml"
 build_setup "$work/two.toml" "$work/two.exe"
-
-install() { # name setup folder
-  {
-    to_confirmation "$2" "$3"
-    echo 'answer-box yes "CREATE FOLDER?" "E2E"'
-    confirm
-    finish
-  } | drive "$1"
-}
+sed -e '/^registry_/d' -e '/^save_to_registry/d' "$work/one.toml" >"$work/ini.toml"
+build_setup "$work/ini.toml" "$work/ini.exe"
 
 snapshot "$work/before"
-check "the first setup installs" install install-one "$work/one.exe" "$folder"
-check "the second setup installs" install install-two "$work/two.exe" "$folder2"
-check "the uninstaller is in place with its log" grep -q "^registry key:" <("$bin/setvik" log "$dest/uninstall.exe")
-check "the shared file is counted twice" [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 ]
-check "the module registered itself" [ -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
-check "the start-menu shortcuts are there" \
-  [ -e "$(unix_of "$programs\\Uninstall E2E\\Tools\\Demo Notes.lnk")" -a -e "$(unix_of "$programs\\Uninstall E2E\\Uninstall.lnk")" ]
+check "the first setup installs" drive install-one < <(to_confirmation "$work/one.exe" "$folder"
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
+check "nothing of the installation waits for a restart" eval '! grep -qi "uninstall-one\|svk-e2e" <(pending_renames)'
+check "the folder is saved to the INI file" grep -qxF "Folder=$folder" <(tr -d '\r' <"$ini" 2>/dev/null)
+check "the second proposes the folder from the registry, and installs" drive install-two < <(
+  to_confirmation "$work/two.exe" "$folder" proposed | sed '$d'; echo "set-text 1004 $(quoted "$folder2")"; echo 'click 1'
+  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
+check "a setup that knows only the INI place proposes the folder from it" drive ini-only < <(
+  to_confirmation "$work/ini.exe" "$folder" proposed | sed '$d'
+  printf 'click 2\nanswer-box yes\nanswer-box ok\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n')
+check "the shared file is counted twice, the module registered itself" \
+  [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 -a -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
 
-# Removing the first setup's installation, one of its files held open.
 hold_file busy "$folder\\Data\\busy.dat"
-drive remove-one <<SCRIPT && removed=1 || removed=0
+check "first removal, a file held: asked, told of the restart, exit code 3010" drive remove-one <<SCRIPT
 timeout 60
 start $folder\\uninstall.exe
 answer-box yes "Do you want to remove Uninstall E2E and all of its components from your computer?" "Uninstall E2E Uninstall"
@@ -130,38 +132,81 @@ answer-box ok "Uninstall E2E was removed from your computer. Some of its files a
 expect-exit 3010
 SCRIPT
 release_file busy
-wineserver -w
-check "first removal: asked, told of the restart, exit code 3010" [ "$removed" = 1 ]
 check "first removal: the file in use waits for the restart" grep -qi 'busy.dat' <(pending_renames)
-check "first removal: the kept file stays" [ -e "$dest/readme.txt" ]
-check "first removal: nothing else is left in the folder" [ "$(cd "$dest" && find . -type f | sort | tr '\n' ' ')" = "./Data/busy.dat ./readme.txt " ]
-check "first removal: the font that was there before stays" cmp -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$(unix_of "$fonts\\svk-e2e-old.ttf")"
-check "first removal: the new font is gone" [ ! -e "$(unix_of "$fonts\\svk-e2e-new.ttf")" ]
-check "first removal: the shared file stays, counted once" \
-  [ -e "$(unix_of "$shared")" -a "$(reg_value "$shared_dlls_key" "$shared")" = 0x1 ]
-check "first removal: the module is unregistered" [ -z "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
-check "first removal: the shortcuts and their folders are gone" \
-  [ ! -e "$(unix_of "$programs\\Uninstall E2E")" -a ! -e "$(unix_of "$desktop\\Uninstall E2E Notes.lnk")" ]
-check "first removal: the Uninstall key is gone" [ -z "$(reg_value "$key\\Uninstall E2E" DisplayName)" ]
-check "the second installation is untouched" [ -n "$(reg_value "$key\\Uninstall E2E Two" DisplayName)" -a -e "$dest2/uninstall.exe" ]
-wineboot -r >/dev/null 2>&1 || true
-wineserver -w
+files=$(cd "$dest" && find . -type f | sort | tr '\n' ' ')
+check_show "first removal: only the kept file and the one in use are left" "$files" [ "$files" = "./Data/busy.dat ./readme.txt " ]
+check "first removal: the old font stays, the new one goes" eval '[ ! -e "$(unix_of "$fonts\\svk-e2e-new.ttf")" ] &&
+  cmp -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$old_font"'
+check "first removal: the shared file stays, counted once" [ -e "$(unix_of "$shared")" -a "$(reg_value "$shared_dlls_key" "$shared")" = 0x1 ]
+check "first removal: registration, shortcuts and entry are gone, the second untouched" eval '
+  [ -z "$(reg_value "HKCU\\Software\\Setvik Demo\\Core" State)" -a ! -e "$(unix_of "$programs\\Uninstall E2E")" ] &&
+  [ ! -e "$(unix_of "$desktop\\Uninstall E2E Notes.lnk")" -a -z "$(reg_value "$uninstall_key\\Uninstall E2E" DisplayName)" ] &&
+  [ -n "$(reg_value "$uninstall_key\\Uninstall E2E Two" DisplayName)" -a -e "$dest2/uninstall.exe" ]'
+restart
 check "after the restart: the file in use and its folder are gone" [ ! -e "$dest/Data" ]
 
-# Removing the second without questions.
-check "second removal with /S: exit code 0" ends_with remove-two 0 "$folder2\\uninstall.exe" /S
-wineserver -w
-check "second removal: the shared file and its count are gone" \
-  [ ! -e "$(unix_of "$shared")" -a -z "$(reg_value "$shared_dlls_key" "$shared")" ]
-check "second removal: its folder is gone" [ ! -e "$dest2" ]
+# --- 2. Refused and declined, on the second installation --------------------------------
+u2="$folder2\\uninstall.exe"
+check "No to the question: exit code 1602" drive decline <<SCRIPT
+timeout 60
+start $(quoted "$u2")
+answer-box no "Do you want to remove Uninstall E2E Two*"
+expect-exit 1602
+SCRIPT
+check "an unknown argument with /S: exit code 87" ends_with bad-argument 87 "$u2" /S /X
+check "declined: nothing is removed" [ -e "$(unix_of "$shared")" -a -e "$dest2/uninstall.exe" ]
+# A whole log in a copy elsewhere: its "." is not the installation folder.
+mkdir -p "$drive_c/e2e/elsewhere"
+cp "$dest2/uninstall.exe" "$drive_c/e2e/elsewhere/"
+check "a copy elsewhere with /S: exit code 1610" ends_with copied 1610 'C:\e2e\elsewhere\uninstall.exe' /S
+# Logs written here (as a setup appends them) into copies in the folder.
+le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
+le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
+logstr() { le16 ${#1}; printf '%s' "$1"; }
+chunk() { le16 "$1"; le16 0; le32 "$(stat -c %s "$2")"; cat "$2"; }
+free_uninstaller=$work/x/install/uninstall.exe
+"$bin/setvik" extract "$work/two.exe" "$work/x" >/dev/null
+log_copy() { # name folder file [key]
+  { le32 1; logstr "$2"; logstr "$3"; printf '\0'; } >"$work/files.body"
+  { head -c -8 "$free_uninstaller"; chunk $((0x1235)) "$work/files.body"
+    if [ -n "${4:-}" ]; then
+      { le32 $((0x80000002)); logstr "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$4"; } >"$work/key.body"
+      chunk $((0x1238)) "$work/key.body"
+    fi
+    le16 $((0x7F7F)); le16 0; le32 0; } >"$dest2/$1.exe"
+}
+refused() { # name message
+  printf 'timeout 60\nstart %s\nanswer-box ok "%s" "Uninstall E2E Two Uninstall"\nexpect-exit 1610\n' \
+    "$(quoted "$folder2\\$1.exe")" "$2" | drive "$1"
+}
+echo victim >"$drive_c/e2e/victim.txt"
+log_copy escape '.\..' victim.txt "Uninstall E2E Two"
+check "a path out of the folder: refused" refused escape "The uninstall information of Uninstall E2E Two is damaged*"
+log_copy keyless . svk-e2e-keep.txt
+check "a log without a key with /S: exit code 1610" ends_with keyless 1610 "$folder2\\keyless.exe" /S
+cp "$dest2/uninstall.exe" "$dest2/damaged.exe"
+key_name='Software\Microsoft\Windows\CurrentVersion\Uninstall\Uninstall E2E Two'
+# The key's length, the last entry before the end chunk, made to overrun its chunk.
+printf '\xff' | dd of="$dest2/damaged.exe" bs=1 conv=notrunc status=none \
+  seek=$(($(stat -c %s "$dest2/damaged.exe") - 8 - ${#key_name} - 2))
+check "a damaged log: refused" refused damaged "The uninstall information of Uninstall E2E Two is damaged*"
+check "a damaged log with /S: exit code 1610" ends_with damaged-silent 1610 "$folder2\\damaged.exe" /S
+cp "$free_uninstaller" "$dest2/fresh.exe"
+check "never installed: refused" refused fresh "This program holds no uninstall information*"
+check "refused: nothing is removed" [ -e "$drive_c/e2e/victim.txt" -a -e "$(unix_of "$shared")" -a -e "$dest2/uninstall.exe" ]
+rm -rf "$dest2"/{escape,keyless,damaged,fresh}.exe "$drive_c/e2e/elsewhere" "$drive_c/e2e/victim.txt"
 
-# The kept file is the user's now; without it the prefix is as it was.
+check "second removal with /S: exit code 0" ends_with remove-two 0 "$u2" /S
+wineserver -w
+check "second removal: the shared file, its count and the folder are gone" \
+  [ ! -e "$(unix_of "$shared")" -a -z "$(reg_value "$shared_dlls_key" "$shared")" -a ! -e "$dest2" ]
 rm -f "$dest/readme.txt"
 rmdir "$dest"
-wineboot -r >/dev/null 2>&1 || true  # the uninstallers' temporary copies go
+wine reg delete "$memory" /f >/dev/null 2>&1 || true
+rm -f "$ini"
+restart
 snapshot "$work/after"
-check "without the kept file, the prefix is as before the installations" same_snapshot "$work/before" "$work/after"
-check "no temporary copy of the uninstaller is left" [ -z "$(ls "$(temp_folder)"/_uninst*.exe 2>/dev/null)" ]
-
-rm -f "$(unix_of "$fonts\\svk-e2e-old.ttf")"
+check "without the kept file and the remembered folder, the prefix is as before" same_snapshot "$work/before" "$work/after"
+check "no temporary copy of the uninstaller is left" [ -z "$(temporary_copies)" ]
+rm -f "$old_font"
 [ "$failures" -eq 0 ]

@@ -9,25 +9,17 @@
 # own captions, cancelled and then confirmed with another folder; and a
 # setup showing only the directory page, whose Next ends it without checks;
 # and Back to the welcome page when there is no information text.
-# SETVIK_BIN names another folder of built programs (default build/bin).
 set -euo pipefail
-source "$(dirname "$0")/wine-env.sh"
-bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+source "$(dirname "$0")/lib/common.sh"
 
 drive=r:  # the small drive, when a tmpfs can be mounted
 on_virtual_display WIZARD_DIRECTORY_ON_DISPLAY "$0"
 
-work=$(mktemp -d "$SETVIK_ROOT/build/wine-directory.XXXXXX")
-cleanup() {
-  rm -f "$WINEPREFIX/dosdevices/$drive"
-  mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
+new_work directory
+at_exit 'rm -f "$WINEPREFIX/dosdevices/$drive"; mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"'
 # A Unix path as the setup sees it, as a script's quoted text (backslashes
 # doubled) and as a TOML literal string.
-quoted() { printf 'Z:%s' "${1//\//\\\\}"; }
+zq() { printf 'Z:%s' "${1//\//\\\\}"; }
 literal() { printf "'Z:%s'" "${1//\//\\}"; }
 
 mkdir -p "$work/files" "$work/dest" "$work/other" "$work/cwd"
@@ -55,11 +47,7 @@ stop = "&Stop"
 source = "files"
 target = "Files"
 TOML
-  "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-}
-reached() { # NAME TEXT: waits until the driver's log holds TEXT
-  for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
-  return 1
+  build_setup "$work/$name.toml" "$work/$name.exe"
 }
 installed() { [ -f "$1/Files/f3.txt" ] && cmp -s "$work/files/f3.txt" "$1/Files/f3.txt"; }
 
@@ -85,7 +73,7 @@ timeout 30
 workdir $work/cwd
 start $work/typed.exe
 $to_directory
-expect-text 1004 "$(quoted "$work/dest")"
+expect-text 1004 "$(zq "$work/dest")"
 expect-writable 1004
 expect-enabled 1005
 expect-text 1017 "Space needed:"
@@ -101,67 +89,66 @@ click 1
 answer-box yes $missing
 expect-title "Directory Test Setup - Ready to Install"
 click 1007
-expect-text 1004 "$(quoted "$work/cwd/rel/sub")"
+expect-text 1004 "$(zq "$work/cwd/rel/sub")"
 click 1
 expect-title "Directory Test Setup - Ready to Install"
 $install_to_end
 SCRIPT
-if reached typed "sleep 1000"; then
+if wait_for_step typed "sleep 1000"; then
   check "typed: No creates nothing" [ ! -e "$work/cwd/rel" ]
 fi
-finish typed
+check "typed: the driver's steps passed" driven typed
 check "typed: installed in the folder made absolute" installed "$work/cwd/rel/sub"
 
 # 2. A folder that cannot be created (a file is in the way): 6/6, 6/5,
 # the page stays; then the folder browser: its captions, Cancel, and OK
 # with a folder typed into its edit.
 make_setup browse "$(literal "$work/dest")"
-drive_background browse <<SCRIPT
+check "browse: the driver's steps passed" drive browse <<SCRIPT
 timeout 30
 start $work/browse.exe
 $to_directory
-set-text 1004 "$(quoted "$work/afile/sub")"
+set-text 1004 "$(zq "$work/afile/sub")"
 click 1
 answer-box yes $missing
 answer-box ok "The folder name is not valid, or the folder cannot be created."
 expect-title "Directory Test Setup - Destination Folder"
 expect-text 1001 "To install in this folder, click Next."
-set-text 1004 "$(quoted "$work/dest")"
+set-text 1004 "$(zq "$work/dest")"
 click 1005
 wait-window #32770 "Pick a Folder"
 expect-text 1009 "Folder &name here:"
 expect-text 1091 "&Drives here:"
 expect-text 1 "&Take"
 expect-text 2 "&Stop"
-expect-text 101 "$(quoted "$work/dest")"
+expect-text 101 "$(zq "$work/dest")"
 expect-visible 1121
 expect-hidden 1152
 click 2
 wait-gone
 wait-window SetvikClass
-expect-text 1004 "$(quoted "$work/dest")"
+expect-text 1004 "$(zq "$work/dest")"
 click 1005
 wait-window #32770 "Pick a Folder"
-set-text 101 "$(quoted "$work/other")"
+set-text 101 "$(zq "$work/other")"
 click 1
 wait-gone
 wait-window SetvikClass
-expect-text 1004 "$(quoted "$work/other")"
+expect-text 1004 "$(zq "$work/other")"
 click 1
 expect-title "Directory Test Setup - Ready to Install"
 $install_to_end
 SCRIPT
-finish browse
 check "browse: installed in the folder chosen in the browser" installed "$work/other"
 
 # 3. A folder that cannot be changed: read-only edit, no browsing, and the
 # existence check still runs.
 make_setup fixed "$(literal "$work/fixed")" 'folder_changeable = false'
-drive_background fixed <<SCRIPT
+check "fixed: the driver's steps passed" drive fixed <<SCRIPT
 timeout 30
 start $work/fixed.exe
 $to_directory
-expect-text 1004 "$(quoted "$work/fixed")"
+expect-text 1004 "$(zq "$work/fixed")"
 expect-readonly 1004
 expect-disabled 1005
 click 1
@@ -172,7 +159,6 @@ answer-box yes $missing
 expect-title "Directory Test Setup - Ready to Install"
 $install_to_end
 SCRIPT
-finish fixed
 check "fixed: installed in the fixed folder" installed "$work/fixed"
 
 # 4. Too little space: a 1 MiB tmpfs as drive R: (when this machine lets us
@@ -185,8 +171,8 @@ if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
   roomy=$(df -m --output=avail "$work/dest" | tail -1 | tr -d ' ')
   make_setup full "'R:\\app'"
   sed -i "s|^source = \"files\"|source = \"big\"|" "$work/full.toml"
-  "$bin/setvik" build "$work/full.toml" -o "$work/full.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-  drive_background full <<SCRIPT
+  build_setup "$work/full.toml" "$work/full.exe"
+  check "full: the driver's steps passed" drive full <<SCRIPT
 timeout 30
 start $work/full.exe
 $to_directory
@@ -202,52 +188,45 @@ click 1
 answer-box yes "There is not enough free space*"
 expect-title "Directory Test Setup - Ready to Install"
 click 1007
-set-text 1004 "$(quoted "$work/dest")"
+set-text 1004 "$(zq "$work/dest")"
 expect-text 1019 "${roomy:0:1}*"
 click 1
 expect-title "Directory Test Setup - Ready to Install"
 $install_to_end
 SCRIPT
-  finish full
   check "full: the big file went to the roomy folder" [ -f "$work/dest/Files/big.dat" ]
 else
   echo "skipped: too little space (no tmpfs can be mounted here)"
 fi
 
 # 5. Without an information text, Back leads from the directory page to the
-# welcome page. (While the welcome page is a stand-in, it does not skip the
-# information page on the way forward: one more Next then.)
+# welcome page.
 make_setup back "$(literal "$work/dest")"
 sed -i '/^\[texts.information\]$/,+1d' "$work/back.toml"
-"$bin/setvik" build "$work/back.toml" -o "$work/back.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-past_information=''
-grep -qs 'CALLBACK WelcomePage' "$SETVIK_ROOT/wizard/PendingPages.cpp" && past_information='click 1'
-drive_background back <<SCRIPT
+build_setup "$work/back.toml" "$work/back.exe"
+check "back: the driver's steps passed" drive back <<SCRIPT
 timeout 30
 start $work/back.exe
 wait-window SetvikClass
 click 1
-$past_information
-expect-text 1004 "$(quoted "$work/dest")"
+expect-text 1004 "$(zq "$work/dest")"
 click 1007
 expect-title "Directory Test Setup - Welcome"
 click 1
-$past_information
-expect-text 1004 "$(quoted "$work/dest")"
+expect-text 1004 "$(zq "$work/dest")"
 click 1
 expect-title "Directory Test Setup - Ready to Install"
 $install_to_end
 SCRIPT
-finish back
 
 # 6. Only the directory page: Next ends it without checks (the missing
 # folder is neither asked about nor created); browsing still works.
 make_setup single "$(literal "$work/single")" 'single_page = "directory"'
-drive_background single <<SCRIPT
+check "single: the driver's steps passed" drive single <<SCRIPT
 timeout 30
 start $work/single.exe
 wait-window SetvikClass
-expect-text 1004 "$(quoted "$work/single")"
+expect-text 1004 "$(zq "$work/single")"
 click 1005
 wait-window #32770 "Pick a Folder"
 click 2
@@ -256,8 +235,6 @@ wait-window SetvikClass
 click 1
 expect-exit 0
 SCRIPT
-finish single
 check "single: the missing folder was not created" [ ! -e "$work/single" ]
 
-[ "$failures" -eq 0 ] && echo "all directory-page checks passed"
 [ "$failures" -eq 0 ]

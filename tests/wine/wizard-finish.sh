@@ -15,7 +15,7 @@
 #   waits for the restart, and nothing started after the wizard.
 # The programs are copies of a marker program that writes "<itself>.txt".
 set -euo pipefail
-source "$(dirname "$0")/lib/wizard-common.sh"
+source "$(dirname "$0")/lib/common.sh"
 require_programs wintest/setvik-marker.exe wintest/setvik-holdfile.exe
 on_virtual_display WIZARD_FINISH_ON_DISPLAY "$0"
 new_work wizard-finish
@@ -141,11 +141,7 @@ folder3='C:\e2e-wizard\finish-restart'
 dest3=$(unix_of "$folder3")
 rm -rf "$dest3"
 at_exit "rm -rf '$dest3'"
-rm -f "$work/held.flag"
-wine "$bin/wintest/setvik-holdfile.exe" "C:\\windows\\$busy_name" "$(winpath_of "$work/held.flag")" >/dev/null 2>&1 &
-holder=$!
-for _ in $(seq 150); do [ -e "$work/held.flag" ] && break; sleep 0.2; done
-check "the helper holds the file in the Windows folder" [ -e "$work/held.flag" ]
+check "the helper holds the file in the Windows folder" hold_file held "C:\\windows\\$busy_name"
 {
   to_finish "$work/restart.exe" "$folder3"
   echo "expect-text 1000 $(quoted "$success")"
@@ -160,8 +156,7 @@ check "the helper holds the file in the Windows folder" [ -e "$work/held.flag" ]
   echo "uncheck 1015"
   to_end
 } | drive restart && ran=1 || ran=0
-rm -f "$work/held.flag"
-wait "$holder" 2>/dev/null || true
+release_file held
 check "restart needed: Back is the restart button, the notice below the moved check box" [ "$ran" = 1 ]
 check "the held file is still the old one until the restart" grep -qx 'the old content' "$busy"
 
@@ -179,10 +174,7 @@ folder4='C:\e2e-wizard\finish-failure'
 dest4=$(unix_of "$folder4")
 rm -rf "$dest4"
 at_exit "rm -rf '$dest4'"
-rm -f "$work/held.flag"
-wine "$bin/wintest/setvik-holdfile.exe" "C:\\windows\\$busy_name" "$(winpath_of "$work/held.flag")" >/dev/null 2>&1 &
-holder=$!
-for _ in $(seq 150); do [ -e "$work/held.flag" ] && break; sleep 0.2; done
+hold_file held "C:\\windows\\$busy_name"
 reason=${checksum/\%s/$folder4\\victim.txt}
 {
   to_finish "$work/failure.exe" "$folder4"
@@ -198,16 +190,12 @@ reason=${checksum/\%s/$folder4\\victim.txt}
   shot fullscreen "$work/shots/fullscreen-5-finish-failure.bmp"
   to_end
 } | drive failure && ran=1 || ran=0
-rm -f "$work/held.flag"
-wait "$holder" 2>/dev/null || true
+release_file held
 check "failure: the checksum message with the file name, no restart button, only Next" [ "$ran" = 1 ]
 check "the files before the damaged one are in place" [ -e "$dest4/program.exe" -a -e "$dest4/viewer.exe" ]
 sleep 3
 check "after a failure nothing is started" [ ! -e "$dest4/program.exe.txt" -a ! -e "$dest4/viewer.exe.txt" ]
 
-if [ -n "${SETVIK_SCREENSHOT_DIR:-}" ]; then
-  pngs_of "$work/shots" "$SETVIK_SCREENSHOT_DIR"
-fi
+[ -z "${SETVIK_SCREENSHOT_DIR:-}" ] || pngs_of "$work/shots" "$SETVIK_SCREENSHOT_DIR"
 
-[ "$failures" -eq 0 ] && echo "all finish page checks passed"
 [ "$failures" -eq 0 ]

@@ -1,24 +1,16 @@
 #!/usr/bin/env bash
-# The progress page under Wine, driven the way a person does: a whole route
-# that installs a few hundred small files in batches and ends on the finish
-# page; with pace = "per-file", one file per tick of the timer, and Cancel
+# The progress page under Wine, driven the way a person does: with
+# pace = "per-file", one file per tick of the timer, and Cancel
 # answered No (no step runs while the question is open, the installation
 # resumes and completes); in batches, Cancel answered Yes between two files
 # (the "did not complete" note, the closing page, the files installed so far
 # stay and no further file comes); the close box during the installation
 # (the closing page, no question); a setup showing only the progress page,
-# whose Cancel asks nothing; and giving up at the prompt for a missing
-# volume, which ends like Cancel.
-# SETVIK_BIN names another folder of built programs (default build/bin).
+# whose Cancel asks nothing. (Giving up at a disk prompt: install-volumes.sh.)
 set -euo pipefail
-source "$(dirname "$0")/wine-env.sh"
-bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
-
+source "$(dirname "$0")/lib/common.sh"
 on_virtual_display WIZARD_PROGRESS_ON_DISPLAY "$0"
-
-work=$(mktemp -d "$SETVIK_ROOT/build/wine-progress.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
+new_work progress
 
 # 300 small files: at 50 ms between steps the installation takes long
 # enough to click during it. In batches it takes no time at all, so the
@@ -45,15 +37,9 @@ make_setup() {
     echo "source = \"${files:-files}\""
     echo 'target = "Files"'
   } > "$work/$name.toml"
-  "$bin/setvik" build "$work/$name.toml" -o "$work/$name.exe" --stub "$bin/setvik-stub.exe" >/dev/null
+  build_setup "$work/$name.toml" "$work/$name.exe"
 }
 installed() { find "$work/$1/Files" -name 'f*.txt' 2>/dev/null | wc -l; }
-
-# Waits until the driver's log shows the step that holds text.
-reached() {
-  for _ in $(seq 300); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.1; done
-  return 1
-}
 
 # The pages up to the progress page: welcome, information, directory (whose
 # folder does not exist yet), confirmation.
@@ -65,23 +51,6 @@ click 1
 answer-box yes "The destination folder does not exist. Do you want to create it?"
 click 1
 expect-text 1000 "Installing:"'
-
-# 1. The whole route in batches: the finish page, all files.
-make_setup route
-drive_background route <<SCRIPT
-timeout 60
-start $work/route.exe
-wait-window SetvikClass
-$to_progress
-expect-text 1000 "Progress Test has been installed on your computer."
-click 1
-expect-text 1005 "Setvik"
-click 2
-expect-exit 0
-SCRIPT
-finish route
-check "route: all $count files installed" [ "$(installed route)" -eq "$count" ]
-check "route: their content is whole" cmp -s "$work/files/f$count.txt" "$work/route/Files/f$count.txt"
 
 # 2. One file per tick: at most about 20 files a second. Cancel answered No:
 # nothing is installed while the question is open, then the installation
@@ -103,20 +72,20 @@ click 1
 click 2
 expect-exit 0
 SCRIPT
-if reached resume "sleep 1500"; then
+if wait_for_step resume "sleep 1500"; then
   first=$(installed resume)
   sleep 1
   second=$(installed resume)
   check "resume: one file per tick, not more than 25 in a second ($first, then $second)" [ $((second - first)) -le 25 ]
 fi
-if reached resume "sleep 3000"; then
+if wait_for_step resume "sleep 3000"; then
   sleep 0.5
   before=$(installed resume)
   sleep 1.5
   check "resume: no file installed while the question is open ($before)" [ "$(installed resume)" -eq "$before" ]
   check "resume: the question came before the end ($before files)" [ "$before" -lt "$count" ]
 fi
-finish resume
+check "resume: the driver's steps passed" driven resume
 check "resume: all $count files installed after No" [ "$(installed resume)" -eq "$count" ]
 
 # 3. In batches, Cancel answered Yes between two files: the note, the
@@ -136,7 +105,7 @@ sleep 2000
 click 2
 expect-exit 0
 SCRIPT
-if reached stop "sleep 2000"; then
+if wait_for_step stop "sleep 2000"; then
   sleep 0.3
   stopped=$(installed stop)
   sleep 1.5
@@ -146,7 +115,7 @@ if reached stop "sleep 2000"; then
   check "stop: every file installed is whole, and no temporary file is left" \
     eval 'whole && [ -z "$(find "$work/stop" -name "*.\$\$?")" ]'
 fi
-finish stop
+check "stop: the driver's steps passed" driven stop
 
 # 4. The close box during the installation: the closing page follows
 # without a question. (The stand-in background window of an unfinished
@@ -155,7 +124,7 @@ if grep -q PendingBackgroundProcedure "$SETVIK_ROOT/startup/PendingWizard.cpp" 2
   echo "skipped: close box (the background window is still a stand-in)"
 else
   make_setup closed 'pace = "per-file"'
-  drive_background closed <<SCRIPT
+  check "closed: the driver's steps passed" drive closed <<SCRIPT
 timeout 60
 start $work/closed.exe
 wait-window SetvikClass
@@ -167,14 +136,13 @@ expect-no-box
 click 2
 expect-exit 0
 SCRIPT
-  finish closed
   check "closed: some files, not all" [ "$(installed closed)" -gt 0 ] && [ "$(installed closed)" -lt "$count" ]
 fi
 
 # 5. Only the progress page: it installs at once, and Cancel ends it
-# without a question.
+# without a question (100% and the last path: install-files.sh).
 make_setup single 'single_page = "progress"'
-drive_background single <<SCRIPT
+check "single: the driver's steps passed" drive single <<SCRIPT
 timeout 60
 start $work/single.exe
 wait-window SetvikClass
@@ -183,41 +151,6 @@ click 2
 expect-no-box
 expect-exit 0
 SCRIPT
-finish single
 check "single: the installation had begun ($(installed single) files)" [ "$(installed single)" -gt 0 ]
 
-# 6. Giving up at the disk prompt of a missing volume stops the way Cancel
-# does: the note, then the closing page rather than the finish page.
-mkdir -p "$work/random"
-for i in $(seq 20); do head -c 4096 /dev/urandom > "$work/random/r$i.bin"; done
-cat > "$work/giveup.toml" <<TOML
-[setup]
-title = "Progress Test"
-default_folder = 'Z:${work//\//\\}\\giveup'
-[texts.information]
-text = "Read this first."
-[volumes]
-setup_size = 60000
-volume_size = 200000
-[[file]]
-source = "random"
-TOML
-"$bin/setvik" build "$work/giveup.toml" -o "$work/giveup.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-rm -f "$work/giveup.D01"
-drive_background giveup <<SCRIPT
-timeout 60
-start $work/giveup.exe
-wait-window SetvikClass
-$to_progress
-answer-box cancel "Please insert disk 2 and click OK."
-answer-box yes "Setup is installing files. Do you really want to stop?"
-answer-box ok "Setup did not complete the installation. You can run Setup again later."
-expect-text 1005 "Setvik"
-click 2
-expect-exit 0
-SCRIPT
-finish giveup
-check "giveup: the files of the first volume stay" [ "$(find "$work/giveup" -name 'r*.bin' | wc -l)" -gt 0 ]
-
-[ "$failures" -eq 0 ] && echo "all progress-page checks passed"
 [ "$failures" -eq 0 ]

@@ -2,19 +2,15 @@
 // setup program: a top-level window of class "SetvikClass", a frame dialog
 // (a child dialog) with Back/Next/Cancel, and a modeless page dialog inside
 // the frame. Its exit code tells the test what the driver did:
-//   Next:   100 + 1 (extras ticked) + 2 (page box ticked) + 4 (edit reads
-//           "hello") + 8 (the question was answered Yes)
-//   Back:   1007     Cancel confirmed: 2     window closed: 3
+//   Next: 100 + 1 (frame box ticked) + 2 (page box ticked)
+//   Cancel confirmed: 2     window closed: 3
 #include <windows.h>
-
-#include <string.h>
 
 #include "TestApp.h"
 
 static HWND Background;
 static HWND Frame;
 static HWND Page;
-static bool AnsweredYes;
 static const char kCaption[] = "Test Setup";
 
 static void Finish(int code) {
@@ -34,25 +30,15 @@ static INT_PTR CALLBACK PageProc(HWND page, UINT msg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-static INT_PTR CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam) {
+static INT_PTR CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
-    case WM_INITDIALOG: {
-      SetDlgItemTextA(frame, IDC_ARGS, reinterpret_cast<const char*>(lParam));
-      char folder[MAX_PATH] = "";
-      GetCurrentDirectoryA(MAX_PATH, folder);
-      SetDlgItemTextA(frame, IDC_FOLDER, folder);
+    case WM_INITDIALOG:
       return TRUE;
-    }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDOK: {
-          char edit[64] = "";
-          GetDlgItemTextA(frame, IDC_EDIT, edit, sizeof edit);
-          int code = 100 + (Checked(frame, IDC_CHECK) ? 1 : 0) + (Checked(Page, IDC_PAGECHECK) ? 2 : 0) +
-                     (strcmp(edit, "hello") == 0 ? 4 : 0) + (AnsweredYes ? 8 : 0);
-          Finish(code);
+        case IDOK:
+          Finish(100 + (Checked(frame, IDC_CHECK) ? 1 : 0) + (Checked(Page, IDC_PAGECHECK) ? 2 : 0));
           return TRUE;
-        }
         case IDCANCEL:
           if (MessageBoxA(Background, "Do you really want to cancel the test setup?", kCaption,
                           MB_YESNO | MB_ICONQUESTION) == IDYES)
@@ -60,18 +46,6 @@ static INT_PTR CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lP
           else
             SetDlgItemTextA(frame, IDC_TEXT, "Cancel declined");
           return TRUE;
-        case IDC_BACK:
-          Finish(1007);
-          return TRUE;
-        case IDC_ASK: {
-          int answer = MessageBoxA(Background, "Shall the extras be installed?", kCaption,
-                                   MB_YESNOCANCEL | MB_ICONQUESTION);
-          AnsweredYes = answer == IDYES;
-          SetDlgItemTextA(frame, IDC_TEXT,
-                          answer == IDYES ? "answer: yes" : answer == IDNO ? "answer: no" : "answer: cancel");
-          EnableWindow(GetDlgItem(frame, IDC_BACK), AnsweredYes);
-          return TRUE;
-        }
         case IDC_NOTE:
           MessageBoxA(Background, "Line one\nLine two", kCaption, MB_OK | MB_ICONINFORMATION);
           SetDlgItemTextA(frame, IDC_TEXT, "note seen");
@@ -90,7 +64,7 @@ static LRESULT CALLBACK BackgroundProc(HWND window, UINT msg, WPARAM wParam, LPA
   return DefWindowProcA(window, msg, wParam, lParam);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = BackgroundProc;
   wc.hInstance = instance;
@@ -101,8 +75,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
   Background = CreateWindowA("SetvikClass", kCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                              40, 40, 640, 460, nullptr, nullptr, instance, nullptr);
   if (!Background) return 91;
-  Frame = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FRAME), Background, FrameProc,
-                             reinterpret_cast<LPARAM>(args));
+  Frame = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_FRAME), Background, FrameProc, 0);
   if (!Frame) return 92;
   Page = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PAGE), Frame, PageProc, 0);
   if (!Page) return 93;

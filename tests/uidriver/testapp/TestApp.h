@@ -4,16 +4,11 @@
 #define IDD_FRAME 100
 #define IDD_PAGE 101
 
-// Frame dialog: the wizard's Back, Next and Cancel ids, a text, an edit, a
-// check box, a button that asks a question in a message box, one that shows
-// an OK box, and the area that holds the page.
+// Frame dialog: the wizard's Back, Next and Cancel ids, a text, a check
+// box, a button that shows an OK box, and the area that holds the page.
 #define IDC_BACK 1007
 #define IDC_TEXT 1000
-#define IDC_EDIT 1001
 #define IDC_CHECK 1002
-#define IDC_ASK 1003
-#define IDC_ARGS 1004
-#define IDC_FOLDER 1005
 #define IDC_PAGEAREA 1006
 #define IDC_NOTE 1008
 #define IDC_HIDDEN 1009

@@ -1,0 +1,262 @@
+# Sourced by the end-to-end tests (tests/wine/*.sh), the demo and the
+# installation benchmark: setups made by `setvik build`, run under Wine and
+# driven by the UI driver the way a person clicks, then the prefix checked.
+#
+# A setup made with setup_project has short texts of its own, so that the
+# driver can tell the pages apart: WELCOME (control 1000), INFORMATION,
+# DIRECTORY, CONFIRM, INSTALLED and "FAILED: <reason>"; the messages as short.
+source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
+bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
+helpers=$bin/wintest
+drive_c=$WINEPREFIX/drive_c
+failures=0
+
+require_programs() {
+  local f
+  for f in setvik setvik-stub.exe setvik-uidriver.exe wintest/setvik-holdfile.exe wintest/setvik-linkreader.exe "$@"; do
+    [ -e "$bin/$f" ] || { echo "missing $bin/$f: run make first"; exit 1; }
+  done
+}
+
+# A work folder under build/, removed at the end with C:\e2e (kept for a
+# look when a check failed or KEEP_WORK is set); at_exit adds a command.
+cleanups=()
+at_exit() { cleanups+=("$1"); }
+new_work() { # name
+  work=$(mktemp -d "$SETVIK_ROOT/build/wine-$1.XXXXXX")
+  trap end_work EXIT
+}
+end_work() {
+  local c
+  for c in "${cleanups[@]}"; do eval "$c" || true; done
+  if [ -n "${KEEP_WORK:-}" ]; then echo "work folder: $work"; else rm -rf "$work"; fi
+  [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
+}
+
+# check DESCRIPTION COMMAND...: "ok:" or "FAILED:", counted in failures.
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+# The same, showing a text (what was read back) when the check fails.
+check_show() { # description text command...
+  local what=$1 shown=$2
+  shift 2
+  if "$@"; then echo "ok: $what"; else
+    echo "FAILED: $what"; failures=$((failures + 1)); sed 's/^/    /' <<<"$shown"; fi
+}
+
+# Paths: a Unix path below the prefix for C:\..., and Z:\... for a Unix path.
+unix_of() { local p=${1#[Cc]:\\}; echo "$drive_c/${p//\\//}"; }
+winpath_of() { local p=$1; echo "Z:${p//\//\\}"; }
+# A text for a driver script: quoted, backslashes and quotes escaped.
+quoted() { local t=${1//\\/\\\\}; echo "\"${t//\"/\\\"}\""; }
+
+# A registry value's whole data as `wine reg query` prints it, or nothing.
+reg_value() { # key value
+  { wine reg query "$1" /v "$2" 2>/dev/null || true; } | tr -d '\r' |
+    awk -v v="$2" '{ l = $0; sub(/^[ \t]+/, "", l); r = substr(l, length(v) + 1) }
+      tolower(substr(l, 1, length(v))) == tolower(v) && sub(/^[ \t]+REG_[A-Z_]+[ \t]*/, "", r) { print r }'
+}
+# A folder of the user's shell (Desktop, Programs, Fonts, ...), as a Windows path.
+shell_folder() { reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' "$1"; }
+shared_dlls_key='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
+
+# --- The UI driver ------------------------------------------------------------
+# drive NAME < script: runs it in $work; true when every step passed (the
+# log, $work/NAME.log, is shown otherwise).
+drive() {
+  cat > "$work/$1.txt"
+  local code=0
+  (cd "$work" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 || code=$?
+  [ "$code" -eq 0 ] || { echo "  driver script $1 failed (exit $code):"; sed 's/^/    /' "$work/$1.log"; }
+  return "$code"
+}
+# The same in the background; wait_for_step waits until the driver has
+# begun the step that holds a text; driven NAME waits for its end.
+drive_background() { # name
+  cat > "$work/$1.txt"
+  (cd "$work" && exec wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
+  driver_pid=$!
+}
+wait_for_step() { # name text
+  local i
+  for i in $(seq 600); do grep -qF -- "$2" "$work/$1.log" 2>/dev/null && return 0; sleep 0.2; done
+  return 1
+}
+driven() { # name
+  local code=0
+  wait "$driver_pid" || code=$?
+  [ "$code" -eq 0 ] || { echo "  driver script $1 failed (exit $code):"; sed 's/^/    /' "$work/$1.log"; }
+  return "$code"
+}
+# Runs a program through the driver, which sees the whole exit code (a
+# shell sees only its low byte): true when it ends with code, unattended.
+ends_with() { # name code program args...
+  local name=$1 code=$2 program=$3
+  shift 3
+  printf 'timeout 60\nstart %s %s\nexpect-exit %s\n' "$(quoted "$program")" "$*" "$code" | drive "$name"
+}
+
+# --- Test setups ----------------------------------------------------------------
+# The [setup] and [texts] tables of a test project, on stdout; further
+# [setup] keys may follow as arguments (key = value lines).
+setup_project() { # title default-folder [setup lines...]
+  printf '[setup]\ntitle = "%s"\ndefault_folder = "%s"\n' "$1" "${2//\\/\\\\}"
+  shift 2
+  printf '%s\n' "$@"
+  cat <<'TOML'
+[texts.welcome]
+paragraph1 = "WELCOME"
+[texts.information]
+text = "INFORMATION"
+[texts.directory]
+paragraph1 = "DIRECTORY"
+[texts.confirmation]
+paragraph1 = "CONFIRM"
+[texts.progress]
+paragraph2 = "INSTALLING"
+[texts.finish]
+success = "INSTALLED"
+failure = "FAILED: %s"
+[texts.messages]
+title = "E2E"
+create_folder = "CREATE FOLDER?"
+overwrite_read_only = "OVERWRITE READ-ONLY?"
+disk_space_low = "SPACE LOW?"
+really_stop = "REALLY STOP?"
+not_completed = "NOT COMPLETED"
+access_denied = "DENIED %s"
+insert_disk = "INSERT DISK %d"
+newer_file = "NEWER %s"
+other_language = "LANGUAGE %s"
+TOML
+}
+build_setup() { # project output
+  "$bin/setvik" build "$1" -o "$2" --stub "$bin/setvik-stub.exe" >/dev/null
+}
+
+# Driver lines from the start to the confirmation page: welcome,
+# information, directory (the folder typed in, or proposed: expected).
+to_confirmation() { # setup.exe folder [proposed]
+  printf 'timeout 60\nstart %s\nwait-window SetvikClass\nexpect-text 1000 "WELCOME"\nclick 1\n' "$1"
+  printf 'expect-text 1000 "INFORMATION"\nclick 1\nexpect-text 1000 "DIRECTORY"\n'
+  [ "${3:-}" = proposed ] && echo "expect-text 1004 $(quoted "$2")" || echo "set-text 1004 $(quoted "$2")"
+  echo 'click 1'
+}
+confirm() { printf 'expect-text 1000 "CONFIRM"\nclick 1\n'; }
+# From the finish page (success, or the error view with this reason) on
+# through the closing page to the end.
+finish() { # [failure-reason-pattern]
+  if [ -n "${1:-}" ]; then printf 'expect-text 1000 "FAILED: %s"\n' "$1"; else echo 'expect-text 1000 "INSTALLED"'; fi
+  printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
+}
+
+# --- The prefix -----------------------------------------------------------------
+# Holds a file open from another process until release_file NAME; "read"
+# lets others read it, "delete" lets them delete it, "load" loads it as a
+# library; a copy of the helper elsewhere (program) is a running program.
+declare -A holders
+hold_file() { # name windows-path [read|delete|load] [program]
+  rm -f "$work/$1.flag"
+  wine "${4:-$helpers/setvik-holdfile.exe}" "$2" "$(winpath_of "$work/$1.flag")" ${3:-} >/dev/null 2>&1 &
+  holders[$1]=$!
+  local i
+  for i in $(seq 150); do [ -e "$work/$1.flag" ] && return 0; sleep 0.2; done
+  echo "  the helper could not hold $2"
+  return 1
+}
+release_file() { rm -f "$work/$1.flag"; wait "${holders[$1]}" 2>/dev/null || true; }
+
+# The pending renames, from the registry file the stopped server left.
+pending_renames() {
+  wineserver -w
+  grep -i -A6 '^"PendingFileRenameOperations"' "$WINEPREFIX/system.reg" || true
+}
+restart() { wineboot -r >/dev/null 2>&1 || true; wineserver -w; }
+no_temporary_files() { [ -z "$(find "$1" -name '*.$$?' 2>/dev/null)" ]; }
+# Read-only as Wine sees it: no write bit at all (root passes `test -w`).
+read_only() { [ -z "$(find "$1" -maxdepth 0 -perm /222)" ]; }
+temp_folder() { winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null; }
+
+# An uninstaller for a test setup: any program that ends with the free
+# header (7F 7F and six zero bytes) over which the setup writes its log.
+make_uninstaller() { cp "$helpers/setvik-marker.exe" "$1"; printf '\x7f\x7f\0\0\0\0\0\0' >> "$1"; }
+
+# Snapshots of the prefix's files (type, size, path) and registry, leaving
+# out the temporary folders, key time stamps, pending renames and what Wine
+# itself rewrites at every session; same_snapshot prints the differences.
+snapshot() { # out-prefix
+  wineserver -w
+  (cd "$drive_c" && find . -path './windows/temp' -prune -o -path './users/*/Temp' -prune -o \
+    -path './users/*/AppData/Local/Temp' -prune -o -printf '%y %s %p\n' | LC_ALL=C sort) >"$1.files"
+  local reg
+  for reg in system user; do
+    sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$reg.reg" |
+      awk -v RS= -v ORS='\n\n' '
+        /^\[System\\\\CurrentControlSet\\\\(Control\\\\Class|Control\\\\Video|Enum|Hardware Profiles)/ { next }
+        /^\[Software\\\\Microsoft\\\\Windows( NT)?\\\\CurrentVersion\\\\Fonts\]/ { next }
+        /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Perflib/ { next }
+        /^\[Software\\\\Wine\\\\(Drives|X11 Driver|Fonts)/ { next }
+        /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\]/ {
+          gsub(/\n"PendingFileRenameOperations"=[^\n]*(\n  [^\n]*)*/, "") }
+        { print }' >"$1.$reg"
+  done
+}
+same_snapshot() { # before after
+  local kind ok=0
+  for kind in files system user; do
+    if ! diff -u "$1.$kind" "$2.$kind" >"$2.$kind.diff"; then
+      grep '^[-+][^-+]' "$2.$kind.diff" | head -30 | sed 's/^/    /'
+      ok=1
+    fi
+  done
+  return $ok
+}
+
+# --- The wizard's pages, for the route tests and the demo ---------------------
+# The page's title where a person sees it: windowed, the background
+# window's caption "<caption> - <title>"; full screen, the frame's caption,
+# the background showing the caption alone. Needs $caption.
+page_is() { # windowed|fullscreen title
+  if [ "$1" = windowed ]; then
+    echo "expect-title $(quoted "$caption - $2")"
+  else
+    echo "expect-title $(quoted "$caption")"
+    echo "expect-parent-text 1 $(quoted "$2")"
+  fi
+}
+# States of Back, Next and Cancel (the frame's 1007, 1 and 2): on or off.
+buttons() { # back next cancel
+  local ids=(1007 1 2) i
+  for i in 0 1 2; do
+    local s=$1
+    shift
+    [ "$s" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"
+  done
+}
+captions() { # back next cancel
+  echo "expect-text 1007 $(quoted "$1")"
+  echo "expect-text 1 $(quoted "$2")"
+  echo "expect-text 2 $(quoted "$3")"
+}
+# Cancel answered No: the question, and the page still there.
+cancel_declined() { # question control text
+  printf 'click 2\nanswer-box no %s %s\nexpect-no-box\n' "$(quoted "$1")" "$(quoted "$caption")"
+  echo "expect-text $2 $(quoted "$3")"
+}
+# A picture of the screen (full screen) or of the wizard's window.
+shot() { # windowed|fullscreen file.bmp
+  echo "sleep 300"
+  [ "$1" = windowed ] && echo "screenshot $2 window" || echo "screenshot $2"
+}
+# The BMP screenshots of a folder as small PNGs in another.
+pngs_of() { # bmp-folder png-folder
+  mkdir -p "$2"
+  local f
+  for f in "$1"/*.bmp; do
+    [ -e "$f" ] || continue
+    convert "$f" -strip -define png:compression-level=9 "$2/$(basename "${f%.bmp}").png"
+  done
+}
