@@ -30,7 +30,7 @@ win32: deps $(WIN32_DIR)/Makefile
 
 test: all
 	cd $(HOST_DIR) && ctest --output-on-failure -j $(JOBS) -L 'unit|wine'
-	cd $(HOST_DIR) && ctest --output-on-failure -L fuzz
+	cd $(HOST_DIR) && ctest --output-on-failure -j $(JOBS) -L fuzz
 
 demo: all
 	tools/demo.sh
