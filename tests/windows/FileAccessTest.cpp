@@ -41,36 +41,36 @@ TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
   FileHandle f = FileOpen(path.c_str(), kFileRead);
   ASSERT_NE(f, kInvalidFile);
   uint8_t buf[200];
-  EXPECT_EQ(FileTell(f), 0u);
-  ASSERT_EQ(FileRead(f, buf, 10), 0);
-  EXPECT_EQ(memcmp(buf, want.data(), 10), 0);
-  EXPECT_EQ(FileTell(f), 10u);
-  EXPECT_EQ(FileSkip(f, 5), 15u);
-  EXPECT_EQ(FileSkip(f, -3), 12u);
-  ASSERT_EQ(FileRead(f, buf, 4), 0);
-  EXPECT_EQ(memcmp(buf, want.data() + 12, 4), 0);
-  EXPECT_EQ(FileSeekTo(f, 500), 500u);
-  ASSERT_EQ(FileRead(f, buf, 100), 0);
-  EXPECT_EQ(memcmp(buf, want.data() + 500, 100), 0);
+  // Each step moves the position (kFileBadPosition: refused, the position
+  // stays) and reads n bytes: read all or fail (a short read fails), or
+  // read_some giving what is there.
+  enum Move { kTo, kSkip, kEnd };
+  const struct {
+    Move move;
+    int32_t by;
+    uint32_t at, n;
+    bool some;
+    int got;  // FileRead's result or FileReadSome's count
+  } steps[] = {{kSkip, 0, 0, 10, false, 0},       {kSkip, 5, 15, 0, false, 0},
+               {kSkip, -3, 12, 4, false, 0},      {kTo, 500, 500, 100, false, 0},
+               {kEnd, -10, 990, 100, true, 10},   {kSkip, 0, 1000, 100, true, 0},
+               {kEnd, -20, 980, 30, false, 1},    {kTo, 0, 0, 0, false, 0},
+               {kSkip, -1, kFileBadPosition, 0, false, 0}, {kEnd, -1001, kFileBadPosition, 0, false, 0},
+               {kTo, 2000, 2000, 10, true, 0}};
+  for (const auto& step : steps) {
+    const uint32_t at = step.move == kTo     ? FileSeekTo(f, step.by)
+                        : step.move == kSkip ? FileSkip(f, step.by)
+                                             : FileSeekEnd(f, step.by);
+    EXPECT_EQ(at, step.at) << step.move << " " << step.by;
+    const uint32_t from = FileTell(f);
+    if (!step.n) continue;
+    const int got = step.some ? static_cast<int>(FileReadSome(f, buf, step.n)) : FileRead(f, buf, step.n);
+    EXPECT_EQ(got, step.got) << step.at;
+    const uint32_t read = step.some ? got : got ? 0 : step.n;
+    if (read) EXPECT_EQ(memcmp(buf, want.data() + from, read), 0) << step.at;
+  }
   EXPECT_EQ(FileSize(f), 1000u);  // the size leaves the position alone
-  EXPECT_EQ(FileTell(f), 600u);
-  // From the end: a partial read_some, then nothing; read calls a short
-  // read a failure.
-  EXPECT_EQ(FileSeekEnd(f, -10), 990u);
-  EXPECT_EQ(FileReadSome(f, buf, 100), 10u);
-  EXPECT_EQ(memcmp(buf, want.data() + 990, 10), 0);
-  EXPECT_EQ(FileReadSome(f, buf, 100), 0u);
-  EXPECT_EQ(FileSeekEnd(f, -20), 980u);
-  EXPECT_EQ(FileRead(f, buf, 30), 1);
-  EXPECT_EQ(FileRead(f, buf, 1), 1);
-  EXPECT_EQ(FileSeekEnd(f, 0), 1000u);
-  // Before the start is refused; past the end is a position like any other.
-  EXPECT_EQ(FileSeekTo(f, 0), 0u);
-  EXPECT_EQ(FileSkip(f, -1), kFileBadPosition);
-  EXPECT_EQ(FileSeekEnd(f, -1001), kFileBadPosition);
-  EXPECT_EQ(FileSeekTo(f, 2000), 2000u);
-  EXPECT_EQ(FileReadSome(f, buf, 10), 0u);
-  EXPECT_EQ(FileSize(f), 1000u);
+  EXPECT_EQ(FileTell(f), 2000u);
   EXPECT_EQ(FileSeekTo(f, 0), 0u);
   EXPECT_EQ(FileWrite(f, "x", 1), 2);  // a read-only handle refuses writes
   FileClose(f);
