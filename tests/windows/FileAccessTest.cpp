@@ -117,42 +117,38 @@ TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
   FileClose(kInvalidFile);
 }
 
+// What a second opener gets while the file is held in each mode: this
+// layer's read, write, read-write and create, and the platform's read and
+// write sharing everything. Once all are closed, the file opens again.
 TEST_F(FileAccessTest, Sharing) {
   const std::string path = MakeFile("d.bin", 10);
-  auto refusedInEveryMode = [&]() {
-    for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) EXPECT_EQ(FileOpen(path.c_str(), mode), kInvalidFile);
-    EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
+  const struct {
+    int holder;  // a FileMode, or -1 for create
+    bool read, write, readWrite, create, otherRead, otherWrite;
+  } cases[] = {
+      {kFileWrite, false, false, false, false, false, false},  // shares nothing
+      {-1, false, false, false, false, false, false},
+      {kFileRead, true, false, false, false, true, false},  // others read, not write
+      {kFileReadWrite, false, false, false, false, true, false},  // readers that tolerate the writer
   };
-  // Write mode and create share nothing: no one else gets in, however
-  // politely asked.
-  FileHandle w = FileOpen(path.c_str(), kFileWrite);
-  ASSERT_NE(w, kInvalidFile);
-  refusedInEveryMode();
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
-  FileClose(w);
-  FileHandle c = FileCreate(path.c_str());
-  ASSERT_NE(c, kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
-  FileClose(c);
-  // Read mode lets others read, not write.
-  FileHandle r = FileOpen(path.c_str(), kFileRead);
-  ASSERT_NE(r, kInvalidFile);
-  FileHandle r2 = FileOpen(path.c_str(), kFileRead);
-  EXPECT_NE(r2, kInvalidFile);
-  FileClose(r2);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
-  EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
-  FileClose(r);
-  // Read-write mode lets readers in that tolerate the writer; no second writer.
-  FileHandle rw = FileOpen(path.c_str(), kFileReadWrite);
-  ASSERT_NE(rw, kInvalidFile);
-  EXPECT_TRUE(CanOpen(path, GENERIC_READ));
-  EXPECT_FALSE(CanOpen(path, GENERIC_WRITE));
-  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
-  FileClose(rw);
-  FileHandle again = FileOpen(path.c_str(), kFileWrite);  // all closed: open again
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.holder);
+    const FileHandle held = c.holder < 0 ? FileCreate(path.c_str()) : FileOpen(path.c_str(), FileMode(c.holder));
+    ASSERT_NE(held, kInvalidFile);
+    const bool expected[] = {c.read, c.write, c.readWrite};
+    for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) {
+      const FileHandle second = FileOpen(path.c_str(), mode);
+      EXPECT_EQ(second != kInvalidFile, expected[mode]) << mode;
+      FileClose(second);
+    }
+    const FileHandle created = FileCreate(path.c_str());
+    EXPECT_EQ(created != kInvalidFile, c.create);
+    FileClose(created);
+    EXPECT_EQ(CanOpen(path, GENERIC_READ), c.otherRead);
+    EXPECT_EQ(CanOpen(path, GENERIC_WRITE), c.otherWrite);
+    FileClose(held);
+  }
+  const FileHandle again = FileOpen(path.c_str(), kFileWrite);
   EXPECT_NE(again, kInvalidFile);
   FileClose(again);
 }
