@@ -139,9 +139,9 @@ TEST_F(PathsTest, RememberedFolderTakesTheDiskSpellingOrItsLongestExistingPrefix
   EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
   DeleteFileA(ini.c_str());
   // What cannot be found is left whole, a missing last component too.
-  for (const std::string& same : {std::string("C:\\"), std::string("C:"), std::string(), std::string("Q:\\Nowhere\\Acme"),
-                                  std::string("C:\\*"), std::string("C:\\windows\\syst?m32"),
-                                  Lower(root) + "\\games\\missing"})
+  for (const std::string& same : {std::string("C:\\"), std::string("C:"), std::string(),
+                                  std::string("Q:\\Nowhere\\Acme"), std::string("C:\\*"),
+                                  std::string("C:\\windows\\syst?m32"), Lower(root) + "\\games\\missing"})
     EXPECT_EQ(Spelled(same), same);
 }
 

@@ -110,14 +110,11 @@ TEST(DirectoryPageFigures, NeededAndAvailableMegabytes) {
     return NeededMegabytes();
   };
   // Each file rounded up to 32 KiB, the sum up to megabytes.
-  EXPECT_EQ(needed({1, 32768, 32769}), 1u);  // 131,072 bytes
-  EXPECT_EQ(needed({}), 0u);
-  EXPECT_EQ(needed({0, 0}), 0u);
-  std::vector<uint32_t> oneMegabyte(32, 32768);
-  EXPECT_EQ(needed(oneMegabyte), 1u);
-  oneMegabyte.push_back(1);
-  EXPECT_EQ(needed(oneMegabyte), 2u);
-  EXPECT_EQ(needed({1048576 * 3 - 5}), 3u);
+  std::vector<uint32_t> oneMegabyte(32, 32768), more = oneMegabyte;
+  more.push_back(1);
+  const std::pair<std::vector<uint32_t>, uint32_t> cases[] = {
+      {{1, 32768, 32769}, 1}, {{}, 0}, {{0, 0}, 0}, {oneMegabyte, 1}, {more, 2}, {{1048576 * 3 - 5}, 3}};
+  for (const auto& c : cases) EXPECT_EQ(needed(c.first), c.second) << c.first.size();
 
   EXPECT_EQ(AvailableMegabytes("Q:\\no such drive"), 0u);
   ULARGE_INTEGER free;
@@ -136,16 +133,18 @@ TEST(AbbreviatePathTest, KeepsHeadAndTail) {
     AbbreviatePath(buffer, 30);
     return std::string(buffer);
   };
-  EXPECT_EQ(abbreviated("C:\\Program Files\\Some Product\\bin\\file.exe"), "C:\\Program Files\\...\\file.exe");
-  EXPECT_EQ(abbreviated("C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt"), "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt");
-  // Within the limit, no backslash, or fewer than 4 characters from the
-  // first backslash to the last: unchanged.
-  for (const char* same : {"C:\\short\\name.txt", "a-file-name-without-any-backslash.txt",
-                           "C:\\ab\\a-long-file-name-beyond-the-limit.txt"})
-    EXPECT_EQ(abbreviated(same), same);
-  // A long tail: the head stays at the first backslash, longer than the limit.
-  EXPECT_EQ(abbreviated("C:\\abcd\\a-long-file-name-beyond-the-limit.txt"),
-            "C:\\...\\a-long-file-name-beyond-the-limit.txt");
+  // Head and tail around "..."; within the limit, no backslash, or fewer
+  // than 4 characters from the first backslash to the last: unchanged; a
+  // long tail keeps the head at the first backslash.
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Program Files\\Some Product\\bin\\file.exe", "C:\\Program Files\\...\\file.exe"},
+      {"C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt"},
+      {"C:\\short\\name.txt", "C:\\short\\name.txt"},
+      {"a-file-name-without-any-backslash.txt", "a-file-name-without-any-backslash.txt"},
+      {"C:\\ab\\a-long-file-name-beyond-the-limit.txt", "C:\\ab\\a-long-file-name-beyond-the-limit.txt"},
+      {"C:\\abcd\\a-long-file-name-beyond-the-limit.txt", "C:\\...\\a-long-file-name-beyond-the-limit.txt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(abbreviated(c.first), c.second);
 }
 
 }  // namespace
