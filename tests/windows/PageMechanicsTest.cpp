@@ -36,18 +36,10 @@ TEST_F(MessageTextTest, FirstPercentSTakesTheFileNameCutAtTheBufferSize) {
     const char* fileName;
     std::string expected;
   } cases[] = {
-      {1, 1024, "C:\\a.dll", "Cannot write C:\\a.dll (%s) %n %d %x % %"},
-      {2, 1024, "C:\\a.dll", "100% sure %d %n"},
-      {3, 1024, "x", ""},
-      {9, 1024, "x", ""},
-      {4, 1024, "%s %n %x", "%s %n %x"},
-      {1, 8, "C:\\file.dll", "Cannot "},
-      {4, 8, "C:\\file.dll", "C:\\file"},
-      {1, 24, "ab", "Cannot write ab (%s) %n"},
-      {5, 10, "x", "no percen"},
-      {1, 1, "x", ""},
-      {1, 0, "x", ""},
-      {4, 100, longName.c_str(), longName.substr(0, 99)},
+      {1, 1024, "C:\\a.dll", "Cannot write C:\\a.dll (%s) %n %d %x % %"}, {2, 1024, "C:\\a.dll", "100% sure %d %n"},
+      {3, 1024, "x", ""}, {9, 1024, "x", ""}, {4, 1024, "%s %n %x", "%s %n %x"}, {1, 8, "C:\\file.dll", "Cannot "},
+      {4, 8, "C:\\file.dll", "C:\\file"}, {1, 24, "ab", "Cannot write ab (%s) %n"}, {5, 10, "x", "no percen"},
+      {1, 1, "x", ""}, {1, 0, "x", ""}, {4, 100, longName.c_str(), longName.substr(0, 99)},
   };
   for (const auto& c : cases) EXPECT_EQ(Format(c.n, c.size, c.fileName), c.expected) << c.n << " " << c.size;
 }
