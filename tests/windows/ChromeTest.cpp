@@ -190,30 +190,6 @@ TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
   ButtonMask = 0;
 }
 
-// A 24-bit memory bitmap filled with one colour, read back pixel by pixel.
-struct Canvas {
-  Canvas(int width, int height, COLORREF fill) : dc(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    previous = SelectObject(dc, bitmap);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(fill);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-  }
-  ~Canvas() {
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ previous;
-};
-
 const COLORREF kPaper = RGB(1, 2, 3);
 
 // Darker at the top-left than at the bottom-right, inside its rectangle only;

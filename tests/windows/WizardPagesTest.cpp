@@ -7,7 +7,7 @@ namespace {
 const COLORREF kBackground = RGB(1, 2, 3);  // what the bar must not touch
 
 // A hidden window holding the bar's placeholder 1009 at (x0, y0), w by h,
-// and the percentage static 1010, painted into a 32-bit memory bitmap.
+// and the percentage static 1010, painted into a memory bitmap.
 class ProgressBarTest : public ::testing::Test {
  protected:
   static const int x0 = 10, y0 = 20, w = 100, h = 12;
@@ -16,30 +16,17 @@ class ProgressBarTest : public ::testing::Test {
     ASSERT_TRUE(page);
     CreateWindowExA(0, "STATIC", "", WS_CHILD, x0, y0, w, h, page, HMENU(1009), nullptr, nullptr);
     CreateWindowExA(0, "STATIC", "", WS_CHILD, 150, 20, 40, 12, page, HMENU(1010), nullptr, nullptr);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 200, -60, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits;
-    bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    dc = CreateCompatibleDC(nullptr);
-    previous = SelectObject(dc, bitmap);
-    const RECT all = {0, 0, 200, 60};
-    HBRUSH fill = CreateSolidBrush(kBackground);
-    FillRect(dc, &all, fill);
-    DeleteObject(fill);
   }
   void TearDown() override {
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     DestroyWindow(page);
     ProgressPercent = 0;
   }
-  COLORREF At(int x, int y) { return GetPixel(dc, x0 + x, y0 + y); }
+  COLORREF At(int x, int y) { return canvas.At(x0 + x, y0 + y); }
   // The bar's filled width on its middle row (the right edge of the last
   // block), and the number of separate blocks.
   int Filled(uint32_t percent, int* blocks) {
     ProgressPercent = percent;
-    PaintProgressBar(page, dc);
+    PaintProgressBar(page, canvas.dc);
     int right = 0;
     *blocks = 0;
     for (int x = 1; x < w - 1; ++x) {
@@ -55,9 +42,7 @@ class ProgressBarTest : public ::testing::Test {
     return text;
   }
   HWND page = nullptr;
-  HBITMAP bitmap = nullptr;
-  HDC dc = nullptr;
-  HGDIOBJ previous = nullptr;
+  Canvas canvas{200, 60, kBackground};
 };
 
 TEST_F(ProgressBarTest, BarOfBlocksGrowsWithThePercentageInsideItsSunkenEdge) {
