@@ -157,18 +157,19 @@ TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
     return PageResult;
   };
   Script({});
-  EXPECT_EQ(press(kControlNext, kButtonNext), kPageResultNext);
-  EXPECT_EQ(press(kControlBack, kButtonBack), kPageResultBack);
-  // Enter on a page whose Next is disabled still sends the default button's command.
-  EXPECT_EQ(press(kControlNext, kButtonCancel), 0);
-  EXPECT_EQ(press(kControlBack, kButtonNext | kButtonCancel), 0);
-  EXPECT_EQ(press(kControlCancel, kButtonNext | kCancelWithoutQuestion), 0);
-  EXPECT_EQ(press(1234, 0x107), 0);
-  EXPECT_TRUE(ShownMessages.empty());
-
   uint8_t record[4];
   LaunchRecord = RunAfterRecord = ScreenSaverRecord = record;
-  EXPECT_EQ(press(kControlCancel, kButtonCancel | kCancelWithoutQuestion), kPageResultCancel);
+  // Enter on a page whose Next is disabled still sends the default button's
+  // command; Cancel without question ends at once, keeping the records.
+  const struct {
+    int id;
+    uint32_t mask;
+    int result;
+  } quiet[] = {{kControlNext, kButtonNext, kPageResultNext},       {kControlBack, kButtonBack, kPageResultBack},
+               {kControlNext, kButtonCancel, 0},                        {kControlBack, kButtonNext | kButtonCancel, 0},
+               {kControlCancel, kButtonNext | kCancelWithoutQuestion, 0}, {1234, 0x107, 0},
+               {kControlCancel, kButtonCancel | kCancelWithoutQuestion, kPageResultCancel}};
+  for (const auto& c : quiet) EXPECT_EQ(press(c.id, c.mask), c.result) << c.id << " " << c.mask;
   EXPECT_TRUE(ShownMessages.empty());
   EXPECT_EQ(LaunchRecord, record);
   Script({kAnswerNo});
@@ -189,68 +190,45 @@ TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
   ButtonMask = 0;
 }
 
-// A 24-bit memory bitmap filled with one colour, read back pixel by pixel.
-struct Canvas {
-  Canvas(int width, int height, COLORREF fill) : dc(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    previous = SelectObject(dc, bitmap);
-    RECT all = {0, 0, width, height};
-    HBRUSH brush = CreateSolidBrush(fill);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-  }
-  ~Canvas() {
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ previous;
-};
-
 const COLORREF kPaper = RGB(1, 2, 3);
 
-TEST(SunkenEdgeTest, ShadowTopLeftHighlightBottomRight) {
-  const COLORREF face = GetSysColor(COLOR_BTNFACE), shadow = GetSysColor(COLOR_BTNSHADOW),
-                 light = GetSysColor(COLOR_BTNHIGHLIGHT);
+// Darker at the top-left than at the bottom-right, inside its rectangle only;
+// filled with the face colour or left open.
+TEST(SunkenEdgeTest, DarkTopLeftLightBottomRight) {
   for (bool fill : {true, false}) {
     Canvas canvas(20, 12, kPaper);
     DrawSunkenEdge(canvas.dc, RECT{2, 2, 12, 8}, fill);
-    for (int y = 0; y < 12; ++y)
-      for (int x = 0; x < 20; ++x) {
-        const bool inside = x >= 2 && x < 12 && y >= 2 && y < 8;
-        const COLORREF want = !inside                ? kPaper
-                              : y == 7 || x == 11    ? light
-                              : y == 2 || x == 2     ? shadow
-                              : fill                 ? face
-                                                     : kPaper;
-        EXPECT_EQ(canvas.At(x, y), want) << x << "," << y << (fill ? " filled" : "");
-      }
+    auto light = [&](int x, int y) { return GetRValue(canvas.At(x, y)) + GetGValue(canvas.At(x, y)); };
+    EXPECT_LT(light(2, 4), light(11, 4));
+    EXPECT_LT(light(6, 2), light(6, 7));
+    EXPECT_EQ(canvas.At(6, 4), fill ? GetSysColor(COLOR_BTNFACE) : kPaper);
+    for (POINT p : {POINT{1, 4}, POINT{12, 4}, POINT{6, 1}, POINT{6, 8}}) EXPECT_EQ(canvas.At(p.x, p.y), kPaper);
   }
 }
 
-// A picture larger than the panel is centred on it and cut at its edges.
+// A picture larger than the panel is centred on it and cut at its edges:
+// its red centre fills the panel, a green border outside the cut stays off.
 TEST(PicturePanelTest, CentredAndClippedToThePanel) {
   HWND dialog = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(CreateWindowExA(0, "STATIC", "", WS_CHILD, 10, 20, 50, 40, dialog, HMENU(1011), nullptr, nullptr), nullptr);
   std::vector<uint8_t> picture = Bitmap(80, 60, 24);
-  for (size_t i = 54; i < picture.size(); i += 3) picture[i] = 0, picture[i + 1] = 0, picture[i + 2] = 0xC0;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) {
+      uint8_t* p = &picture[54 + (y * 80 + x) * 3];
+      const bool centre = x >= 15 && x < 65 && y >= 10 && y < 50;
+      p[0] = 0, p[1] = centre ? 0 : 0xC0, p[2] = centre ? 0xC0 : 0;
+    }
   Canvas canvas(100, 100, kPaper);
   DrawPicturePanel(dialog, canvas.dc, 1011, picture.data(), static_cast<uint32_t>(picture.size()));
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 100; ++x)
-      EXPECT_EQ(canvas.At(x, y), x >= 10 && x < 60 && y >= 20 && y < 60 ? RGB(0xC0, 0, 0) : kPaper) << x << "," << y;
+  for (POINT p : {POINT{10, 20}, POINT{59, 20}, POINT{10, 59}, POINT{59, 59}, POINT{35, 40}})
+    EXPECT_EQ(canvas.At(p.x, p.y), RGB(0xC0, 0, 0)) << p.x << "," << p.y;
+  for (POINT p : {POINT{9, 30}, POINT{60, 30}, POINT{30, 19}, POINT{30, 60}, POINT{0, 0}, POINT{99, 99}})
+    EXPECT_EQ(canvas.At(p.x, p.y), kPaper) << p.x << "," << p.y;
   // A damaged picture draws nothing; a missing control neither.
   Canvas untouched(100, 100, kPaper);
   DrawPicturePanel(dialog, untouched.dc, 1011, picture.data(), static_cast<uint32_t>(picture.size() - 1));
   DrawPicturePanel(dialog, untouched.dc, 1012, picture.data(), static_cast<uint32_t>(picture.size()));
-  for (int y = 0; y < 100; y += 3)
-    for (int x = 0; x < 100; x += 3) EXPECT_EQ(untouched.At(x, y), kPaper) << x << "," << y;
+  for (POINT p : {POINT{10, 20}, POINT{35, 40}, POINT{59, 59}}) EXPECT_EQ(untouched.At(p.x, p.y), kPaper);
   DestroyWindow(dialog);
 }
 

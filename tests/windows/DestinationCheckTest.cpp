@@ -36,40 +36,37 @@ class DestinationCheckTest : public PathBuffersTest {
   TestFileTable table;
 };
 
+// The space needed, in whole units, plus the largest file once more for its
+// temporary copy: the least free space (KiB) that is enough, for each unit.
 TEST_F(DestinationCheckTest, SpaceInWholeUnitsWithOneTemporaryCopy) {
-  // Unit 4 KiB: 1 byte -> 4,096; 4,097 -> 8,192; an existing 4,096-byte
-  // target replaced by 5,000 bytes -> +4,096; an existing target larger
-  // than its new file -> nothing. Need 16,384 plus the largest, 8,192:
-  // 24 KiB.
   Existing(InFolder("grows.dat"), 4096);
   Existing(InFolder("shrinks.dat"), 10000);
-  table.Set({File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000), File("shrinks.dat", 100)});
-  EXPECT_EQ(CheckDestinationWith(25, 4), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(24, 4), kDestinationFull);  // equal is not enough
+  const std::vector<TestRecord> mixed = {File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000),
+                                         File("shrinks.dat", 100)};
+  const struct {
+    std::vector<TestRecord> records;
+    uint32_t unit, enough;
+  } cases[] = {
+      // 4,096 + 8,192 + 4,096 more for the grown file + nothing for the
+      // shrunk one, and the largest (8,192) again: 24 KiB, and more than that.
+      {mixed, 4, 25},
+      // 1,024 + 5,120 + (5,120 - 4,096) + 5,120 = 12 KiB.
+      {mixed, 1, 13},
+      // An external record needs no space of its own but counts as the
+      // largest: 16,384 + 102,400 bytes.
+      {{File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000),
+        File("external.dat", 100000, kDestInstallDir, kUninstallExternal)},
+       4, 117},
+      {{}, 32, 1},  // nothing to install: anything free will do
+      // Sums past 4 GiB do not wrap: 8 GiB less 8 KiB, plus one file again.
+      {{File("a.dat", 0xFFFFF000), File("b.dat", 0xFFFFF000)}, 4, 12582901},
+  };
+  for (const auto& c : cases) {
+    table.Set(c.records);
+    EXPECT_EQ(CheckDestinationWith(c.enough, c.unit), kDestinationReady) << c.enough;
+    EXPECT_EQ(CheckDestinationWith(c.enough - 1, c.unit), kDestinationFull) << c.enough;
+  }
   EXPECT_EQ(CheckDestinationWith(kFreeSpaceUnknown, 4), kDestinationReady);
-  // Unit 1 KiB: 1,024 + 5,120 + (5,120 - 4,096) + 5,120 (the largest) =
-  // 12,288 bytes, 12 KiB.
-  EXPECT_EQ(CheckDestinationWith(13, 1), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(12, 1), kDestinationFull);
-  // An external record needs no space of its own but counts as the
-  // largest file: 16,384 + round(100,000) = 16,384 + 102,400 = 116 KiB.
-  table.Set({File("one.dat", 1), File("two.dat", 4097), File("grows.dat", 5000),
-             File("external.dat", 100000, kDestInstallDir, kUninstallExternal)});
-  EXPECT_EQ(CheckDestinationWith(117, 4), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(116, 4), kDestinationFull);
-  // An empty table needs nothing: ready whenever anything is free.
-  table.Set({});
-  EXPECT_EQ(CheckDestinationWith(1, 32), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(0, 32), kDestinationFull);
-}
-
-TEST_F(DestinationCheckTest, SumsBeyondFourGigabytesDoNotWrap) {
-  // Two files of 0xFFFFF000 bytes (unit 4 KiB: no rounding) need 8 GiB
-  // less 8 KiB, plus one of them again: 12,582,900 KiB.
-  table.Set({File("a.dat", 0xFFFFF000), File("b.dat", 0xFFFFF000)});
-  EXPECT_EQ(CheckDestinationWith(12582901, 4), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(12582900, 4), kDestinationFull);
-  EXPECT_EQ(CheckDestinationWith(0xFFFFFFFE, 4), kDestinationReady);
 }
 
 TEST_F(DestinationCheckTest, ReadOnlyTargetsAreFoundAndKeepTheirAttribute) {

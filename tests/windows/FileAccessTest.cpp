@@ -1,6 +1,8 @@
 // The Win32 file-access layer and buffer routines on a real Windows file
 // system (Wine): open modes and their sharing, exact and partial reads,
 // writes, positions, and heap blocks.
+#include <algorithm>
+
 #include "base/FileAccess.h"
 #include "tests/windows/PathBuffersTest.h"
 
@@ -41,36 +43,36 @@ TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
   FileHandle f = FileOpen(path.c_str(), kFileRead);
   ASSERT_NE(f, kInvalidFile);
   uint8_t buf[200];
-  EXPECT_EQ(FileTell(f), 0u);
-  ASSERT_EQ(FileRead(f, buf, 10), 0);
-  EXPECT_EQ(memcmp(buf, want.data(), 10), 0);
-  EXPECT_EQ(FileTell(f), 10u);
-  EXPECT_EQ(FileSkip(f, 5), 15u);
-  EXPECT_EQ(FileSkip(f, -3), 12u);
-  ASSERT_EQ(FileRead(f, buf, 4), 0);
-  EXPECT_EQ(memcmp(buf, want.data() + 12, 4), 0);
-  EXPECT_EQ(FileSeekTo(f, 500), 500u);
-  ASSERT_EQ(FileRead(f, buf, 100), 0);
-  EXPECT_EQ(memcmp(buf, want.data() + 500, 100), 0);
+  // Each step moves the position (kFileBadPosition: refused, the position
+  // stays) and reads n bytes: read all or fail (a short read fails), or
+  // read_some giving what is there.
+  enum Move { kTo, kSkip, kEnd };
+  const struct {
+    Move move;
+    int32_t by;
+    uint32_t at, n;
+    bool some;
+    int got;  // FileRead's result or FileReadSome's count
+  } steps[] = {{kSkip, 0, 0, 10, false, 0},       {kSkip, 5, 15, 0, false, 0},
+               {kSkip, -3, 12, 4, false, 0},      {kTo, 500, 500, 100, false, 0},
+               {kEnd, -10, 990, 100, true, 10},   {kSkip, 0, 1000, 100, true, 0},
+               {kEnd, -20, 980, 30, false, 1},    {kTo, 0, 0, 0, false, 0},
+               {kSkip, -1, kFileBadPosition, 0, false, 0}, {kEnd, -1001, kFileBadPosition, 0, false, 0},
+               {kTo, 2000, 2000, 10, true, 0}};
+  for (const auto& step : steps) {
+    const uint32_t at = step.move == kTo     ? FileSeekTo(f, step.by)
+                        : step.move == kSkip ? FileSkip(f, step.by)
+                                             : FileSeekEnd(f, step.by);
+    EXPECT_EQ(at, step.at) << step.move << " " << step.by;
+    const uint32_t from = FileTell(f);
+    if (!step.n) continue;
+    const int got = step.some ? static_cast<int>(FileReadSome(f, buf, step.n)) : FileRead(f, buf, step.n);
+    EXPECT_EQ(got, step.got) << step.at;
+    const uint32_t read = step.some ? got : got ? 0 : step.n;
+    if (read) EXPECT_EQ(memcmp(buf, want.data() + from, read), 0) << step.at;
+  }
   EXPECT_EQ(FileSize(f), 1000u);  // the size leaves the position alone
-  EXPECT_EQ(FileTell(f), 600u);
-  // From the end: a partial read_some, then nothing; read calls a short
-  // read a failure.
-  EXPECT_EQ(FileSeekEnd(f, -10), 990u);
-  EXPECT_EQ(FileReadSome(f, buf, 100), 10u);
-  EXPECT_EQ(memcmp(buf, want.data() + 990, 10), 0);
-  EXPECT_EQ(FileReadSome(f, buf, 100), 0u);
-  EXPECT_EQ(FileSeekEnd(f, -20), 980u);
-  EXPECT_EQ(FileRead(f, buf, 30), 1);
-  EXPECT_EQ(FileRead(f, buf, 1), 1);
-  EXPECT_EQ(FileSeekEnd(f, 0), 1000u);
-  // Before the start is refused; past the end is a position like any other.
-  EXPECT_EQ(FileSeekTo(f, 0), 0u);
-  EXPECT_EQ(FileSkip(f, -1), kFileBadPosition);
-  EXPECT_EQ(FileSeekEnd(f, -1001), kFileBadPosition);
-  EXPECT_EQ(FileSeekTo(f, 2000), 2000u);
-  EXPECT_EQ(FileReadSome(f, buf, 10), 0u);
-  EXPECT_EQ(FileSize(f), 1000u);
+  EXPECT_EQ(FileTell(f), 2000u);
   EXPECT_EQ(FileSeekTo(f, 0), 0u);
   EXPECT_EQ(FileWrite(f, "x", 1), 2);  // a read-only handle refuses writes
   FileClose(f);
@@ -117,42 +119,38 @@ TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
   FileClose(kInvalidFile);
 }
 
+// What a second opener gets while the file is held in each mode: this
+// layer's read, write, read-write and create, and the platform's read and
+// write sharing everything. Once all are closed, the file opens again.
 TEST_F(FileAccessTest, Sharing) {
   const std::string path = MakeFile("d.bin", 10);
-  auto refusedInEveryMode = [&]() {
-    for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) EXPECT_EQ(FileOpen(path.c_str(), mode), kInvalidFile);
-    EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
+  const struct {
+    int holder;  // a FileMode, or -1 for create
+    bool read, write, readWrite, create, otherRead, otherWrite;
+  } cases[] = {
+      {kFileWrite, false, false, false, false, false, false},  // shares nothing
+      {-1, false, false, false, false, false, false},
+      {kFileRead, true, false, false, false, true, false},  // others read, not write
+      {kFileReadWrite, false, false, false, false, true, false},  // readers that tolerate the writer
   };
-  // Write mode and create share nothing: no one else gets in, however
-  // politely asked.
-  FileHandle w = FileOpen(path.c_str(), kFileWrite);
-  ASSERT_NE(w, kInvalidFile);
-  refusedInEveryMode();
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
-  FileClose(w);
-  FileHandle c = FileCreate(path.c_str());
-  ASSERT_NE(c, kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileRead), kInvalidFile);
-  EXPECT_FALSE(CanOpen(path, GENERIC_READ));
-  FileClose(c);
-  // Read mode lets others read, not write.
-  FileHandle r = FileOpen(path.c_str(), kFileRead);
-  ASSERT_NE(r, kInvalidFile);
-  FileHandle r2 = FileOpen(path.c_str(), kFileRead);
-  EXPECT_NE(r2, kInvalidFile);
-  FileClose(r2);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
-  EXPECT_EQ(FileOpen(path.c_str(), kFileReadWrite), kInvalidFile);
-  EXPECT_EQ(FileCreate(path.c_str()), kInvalidFile);
-  FileClose(r);
-  // Read-write mode lets readers in that tolerate the writer; no second writer.
-  FileHandle rw = FileOpen(path.c_str(), kFileReadWrite);
-  ASSERT_NE(rw, kInvalidFile);
-  EXPECT_TRUE(CanOpen(path, GENERIC_READ));
-  EXPECT_FALSE(CanOpen(path, GENERIC_WRITE));
-  EXPECT_EQ(FileOpen(path.c_str(), kFileWrite), kInvalidFile);
-  FileClose(rw);
-  FileHandle again = FileOpen(path.c_str(), kFileWrite);  // all closed: open again
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.holder);
+    const FileHandle held = c.holder < 0 ? FileCreate(path.c_str()) : FileOpen(path.c_str(), FileMode(c.holder));
+    ASSERT_NE(held, kInvalidFile);
+    const bool expected[] = {c.read, c.write, c.readWrite};
+    for (FileMode mode : {kFileRead, kFileWrite, kFileReadWrite}) {
+      const FileHandle second = FileOpen(path.c_str(), mode);
+      EXPECT_EQ(second != kInvalidFile, expected[mode]) << mode;
+      FileClose(second);
+    }
+    const FileHandle created = FileCreate(path.c_str());
+    EXPECT_EQ(created != kInvalidFile, c.create);
+    FileClose(created);
+    EXPECT_EQ(CanOpen(path, GENERIC_READ), c.otherRead);
+    EXPECT_EQ(CanOpen(path, GENERIC_WRITE), c.otherWrite);
+    FileClose(held);
+  }
+  const FileHandle again = FileOpen(path.c_str(), kFileWrite);
   EXPECT_NE(again, kInvalidFile);
   FileClose(again);
 }
@@ -176,7 +174,7 @@ TEST(BufferTest, AllocateZeroSizeAndRelease) {
     uint32_t* zero = nullptr;
     ASSERT_TRUE(AllocateZeroed(4096, zero));
     EXPECT_EQ(BufferSize(zero), 4096u);
-    for (int i = 0; i < 1024; ++i) ASSERT_EQ(zero[i], 0u) << "word " << i;
+    ASSERT_EQ(std::count(zero, zero + 1024, 0u), 1024);
     ReleaseBuffer(zero);
   }
   // An empty block is still a block; sizes of nothing are 0.
@@ -188,11 +186,9 @@ TEST(BufferTest, AllocateZeroSizeAndRelease) {
   EXPECT_EQ(BufferSize(nullptr), 0u);
   // A request the heap cannot meet fails, and clears the owner.
   char* huge = reinterpret_cast<char*>(1);
-  EXPECT_FALSE(AllocateBuffer(0xFFFFFF00u, huge));
-  EXPECT_EQ(huge, nullptr);
+  EXPECT_FALSE(AllocateBuffer(0xFFFFFF00u, huge) || huge);
   huge = reinterpret_cast<char*>(1);
-  EXPECT_FALSE(AllocateZeroed(0xFFFFFF00u, huge));
-  EXPECT_EQ(huge, nullptr);
+  EXPECT_FALSE(AllocateZeroed(0xFFFFFF00u, huge) || huge);
 }
 
 }  // namespace

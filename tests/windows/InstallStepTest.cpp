@@ -97,7 +97,7 @@ class InstallStepTest : public PathBuffersTest {
     EXPECT_EQ(InstallError, error);
     EXPECT_EQ(std::string(ErrorFileName), path);
     EXPECT_FALSE(FileExists(folder + "later.txt"));
-    EXPECT_TRUE(TemporaryFiles(folder).empty());
+    EXPECT_TRUE(NoTemporaryFiles(folder));
   }
   uint16_t State(uint32_t n) { return ReadU16Le(table.Record(n) + FileRecordField::installState); }
   uint32_t StoredChecksum(uint32_t n) { return ReadU32Le(table.Record(n) + FileRecordField::contentChecksum); }
@@ -131,16 +131,12 @@ class InstallStepTest : public PathBuffersTest {
     }
     return bytes;
   }
-  // Names of the files left in `in` that end in ".$$?".
-  std::vector<std::string> TemporaryFiles(const std::string& in) {
-    std::vector<std::string> names;
+  // Whether no file ending in ".$$?" is left in `in`.
+  static bool NoTemporaryFiles(const std::string& in) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((in + "*.$$?").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return find == INVALID_HANDLE_VALUE;
   }
 
   std::string folder;
@@ -185,7 +181,7 @@ TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
   EXPECT_EQ(RunAfterRecord, table.Record(2));
   EXPECT_EQ(ProgressValues, (std::vector<uint32_t>{14, 28, 42, 57, 71, 85, 100}));
   for (const char* in : {"", "sub\\", "sub\\deeper\\", "tools.new\\", "bin\\"})
-    EXPECT_TRUE(TemporaryFiles(folder + in).empty()) << in;
+    EXPECT_TRUE(NoTemporaryFiles(folder + in)) << in;
   EXPECT_EQ(FileTell(InputHandle), kLeadingBytes + 4 + FileDataSize);  // read exactly to its end
   EXPECT_FALSE(RestartNeeded);
   EXPECT_EQ(PendingRenames(), pending);  // a new file sets nothing aside
@@ -230,7 +226,7 @@ TEST_F(InstallStepTest, FailuresLeaveTheTargetAlone) {
   lstrcpynA(InstallDir, longFolder.c_str(), kPathBufferSize);
   ExpectFailure({{"some.configuration.txt", "the file"}}, kInstallErrorCreate, longFolder + "\\some.configuration");
   EXPECT_FALSE(FileExists(longFolder + "\\some.configuration"));
-  EXPECT_TRUE(TemporaryFiles(longFolder + "\\").empty());
+  EXPECT_TRUE(NoTemporaryFiles(longFolder + "\\"));
 }
 
 TEST_F(InstallStepTest, TemporaryNamesAlreadyTakenAndReadOnlyTargets) {
@@ -286,7 +282,7 @@ TEST_F(InstallStepTest, BusyTargetAbortRetryIgnoreAndSameContent) {
     EXPECT_TRUE(ScriptedAnswers.empty());
     EXPECT_EQ(State(0), kStateReplaced);
     EXPECT_EQ(ReadTextFile(folder + "after.txt"), "after");
-    EXPECT_TRUE(TemporaryFiles(folder).empty());
+    EXPECT_TRUE(NoTemporaryFiles(folder));
     CloseInput();
     Release();
     EXPECT_TRUE(ReadTextFile(busy) == old);
@@ -300,7 +296,7 @@ TEST_F(InstallStepTest, BusyTargetAbortRetryIgnoreAndSameContent) {
   EXPECT_EQ(RunSteps(), 1);
   EXPECT_TRUE(ShownMessages.empty());
   EXPECT_EQ(State(0), kStateReplaced);
-  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  EXPECT_TRUE(NoTemporaryFiles(folder));
 }
 
 TEST_F(InstallStepTest, BusyWindowsFileIsReplacedAtRestart) {

@@ -39,19 +39,14 @@ class OverwriteRulesTest : public PathBuffersTest {
     for (const std::string& file : scratchFiles) DeleteFileA(file.c_str());
     PathBuffersTest::TearDown();
   }
-  // CheckVersions for record against target, answering with answers; the
-  // texts of the questions asked, each checked to be a Yes/No question.
-  std::vector<std::string> Ask(const std::string& target, const TestRecord& fields, bool expectWrite,
-                               std::initializer_list<int> answers = {}) {
-    return Decide(target, fields, 0, expectWrite, answers, true);
-  }
+  // CheckVersions (inUse < 0) or ShouldWriteFile for record against target,
+  // answering with answers; the texts of the Yes/No questions asked.
   std::vector<std::string> Decide(const std::string& target, const TestRecord& fields, int inUse, bool expectWrite,
-                                  std::initializer_list<int> answers = {}, bool versionsOnly = false) {
+                                  std::initializer_list<int> answers = {}) {
     lstrcpynA(TargetPath, target.c_str(), kPathBufferSize);
     Script(answers);
     const std::vector<uint8_t> record = BuildRecord(fields);
-    const bool write = versionsOnly ? CheckVersions(record.data()) : ShouldWriteFile(record.data(), inUse);
-    EXPECT_EQ(write, expectWrite) << target;
+    EXPECT_EQ(inUse < 0 ? CheckVersions(record.data()) : ShouldWriteFile(record.data(), inUse), expectWrite) << target;
     EXPECT_TRUE(ScriptedAnswers.empty()) << "fewer questions than answers";
     std::vector<std::string> asked;
     for (const ShownMessage& shown : ShownMessages) {
@@ -69,56 +64,59 @@ class OverwriteRulesTest : public PathBuffersTest {
   using Asked = std::vector<std::string>;
 };
 
-TEST_F(OverwriteRulesTest, ProductVersionFirstThenFileVersion) {
-  const Asked newerAsked = {"Newer: " + newer};
-  // Product 2.0.0.0 against 1.9.9.9: asked, whatever the file versions.
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 9), Word(9, 9), Word(9, 9), Word(9, 9)), false, {kAnswerNo}),
-            newerAsked);
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 9), Word(9, 9), 0, 0), true, {kAnswerYes}), newerAsked);
-  // Equal products: existing file 1.0.0.2 against 1.0.0.1 is asked;
-  // against 1.0.0.2 and 1.0.0.3 it is written without a question.
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 1)), false, {kAnswerNo}), newerAsked);
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 2)), true), Asked{});
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), 0, Word(1, 0), Word(0, 3)), true), Asked{});
-  // A newer product in the record wins over an older file version.
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(2, 0), Word(0, 1), 0, 0), true), Asked{});
-  // Any answer but Yes skips (a closed box answers something else).
-  EXPECT_EQ(Ask(newer, Versioned(0x02, Word(1, 0), 0, 0, 0), false, {kAnswerCancel}), newerAsked);
-}
-
-TEST_F(OverwriteRulesTest, VersionWordsCompareUnsigned) {
-  const Asked asked = {"Newer: " + highBit};
-  // Product 0x80000000:0 is newer than 0x7FFFFFFF:0xFFFFFFFF.
-  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x7FFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF), false, {kAnswerNo}),
-            asked);
-  // Equal products; file 0x00010000:0x80000000 against :0x7FFFFFFF.
-  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 0, 0x00010000, 0x7FFFFFFF), false, {kAnswerNo}), asked);
-  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 0, 0x00010000, 0x80000000), true), Asked{});
-  EXPECT_EQ(Ask(highBit, Versioned(0x02, 0x80000000, 1, 0, 0), true), Asked{});
-}
-
-TEST_F(OverwriteRulesTest, LanguageQuestionAfterTheVersionQuestion) {
-  // The format's "%d" is not a number slot: only "%s" takes TargetPath.
-  const std::string language = "Language: " + newer + " %d";
-  const std::string version = "Newer: " + newer;
-  // 0x04 only: the older record's version is not compared; 0x0409 with
-  // any code page matches languageId 0x00000409.
-  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0409), true), Asked{});
-  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0407), false, {kAnswerNo}), Asked{language});
-  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x0407), true, {kAnswerYes}), Asked{language});
-  // The word is widened, not masked: a code page in the high half differs.
-  EXPECT_EQ(Ask(newer, Versioned(0x04, 0, 0, 0, 0, 0x04B00409), false, {kAnswerNo}), Asked{language});
-  EXPECT_EQ(Ask(highBit, Versioned(0x04, 0, 0, 0, 0, 0x0407), true), Asked{});
-  // Both checks: No to the version question skips without the second.
-  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), false, {kAnswerNo}), Asked{version});
-  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), false, {kAnswerYes, kAnswerNo}),
-            (Asked{version, language}));
-  EXPECT_EQ(Ask(newer, Versioned(0x06, 0, 0, 0, 0, 0x0407), true, {kAnswerYes, kAnswerYes}),
-            (Asked{version, language}));
-  // No version resource, or no file: no objection.
-  const std::string plain = Scratch("setvik-plain.txt", {'t', 'e', 'x', 't'});
-  EXPECT_EQ(Ask(plain, Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
-  EXPECT_EQ(Ask(TempFolder() + "setvik-no-such-file.dll", Versioned(0x06, 0, 0, 0, 0, 0x0407), true), Asked{});
+// Product version first, then file version, compared as unsigned words;
+// then the language. Questions: V the version's, L the language's (its "%d"
+// is not a number slot: only "%s" takes TargetPath). Any answer but Yes skips.
+TEST_F(OverwriteRulesTest, VersionThenLanguageQuestions) {
+  enum File { kNewer, kHighBit, kPlain, kMissing };
+  const struct {
+    File file;
+    uint8_t checks;
+    uint32_t productMS, productLS, fileMS, fileLS, language;
+    std::initializer_list<int> answers;
+    bool write;
+    const char* asked;
+  } cases[] = {
+      // VersionNewer: product 2.0.0.0, file 1.0.0.2, language 0x0409.
+      {kNewer, 0x02, Word(1, 9), Word(9, 9), Word(9, 9), Word(9, 9), 0x0409, {kAnswerNo}, false, "V"},
+      {kNewer, 0x02, Word(1, 9), Word(9, 9), 0, 0, 0x0409, {kAnswerYes}, true, "V"},
+      {kNewer, 0x02, Word(2, 0), 0, Word(1, 0), Word(0, 1), 0x0409, {kAnswerNo}, false, "V"},
+      {kNewer, 0x02, Word(2, 0), 0, Word(1, 0), Word(0, 2), 0x0409, {}, true, ""},
+      {kNewer, 0x02, Word(2, 0), 0, Word(1, 0), Word(0, 3), 0x0409, {}, true, ""},
+      {kNewer, 0x02, Word(2, 0), Word(0, 1), 0, 0, 0x0409, {}, true, ""},  // newer product beats older file
+      {kNewer, 0x02, Word(1, 0), 0, 0, 0, 0x0409, {kAnswerCancel}, false, "V"},
+      // VersionHighBit: product 0x80000000:0, file 0x00010000:0x80000000, language 0x0407.
+      {kHighBit, 0x02, 0x7FFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0x0409, {kAnswerNo}, false, "V"},
+      {kHighBit, 0x02, 0x80000000, 0, 0x00010000, 0x7FFFFFFF, 0x0409, {kAnswerNo}, false, "V"},
+      {kHighBit, 0x02, 0x80000000, 0, 0x00010000, 0x80000000, 0x0409, {}, true, ""},
+      {kHighBit, 0x02, 0x80000000, 1, 0, 0, 0x0409, {}, true, ""},
+      // Language only: the versions are not compared; the word is widened,
+      // not masked, so a code page in the high half differs.
+      {kNewer, 0x04, 0, 0, 0, 0, 0x0409, {}, true, ""},
+      {kNewer, 0x04, 0, 0, 0, 0, 0x0407, {kAnswerNo}, false, "L"},
+      {kNewer, 0x04, 0, 0, 0, 0, 0x0407, {kAnswerYes}, true, "L"},
+      {kNewer, 0x04, 0, 0, 0, 0, 0x04B00409, {kAnswerNo}, false, "L"},
+      {kHighBit, 0x04, 0, 0, 0, 0, 0x0407, {}, true, ""},
+      // Both: No to the version question skips without the second.
+      {kNewer, 0x06, 0, 0, 0, 0, 0x0407, {kAnswerNo}, false, "V"},
+      {kNewer, 0x06, 0, 0, 0, 0, 0x0407, {kAnswerYes, kAnswerNo}, false, "VL"},
+      {kNewer, 0x06, 0, 0, 0, 0, 0x0407, {kAnswerYes, kAnswerYes}, true, "VL"},
+      // No version resource, or no file: no objection.
+      {kPlain, 0x06, 0, 0, 0, 0, 0x0407, {}, true, ""},
+      {kMissing, 0x06, 0, 0, 0, 0, 0x0407, {}, true, ""},
+  };
+  const std::string files[] = {newer, highBit, Scratch("setvik-plain.txt", {'t', 'e', 'x', 't'}),
+                               TempFolder() + "setvik-no-such-file.dll"};
+  for (const auto& c : cases) {
+    const std::string& target = files[c.file];
+    SCOPED_TRACE(&c - cases);
+    Asked expected;
+    for (const char* q = c.asked; *q; ++q)
+      expected.push_back(*q == 'V' ? "Newer: " + target : "Language: " + target + " %d");
+    EXPECT_EQ(Decide(target, Versioned(c.checks, c.productMS, c.productLS, c.fileMS, c.fileLS, c.language), -1,
+                     c.write, c.answers),
+              expected);
+  }
 }
 
 TEST_F(OverwriteRulesTest, InUseTargetWithTheSameContentIsLeftAlone) {
@@ -158,16 +156,15 @@ TEST_F(OverwriteRulesTest, ChecksumOfAnOpenFile) {
     FileClose(file);
     return checksum;
   };
-  EXPECT_EQ(checksumOf("setvik-empty.bin", {}), 0u);
-  // 01 00 00 00 -> 1; 02 00 00 00 -> rotl(1) + 2 = 4; trailing 03 ->
-  // rotl(4) + 3 = 11.
-  EXPECT_EQ(checksumOf("setvik-nine.bin", {1, 0, 0, 0, 2, 0, 0, 0, 3}), 11u);
-  // FF FF FF FF -> 0xFFFFFFFF; trailing 01 -> rotl(0xFFFFFFFF) + 1 wraps to 0.
-  EXPECT_EQ(checksumOf("setvik-wrap.bin", {0xFF, 0xFF, 0xFF, 0xFF, 1}), 0u);
-  // Three pieces of 16,384 bytes and a tail of 3: the same as one pass.
+  // Whole words, a tail, a wrap past 32 bits, and several 16,384-byte pieces:
+  // the same as one pass over the bytes.
   std::vector<uint8_t> large(3 * 16384 + 3);
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
-  EXPECT_EQ(checksumOf("setvik-large.bin", large), ContentChecksum(0, large.data(), static_cast<uint32_t>(large.size())));
+  const std::vector<uint8_t> cases[] = {{}, {1, 0, 0, 0, 2, 0, 0, 0, 3}, {0xFF, 0xFF, 0xFF, 0xFF, 1}, large};
+  for (const auto& bytes : cases) {
+    const uint32_t onePass = ContentChecksum(0, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    EXPECT_EQ(checksumOf("setvik-sum.bin", bytes), onePass) << bytes.size();
+  }
 }
 
 }  // namespace

@@ -24,25 +24,24 @@ class MessageTextTest : public ::testing::Test {
   }
 };
 
-TEST_F(MessageTextTest, OnlyTheFirstPercentSTakesTheFileName) {
-  SetTexts({"Caption", "Cannot write %s (%s) %n %d %x %% %", "100% sure %d %n", "", "%s"});
-  EXPECT_EQ(Format(1, 1024, "C:\\a.dll"), "Cannot write C:\\a.dll (%s) %n %d %x % %");
-  // Without "%s" the text is copied as it stands, "%%" included.
-  EXPECT_EQ(Format(2, 1024, "C:\\a.dll"), "100% sure %d %n");
-  EXPECT_EQ(Format(3, 1024, "x"), "");
-  EXPECT_EQ(Format(9, 1024, "x"), "");  // a missing text is empty
-  EXPECT_EQ(Format(4, 1024, "%s %n %x"), "%s %n %x");  // the file name is not a format
-}
-
-TEST_F(MessageTextTest, CutAtTheBufferSize) {
-  SetTexts({"Caption", "%s %s %n %d %x %%", "no percent-s here, just a long text"});
-  EXPECT_EQ(Format(1, 8, "C:\\file.dll"), "C:\\file");
-  EXPECT_EQ(Format(1, 16, "ab"), "ab %s %n %d %x ");
-  EXPECT_EQ(Format(2, 10, "x"), "no percen");
-  EXPECT_EQ(Format(1, 1, "x"), "");
-  Format(1, 0, "x");  // writes nothing at all
+// Only the first "%s" takes the file name (itself not a format); without
+// "%s" the text is copied as it stands; a missing text is empty; all is cut
+// at the buffer's size, 0 writing nothing at all.
+TEST_F(MessageTextTest, FirstPercentSTakesTheFileNameCutAtTheBufferSize) {
+  SetTexts({"Caption", "Cannot write %s (%s) %n %d %x %% %", "100% sure %d %n", "", "%s",
+            "no percent-s here, just a long text"});
   const std::string longName(259, 'f');
-  EXPECT_EQ(Format(1, 100, longName.c_str()), longName.substr(0, 99));
+  const struct {
+    uint32_t n, size;
+    const char* fileName;
+    std::string expected;
+  } cases[] = {
+      {1, 1024, "C:\\a.dll", "Cannot write C:\\a.dll (%s) %n %d %x % %"}, {2, 1024, "C:\\a.dll", "100% sure %d %n"},
+      {3, 1024, "x", ""}, {9, 1024, "x", ""}, {4, 1024, "%s %n %x", "%s %n %x"}, {1, 8, "C:\\file.dll", "Cannot "},
+      {4, 8, "C:\\file.dll", "C:\\file"}, {1, 24, "ab", "Cannot write ab (%s) %n"}, {5, 10, "x", "no percen"},
+      {1, 1, "x", ""}, {1, 0, "x", ""}, {4, 100, longName.c_str(), longName.substr(0, 99)},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Format(c.n, c.size, c.fileName), c.expected) << c.n << " " << c.size;
 }
 
 TEST(PageButtonsTest, MaskEnablesTheFrameButtons) {

@@ -138,13 +138,10 @@ TEST_F(PathsTest, RememberedFolderTakesTheDiskSpellingOrItsLongestExistingPrefix
   ResolveDefaultDir();
   EXPECT_EQ(std::string(InstallDir), WindowsFolder() + "\\Default");
   DeleteFileA(ini.c_str());
-}
-
-TEST_F(PathsTest, NormalizeDirCaseLeavesWhatItCannotFind) {
-  // A missing last component leaves the whole path as it was.
-  const std::string missing = Lower(root) + "\\games\\missing";
-  for (const std::string& same : {std::string("C:\\"), std::string("C:"), std::string(), std::string("Q:\\Nowhere\\Acme"),
-                                  std::string("C:\\*"), std::string("C:\\windows\\syst?m32"), missing})
+  // What cannot be found is left whole, a missing last component too.
+  for (const std::string& same : {std::string("C:\\"), std::string("C:"), std::string(),
+                                  std::string("Q:\\Nowhere\\Acme"), std::string("C:\\*"),
+                                  std::string("C:\\windows\\syst?m32"), Lower(root) + "\\games\\missing"})
     EXPECT_EQ(Spelled(same), same);
 }
 
@@ -156,58 +153,50 @@ std::vector<uint8_t> Record(uint8_t destinationKind, uint8_t uninstallMode, cons
   return BuildRecord(record);
 }
 
+// By destination kind; an external file sits beside the setup file whatever
+// its kind; an overlong name is cut inside the buffer (guard bytes after it).
 TEST_F(PathsTest, TargetPathByDestinationKind) {
-  lstrcpyA(InstallDir, "C:\\Program Files\\Acme");
-  const std::pair<uint8_t, std::string> cases[] = {
-      {kDestInstallDir, "C:\\Program Files\\Acme\\bin\\app.exe"},
-      {kDestWindows, WindowsFolder() + "\\bin\\app.exe"},
-      {kDestFonts, SpecialFolder(CSIDL_FONTS) + "\\bin\\app.exe"},
-      {7, "C:\\Program Files\\Acme\\bin\\app.exe"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(GetTargetPath(Record(c.first, kUninstallRemove, "bin\\app.exe").data()), 0);
-    EXPECT_EQ(std::string(TargetPath), c.second) << int(c.first);
-  }
-  lstrcpyA(InstallDir, "C:\\Acme\\");  // a trailing backslash is not doubled
-  GetTargetPath(Record(kDestInstallDir, kUninstallKeep, "a.txt").data());
-  EXPECT_STREQ(TargetPath, "C:\\Acme\\a.txt");
-  // An external file sits beside the setup file, whatever its kind.
-  lstrcpyA(SetupFilePath, "D:\\Setup\\setup.exe");
-  for (uint8_t kind : {kDestInstallDir, kDestWindows, kDestSharedSystem, kDestFonts}) {
-    EXPECT_EQ(GetTargetPath(Record(kind, kUninstallExternal, "Readme.txt").data()), 0);
-    EXPECT_STREQ(TargetPath, "D:\\Setup\\Readme.txt");
-  }
-  lstrcpyA(SetupFilePath, "setup.exe");
-  GetTargetPath(Record(kDestInstallDir, kUninstallExternal, "Readme.txt").data());
-  EXPECT_STREQ(TargetPath, "Readme.txt");
-}
-
-TEST_F(PathsTest, SharedFileDropsSubfoldersAndGoesToTheProposedFolder) {
-  lstrcpyA(InstallDir, "C:\\Program Files\\Acme\\");
-  const std::string existing = SystemFolder() + "\\setvik-shared-test.dll";
-  EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, "sub\\setvik-shared-test.dll").data()), 0);
-  EXPECT_EQ(Lower(TargetPath), Lower(existing));
-  // An existing copy that nobody holds is not in use, and is let go again.
-  WriteTextFile(existing, "");
-  EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, "setvik-shared-test.dll").data()), 0);
-  EXPECT_EQ(Lower(TargetPath), Lower(existing));
-  EXPECT_TRUE(DeleteFileA(existing.c_str()));
-}
-
-TEST_F(PathsTest, OverlongNamesAreCutInsideTheBuffer) {
-  std::vector<char> guarded(kPathBufferSize + 64, 'G');  // guard bytes after its 260
+  std::vector<char> guarded(kPathBufferSize + 64, 'G');
   char* saved = TargetPath;
   TargetPath = guarded.data();
-  lstrcpyA(InstallDir, "C:\\Acme");
-  lstrcpyA(SetupFilePath, "D:\\Setup\\setup.exe");
-  for (uint8_t mode : {kUninstallRemove, kUninstallExternal}) {
-    for (uint8_t kind : {kDestInstallDir, kDestWindows, kDestSharedSystem, kDestFonts}) {
-      GetTargetPath(Record(kind, mode, std::string(300, 'n')).data());
-      EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1) << int(kind);
-      for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G') << int(kind);
-    }
+  const struct {
+    const char *installDir, *setupFile;
+    uint8_t kind, mode;
+    std::string expected;
+  } cases[] = {
+      {"C:\\Acme", "", kDestInstallDir, kUninstallRemove, "C:\\Acme\\bin\\app.exe"},
+      {"C:\\Acme\\", "", kDestInstallDir, kUninstallKeep, "C:\\Acme\\bin\\app.exe"},  // not doubled
+      {"C:\\Acme", "", kDestWindows, kUninstallRemove, WindowsFolder() + "\\bin\\app.exe"},
+      {"C:\\Acme", "", kDestFonts, kUninstallRemove, SpecialFolder(CSIDL_FONTS) + "\\bin\\app.exe"},
+      {"C:\\Acme", "", 7, kUninstallRemove, "C:\\Acme\\bin\\app.exe"},
+      {"C:\\Acme", "D:\\Setup\\setup.exe", kDestInstallDir, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
+      {"C:\\Acme", "D:\\Setup\\setup.exe", kDestWindows, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
+      {"C:\\Acme", "D:\\Setup\\setup.exe", kDestFonts, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
+      {"C:\\Acme", "D:\\Setup\\setup.exe", kDestSharedSystem, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
+      {"C:\\Acme", "setup.exe", kDestInstallDir, kUninstallExternal, "bin\\app.exe"},
+  };
+  for (const auto& c : cases) {
+    lstrcpyA(InstallDir, c.installDir);
+    lstrcpyA(SetupFilePath, c.setupFile);
+    EXPECT_EQ(GetTargetPath(Record(c.kind, c.mode, "bin\\app.exe").data()), 0);
+    EXPECT_EQ(std::string(TargetPath), c.expected) << int(c.kind) << " " << int(c.mode);
+    GetTargetPath(Record(c.kind, c.mode, std::string(300, 'n')).data());
+    EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1) << int(c.kind);
+    for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G') << int(c.kind);
   }
+  GetTargetPath(Record(kDestSharedSystem, kUninstallRemove, std::string(300, 'n')).data());
+  EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1);
+  for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G');
   TargetPath = saved;
+  // A shared file drops its sub-folders and goes to the system folder; an
+  // existing copy that nobody holds is not in use, and is let go again.
+  const std::string existing = SystemFolder() + "\\setvik-shared-test.dll";
+  for (const char* name : {"sub\\setvik-shared-test.dll", "setvik-shared-test.dll"}) {
+    EXPECT_EQ(GetTargetPath(Record(kDestSharedSystem, kUninstallKeep, name).data()), 0);
+    EXPECT_EQ(Lower(TargetPath), Lower(existing));
+    WriteTextFile(existing, "");
+  }
+  EXPECT_TRUE(DeleteFileA(existing.c_str()));
 }
 
 TEST_F(PathsTest, ShortcutFolders) {

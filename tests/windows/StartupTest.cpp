@@ -18,41 +18,38 @@ std::string Parsed(const std::string& text) {
   return SetupFilePath;
 }
 
+// The setup file in any case, quoted or bare: a bare path ends at its first
+// blank, an unclosed quote at the end. Unknown options are skipped (a dash
+// inside a word starts the next); a first word ends parsing; the last /S
+// counts. /DEL needs all three letters.
 TEST_F(StartupTest, SetupFileAndDeleteSwitch) {
-  // The setup file in any case, quoted or bare; a bare path ends at its
-  // first blank, an unclosed quote at the end.
-  const std::string quoted = "C:\\My Setup\\setup.exe";
-  EXPECT_EQ(Parsed("/s\"C:\\My Setup\\setup.exe\""), quoted);
-  EXPECT_EQ(Parsed("-S \"C:\\My Setup\\setup.exe\""), quoted);
-  EXPECT_EQ(Parsed("   /S   \"C:\\My Setup\\setup.exe\" /DEL"), quoted);
-  EXPECT_TRUE(DeleteSelf);
-  EXPECT_EQ(Parsed("/S C:\\My Setup\\setup.exe"), "C:\\My");
-  EXPECT_EQ(Parsed("/S\"C:\\open ended"), "C:\\open ended");
-  EXPECT_EQ(Parsed("/S"), "");
-  EXPECT_EQ(Parsed("/S "), "");
-  // Unknown options are skipped (a dash inside a word starts the next);
-  // a first word ends parsing; the last /S counts.
-  EXPECT_EQ(Parsed("/X /S a.exe"), "a.exe");
-  EXPECT_EQ(Parsed("/Xyz-S a.exe"), "a.exe");
-  EXPECT_EQ(Parsed("word /S a.exe"), "");
-  EXPECT_EQ(Parsed("/S first.exe /S second.exe"), "second.exe");
+  const struct {
+    const char *text, *path;
+    bool del;
+  } cases[] = {
+      {"/s\"C:\\My Setup\\setup.exe\"", "C:\\My Setup\\setup.exe", false},
+      {"-S \"C:\\My Setup\\setup.exe\"", "C:\\My Setup\\setup.exe", false},
+      {"   /S   \"C:\\My Setup\\setup.exe\" /DEL", "C:\\My Setup\\setup.exe", true},
+      {"/S C:\\My Setup\\setup.exe", "C:\\My", false},
+      {"/S\"C:\\open ended", "C:\\open ended", false},
+      {"/S", "", false}, {"/S ", "", false}, {"/X /S a.exe", "a.exe", false}, {"/Xyz-S a.exe", "a.exe", false},
+      {"word /S a.exe", "", false}, {"/S first.exe /S second.exe", "second.exe", false},
+      {"/DEL", "", true}, {"/del", "", true}, {"-Del", "", true}, {"/DELETE", "", true}, {"/X /DEL", "", true},
+      {"/S a /DEL", "a", true}, {"/D", "", false}, {"/DX", "", false}, {"/DE", "", false}, {"/D EL", "", false},
+      {"DEL", "", false}, {"setup /DEL", "", false}, {"", "", false}, {"/", "", false}, {"-", "", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Parsed(c.text), c.path) << c.text;
+    EXPECT_EQ(DeleteSelf, c.del) << c.text;
+  }
+  ParseCommandLine(nullptr);
+  EXPECT_FALSE(DeleteSelf);
   // An overlong path is cut and the rest still parsed.
   const std::string longPath(300, 'p');
   for (const std::string& text : {"/S " + longPath + " /DEL", "/S\"" + longPath + "\" /DEL"}) {
     EXPECT_EQ(Parsed(text), longPath.substr(0, kPathBufferSize - 1));
     EXPECT_TRUE(DeleteSelf);
   }
-  // /DEL needs all three letters.
-  for (const char* on : {"/DEL", "/del", "-Del", "/DELETE", "/X /DEL", "/S a /DEL"}) {
-    Parsed(on);
-    EXPECT_TRUE(DeleteSelf) << on;
-  }
-  for (const char* off : {"/D", "/DX", "/DE", "/D EL", "DEL", "setup /DEL", "", "/", "-"}) {
-    Parsed(off);
-    EXPECT_FALSE(DeleteSelf) << off;
-  }
-  ParseCommandLine(nullptr);
-  EXPECT_FALSE(DeleteSelf);
 }
 
 // The unattended switches are whole words in any case; /DIR must be

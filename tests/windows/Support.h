@@ -1,7 +1,8 @@
 // Shared by the Windows tests: file records laid out as the file table holds
 // them (the 26-byte head, the versionBlock when optionFlags & 0x06, a zeroed
 // timesBlock when optionFlags & 0x08, the six strings), text groups, the
-// scripted message box, scratch files and folders, and registry reads.
+// scripted message box, scratch files and folders, registry reads and a
+// memory bitmap to draw into.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -268,6 +269,30 @@ inline void DeleteSharedCount(const std::string& name) {
   RegDeleteValueA(key, name.c_str());
   RegCloseKey(key);
 }
+
+// A 24-bit memory bitmap filled with one colour, read back pixel by pixel.
+struct Canvas {
+  Canvas(int width, int height, COLORREF fill) : dc(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits;
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    previous = SelectObject(dc, bitmap);
+    RECT all = {0, 0, width, height};
+    HBRUSH brush = CreateSolidBrush(fill);
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+  }
+  ~Canvas() {
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ previous;
+};
 
 // An uninstall log in memory, as the setup writes it; the shortcut list is
 // written when it has entries or was asked for empty.

@@ -139,43 +139,40 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
   EXPECT_FALSE(InstallRunning);
 }
 
-TEST_F(UninstallInfoTest, FailedInstallationLeavesUninstallerKeyAndFolderAlone) {
-  UseAppWithShortcut();
-  UseName("Setvik Uninstall Test");
-  SetupFlags = kSaveDirToRegistry | kSaveDirToIni;
-  std::string key = kSavedKey, ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
-  DirRegistryRoot = 1;
-  DirRegistryKey = &key[0];
-  DirIniFile = &ini[0];
-  DirIniSection = &section[0];
-  DirIniKey = &entry[0];
-  InstallError = kInstallErrorCreate;
-  InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
-  WriteUninstallInfo();
-  EXPECT_EQ(InputHandle, kInvalidFile);
-  EXPECT_EQ(Uninstaller(), Hex(original));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
-  EXPECT_FALSE(FileExists(ini));
-  EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup));
-  EXPECT_FALSE(InstallRunning);
-}
-
-TEST_F(UninstallInfoTest, WithoutUninstallerShortcutsAndFolderStillComeButNoKey) {
-  UseAppWithShortcut();
-  UninstallerPath[0] = 0;
-  UseName("Setvik Uninstall Test");
-  SetupFlags = kSaveDirToRegistry;
-  std::string key = kSavedKey;
-  DirRegistryRoot = 1;
-  DirRegistryKey = &key[0];
-  SinglePage = 4;
-  WriteUninstallInfo();
-  EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
-  EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), app + '\0');
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
-  EXPECT_EQ(Uninstaller(), Hex(original));
-  EXPECT_FALSE(InstallRunning);
+// A failed installation leaves the uninstaller, the key, the remembered
+// folder and the shortcuts alone (and closes the setup file); without an
+// uninstaller the shortcuts and the folder still come, but no key.
+TEST_F(UninstallInfoTest, FailedOrWithoutUninstaller) {
+  for (bool failed : {true, false}) {
+    SCOPED_TRACE(failed ? "failed" : "no uninstaller");
+    InstallRunning = true;
+    UseAppWithShortcut();
+    UseName("Setvik Uninstall Test");
+    SetupFlags = kSaveDirToRegistry | kSaveDirToIni;
+    std::string key = kSavedKey, ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
+    DirRegistryRoot = 1;
+    DirRegistryKey = &key[0];
+    DirIniFile = &ini[0];
+    DirIniSection = &section[0];
+    DirIniKey = &entry[0];
+    if (failed) {
+      InstallError = kInstallErrorCreate;
+      InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
+    } else {
+      InstallError = 0;
+      UninstallerPath[0] = 0;
+      SinglePage = 4;
+    }
+    WriteUninstallInfo();
+    EXPECT_EQ(InputHandle, kInvalidFile);
+    EXPECT_EQ(Uninstaller(), Hex(original));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKeyPath));
+    EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), failed ? "(absent)" : app + '\0');
+    EXPECT_EQ(FileExists(ini), !failed);
+    const std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup;
+    EXPECT_EQ(FileExists(failed ? group : group + "\\Setvik UI App.lnk"), !failed);
+    EXPECT_FALSE(InstallRunning);
+  }
 }
 
 TEST_F(UninstallInfoTest, FolderIsRememberedUnderEachRootAndInTheIniFile) {
