@@ -520,7 +520,6 @@ TEST_F(LoaderTest, LoadChunkBodyStatuses) {
   ReleaseBuffer(body);
   EXPECT_EQ(run(Bytes{1, 2, 3, 4, 5}, {kChunkUninstallName, 0, 10}, body, size), kChunkReadFailed);  // short read
   EXPECT_EQ(body, nullptr);
-  EXPECT_EQ(body, nullptr);
 }
 
 }  // namespace
