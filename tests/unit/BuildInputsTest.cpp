@@ -59,8 +59,8 @@ BEGIN
 END
 )";
 
-std::optional<PeVersionInfo> BuildAndRead(Pe::Kind kind, const char* script) {
-  Pe::ToolBuild build = Pe::BuildWithTools(kind, script);
+std::optional<PeVersionInfo> BuildAndRead(const char* script) {
+  Pe::ToolBuild build = Pe::BuildWithTools(script);
   if (!build.toolsFound) return std::nullopt;
   EXPECT_TRUE(build.built) << build.message;
   std::string error;
@@ -70,8 +70,8 @@ std::optional<PeVersionInfo> BuildAndRead(Pe::Kind kind, const char* script) {
 }
 
 TEST(PeVersionTest, TakesFirstNameAndFirstLanguage) {
-  std::optional<PeVersionInfo> info = BuildAndRead(Pe::Kind::Dll32, kManyResourcesScript);
-  if (!info) GTEST_SKIP() << Pe::BuildWithTools(Pe::Kind::Dll32, kManyResourcesScript).message;
+  std::optional<PeVersionInfo> info = BuildAndRead(kManyResourcesScript);
+  if (!info) GTEST_SKIP() << Pe::BuildWithTools(kManyResourcesScript).message;
   EXPECT_EQ(info->fileVersionMS, 0x00070000u);
   EXPECT_EQ(info->fileVersionLS, 0x00000009u);
   EXPECT_EQ(info->productVersionMS, 0x80000000u);
@@ -110,7 +110,7 @@ TEST(PeVersionTest, ReportsWhatTheResourceHolds) {
 // Every prefix of a valid image is refused with a message, or (when only
 // padding was cut) read exactly as the whole image; never read past its end.
 TEST(PeVersionTest, RefusesEveryTruncation) {
-  Pe::ToolBuild built = Pe::BuildWithTools(Pe::Kind::Dll32, kManyResourcesScript);
+  Pe::ToolBuild built = Pe::BuildWithTools(kManyResourcesScript);
   std::vector<Bytes> images{Pe::MakePe(true, Pe::MakeVersionResource({}))};
   if (built.built) images.push_back(built.image);
   for (const Bytes& image : images) {
