@@ -331,10 +331,7 @@ TEST(DialogTemplatesTest, PacksTheChunkBodyWithinTheCopyBlock) {
   EXPECT_NE(error.find("template 6 is empty"), std::string::npos) << error;
 }
 
-class ResourceScriptTest : public ScratchFolder {
- protected:
-  std::string Write(const std::string& name, const std::string& text) { return PutText(name, text); }
-};
+using ResourceScriptTest = ScratchFolder;
 
 // windres at test time makes the same bytes as the build; a project's
 // script may include files beside it and use UTF-8 texts.
@@ -345,14 +342,14 @@ TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
   std::span<const uint8_t> built = DefaultDialogResources();
   EXPECT_EQ(res, Bytes(built.begin(), built.end()));
 
-  Write("ids.h", "#define PAGE_STYLE 0x50000040\n");
+  PutText("ids.h", "#define PAGE_STYLE 0x50000040\n");
   std::string script = "#include \"ids.h\"\n";
   for (int n = 0; n < 9; ++n) {
     script += std::to_string(n) +
               " DIALOG 0, 0, 209, 168\nSTYLE PAGE_STYLE\nCAPTION \"Übernehmen " + std::to_string(n) +
               "\"\nFONT 8, \"MS Shell Dlg\"\nBEGIN\n  EDITTEXT 1004, 1, 2, 3, 4\nEND\n";
   }
-  ASSERT_TRUE(CompileResourceScript(Write("project.rc", script), res, error)) << error;
+  ASSERT_TRUE(CompileResourceScript(PutText("project.rc", script), res, error)) << error;
   DialogTemplateSet templates;
   ASSERT_TRUE(ExtractDialogs(res, templates, error)) << error;
   DialogTemplateInfo info = Parse(templates[6]);
@@ -366,7 +363,7 @@ TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
   EXPECT_NE(error.find("template 0 (frame dialog, windowed) lacks control 1 (button)"), std::string::npos) << error;
 
   // What windres says, where the script is not there, and where windres is not.
-  std::string broken = Write("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
+  std::string broken = PutText("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
   EXPECT_FALSE(CompileResourceScript(broken, res, error));
   EXPECT_NE(error.find("failed on " + broken + ":\n"), std::string::npos) << error;
   EXPECT_NE(error.find("broken.rc:2: syntax error"), std::string::npos) << error;

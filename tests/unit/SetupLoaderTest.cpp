@@ -362,20 +362,13 @@ SetupWriter WithMessages() {
   return writer;
 }
 
+// The table's own check is shown on every damage in FileRecordTest; here
+// the load fails on it and keeps no table.
 TEST_F(LoaderTest, InvalidFileTableFailsTheLoad) {
   std::vector<SetupFileEntry> files = {PackFile(FileRecordInfo{}, Bytes(3, 'a'), 1)};
-  Bytes table = BuildFileTable(files);  // count, then one 32-byte record
-  ASSERT_EQ(table.size(), 4u + 32u);
-
-  Bytes shortRecord = table;
-  WriteU32Le(shortRecord.data() + 4, 31);  // below head and six strings
-  Bytes pastTable = table;
-  WriteU32Le(pastTable.data() + 4, 33);
-  Bytes unterminated = table;
+  Bytes unterminated = BuildFileTable(files);
   unterminated.back() = 'x';  // the sixth string runs to the end of the record
-  Bytes tooMany = table;
-  WriteU32Le(tooMany.data(), 2);
-  for (const Bytes& body : {shortRecord, pastTable, unterminated, tooMany, Bytes{1, 0}}) {
+  for (const Bytes& body : {unterminated, Bytes{1, 0}}) {
     SetupWriter writer = WithMessages();
     writer.AddChunk(kChunkFileTable, body, true);
     writer.AddFileData(files);
