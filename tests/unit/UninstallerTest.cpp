@@ -155,12 +155,12 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
   EXPECT_EQ(ReadUninstallerFile(withLog.data(), withLog.size(), size, &layout), kUninstallerDamaged);
 
   char path[kPathBufferSize];
-  ASSERT_TRUE(SeparateLogPath("C:\\App\\uninstall.exe", path));
-  EXPECT_STREQ(path, "C:\\App\\uninstall.dat");
-  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\un.inst.exe", path));
-  EXPECT_STREQ(path, "C:\\App.v2\\un.inst.dat");
-  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\uninstall", path));
-  EXPECT_STREQ(path, "C:\\App.v2\\uninstall.dat");
+  for (auto [program, log] : {std::pair{"C:\\App\\uninstall.exe", "C:\\App\\uninstall.dat"},
+                              {"C:\\App.v2\\un.inst.exe", "C:\\App.v2\\un.inst.dat"},
+                              {"C:\\App.v2\\uninstall", "C:\\App.v2\\uninstall.dat"}}) {
+    ASSERT_TRUE(SeparateLogPath(program, path));
+    EXPECT_STREQ(path, log);
+  }
   EXPECT_TRUE(SeparateLogPath(("C:\\" + std::string(252, 'a') + ".exe").c_str(), path));  // 259 characters
   EXPECT_FALSE(SeparateLogPath(("C:\\" + std::string(253, 'a')).c_str(), path));  // 256 and ".dat"
 }
@@ -207,16 +207,12 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   EXPECT_FALSE(AppendLogName(out, Text("123456789")));
   EXPECT_EQ(strlen(out), 250u) << "a refused name leaves the folder as it was";
 
-  EXPECT_TRUE(IsShortcutName(Text("Demo.lnk")));
-  EXPECT_TRUE(IsShortcutName(Text("Demo.LNK")));
-  EXPECT_FALSE(IsShortcutName(Text(".lnk")));
-  EXPECT_FALSE(IsShortcutName(Text("Demo.exe")));
-  EXPECT_FALSE(IsShortcutName(Text("lnk")));
+  for (const char* name : {"Demo.lnk", "Demo.LNK"}) EXPECT_TRUE(IsShortcutName(Text(name))) << name;
+  for (const char* name : {".lnk", "Demo.exe", "lnk"}) EXPECT_FALSE(IsShortcutName(Text(name))) << name;
 
   EXPECT_TRUE(IsBelowFolder("C:\\Programs\\Demo", "c:\\programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\Programs", "C:\\Programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\Programs\\", "C:\\Programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\ProgramsX\\Demo", "C:\\Programs"));
+  for (const char* path : {"C:\\Programs", "C:\\Programs\\", "C:\\ProgramsX\\Demo"})
+    EXPECT_FALSE(IsBelowFolder(path, "C:\\Programs")) << path;
 
   char path[kPathBufferSize] = "C:\\a\\b";
   EXPECT_TRUE(CutLastPart(path));
