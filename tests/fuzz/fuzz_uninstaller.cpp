@@ -5,7 +5,9 @@
 // default), and a file it calls installed must hold a log the reader
 // accepts, whose every path is then resolved the way the removal does; a
 // file it calls signed keeps its free header before the certificate table
-// that its PE header declares (the seed "signed" is one).
+// that its PE header declares (the seed "signed" is one). The same bytes
+// also go to the log reader as a log, whose every reported text must lie
+// inside the input (the seeds log-* are logs).
 #include <stddef.h>
 #include <string.h>
 
@@ -42,6 +44,21 @@ void OnShortcut(void* context, LogText folder, LogText name) {
 }
 void OnKey(void*, uint32_t, LogText key) { IsUninstallKeyName(key); }
 
+void Touch(LogText text) {
+  if (text.text < Begin || text.text + text.length > End) __builtin_trap();
+}
+void TouchFile(void*, LogText folder, LogText name, uint8_t flags) {
+  if (flags & ~kLogKnownFlags) __builtin_trap();
+  Touch(folder);
+  Touch(name);
+}
+void TouchShortcut(void* context, LogText folder, LogText name) { TouchFile(context, folder, name, 0); }
+void TouchKey(void*, uint32_t root, LogText key) {
+  const uint32_t plain = root & ~(kLogView64 | kLogUtf8);
+  if (plain != kLogRegistryRoot && plain != kLogUserRoot) __builtin_trap();
+  Touch(key);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,8 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> bytes(data + 2, data + size);
   Begin = reinterpret_cast<const char*>(bytes.data());
   End = Begin + bytes.size();
-  UninstallerLayout layout;
   const uint32_t length = static_cast<uint32_t>(bytes.size());
+  const UninstallLogVisitor touch = {nullptr, TouchFile, TouchShortcut, TouchKey};
+  ReadUninstallLog(bytes.data(), length, &touch);
+  UninstallerLayout layout;
   const UninstallerFileStatus status = ReadUninstallerFile(bytes.data(), length, programSize, &layout);
   for (const char* text : layout.texts) CheckText(text);
   if (status == kUninstallerInstalled) {

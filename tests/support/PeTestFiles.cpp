@@ -38,52 +38,11 @@ bool Run(const std::string& program, const std::vector<std::string>& args, const
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-const char* ImageName(Kind kind) { return kind == Kind::Exe32 ? "image.exe" : "image.dll"; }
-
-struct Tools {
-  std::string windres, linker;
-  bool lldLink = false;
-};
-
-// The tools for kind, or the name of the first one missing in missing.
-Tools FindTools(Kind kind, std::string& missing) {
-  Tools tools;
-  std::string prefix = kind == Kind::Dll64 ? "x86_64-w64-mingw32-" : "i686-w64-mingw32-";
-  tools.windres = FindOnPath(prefix + "windres");
-  tools.linker = FindOnPath(prefix + "gcc");
-  if (kind == Kind::Dll64 && (tools.windres.empty() || tools.linker.empty())) {
-    tools.windres = FindOnPath("i686-w64-mingw32-windres");  // a .res is the same for every machine
-    tools.linker = FindOnPath("lld-link");
-    tools.lldLink = true;
-    if (tools.windres.empty() || tools.linker.empty()) {
-      missing = "neither x86_64-w64-mingw32-windres and -gcc nor i686-w64-mingw32-windres and lld-link";
-    }
-  } else if (tools.windres.empty()) {
-    missing = prefix + "windres";
-  } else if (tools.linker.empty()) {
-    missing = prefix + "gcc";
-  }
-  return tools;
-}
-
-// Into folder/image.dll or image.exe (mingw's gcc would add .exe to a name
-// without an extension).
-bool Link(Kind kind, const Tools& tools, const fs::path& folder, std::string& log) {
-  std::string script = (folder / "version.rc").string();
-  std::string image = (folder / ImageName(kind)).string();
-  if (tools.lldLink) {
-    std::string res = (folder / "version.res").string();
-    return Run(tools.windres, {"-i", script, "-O", "res", "-o", res}, folder, log) &&
-           Run(tools.linker, {"/dll", "/noentry", "/machine:x64", "/out:" + image, res}, folder, log);
-  }
-  std::string object = (folder / "version.o").string();
-  if (!Run(tools.windres, {"-i", script, "-o", object}, folder, log)) return false;
-  if (kind != Kind::Exe32) {
-    return Run(tools.linker, {"-nostdlib", "-shared", "-Wl,--entry=0", "-o", image, object}, folder, log);
-  }
-  std::string source = (folder / "start.c").string();
-  std::ofstream(source) << "int start(void) { return 0; }\n";
-  return Run(tools.linker, {"-nostdlib", "-Wl,-e,_start", "-o", image, source, object}, folder, log);
+// folder/version.rc into folder/image.dll, an i686 DLL without code.
+bool Link(const std::string& windres, const std::string& gcc, const fs::path& folder, std::string& log) {
+  const std::string object = (folder / "version.o").string();
+  return Run(windres, {"-i", (folder / "version.rc").string(), "-o", object}, folder, log) &&
+         Run(gcc, {"-nostdlib", "-shared", "-Wl,--entry=0", "-o", (folder / "image.dll").string(), object}, folder, log);
 }
 
 // One block of a version resource: wLength, wValueLength, wType, key,
@@ -125,11 +84,12 @@ Block TextValue(const std::u16string& key, const std::u16string& text) {
 
 }  // namespace
 
-ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript) {
+ToolBuild BuildWithTools(const std::string& resourceScript) {
   ToolBuild build;
-  Tools tools = FindTools(kind, build.message);
-  if (!build.message.empty()) {
-    build.message += " is not on PATH (Debian packages gcc-mingw-w64-i686, binutils-mingw-w64-i686, lld)";
+  const std::string windres = FindOnPath("i686-w64-mingw32-windres"), gcc = FindOnPath("i686-w64-mingw32-gcc");
+  if (windres.empty() || gcc.empty()) {
+    build.message = "i686-w64-mingw32-windres or -gcc is not on PATH (Debian packages gcc-mingw-w64-i686, "
+                    "binutils-mingw-w64-i686)";
     return build;
   }
   build.toolsFound = true;
@@ -140,8 +100,8 @@ ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript) {
   }
   fs::path folder = pattern;
   std::ofstream(folder / "version.rc") << resourceScript;
-  build.built = Link(kind, tools, folder, build.message);
-  std::ifstream in(folder / ImageName(kind), std::ios::binary);
+  build.built = Link(windres, gcc, folder, build.message);
+  std::ifstream in(folder / "image.dll", std::ios::binary);
   build.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   build.built = build.built && !build.image.empty();
   std::error_code ignored;

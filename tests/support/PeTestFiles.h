@@ -23,12 +23,6 @@ inline void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
 }
 inline void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t{3}, 0); }
 
-enum class Kind {
-  Dll32,  // i686 DLL without code: gcc -nostdlib -shared -Wl,--entry=0
-  Exe32,  // i686 program with a one-function entry point
-  Dll64,  // x86-64 DLL without code
-};
-
 struct ToolBuild {
   bool toolsFound = false;  // false: message says which tool is missing
   bool built = false;       // false with toolsFound: message holds the tools' output
@@ -36,9 +30,9 @@ struct ToolBuild {
   std::vector<uint8_t> image;
 };
 
-// Compiles resourceScript into a PE image of the given kind in a private
+// Compiles resourceScript into an i686 DLL without code in a private
 // temporary folder, which is removed afterwards.
-ToolBuild BuildWithTools(Kind kind, const std::string& resourceScript);
+ToolBuild BuildWithTools(const std::string& resourceScript);
 
 struct VersionFields {
   uint32_t fileMS = 0x00010002, fileLS = 0x00030004;

@@ -120,54 +120,35 @@ bool Inside(const DialogItem& item, const DialogTemplateInfo& dialog) {
   return item.x >= 0 && item.y >= 0 && item.x + item.cx <= dialog.cx && item.y + item.cy <= dialog.cy;
 }
 
+// What a person would see go wrong: a control outside its dialog, a page
+// larger than the frame's page area, overlapping buttons.
 TEST(DialogTemplatesTest, DefaultTemplatesPassTheChecksAndFitThePageArea) {
   DialogTemplateSet templates = DefaultTemplates();
+  const DialogItem* area = nullptr;
+  DialogTemplateInfo frame = Parse(templates[0]);
+  ASSERT_NE(area = frame.Find(1006), nullptr);
   for (uint32_t n = 0; n < kDialogTemplateCount; ++n) {
     std::string error;
     EXPECT_TRUE(CheckDialogTemplate(n, templates[n], error)) << error;
     DialogTemplateInfo info = Parse(templates[n]);
-    EXPECT_EQ(info.pointSize, 8) << n;
-    EXPECT_EQ(info.faceName, "MS Shell Dlg") << n;
+    if (n == 7) continue;  // the folder browser is laid out when it opens
+    for (const DialogItem& item : info.items) EXPECT_TRUE(Inside(item, info)) << n << " " << item.id;
+    if (n >= 2) EXPECT_TRUE(info.cx <= area->cx && info.cy <= area->cy) << n;
+    if (n > 1) continue;
+    const DialogItem *ok = info.Find(1), *cancel = info.Find(2), *back = info.Find(1007);
+    EXPECT_TRUE(back->x + back->cx <= ok->x && ok->x + ok->cx <= cancel->x) << n;
   }
   EXPECT_EQ(Parse(templates[7]).Find(1121)->style & 0x10, 0x10u);  // LBS_OWNERDRAWFIXED, for the folder icons
   EXPECT_NE(Parse(templates[1]).style & 0x00C00000, 0u);            // the full-screen frame shows page titles
-  EXPECT_EQ(Parse(templates[0]).style & 0x00C00000, 0u);
-
-  // Pages are placed at the frame's control 1006 and must fill it exactly;
-  // nothing may reach outside the page or the frame.
-  DialogTemplateInfo frame = Parse(templates[0]), fullFrame = Parse(templates[1]);
-  const DialogItem* area = frame.Find(1006);
-  ASSERT_NE(area, nullptr);
-  EXPECT_EQ(area->style & 0x10000000, 0u);  // invisible
-  for (const DialogTemplateInfo* f : {&frame, &fullFrame}) {
-    EXPECT_EQ(f->cx, frame.cx);
-    EXPECT_EQ(f->cy, frame.cy);
-    for (const DialogItem& item : f->items) EXPECT_TRUE(Inside(item, *f)) << item.id;
-    EXPECT_EQ(f->Find(1006)->x, area->x);
-    EXPECT_EQ(f->Find(1006)->y, area->y);
-    for (uint16_t button : {1, 2, 1007}) {
-      EXPECT_EQ(f->Find(button)->cx, 50);
-      EXPECT_EQ(f->Find(button)->cy, 14);
-    }
-  }
-  EXPECT_EQ(frame.Find(1)->style & 0xF, 1u);  // BS_DEFPUSHBUTTON
-  for (uint32_t n : {2, 3, 4, 5, 6, 8}) {
-    DialogTemplateInfo page = Parse(templates[n]);
-    EXPECT_EQ(page.cx, area->cx) << n;
-    EXPECT_EQ(page.cy, area->cy) << n;
-    for (const DialogItem& item : page.items) EXPECT_TRUE(Inside(item, page)) << n << " " << item.id;
-  }
+  EXPECT_EQ(frame.style & 0x00C00000, 0u);
   // The finish page may move 1015 up to 1014's top and stretch 1000 down
-  // to 1002's bottom: their order from the top and a shared left edge.
+  // to 1002's bottom: their order from the top.
   DialogTemplateInfo finish = Parse(templates[6]);
   int lastTop = -1;
   for (uint16_t id : {1000, 1001, 1014, 1002, 1015, 1003}) {
     EXPECT_GT(finish.Find(id)->y, lastTop) << id;
     lastTop = finish.Find(id)->y;
   }
-  EXPECT_EQ(finish.Find(1014)->x, finish.Find(1015)->x);
-  EXPECT_EQ(finish.Find(1014)->style & 0x10000000, 0u);
-  EXPECT_EQ(finish.Find(1015)->style & 0x10000000, 0u);
 }
 
 TEST(DialogTemplatesTest, ParsesTemplateFields) {
@@ -350,10 +331,7 @@ TEST(DialogTemplatesTest, PacksTheChunkBodyWithinTheCopyBlock) {
   EXPECT_NE(error.find("template 6 is empty"), std::string::npos) << error;
 }
 
-class ResourceScriptTest : public ScratchFolder {
- protected:
-  std::string Write(const std::string& name, const std::string& text) { return PutText(name, text); }
-};
+using ResourceScriptTest = ScratchFolder;
 
 // windres at test time makes the same bytes as the build; a project's
 // script may include files beside it and use UTF-8 texts.
@@ -364,14 +342,14 @@ TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
   std::span<const uint8_t> built = DefaultDialogResources();
   EXPECT_EQ(res, Bytes(built.begin(), built.end()));
 
-  Write("ids.h", "#define PAGE_STYLE 0x50000040\n");
+  PutText("ids.h", "#define PAGE_STYLE 0x50000040\n");
   std::string script = "#include \"ids.h\"\n";
   for (int n = 0; n < 9; ++n) {
     script += std::to_string(n) +
               " DIALOG 0, 0, 209, 168\nSTYLE PAGE_STYLE\nCAPTION \"Übernehmen " + std::to_string(n) +
               "\"\nFONT 8, \"MS Shell Dlg\"\nBEGIN\n  EDITTEXT 1004, 1, 2, 3, 4\nEND\n";
   }
-  ASSERT_TRUE(CompileResourceScript(Write("project.rc", script), res, error)) << error;
+  ASSERT_TRUE(CompileResourceScript(PutText("project.rc", script), res, error)) << error;
   DialogTemplateSet templates;
   ASSERT_TRUE(ExtractDialogs(res, templates, error)) << error;
   DialogTemplateInfo info = Parse(templates[6]);
@@ -385,7 +363,7 @@ TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
   EXPECT_NE(error.find("template 0 (frame dialog, windowed) lacks control 1 (button)"), std::string::npos) << error;
 
   // What windres says, where the script is not there, and where windres is not.
-  std::string broken = Write("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
+  std::string broken = PutText("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
   EXPECT_FALSE(CompileResourceScript(broken, res, error));
   EXPECT_NE(error.find("failed on " + broken + ":\n"), std::string::npos) << error;
   EXPECT_NE(error.find("broken.rc:2: syntax error"), std::string::npos) << error;

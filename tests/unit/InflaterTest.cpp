@@ -320,31 +320,6 @@ TEST(InflaterTest, EntryPointsAndMemoryCapacity) {
   EXPECT_EQ(output.Position(), 3);
 }
 
-TEST(InflaterTest, StreamsBackToBackReadOneAfterTheOther) {
-  const std::vector<uint8_t> big = Mixed(200000, 10);
-  const std::vector<std::vector<uint8_t>> streams = {Hex("0F 03 00 61 62 63"),
-                                                     Hex("0D 00"),
-                                                     Hex("7E C4 68 D8 34 AD 80 7F 0F FB 96 14 BB 01"),
-                                                     EncodeStream(big.data(), big.size(), 9),
-                                                     Hex("9D 98 94 0C 00"),
-                                                     EncodeStream(big.data(), 5000, 1),
-                                                     ZlibRaw(big, 6, Z_DEFAULT_STRATEGY, 8)};
-  std::vector<uint8_t> all;
-  std::vector<long> ends;
-  for (size_t i = 0; i < streams.size(); ++i) {
-    std::vector<uint8_t> s = streams[i];
-    if (i == streams.size() - 1) ASSERT_TRUE(TranscodeRfc1951(streams[i].data(), streams[i].size(), s));
-    all = Concat(all, s);
-    ends.push_back(static_cast<long>(all.size()));
-  }
-  MemoryFile file(all);
-  for (size_t i = 0; i < streams.size(); ++i) {
-    Decoded d = DecodeFrom(file);
-    EXPECT_EQ(d.result, kInflateOk) << i;
-    EXPECT_EQ(d.position, ends[i]) << i;
-  }
-}
-
 TEST(InflaterTest, ZlibStreamsTranscodedDecodeToTheirInput) {
   for (const auto& data : Samples()) {
     for (int level : {0, 1, 6, 9}) {

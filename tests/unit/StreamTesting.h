@@ -42,7 +42,6 @@ class BitWriter {
     for (unsigned char c : text) Byte(c);
     return *this;
   }
-  size_t BitCount() const { return bitCount; }
   // The bytes so far, the last one padded with zero bits.
   const std::vector<uint8_t>& Bytes() const { return bytes; }
 
@@ -148,23 +147,18 @@ struct Decoded {
   long position;  // of the source after the decode
 };
 
-// Decodes one stream from the file, starting at its current position.
-inline Decoded DecodeFrom(const MemoryFile& file, uint32_t limit = 0) {
+// Decodes the first stream of the given bytes.
+inline Decoded Decode(const std::vector<uint8_t>& bytes) {
+  MemoryFile file(bytes);
   RecordingSink sink;
   Inflater inflater;
   Decoded d;
-  d.result = inflater.DecodeToSink(sink, file.Handle(), limit);
+  d.result = inflater.DecodeToSink(sink, file.Handle(), 0);
   inflater.EndInput();
   d.output = sink.output;
   d.writes = sink.writes;
   d.position = file.Position();
   return d;
-}
-
-// Decodes the first stream of the given bytes.
-inline Decoded Decode(const std::vector<uint8_t>& bytes) {
-  MemoryFile file(bytes);
-  return DecodeFrom(file);
 }
 
 inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }

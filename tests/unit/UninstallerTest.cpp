@@ -155,12 +155,12 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
   EXPECT_EQ(ReadUninstallerFile(withLog.data(), withLog.size(), size, &layout), kUninstallerDamaged);
 
   char path[kPathBufferSize];
-  ASSERT_TRUE(SeparateLogPath("C:\\App\\uninstall.exe", path));
-  EXPECT_STREQ(path, "C:\\App\\uninstall.dat");
-  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\un.inst.exe", path));
-  EXPECT_STREQ(path, "C:\\App.v2\\un.inst.dat");
-  ASSERT_TRUE(SeparateLogPath("C:\\App.v2\\uninstall", path));
-  EXPECT_STREQ(path, "C:\\App.v2\\uninstall.dat");
+  for (auto [program, log] : {std::pair{"C:\\App\\uninstall.exe", "C:\\App\\uninstall.dat"},
+                              {"C:\\App.v2\\un.inst.exe", "C:\\App.v2\\un.inst.dat"},
+                              {"C:\\App.v2\\uninstall", "C:\\App.v2\\uninstall.dat"}}) {
+    ASSERT_TRUE(SeparateLogPath(program, path));
+    EXPECT_STREQ(path, log);
+  }
   EXPECT_TRUE(SeparateLogPath(("C:\\" + std::string(252, 'a') + ".exe").c_str(), path));  // 259 characters
   EXPECT_FALSE(SeparateLogPath(("C:\\" + std::string(253, 'a')).c_str(), path));  // 256 and ".dat"
 }
@@ -207,16 +207,12 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   EXPECT_FALSE(AppendLogName(out, Text("123456789")));
   EXPECT_EQ(strlen(out), 250u) << "a refused name leaves the folder as it was";
 
-  EXPECT_TRUE(IsShortcutName(Text("Demo.lnk")));
-  EXPECT_TRUE(IsShortcutName(Text("Demo.LNK")));
-  EXPECT_FALSE(IsShortcutName(Text(".lnk")));
-  EXPECT_FALSE(IsShortcutName(Text("Demo.exe")));
-  EXPECT_FALSE(IsShortcutName(Text("lnk")));
+  for (const char* name : {"Demo.lnk", "Demo.LNK"}) EXPECT_TRUE(IsShortcutName(Text(name))) << name;
+  for (const char* name : {".lnk", "Demo.exe", "lnk"}) EXPECT_FALSE(IsShortcutName(Text(name))) << name;
 
   EXPECT_TRUE(IsBelowFolder("C:\\Programs\\Demo", "c:\\programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\Programs", "C:\\Programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\Programs\\", "C:\\Programs"));
-  EXPECT_FALSE(IsBelowFolder("C:\\ProgramsX\\Demo", "C:\\Programs"));
+  for (const char* path : {"C:\\Programs", "C:\\Programs\\", "C:\\ProgramsX\\Demo"})
+    EXPECT_FALSE(IsBelowFolder(path, "C:\\Programs")) << path;
 
   char path[kPathBufferSize] = "C:\\a\\b";
   EXPECT_TRUE(CutLastPart(path));
@@ -297,31 +293,20 @@ confirm = "Really remove Demo?"
   UninstallerLayout layout;
   ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
   EXPECT_STREQ(layout.texts[kTextConfirm], "Really remove Demo?");
-  EXPECT_STREQ(layout.texts[kTextCaption], "Demo Uninstall");  // a default, with the title
-  std::vector<uint8_t> program = FakeProgram();
-  EXPECT_TRUE(std::equal(program.begin(), program.end(), stored.begin()));
-}
-
-TEST_F(UninstallerBuildTest, DefaultTextsAreTheDocumentedOnes) {
-  // Each row of the [uninstaller.texts] table: | `name` | meaning | default |.
+  // The other texts are the documented defaults, {title} filled in: each
+  // row of the [uninstaller.texts] table is | `name` | meaning | default |.
   std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
   const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
-  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\nuninstall_name = \"T\"\n[uninstaller]\n"), "");
-  ASSERT_EQ(RunTool("extract '" + dir + "/setup.exe' '" + dir + "/out'").status, 0);
-  std::vector<uint8_t> stored = Slurp(dir + "/out/install/uninstall.exe");
-  UninstallerLayout layout;
-  ASSERT_EQ(ReadUninstallerFile(stored.data(), stored.size(), 600, &layout), kUninstallerNotInstalled);
   for (uint32_t i = 0; i < kUninstallerTextCount; ++i) {
-    const std::string row = std::string("| `") + kUninstallerTextNames[i] + "` | ";
-    const size_t at = text.find(row);
+    const size_t at = text.find(std::string("| `") + kUninstallerTextNames[i] + "` | ");
     ASSERT_NE(at, std::string::npos) << kUninstallerTextNames[i] << " is not documented";
-    const size_t end = text.find('\n', at);
-    std::string documented = text.substr(at, end - at);
+    std::string documented = text.substr(at, text.find('\n', at) - at - 2);  // less " |"
     documented = documented.substr(documented.rfind(" | ") + 3);
-    documented = documented.substr(0, documented.size() - 2);  // " |"
-    for (size_t t; (t = documented.find("{title}")) != std::string::npos;) documented.replace(t, 7, "T");
-    EXPECT_EQ(documented, layout.texts[i]) << kUninstallerTextNames[i];
+    for (size_t t; (t = documented.find("{title}")) != std::string::npos;) documented.replace(t, 7, "Demo");
+    if (i != kTextConfirm) EXPECT_EQ(documented, layout.texts[i]) << kUninstallerTextNames[i];
   }
+  std::vector<uint8_t> program = FakeProgram();
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), stored.begin()));
 }
 
 TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
