@@ -7,8 +7,7 @@
 # disabled browse button, the checks still run); too little space on a
 # small drive (answered No, then Yes); the folder browser with the setup's
 # own captions, cancelled and then confirmed with another folder; and a
-# setup showing only the directory page, whose Next ends it without checks;
-# and Back to the welcome page when there is no information text.
+# setup showing only the directory page, whose Next ends it without checks.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 
@@ -192,27 +191,7 @@ else
   echo "skipped: too little space (no tmpfs can be mounted here)"
 fi
 
-# 5. Without an information text, Back leads from the directory page to the
-# welcome page.
-make_setup back "$(literal "$work/dest")"
-sed -i '/^\[texts.information\]$/,+1d' "$work/back.toml"
-build_setup "$work/back.toml" "$work/back.exe"
-check "back: the driver's steps passed" drive back <<SCRIPT
-timeout 30
-start $work/back.exe
-wait-window SetvikClass
-click 1
-expect-text 1004 "$(zq "$work/dest")"
-click 1007
-expect-title "Directory Test Setup - Welcome"
-click 1
-expect-text 1004 "$(zq "$work/dest")"
-click 1
-expect-title "Directory Test Setup - Ready to Install"
-$install_to_end
-SCRIPT
-
-# 6. Only the directory page: Next ends it without checks (the missing
+# 5. Only the directory page: Next ends it without checks (the missing
 # folder is neither asked about nor created); browsing still works.
 make_setup single "$(literal "$work/single")" 'single_page = "directory"'
 check "single: the driver's steps passed" drive single <<SCRIPT

@@ -236,11 +236,6 @@ buttons() { # back next cancel
     [ "$s" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"
   done
 }
-captions() { # back next cancel
-  echo "expect-text 1007 $(quoted "$1")"
-  echo "expect-text 1 $(quoted "$2")"
-  echo "expect-text 2 $(quoted "$3")"
-}
 # Cancel answered No: the question, and the page still there.
 cancel_declined() { # question control text
   printf 'click 2\nanswer-box no %s %s\nexpect-no-box\n' "$(quoted "$1")" "$(quoted "$caption")"
