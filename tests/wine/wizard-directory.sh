@@ -55,6 +55,7 @@ click 1
 expect-text 1000 "Read this first."
 click 1
 expect-text 1000 "Setup will install Directory Test in the following folder."'
+start_at() { printf 'timeout 30\nstart %s\n%s\n' "$work/$1.exe" "$to_directory"; }
 # From the confirmation page to the end of the wizard.
 install_to_end='click 1
 expect-text 1000 "Directory Test has been installed on your computer."
@@ -100,9 +101,7 @@ check "typed: installed in the folder made absolute" installed "$work/cwd/rel/su
 # with a folder typed into its edit.
 make_setup browse "$(literal "$work/dest")"
 check "browse: the driver's steps passed" drive browse <<SCRIPT
-timeout 30
-start $work/browse.exe
-$to_directory
+$(start_at browse)
 set-text 1004 "$(zq "$work/afile/sub")"
 click 1
 answer-box yes $missing
@@ -139,15 +138,10 @@ check "browse: installed in the folder chosen in the browser" installed "$work/o
 # existence check still runs.
 make_setup fixed "$(literal "$work/fixed")" 'folder_changeable = false'
 check "fixed: the driver's steps passed" drive fixed <<SCRIPT
-timeout 30
-start $work/fixed.exe
-$to_directory
+$(start_at fixed)
 expect-text 1004 "$(zq "$work/fixed")"
 expect-readonly 1004
 expect-disabled 1005
-click 1
-answer-box no $missing
-expect-title "Directory Test Setup - Destination Folder"
 click 1
 answer-box yes $missing
 expect-title "Directory Test Setup - Ready to Install"
@@ -167,9 +161,7 @@ if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
   sed -i "s|^source = \"files\"|source = \"big\"|" "$work/full.toml"
   build_setup "$work/full.toml" "$work/full.exe"
   check "full: the driver's steps passed" drive full <<SCRIPT
-timeout 30
-start $work/full.exe
-$to_directory
+$(start_at full)
 expect-text 1004 "R:\\\\app"
 expect-text 1016 "2 MB"
 expect-text 1019 "1 MB"
