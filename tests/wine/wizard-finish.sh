@@ -80,6 +80,8 @@ to_finish() { # setup.exe folder
   echo "answer-box yes"   # create the folder
   echo "click 1"          # Install
 }
+# fresh VAR FOLDER: the folder's Unix path into VAR, emptied now and at the end.
+fresh() { printf -v "$1" '%s' "$(unix_of "$2")"; rm -rf "${!1}"; at_exit "rm -rf '${!1}'"; }
 # On from the finish page through the closing page to the end.
 to_end() { printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
 # Waits up to 10 s for a file that a started program writes.
@@ -88,10 +90,7 @@ appears() { local i; for i in $(seq 50); do [ -e "$1" ] && return 0; sleep 0.2; 
 # 1. Success, with both the launch button and the run-after check box.
 project false "$launch_intro" "$run_after_intro" "$viewer" "$program" "$plain" > "$work/both.toml"
 build_setup "$work/both.toml" "$work/both.exe"
-folder='C:\e2e-wizard\finish-both'
-dest=$(unix_of "$folder")
-rm -rf "$dest"
-at_exit "rm -rf '$dest'"
+folder='C:\e2e-wizard\finish-both' && fresh dest "$folder"
 {
   to_finish "$work/both.exe" "$folder"
   echo "expect-title $(quoted "$caption - Setup Complete")"
@@ -105,7 +104,7 @@ at_exit "rm -rf '$dest'"
   echo "expect-text 1000 $(quoted "$success")"   # the page stays
   to_end
 } | drive both && ran=1 || ran=0
-check "success: launch button and ticked run-after box, their sentences; Next leads to the closing page" [ "$ran" = 1 ]
+check "success: launch button and ticked run-after box; Next leads to the closing page" [ "$ran" = 1 ]
 check "the launch button opened its program" appears "$dest/viewer.exe.txt"
 check "the ticked box started the run-after program after the wizard" appears "$dest/program.exe.txt"
 
@@ -122,10 +121,7 @@ source = \"$busy_name\"
 destination = \"windows\""
 project false "" "$run_after_intro" "$busy_file" "$program" > "$work/restart.toml"
 build_setup "$work/restart.toml" "$work/restart.exe"
-folder3='C:\e2e-wizard\finish-restart'
-dest3=$(unix_of "$folder3")
-rm -rf "$dest3"
-at_exit "rm -rf '$dest3'"
+folder3='C:\e2e-wizard\finish-restart' && fresh dest3 "$folder3"
 check "the helper holds the file in the Windows folder" hold_file held "C:\\windows\\$busy_name"
 {
   to_finish "$work/restart.exe" "$folder3"
@@ -138,7 +134,7 @@ check "the helper holds the file in the Windows folder" hold_file held "C:\\wind
   to_end
 } | drive restart && ran=1 || ran=0
 release_file held
-check "restart needed: Back is the restart button, the notice below the moved check box" [ "$ran" = 1 ]
+check "restart needed: Back is the restart button, with the notice" [ "$ran" = 1 ]
 check "the held file is still the old one until the restart" grep -qx 'the old content' "$busy"
 
 # 3. Failure, full screen: the last file's data damaged after building. A
@@ -151,10 +147,7 @@ project true "$launch_intro" "$run_after_intro" "$busy_file" "$viewer" "$program
 build_setup "$work/failure.toml" "$work/failure.exe"
 at=$(grep -obUa "VICTIM-CONTENT-BEGINS" "$work/failure.exe" | head -1 | cut -d: -f1)
 printf 'X' | dd of="$work/failure.exe" bs=1 seek=$((at + 30)) conv=notrunc status=none
-folder4='C:\e2e-wizard\finish-failure'
-dest4=$(unix_of "$folder4")
-rm -rf "$dest4"
-at_exit "rm -rf '$dest4'"
+folder4='C:\e2e-wizard\finish-failure' && fresh dest4 "$folder4"
 hold_file held "C:\\windows\\$busy_name"
 reason=${checksum/\%s/$folder4\\victim.txt}
 {
