@@ -181,7 +181,6 @@ bool UiSession::OwnedByProgram(HWND window) const {
   return owner == processId;
 }
 
-std::string UiSession::CurrentTitle() const { return current ? WindowText(current) : std::string(); }
 
 std::string UiSession::WindowName() const {
   if (!current) return "no window";
@@ -247,8 +246,6 @@ HWND UiSession::Control(int id) {
 }
 
 std::string UiSession::Text(int id) { return WindowText(Control(id)); }
-bool UiSession::Enabled(int id) { return IsWindowEnabled(Control(id)) != FALSE; }
-bool UiSession::Visible(int id) { return IsWindowVisible(Control(id)) != FALSE; }
 
 bool UiSession::Checked(int id) {
   DWORD_PTR state = 0;
@@ -277,25 +274,20 @@ void UiSession::ExpectParentText(int id, const std::string& pattern) {
          Quoted(pattern));
 }
 
-void UiSession::ExpectEnabled(int id, bool enabled) {
-  if (!PollUntil(timeout, [&] { return Enabled(id) == enabled; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (enabled ? "disabled" : "enabled"));
-}
-
-void UiSession::ExpectVisible(int id, bool visible) {
-  if (!PollUntil(timeout, [&] { return Visible(id) == visible; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (visible ? "hidden" : "visible"));
-}
-
-void UiSession::ExpectChecked(int id, bool checked) {
-  if (!PollUntil(timeout, [&] { return Checked(id) == checked; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (checked ? "not ticked" : "ticked"));
-}
-
-void UiSession::ExpectReadOnly(int id, bool readOnly) {
-  auto isReadOnly = [&] { return (GetWindowLongA(Control(id), GWL_STYLE) & ES_READONLY) != 0; };
-  if (!PollUntil(timeout, [&] { return isReadOnly() == readOnly; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + (readOnly ? "writable" : "read-only"));
+void UiSession::ExpectState(int id, State state, bool on) {
+  static const char* const words[][2] = {
+      {"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}, {"writable", "read-only"}};
+  auto now = [&] {
+    HWND w = Control(id);
+    switch (state) {
+      case kEnabled: return IsWindowEnabled(w) != FALSE;
+      case kVisible: return IsWindowVisible(w) != FALSE;
+      case kChecked: return Checked(id);
+      default: return (GetWindowLongA(w, GWL_STYLE) & ES_READONLY) != 0;
+    }
+  };
+  if (!PollUntil(timeout, [&] { return now() == on; }))
+    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + words[state][!on]);
 }
 
 // Gives the program a moment to take a posted message. The steps after a

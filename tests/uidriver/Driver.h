@@ -3,15 +3,6 @@
 // buttons, type into edits, tick boxes, answer message boxes), then waits
 // for its exit code. Every wait polls until the session's timeout; every
 // failure throws DriverFailure with a message that names what was missing.
-//
-//   UiSession s;
-//   s.Start("setup.exe /S", "C:\\work");
-//   s.WaitWindow("SetvikClass", "");
-//   s.ExpectText(1000, "Welcome*");
-//   s.Click(1);
-//   MessageBoxInfo box = s.WaitMessageBox();
-//   s.AnswerMessageBox(box, IDYES);
-//   s.ExpectExit(0);
 #pragma once
 
 #include <windows.h>
@@ -55,15 +46,12 @@ class UiSession {
   HWND WaitWindow(const std::string& className, const std::string& title);
   // Waits until the current window is gone (destroyed or hidden).
   void WaitWindowGone();
-  std::string CurrentTitle() const;
 
   // A control by id: in the current window and all its descendants (child
   // dialogs included), then in the program's other top-level windows.
   // Visible controls win over hidden ones. Waits for it to appear.
   HWND Control(int id);
   std::string Text(int id);
-  bool Enabled(int id);
-  bool Visible(int id);
   bool Checked(int id);
 
   // Checks that poll until they hold or the timeout passes.
@@ -72,11 +60,9 @@ class UiSession {
   // The text of the window that holds the control (a child dialog's caption,
   // for one): the frame of a wizard's buttons, say.
   void ExpectParentText(int id, const std::string& pattern);
-  void ExpectEnabled(int id, bool enabled);
-  void ExpectVisible(int id, bool visible);
-  void ExpectChecked(int id, bool checked);
-  // An edit that takes no typing (ES_READONLY), or one that does.
-  void ExpectReadOnly(int id, bool readOnly);
+  // kReadOnly: an edit that takes no typing (ES_READONLY).
+  enum State { kEnabled, kVisible, kChecked, kReadOnly };
+  void ExpectState(int id, State state, bool on);
 
   // Presses a button (refused when it or its window is disabled or hidden).
   void Click(int id);
@@ -106,11 +92,8 @@ class UiSession {
   // Waits, answering what is sent to the driver's thread meanwhile.
   void Pause(DWORD ms);
 
-  // The whole screen as a 24-bit BMP file: a BitBlt of the screen's device
-  // context. Under Wine on Xvfb this is what the X display shows, message
-  // boxes included (ImageMagick's `import -window root` sees the same).
-  // Unix paths are written through Z:. With windowOnly, only the current
-  // window's rectangle (cut to the screen) is written.
+  // The screen (or the current window's rectangle) as a 24-bit BMP file, a
+  // BitBlt of the screen's DC: under Wine what the X display shows.
   void Screenshot(const std::string& path, bool windowOnly = false);
 
   // The current window's tree of windows, one line per window.

@@ -7,23 +7,13 @@
 #include "tests/uidriver/Script.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: setvik-uidriver <script file | ->\n";
-    return 2;
-  }
-  std::string name = argv[1];
+  std::string name = argc == 2 ? argv[1] : "";
   std::ifstream file;
-  if (name != "-") {
-    file.open(name);
-    if (!file) {
-      std::cerr << "cannot read " << name << "\n";
-      return 2;
-    }
-  }
+  if (name != "-") file.open(name);
   std::vector<ScriptStep> steps;
-  std::string error;
-  if (!ParseScript(name == "-" ? std::cin : file, steps, error)) {
-    std::cerr << name << ": " << error << "\n";
+  std::string error = name.empty() ? "usage: setvik-uidriver <script file | ->" : "cannot read " + name;
+  if (name.empty() || (name != "-" && !file) || !ParseScript(name == "-" ? std::cin : file, steps, error)) {
+    std::cerr << error << "\n";
     return 2;
   }
   return RunScript(steps, std::cout);

@@ -1,36 +1,22 @@
-// The scenario-script commands (words in double quotes may hold spaces;
-// \" \\ and \n work inside them; '#' starts a comment line; ids are decimal
-// or 0x hex; a text pattern ending in '*' matches by prefix):
-//   timeout <seconds>                  waits give up after this (default 10)
-//   workdir <folder>                   working folder for the next start
-//   start <program> [args...]          start the program
-//   wait-window <class|*> ["title"]    wait for a top-level window; current
-//   wait-gone                          wait until the current window is gone
-//   expect-title "pattern"
-//   expect-parent-text <id> "pattern" the text of the window holding <id>
-//   expect-text <id> "pattern"
-//   expect-enabled <id> | expect-disabled <id>
-//   expect-visible <id> | expect-hidden <id>
-//   expect-checked <id> | expect-unchecked <id>
-//   expect-readonly <id> | expect-writable <id>
-//   click <id>                         press a button
-//   close [id]                         the close box (system command close)
-//                                      of the current window, or of the
-//                                      window with this id (0: a dialog)
-//   set-text <id> "text"               replace an edit's text
-//   check <id> | uncheck <id>          tick or clear a check box
+// The scenario-script commands, one a line ('#' starts a comment line;
+// words in double quotes may hold spaces and \" \\ \n; ids are decimal or
+// 0x hex; a text pattern ending in '*' matches by prefix):
+//   timeout <s> | sleep <ms> | workdir <folder> | start <program> [args...]
+//   time-mark <name>                    log the tick count (for timings)
+//   wait-window <class|*> ["title"]     becomes the current window
+//   wait-gone                           the current window is gone
+//   expect-title "pattern" | expect-text <id> "pattern"
+//   expect-parent-text <id> "pattern"   the window holding <id>
+//   expect-enabled|disabled|visible|hidden|checked|unchecked|readonly|writable <id>
+//   click <id> | check <id> | uncheck <id> | set-text <id> "text"
+//   close [id]                          the close box of the current window,
+//                                       or of the one holding <id> (0: a dialog)
 //   answer-box <button> ["text" ["caption"]]
-//                                      wait for a message box, check its
-//                                      text and caption, press ok, cancel,
-//                                      yes, no, abort, retry, ignore or an id
-//   expect-no-box                      no message box is open
-//   screenshot <file.bmp> [window]     the whole screen (or only the
-//                                      current window), 24-bit BMP
-//   sleep <milliseconds>
-//   time-mark <name>                   note the tick count under name (for timings)
-//   expect-exit <code>                 wait for the program to end
-//   expect-exit-unseen <code>          the same, and no visible window of
-//                                      the program may appear meanwhile
+//                                       wait for a message box, check it,
+//                                       press ok, cancel, yes, no, ... or an id
+//   expect-no-box
+//   screenshot <file.bmp> [window]      the screen (or the current window)
+//   expect-exit <code> | expect-exit-unseen <code>  (unseen: no window shown)
 #include "tests/uidriver/Script.h"
 
 #include <ctype.h>
@@ -42,9 +28,8 @@
 
 namespace {
 
-bool SplitLine(const std::string& line, ScriptStep& step, std::string& error) {
-  size_t i = 0;
-  while (i < line.size()) {
+bool SplitLine(const std::string& line, ScriptStep& step) {
+  for (size_t i = 0; i < line.size();) {
     if (isspace(static_cast<unsigned char>(line[i]))) {
       ++i;
       continue;
@@ -52,20 +37,12 @@ bool SplitLine(const std::string& line, ScriptStep& step, std::string& error) {
     std::string word;
     bool quoted = line[i] == '"';
     if (quoted) {
-      ++i;
-      for (;;) {
-        if (i >= line.size()) {
-          error = "unterminated quoted text";
-          return false;
-        }
+      for (++i;; ) {
+        if (i >= line.size()) return false;
         char c = line[i++];
         if (c == '"') break;
-        if (c == '\\' && i < line.size()) {
-          char e = line[i++];
-          word += e == 'n' ? '\n' : e == 't' ? '\t' : e;
-        } else {
-          word += c;
-        }
+        if (c == '\\' && i < line.size()) c = line[i] == 'n' ? (++i, '\n') : line[i++];
+        word += c;
       }
     } else {
       while (i < line.size() && !isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
@@ -76,31 +53,32 @@ bool SplitLine(const std::string& line, ScriptStep& step, std::string& error) {
   return true;
 }
 
+// Arguments allowed; a first argument that is a number (an id, a time).
 struct Command {
   size_t minArgs, maxArgs;
+  bool numeric;
+};
+const std::map<std::string, Command> kCommands = {
+    {"timeout", {1, 1, true}},          {"workdir", {1, 1, false}},         {"start", {1, 100, false}},
+    {"wait-window", {1, 2, false}},     {"wait-gone", {0, 0, false}},       {"expect-title", {1, 1, false}},
+    {"expect-text", {2, 2, true}},      {"expect-parent-text", {2, 2, true}}, {"click", {1, 1, true}},
+    {"set-text", {2, 2, true}},         {"check", {1, 1, true}},            {"uncheck", {1, 1, true}},
+    {"answer-box", {1, 3, false}},      {"expect-no-box", {0, 0, false}},   {"screenshot", {1, 2, false}},
+    {"sleep", {1, 1, true}},            {"expect-exit", {1, 1, true}},      {"expect-exit-unseen", {1, 1, true}},
+    {"close", {0, 1, true}},            {"time-mark", {1, 1, false}},
+};
+// expect-<on>/expect-<off> pairs.
+const std::map<std::string, std::pair<UiSession::State, bool>> kStates = {
+    {"expect-enabled", {UiSession::kEnabled, true}},   {"expect-disabled", {UiSession::kEnabled, false}},
+    {"expect-visible", {UiSession::kVisible, true}},   {"expect-hidden", {UiSession::kVisible, false}},
+    {"expect-checked", {UiSession::kChecked, true}},   {"expect-unchecked", {UiSession::kChecked, false}},
+    {"expect-readonly", {UiSession::kReadOnly, true}}, {"expect-writable", {UiSession::kReadOnly, false}},
 };
 
-const std::map<std::string, Command>& Commands() {
-  static const std::map<std::string, Command> table = {
-      {"timeout", {1, 1}},          {"workdir", {1, 1}},          {"start", {1, 100}},
-      {"wait-window", {1, 2}},      {"wait-gone", {0, 0}},        {"expect-title", {1, 1}},
-      {"expect-text", {2, 2}},      {"expect-enabled", {1, 1}},   {"expect-disabled", {1, 1}},
-      {"expect-visible", {1, 1}},   {"expect-hidden", {1, 1}},    {"expect-checked", {1, 1}},
-      {"expect-unchecked", {1, 1}}, {"click", {1, 1}},            {"set-text", {2, 2}},
-      {"check", {1, 1}},            {"uncheck", {1, 1}},          {"answer-box", {1, 3}},
-      {"expect-no-box", {0, 0}},    {"screenshot", {1, 2}},       {"sleep", {1, 1}},
-      {"expect-exit", {1, 1}},      {"expect-exit-unseen", {1, 1}},      {"expect-readonly", {1, 1}},
-      {"expect-writable", {1, 1}},  {"close", {0, 1}},            {"expect-parent-text", {2, 2}},
-      {"time-mark", {1, 1}},
-  };
-  return table;
-}
-
-bool ParseNumber(const std::string& word, long& value) {
-  if (word.empty()) return false;
+bool IsNumber(const std::string& word) {
   char* end = nullptr;
-  value = strtol(word.c_str(), &end, 0);
-  return *end == '\0';
+  strtol(word.c_str(), &end, 0);
+  return !word.empty() && *end == '\0';
 }
 
 int ButtonId(const std::string& word) {
@@ -109,45 +87,41 @@ int ButtonId(const std::string& word) {
                                                    {"no", IDNO}};
   auto it = names.find(word);
   if (it != names.end()) return it->second;
-  long id;
-  return ParseNumber(word, id) ? static_cast<int>(id) : -1;
+  return IsNumber(word) ? static_cast<int>(strtol(word.c_str(), nullptr, 0)) : -1;
 }
 
-// Checks the numeric arguments of a step; returns an error or "".
+// Checks the arguments of a step; returns an error or "".
 std::string CheckArguments(const ScriptStep& step) {
   const std::string& name = step.words[0];
-  auto command = Commands().find(name);
-  if (command == Commands().end()) return "unknown command \"" + name + "\"";
+  Command shape{1, 1, true};
+  if (!kStates.count(name)) {
+    auto command = kCommands.find(name);
+    if (command == kCommands.end()) return "unknown command \"" + name + "\"";
+    shape = command->second;
+  }
   size_t args = step.words.size() - 1;
-  if (args < command->second.minArgs || args > command->second.maxArgs)
-    return "wrong number of arguments for " + name;
-  long value;
-  bool numeric = name == "timeout" || name == "sleep" || name == "expect-exit" || name == "expect-exit-unseen" ||
-                 (name != "start" && name != "workdir" && name != "wait-window" && name != "expect-title" &&
-                  name != "time-mark" &&
-                  name != "answer-box" && name != "screenshot" && args > 0);
-  if (numeric && !ParseNumber(step.words[1], value)) return "\"" + step.words[1] + "\" is not a number";
+  if (args < shape.minArgs || args > shape.maxArgs) return "wrong number of arguments for " + name;
+  if (shape.numeric && args > 0 && !IsNumber(step.words[1])) return "\"" + step.words[1] + "\" is not a number";
   if (name == "screenshot" && args == 2 && step.words[2] != "window")
     return "screenshot takes \"window\" or nothing after the file";
   if (name == "answer-box" && ButtonId(step.words[1]) < 0) return "unknown button \"" + step.words[1] + "\"";
   return "";
 }
 
-int Id(const ScriptStep& step, size_t i) { return static_cast<int>(strtol(step.words[i].c_str(), nullptr, 0)); }
-
 void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::ostream& log) {
   const std::vector<std::string>& w = step.words;
   const std::string& name = w[0];
-  if (name == "timeout") {
-    session.SetTimeout(static_cast<DWORD>(Id(step, 1)) * 1000);
+  int id = w.size() > 1 ? static_cast<int>(strtol(w[1].c_str(), nullptr, 0)) : -1;
+  auto state = kStates.find(name);
+  if (state != kStates.end()) {
+    session.ExpectState(id, state->second.first, state->second.second);
+  } else if (name == "timeout") {
+    session.SetTimeout(static_cast<DWORD>(id) * 1000);
   } else if (name == "workdir") {
     folder = w[1];
   } else if (name == "start") {
     std::string args;
-    for (size_t i = 2; i < w.size(); ++i) {
-      if (!args.empty()) args += ' ';
-      args += step.quoted[i] ? "\"" + w[i] + "\"" : w[i];
-    }
+    for (size_t i = 2; i < w.size(); ++i) args += (i > 2 ? " " : "") + (step.quoted[i] ? "\"" + w[i] + "\"" : w[i]);
     session.Start(w[1], args, folder);
   } else if (name == "time-mark") {
     log << "time-mark " << w[1] << ": " << GetTickCount() << " ms\n";
@@ -158,25 +132,17 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
   } else if (name == "expect-title") {
     session.ExpectTitle(w[1]);
   } else if (name == "expect-parent-text") {
-    session.ExpectParentText(Id(step, 1), w[2]);
+    session.ExpectParentText(id, w[2]);
   } else if (name == "expect-text") {
-    session.ExpectText(Id(step, 1), w[2]);
-  } else if (name == "expect-enabled" || name == "expect-disabled") {
-    session.ExpectEnabled(Id(step, 1), name == "expect-enabled");
-  } else if (name == "expect-visible" || name == "expect-hidden") {
-    session.ExpectVisible(Id(step, 1), name == "expect-visible");
-  } else if (name == "expect-checked" || name == "expect-unchecked") {
-    session.ExpectChecked(Id(step, 1), name == "expect-checked");
-  } else if (name == "expect-readonly" || name == "expect-writable") {
-    session.ExpectReadOnly(Id(step, 1), name == "expect-readonly");
+    session.ExpectText(id, w[2]);
   } else if (name == "click") {
-    session.Click(Id(step, 1));
+    session.Click(id);
   } else if (name == "close") {
-    session.Close(w.size() > 1 ? Id(step, 1) : -1);
+    session.Close(id);
   } else if (name == "set-text") {
-    session.SetText(Id(step, 1), w[2]);
+    session.SetText(id, w[2]);
   } else if (name == "check" || name == "uncheck") {
-    session.SetChecked(Id(step, 1), name == "check");
+    session.SetChecked(id, name == "check");
   } else if (name == "answer-box") {
     MessageBoxInfo box = session.WaitMessageBox();
     log << "  box \"" << box.caption << "\": \"" << box.text << "\"\n";
@@ -189,14 +155,12 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
     session.ExpectNoMessageBox();
   } else if (name == "screenshot") {
     session.Screenshot(w[1], w.size() > 2);
-    log << "  " << GetSystemMetrics(SM_CXSCREEN) << "x" << GetSystemMetrics(SM_CYSCREEN) << " into " << w[1]
-        << "\n";
   } else if (name == "sleep") {
-    session.Pause(static_cast<DWORD>(Id(step, 1)));
+    session.Pause(static_cast<DWORD>(id));
   } else if (name == "expect-exit") {
-    session.ExpectExit(static_cast<DWORD>(Id(step, 1)));
+    session.ExpectExit(static_cast<DWORD>(id));
   } else if (name == "expect-exit-unseen") {
-    session.ExpectExitUnseen(static_cast<DWORD>(Id(step, 1)));
+    session.ExpectExitUnseen(static_cast<DWORD>(id));
   }
 }
 
@@ -204,17 +168,15 @@ void Run(UiSession& session, const ScriptStep& step, std::string& folder, std::o
 
 bool ParseScript(std::istream& in, std::vector<ScriptStep>& steps, std::string& error) {
   std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
+  for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     ScriptStep step;
     step.line = number;
     step.text = line.substr(first);
-    std::string problem;
-    if (!SplitLine(line, step, problem) || !(problem = CheckArguments(step)).empty()) {
+    std::string problem = SplitLine(line, step) ? CheckArguments(step) : "unterminated quoted text";
+    if (!problem.empty()) {
       error = "line " + std::to_string(number) + ": " + problem;
       return false;
     }

@@ -11,17 +11,15 @@ source "$(dirname "$0")/lib/common.sh"
 
 on_virtual_display STARTUP_ON_DISPLAY "$0"
 
-work=$(mktemp -d "$SETVIK_ROOT/build/wine-startup.XXXXXX")
+new_work startup
 floppy=$WINEPREFIX/dosdevices/a:
 cleanup() {
   rm -f "$floppy"
   [ -z "${saved_temp:-}" ] || for v in TEMP TMP; do wine reg add 'HKCU\Environment' /v $v /d "$saved_temp" /f >/dev/null 2>&1; done
   rm -rf "$WINEPREFIX/drive_c/setvik temp"
-  wine reg delete 'HKLM\Software\Wine\Drives' /v a: /f >/dev/null 2>&1 || true
-  rm -rf "$work"
+  wine reg delete 'HKLM\Software\Wine\Drives' /v a: /f >/dev/null 2>&1
 }
-trap cleanup EXIT
-failures=0
+at_exit cleanup
 cat > "$work/setup.toml" <<TOML
 [setup]
 title = "Start-up Test"
@@ -32,7 +30,6 @@ source = "payload.txt"
 TOML
 echo "payload" > "$work/payload.txt"
 "$bin/setvik" build "$work/setup.toml" -o "$work/setup.exe" --stub "$bin/setvik-stub.exe" >/dev/null
-stub_size=$(stat -c %s "$bin/setvik-stub.exe")
 
 # The steps that leave a running setup's wizard: Cancel, the question
 # answered Yes, the notice, and Cancel on the closing page.
@@ -63,8 +60,7 @@ cp "$work/setup.exe" "$work/delself.exe"
 check "/DEL run ends with exit code 0" drive delself < <(echo "start $work/delself.exe /DEL"; leave_wizard; echo "expect-exit 0")
 wineserver -w
 check "/DEL records the program for deletion" grep -qi 'delself.exe' <(pending_renames)
-wineboot -r >/dev/null 2>&1 || true
-wineserver -w
+restart
 check "the restart deletes the program" [ ! -e "$work/delself.exe" ]
 
 # 3. A floppy drive: relaunch from _inst0.exe with /S and /DEL, through a
@@ -80,21 +76,16 @@ wineserver -k || true
 wineserver -w || true
 temp=$(temp_folder)
 rm -f "$temp"/_inst*.exe
-set +e
-wine 'A:\SETUP.EXE' >/dev/null 2>&1
-code=$?
-set -e
+code=0
+wine 'A:\SETUP.EXE' >/dev/null 2>&1 || code=$?
 check "the floppy start ends with exit code 0 (got $code)" [ "$code" -eq 0 ]
 # The copy runs the wizard, which is left from outside (no program of the
 # driver's own: it takes any setup window).
 check "the copy's wizard comes up and ends" drive copy < <(leave_wizard; echo "wait-gone")
 wineserver -w
-check "_inst0.exe holds exactly the stub ($stub_size bytes)" \
-  cmp -s -n "$stub_size" "$temp/_inst0.exe" "$bin/setvik-stub.exe"
-check "_inst0.exe is only the stub" [ "$(stat -c %s "$temp/_inst0.exe" 2>/dev/null)" = "$stub_size" ]
+check "_inst0.exe is exactly the stub" cmp -s "$temp/_inst0.exe" "$bin/setvik-stub.exe"
 check "the copy recorded itself for deletion" grep -qi '_inst0.exe' <(pending_renames)
-wineboot -r >/dev/null 2>&1 || true
-wineserver -w
+restart
 check "the restart deletes _inst0.exe" [ ! -e "$temp/_inst0.exe" ]
 check "the copy ran from the temporary folder with a blank ($temp)" [ "$(basename "$temp")" = "setvik temp" ]
 
@@ -108,7 +99,7 @@ check "a fixed drive makes no copy" [ ! -e "$temp/_inst0.exe" ]
 # once with exit code 0, without its own message, because it hands over
 # before it loads anything; the first copy's question is still there to be
 # answered.
-cat > "$work/first.txt" <<SCRIPT
+drive_background first <<SCRIPT
 timeout 30
 start $bin/uitest/setvik-testapp.exe
 wait-window SetvikClass "Test Setup"
@@ -117,19 +108,13 @@ sleep 6000
 answer-box yes "Do you really*"
 expect-exit 2
 SCRIPT
-wine "$bin/setvik-uidriver.exe" "$work/first.txt" >"$work/first.log" 2>&1 &
-driver=$!
-for _ in $(seq 100); do grep -q 'sleep' "$work/first.log" 2>/dev/null && break; sleep 0.2; done
+wait_for_step first "sleep 6000"
 started=$SECONDS
-set +e
-timeout 60 wine "$work/damaged.exe" >/dev/null 2>&1
-code=$?
+code=0
+timeout 60 wine "$work/damaged.exe" >/dev/null 2>&1 || code=$?
 took=$((SECONDS - started))
-wait "$driver"
-first=$?
-set -e
 check "a second start hands over and ends with exit code 0 (got $code)" [ "$code" -eq 0 ]
 check "the second start ended at once ($took s)" [ "$took" -lt 6 ]
-check "the first copy ran on undisturbed" [ "$first" -eq 0 ] || sed 's/^/    /' "$work/first.log"
+check "the first copy ran on undisturbed" driven first
 
 [ "$failures" -eq 0 ]

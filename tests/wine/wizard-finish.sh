@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
-# The finish page in each of its views, end to end under Wine:
-# - success with the launch button and the run-after check box: their
-#   captions and sentences; the button opens its program at once; the
-#   ticked box starts the run-after program after the wizard (the cleared
-#   box is tested with the installation, install-extras.sh);
+# The finish page end to end under Wine, where only a real installation
+# shows it (the views' layout is in tests/windows/FinishPageTest.cpp):
+# - success: the launch button opens its program at once, the ticked
+#   run-after box starts its program after the wizard;
 # - a restart needed (a file in the Windows folder held open by another
-#   process): Back becomes the restart button (text 7/6, not pressed), the
-#   notice goes where the check box was, the check box moves up in place of
-#   the launch sentence;
-# - failure (the file data of a setup damaged after building, full screen):
-#   the checksum message with the file's name inside the failure text, the
-#   sentences, button and box hidden, the failure text not shown a second
-#   time unformatted below, no restart button although a file
-#   waits for the restart, and nothing started after the wizard.
+#   process): Back becomes the restart button, the file is left as it was;
+# - failure (the file data damaged after building, full screen): the
+#   checksum message with the file's name, only Next, nothing started.
 # The programs are copies of a marker program that writes "<itself>.txt".
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
@@ -86,6 +80,8 @@ to_finish() { # setup.exe folder
   echo "answer-box yes"   # create the folder
   echo "click 1"          # Install
 }
+# fresh VAR FOLDER: the folder's Unix path into VAR, emptied now and at the end.
+fresh() { printf -v "$1" '%s' "$(unix_of "$2")"; rm -rf "${!1}"; at_exit "rm -rf '${!1}'"; }
 # On from the finish page through the closing page to the end.
 to_end() { printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
 # Waits up to 10 s for a file that a started program writes.
@@ -94,38 +90,26 @@ appears() { local i; for i in $(seq 50); do [ -e "$1" ] && return 0; sleep 0.2; 
 # 1. Success, with both the launch button and the run-after check box.
 project false "$launch_intro" "$run_after_intro" "$viewer" "$program" "$plain" > "$work/both.toml"
 build_setup "$work/both.toml" "$work/both.exe"
-folder='C:\e2e-wizard\finish-both'
-dest=$(unix_of "$folder")
-rm -rf "$dest"
-at_exit "rm -rf '$dest'"
+folder='C:\e2e-wizard\finish-both' && fresh dest "$folder"
 {
   to_finish "$work/both.exe" "$folder"
   echo "expect-title $(quoted "$caption - Setup Complete")"
-  echo "expect-text 1000 $(quoted "$success")"
-  echo "expect-text 1001 $(quoted "$launch_intro")"
-  echo "expect-visible 1014"
   echo "expect-text 1014 $(quoted "$launch_button")"
-  echo "expect-text 1002 $(quoted "$run_after_intro")"
-  echo "expect-visible 1015"
   echo "expect-text 1015 $(quoted "$run_after_box")"
   echo "expect-checked 1015"
-  echo 'expect-text 1003 ""'
   buttons off on off
-  captions "< &Back" "&Next >" "Cancel"
   shot windowed "$work/shots/windowed-5-finish-launch.bmp"
   echo "click 1014"
   echo "sleep 1000"
   echo "expect-text 1000 $(quoted "$success")"   # the page stays
   to_end
 } | drive both && ran=1 || ran=0
-check "success: launch button and ticked run-after box, their sentences; Next leads to the closing page" [ "$ran" = 1 ]
+check "success: launch button and ticked run-after box; Next leads to the closing page" [ "$ran" = 1 ]
 check "the launch button opened its program" appears "$dest/viewer.exe.txt"
 check "the ticked box started the run-after program after the wizard" appears "$dest/program.exe.txt"
 
 # 2. A restart needed: a file in the Windows folder, held open without
-# sharing by a helper process, is replaced at the next restart. With no
-# launch sentence the check box moves up, its sentence into 1001, and the
-# notice into 1002.
+# sharing by a helper process, is replaced at the next restart.
 busy_name=SvkWizardBusy.dat
 busy=$drive_c/windows/$busy_name
 printf 'the old content\n' > "$busy"
@@ -137,27 +121,20 @@ source = \"$busy_name\"
 destination = \"windows\""
 project false "" "$run_after_intro" "$busy_file" "$program" > "$work/restart.toml"
 build_setup "$work/restart.toml" "$work/restart.exe"
-folder3='C:\e2e-wizard\finish-restart'
-dest3=$(unix_of "$folder3")
-rm -rf "$dest3"
-at_exit "rm -rf '$dest3'"
+folder3='C:\e2e-wizard\finish-restart' && fresh dest3 "$folder3"
 check "the helper holds the file in the Windows folder" hold_file held "C:\\windows\\$busy_name"
 {
   to_finish "$work/restart.exe" "$folder3"
   echo "expect-text 1000 $(quoted "$success")"
   buttons on on off
-  captions "&Restart" "&Next >" "Cancel"
-  echo "expect-hidden 1014"
-  echo "expect-visible 1015"
-  echo "expect-text 1001 $(quoted "$run_after_intro")"
+  echo 'expect-text 1007 "&Restart"'
   echo "expect-text 1002 $(quoted "$restart_notice")"
-  echo 'expect-text 1003 ""'
   shot windowed "$work/shots/windowed-5-finish-restart.bmp"
   echo "uncheck 1015"
   to_end
 } | drive restart && ran=1 || ran=0
 release_file held
-check "restart needed: Back is the restart button, the notice below the moved check box" [ "$ran" = 1 ]
+check "restart needed: Back is the restart button, with the notice" [ "$ran" = 1 ]
 check "the held file is still the old one until the restart" grep -qx 'the old content' "$busy"
 
 # 3. Failure, full screen: the last file's data damaged after building. A
@@ -170,23 +147,14 @@ project true "$launch_intro" "$run_after_intro" "$busy_file" "$viewer" "$program
 build_setup "$work/failure.toml" "$work/failure.exe"
 at=$(grep -obUa "VICTIM-CONTENT-BEGINS" "$work/failure.exe" | head -1 | cut -d: -f1)
 printf 'X' | dd of="$work/failure.exe" bs=1 seek=$((at + 30)) conv=notrunc status=none
-folder4='C:\e2e-wizard\finish-failure'
-dest4=$(unix_of "$folder4")
-rm -rf "$dest4"
-at_exit "rm -rf '$dest4'"
+folder4='C:\e2e-wizard\finish-failure' && fresh dest4 "$folder4"
 hold_file held "C:\\windows\\$busy_name"
 reason=${checksum/\%s/$folder4\\victim.txt}
 {
   to_finish "$work/failure.exe" "$folder4"
   echo "expect-text 1000 $(quoted "${failure/\%s/$reason}")"
   page_is fullscreen "Setup Complete"
-  echo "expect-hidden 1001"
-  echo "expect-hidden 1002"
-  echo 'expect-text 1003 ""'   # not the failure text unformatted
-  echo "expect-hidden 1014"
-  echo "expect-hidden 1015"
   buttons off on off
-  captions "< &Back" "&Next >" "Cancel"
   shot fullscreen "$work/shots/fullscreen-5-finish-failure.bmp"
   to_end
 } | drive failure && ran=1 || ran=0

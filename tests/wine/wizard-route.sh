@@ -53,6 +53,7 @@ file_count=61
 # rounded up: 60 x 64 KiB + 32 KiB.
 needed_mb=$(( (60 * 65536 + 32768 + 1048575) >> 20 ))
 
+paragraphs() { local i; for i in 1 2 3 4; do echo "paragraph$i = \"${!i}\""; done; }
 project() { # full_screen
   cat <<TOML
 [setup]
@@ -69,18 +70,12 @@ picture = "$SETVIK_ROOT/examples/demo/art/side.bmp"
 title = "Demo Notes 1.2"
 font = { face = "Times New Roman", height = -40, weight = 700, italic = true }
 [texts.welcome]
-paragraph1 = "${welcome[0]}"
-paragraph2 = "${welcome[1]}"
-paragraph3 = "${welcome[2]}"
-paragraph4 = "${welcome[3]}"
+$(paragraphs "${welcome[@]}")
 [texts.information]
 title = "Licence"
 [texts.directory]
 title = "Destination Folder"
-paragraph1 = "${directory[0]}"
-paragraph2 = "${directory[1]}"
-paragraph3 = "${directory[2]}"
-paragraph4 = "${directory[3]}"
+$(paragraphs "${directory[@]}")
 space_needed_label = "Space needed:"
 space_available_label = "Space available:"
 megabytes = "%d MB"
@@ -131,42 +126,38 @@ for mode in windowed fullscreen; do
   at_exit "rm -rf '$dest'"
   s() { echo "$work/shots/$mode-$1-${page_names[$1]}.bmp"; }
 
+  # at_page N TITLE "BACK NEXT CANCEL" [ID=TEXT...]: the page's title, the
+  # states of its buttons (when given), texts, and a picture.
+  at_page() {
+    local n=$1 t
+    page_is "$mode" "$2"
+    [ -z "$3" ] || buttons $3
+    shift 3
+    for t in "$@"; do echo "expect-text ${t%%=*} $(quoted "${t#*=}")"; done
+    shot "$mode" "$(s "$n")"
+  }
   {
     echo "timeout 30"
     echo "start $work/$mode.exe"
     echo "wait-window SetvikClass"
     # 0: welcome. Back is off.
-    page_is "$mode" "Welcome"
-    for i in 0 1 2 3; do echo "expect-text $((1000 + i)) $(quoted "${welcome[$i]}")"; done
-    buttons off on on
-    captions "< &Back" "&Next >" "Cancel"
-    shot "$mode" "$(s 0)"
+    at_page 0 Welcome "off on on" "1000=${welcome[0]}" "1001=${welcome[1]}" "1002=${welcome[2]}" \
+      "1003=${welcome[3]}" "1007=< &Back" "1=&Next >" "2=Cancel"
     cancel_declined "$really_exit" 1000 "${welcome[0]}"
     echo "click 1"
     # 1: information, the licence in the read-only edit; Back to 0 and on.
-    page_is "$mode" "Licence"
-    echo "expect-text 1000 $(quoted "$info_start*")"
-    buttons on on on
-    captions "< &Back" "&Next >" "Cancel"
-    shot "$mode" "$(s 1)"
+    at_page 1 Licence "on on on" "1000=$info_start*"
     cancel_declined "$really_exit" 1000 "$info_start*"
     echo "click 1007"
     page_is "$mode" "Welcome"
-    echo "expect-text 1000 $(quoted "${welcome[0]}")"
     echo "click 1"
     page_is "$mode" "Licence"
     echo "click 1"
-    # 2: directory, the proposed folder, the space needed.
-    page_is "$mode" "Destination Folder"
-    for i in 0 1 2 3; do echo "expect-text $((1000 + i)) $(quoted "${directory[$i]}")"; done
-    echo 'expect-text 1004 "C:\\Program Files\\Demo Notes"'
-    echo 'expect-text 1017 "Space needed:"'
-    echo "expect-text 1016 \"$needed_mb MB\""
-    echo 'expect-text 1018 "Space available:"'
+    # 2: directory, the proposed folder, the space needed; Back and on.
+    at_page 2 "Destination Folder" "on on on" "1000=${directory[0]}" "1001=${directory[1]}" \
+      "1002=${directory[2]}" "1003=${directory[3]}" '1004=C:\Program Files\Demo Notes' \
+      "1017=Space needed:" "1016=$needed_mb MB" "1018=Space available:"
     echo "expect-enabled 1005"
-    buttons on on on
-    captions "< &Back" "&Next >" "Cancel"
-    shot "$mode" "$(s 2)"
     cancel_declined "$really_exit" 1000 "${directory[0]}"
     echo "click 1007"
     page_is "$mode" "Licence"
@@ -176,45 +167,30 @@ for mode in windowed fullscreen; do
     echo "set-text 1004 $(quoted "$folder\\")"
     echo "click 1"
     echo "answer-box yes $(quoted "$create_folder") $(quoted "$caption")"
-    # 3: confirmation, the folder in its sentence, Next reads Install.
-    page_is "$mode" "Ready to Install"
-    echo "expect-text 1000 $(quoted "${confirm[0]}")"
-    echo "expect-text 1001 $(quoted "${confirm[1]/\%s/$folder}")"
-    echo "expect-text 1002 $(quoted "${confirm[2]}")"
-    echo "expect-text 1003 $(quoted "${confirm[3]}")"
-    buttons on on on
-    captions "< &Back" "&Install" "Cancel"
-    shot "$mode" "$(s 3)"
+    # 3: confirmation, the folder in its sentence, Next reads Install; after
+    # Back the folder as typed and Next again.
+    at_page 3 "Ready to Install" "on on on" "1000=${confirm[0]}" "1001=${confirm[1]/\%s/$folder}" \
+      "1002=${confirm[2]}" "1003=${confirm[3]}" "1=&Install"
     cancel_declined "$really_exit" 1000 "${confirm[0]}"
     echo "click 1007"
     page_is "$mode" "Destination Folder"
     echo "expect-text 1004 $(quoted "$folder")"
-    captions "< &Back" "&Next >" "Cancel"
+    echo 'expect-text 1 "&Next >"'
     echo "click 1"
     page_is "$mode" "Ready to Install"
     echo "expect-no-box"
     echo "click 1"
     # 4: progress. Only Cancel, which reads Stop; the question holds the
     # installation, and No lets it go on.
-    page_is "$mode" "Installing"
-    echo "expect-text 1000 $(quoted "${progress[0]}")"
-    echo "expect-text 1001 $(quoted "${progress[1]}")"
-    shot "$mode" "$(s 4)"
+    at_page 4 Installing "" "1000=${progress[0]}" "1001=${progress[1]}"
     echo "click 2"
     buttons off off on
-    captions "< &Back" "&Next >" "&Stop"
+    echo 'expect-text 2 "&Stop"'
     echo "answer-box no $(quoted "$really_stop") $(quoted "$caption")"
-    # 5: finish, success: the message alone; only Next.
-    page_is "$mode" "Setup Complete"
-    echo "expect-text 1000 $(quoted "$success")"
-    echo 'expect-text 1001 ""'
-    echo 'expect-text 1002 ""'
-    echo 'expect-text 1003 ""'
+    # 5: finish, success: the message alone; only Next, Cancel again.
+    at_page 5 "Setup Complete" "off on off" "1000=$success" "1001=" "1002=" "1003=" "2=Cancel"
     echo "expect-hidden 1014"
     echo "expect-hidden 1015"
-    buttons off on off
-    captions "< &Back" "&Next >" "Cancel"
-    shot "$mode" "$(s 5)"
     echo "click 1"
     # 6: closing: its name is the caption; only Cancel, which ends it.
     if [ "$mode" = windowed ]; then

@@ -3,7 +3,7 @@
 // (a child dialog) with Back/Next/Cancel, and a modeless page dialog inside
 // the frame. Its exit code tells the test what the driver did:
 //   Next: 100 + 1 (frame box ticked) + 2 (page box ticked)
-//   Cancel confirmed: 2     window closed: 3
+//   Cancel confirmed: 2
 #include <windows.h>
 
 #include "TestApp.h"
@@ -56,17 +56,9 @@ static INT_PTR CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-static LRESULT CALLBACK BackgroundProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_CLOSE) {
-    Finish(3);
-    return 0;
-  }
-  return DefWindowProcA(window, msg, wParam, lParam);
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = BackgroundProc;
+  wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);

@@ -65,16 +65,10 @@ shared_dlls_key='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 
 # --- The UI driver ------------------------------------------------------------
 # drive NAME < script: runs it in $work; true when every step passed (the
-# log, $work/NAME.log, is shown otherwise).
-drive() {
-  cat > "$work/$1.txt"
-  local code=0
-  (cd "$work" && wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 || code=$?
-  [ "$code" -eq 0 ] || { echo "  driver script $1 failed (exit $code):"; sed 's/^/    /' "$work/$1.log"; }
-  return "$code"
-}
-# The same in the background; wait_for_step waits until the driver has
-# begun the step that holds a text; driven NAME waits for its end.
+# log, $work/NAME.log, is shown otherwise). drive_background starts it;
+# wait_for_step waits until the driver has begun the step that holds a
+# text; driven NAME waits for its end.
+drive() { local driver_pid; drive_background "$1"; driven "$1"; }
 drive_background() { # name
   cat > "$work/$1.txt"
   (cd "$work" && exec wine "$bin/setvik-uidriver.exe" "$work/$1.txt") > "$work/$1.log" 2>&1 &
@@ -235,11 +229,6 @@ buttons() { # back next cancel
     shift
     [ "$s" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"
   done
-}
-captions() { # back next cancel
-  echo "expect-text 1007 $(quoted "$1")"
-  echo "expect-text 1 $(quoted "$2")"
-  echo "expect-text 2 $(quoted "$3")"
 }
 # Cancel answered No: the question, and the page still there.
 cancel_declined() { # question control text
