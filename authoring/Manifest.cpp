@@ -10,6 +10,7 @@ namespace {
 
 const char kOpen[] = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">";
 const char kClose[] = "</assembly>";
+const char kNoSlot[] = "it carries no manifest slot";
 const char kAdministrator[] = "level=\"requireAdministrator\"";
 const char kInvoker[] = "level=\"asInvoker\"";
 const char kUtf8[] =
@@ -37,7 +38,7 @@ std::optional<uint32_t> FindManifestSlot(const uint8_t* program, uint64_t size, 
   const std::string_view bytes(reinterpret_cast<const char*>(program), size);
   const size_t at = bytes.find(kOpen);
   if (at == std::string_view::npos) {
-    error = "it carries no manifest slot";
+    error = kNoSlot;
     return std::nullopt;
   }
   if (bytes.find(kOpen, at + 1) != std::string_view::npos) {
@@ -52,12 +53,11 @@ std::optional<uint32_t> FindManifestSlot(const uint8_t* program, uint64_t size, 
   return static_cast<uint32_t>(at);
 }
 
-bool FillManifestSlot(std::vector<uint8_t>& program, uint64_t programSize, const ManifestSettings& settings,
-                      std::string& error) {
+bool FillManifestSlot(std::vector<uint8_t>& program, const ManifestSettings& settings, std::string& error) {
   std::string problem;
-  const std::optional<uint32_t> at = FindManifestSlot(program.data(), std::min<uint64_t>(programSize, program.size()), problem);
+  const std::optional<uint32_t> at = FindManifestSlot(program.data(), program.size(), problem);
   if (!at) {
-    if (!settings.asInvoker && !settings.utf8 && problem == "it carries no manifest slot") return true;
+    if (!settings.asInvoker && !settings.utf8 && problem == kNoSlot) return true;
     error = problem;
     return false;
   }

@@ -33,8 +33,7 @@ std::optional<uint32_t> FindManifestSlot(const uint8_t* program, uint64_t size, 
 // Writes the manifest for settings into program's slot. A program without
 // a slot is left alone when it needs the default manifest anyway (a bare
 // test program); otherwise that is an error.
-bool FillManifestSlot(std::vector<uint8_t>& program, uint64_t programSize, const ManifestSettings& settings,
-                      std::string& error);
+bool FillManifestSlot(std::vector<uint8_t>& program, const ManifestSettings& settings, std::string& error);
 
 // What the manifest in the slot asks for: "requireAdministrator",
 // "asInvoker, UTF-8", ...; nullopt when there is no slot.

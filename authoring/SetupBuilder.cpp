@@ -62,7 +62,7 @@ std::vector<uint8_t> ReadStub(const std::string& path, const ManifestSettings& m
   if (*stubSize != stub.size())
     Fail(path + ": the stub says it is " + std::to_string(*stubSize) + " bytes long, but the file has " +
          std::to_string(stub.size()) + " (a stub must be used as built)");
-  if (!FillManifestSlot(stub, stub.size(), manifest, error)) Fail(path + ": " + error);
+  if (!FillManifestSlot(stub, manifest, error)) Fail(path + ": " + error);
   return stub;
 }
 
@@ -186,7 +186,7 @@ PendingFile ReadUninstaller(const ProjectUninstaller& uninstaller, const BuildOp
   std::vector<uint8_t> content;
   std::string error;
   std::vector<uint8_t> program = ReadInput(programPath);
-  if (!FillManifestSlot(program, program.size(), manifest, error) ||
+  if (!FillManifestSlot(program, manifest, error) ||
       !MakeUninstallerFile(program, uninstaller.texts, content, error))
     Fail(programPath + ": " + error);
   if (options.signCommand.empty()) return PendingFile{uninstaller.record, std::move(content), false};

@@ -4,11 +4,11 @@
 // into a temporary file beside the target, verified against contentChecksum,
 // and only then moved to the target's name. A target that is not there yet
 // is created under its own name at once (it is deleted again when the step
-// fails), which saves the rename's lookup of a missing name. The old target is first renamed to
-// a second free temporary name rather than deleted, so that a failing final
-// rename can put it back instead of leaving the user without the file; a
-// target that could not have been deleted gets the busy handling all the
-// same. A folder standing at a target's path is an error for that file.
+// fails), which saves the rename's lookup of a missing name. The old target
+// is first renamed to a second free temporary name rather than deleted, so
+// that a failing final rename can put it back instead of leaving the user
+// without the file; a target that could not have been deleted gets the busy
+// handling all the same. A folder standing at a target's path is an error for that file.
 #include "install/InstallStep.h"
 
 #include "base/Buffer.h"

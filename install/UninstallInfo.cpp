@@ -260,7 +260,7 @@ static void WriteLogAndEntry() {
     CheckWrite(WriteLogHeader(LogFile, kChunkUninstallRegKey, lstrlenA(key) + 6));
     uint32_t root = (SetupFlags & kPerUserScope) ? kLogUserRoot : kLogRegistryRoot;
     if (Uses64BitView) root |= kLogView64;
-    if ((SetupFlags & kUtf8Texts) && GetACP() == CP_UTF8) root |= kLogUtf8;  // else converted at load
+    if (SetupFlags & kUtf8Texts) root |= kLogUtf8;  // cleared when the texts were converted at load
     CheckWrite(WriteLogU32(LogFile, root));
     CheckWrite(WriteLogString(LogFile, key));
   }

@@ -37,7 +37,7 @@ static void WindowsFolder(bool system, char* out) {
   const bool native = system && Uses64BitView;
   const UINT length = system && !native ? GetSystemDirectoryA(out, kPathBufferSize) : GetWindowsDirectoryA(out, kPathBufferSize);
   if (length >= kPathBufferSize) out[0] = 0;
-  if (native) JoinPath(out, "Sysnative");
+  if (native && out[0]) JoinPath(out, "Sysnative");
 }
 
 // The text value name of key path under root into the 260-byte out; empty

@@ -71,8 +71,10 @@ bool LoadSetupData();
 
 // A setup with Utf8Texts whose UTF-8 code page the system ignores
 // (GetACP() is not 65001): every text and name converted in place to the
-// ANSI code page, a character it lacks as '?'. Run by LoadSetupData once
-// the data is complete; does nothing for other setups and off Windows.
+// ANSI code page, a character it lacks as '?', and Utf8Texts cleared, so
+// that the flag always tells how the loaded texts are encoded. Run by
+// LoadSetupData once the data is complete; does nothing for other setups
+// and off Windows.
 void ConvertLoadedTexts();
 
 // Reads one chunk body; the file is positioned just after its header.

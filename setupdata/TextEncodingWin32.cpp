@@ -30,15 +30,14 @@ static uint32_t ConvertText(const char* in, char* out) {
 }
 
 // count texts back to back from in, converted to out (out <= in); the
-// bytes written. read receives the bytes the texts took before.
-static uint32_t ConvertTexts(const uint8_t* in, uint8_t* out, uint32_t count, uint32_t* read) {
+// bytes written.
+static uint32_t ConvertTexts(const uint8_t* in, uint8_t* out, uint32_t count) {
   uint32_t from = 0, to = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const char* text = reinterpret_cast<const char*>(in + from);
     from += lstrlenA(text) + 1;
     to += ConvertText(text, reinterpret_cast<char*>(out + to));
   }
-  if (read) *read = from;
   return to;
 }
 
@@ -51,7 +50,7 @@ static void ConvertFileTable() {
     const uint32_t length = ReadU32Le(in);
     const uint32_t head = RecordStringsOffset(RecordOptionFlags(in));
     for (uint32_t k = 0; k < head; ++k) out[k] = in[k];
-    const uint32_t strings = ConvertTexts(in + head, out + head, kFileRecordStringCount, nullptr);
+    const uint32_t strings = ConvertTexts(in + head, out + head, kFileRecordStringCount);
     WriteU32Le(out, head + strings);
     in += length;
     out += head + strings;
@@ -62,7 +61,8 @@ static void ConvertFileTable() {
 void ConvertLoadedTexts() {
   if (!(SetupFlags & kUtf8Texts) || GetACP() == CP_UTF8) return;
   for (uint32_t g = 0; g < kTextGroupCount; ++g)
-    if (TextGroups[g]) TextGroupSizes[g] = 2 + ConvertTexts(TextGroups[g] + 2, TextGroups[g] + 2, ReadU16Le(TextGroups[g]), nullptr);
+    if (TextGroups[g])
+      TextGroupSizes[g] = 2 + ConvertTexts(TextGroups[g] + 2, TextGroups[g] + 2, ReadU16Le(TextGroups[g]));
   char* const texts[] = {UninstallName, BackgroundTitle, DirRegistryKey, DirRegistryValue,
                          DirIniFile,    DirIniSection,   DirIniKey,      InstallDir};
   for (char* text : texts)
@@ -71,6 +71,7 @@ void ConvertLoadedTexts() {
   uint32_t count = 0;
   for (uint32_t at = 4; UninstallEntry && count < kUninstallEntryTextCount && at < UninstallEntrySize; ++count)
     at += lstrlenA(reinterpret_cast<char*>(UninstallEntry + at)) + 1;
-  if (count) UninstallEntrySize = 4 + ConvertTexts(UninstallEntry + 4, UninstallEntry + 4, count, nullptr);
+  if (count) UninstallEntrySize = 4 + ConvertTexts(UninstallEntry + 4, UninstallEntry + 4, count);
   if (FileTable) ConvertFileTable();
+  SetupFlags &= ~kUtf8Texts;  // the texts are in the ANSI code page now
 }
