@@ -2,11 +2,16 @@
 // in-memory file, LoadSetupData reads it, and everything the loader exposes
 // is then walked the way the setup program uses it (every text of every
 // group, every body to its guard byte, every record's strings and blocks)
-// before ReleaseSetupData. The sanitizers and the leak checker do the rest.
+// before ReleaseSetupData. The same bytes also go to the file-table check as
+// a table, copied into a block of exactly their size; a table it accepts is
+// walked the same way (the seeds table-* are tables). The sanitizers and the
+// leak checker do the rest.
 #include <stdio.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
@@ -52,14 +57,18 @@ void WalkBodies() {
   TouchText(InstallDir);
 }
 
-void WalkFileTable() {
-  uint8_t* record = FirstFileRecord;
-  for (uint32_t k = 0; k < FileRecordCount; ++k, record = NextFileRecord(record)) {
+// Every record of a table the check accepted, each inside the table.
+void WalkFileTable(uint8_t* record, uint32_t count, const uint8_t* end) {
+  for (; count; --count, record = NextFileRecord(record)) {
+    const uint32_t length = ReadU32Le(record);
+    if (length < kFileRecordHeadSize || record + length > end) __builtin_trap();
     Touch(record, kFileRecordHeadSize);
     if (const uint8_t* version = RecordVersionBlock(record)) Touch(version, kVersionBlockSize);
     if (const uint8_t* times = RecordTimesBlock(record)) Touch(times, kTimesBlockSize);
-    for (uint32_t n = 0; n < kFileRecordStringCount; ++n) TouchText(RecordString(record, n));
-    if (record + ReadU32Le(record) > FileTable + FileTableSize) __builtin_trap();
+    for (uint32_t n = 0; n < kFileRecordStringCount; ++n) {
+      const char* text = RecordString(record, n);
+      if (reinterpret_cast<const uint8_t*>(text) + strlen(text) >= record + length) __builtin_trap();
+    }
   }
 }
 
@@ -86,9 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LoadSetupData();
     WalkTexts();
     WalkBodies();
-    WalkFileTable();
+    WalkFileTable(FirstFileRecord, FileRecordCount, FileTable + FileTableSize);
     ReleaseSetupData();
   }
   close(fd);
+  std::vector<uint8_t> table(data, data + size);
+  if (ValidateFileTable(table.data(), static_cast<uint32_t>(size)))
+    WalkFileTable(table.data() + kFileTableCountSize, ReadU32Le(table.data()), table.data() + size);
   return 0;
 }
