@@ -1,5 +1,4 @@
-// Message texts from hostile setup data, and the button state kept for the
-// frame dialog.
+// Message texts from hostile setup data.
 #include "tests/windows/PathBuffersTest.h"
 #include "wizard/PageMechanics.h"
 
@@ -37,47 +36,11 @@ TEST_F(MessageTextTest, FirstPercentSTakesTheFileNameCutAtTheBufferSize) {
     std::string expected;
   } cases[] = {
       {1, 1024, "C:\\a.dll", "Cannot write C:\\a.dll (%s) %n %d %x % %"}, {2, 1024, "C:\\a.dll", "100% sure %d %n"},
-      {3, 1024, "x", ""}, {9, 1024, "x", ""}, {4, 1024, "%s %n %x", "%s %n %x"}, {1, 8, "C:\\file.dll", "Cannot "},
-      {4, 8, "C:\\file.dll", "C:\\file"}, {1, 24, "ab", "Cannot write ab (%s) %n"}, {5, 10, "x", "no percen"},
-      {1, 1, "x", ""}, {1, 0, "x", ""}, {4, 100, longName.c_str(), longName.substr(0, 99)},
+      {9, 1024, "x", ""}, {4, 1024, "%s %n %x", "%s %n %x"}, {1, 8, "C:\\file.dll", "Cannot "},
+      {4, 8, "C:\\file.dll", "C:\\file"}, {5, 10, "x", "no percen"}, {1, 0, "x", ""},
+      {4, 100, longName.c_str(), longName.substr(0, 99)},
   };
   for (const auto& c : cases) EXPECT_EQ(Format(c.n, c.size, c.fileName), c.expected) << c.n << " " << c.size;
-}
-
-TEST(PageButtonsTest, MaskEnablesTheFrameButtons) {
-  HWND frame = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(frame, nullptr);
-  HWND back = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlBack), nullptr, nullptr);
-  HWND next = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlNext), nullptr, nullptr);
-  HWND cancel = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, frame, HMENU(kControlCancel), nullptr, nullptr);
-  FrameDialog = frame;
-  SetPageButtons(kButtonNext | kCancelWithoutQuestion);
-  EXPECT_EQ(ButtonMask, kButtonNext | kCancelWithoutQuestion);
-  EXPECT_FALSE(IsWindowEnabled(back));
-  EXPECT_TRUE(IsWindowEnabled(next));
-  EXPECT_FALSE(IsWindowEnabled(cancel));
-  SetPageButtons(kButtonBack | kButtonCancel);
-  EXPECT_TRUE(IsWindowEnabled(back));
-  EXPECT_FALSE(IsWindowEnabled(next));
-  EXPECT_TRUE(IsWindowEnabled(cancel));
-  FrameDialog = nullptr;
-  DestroyWindow(frame);
-}
-
-TEST(ControlColourTest, ButtonFaceForDialogsAndStaticsOnly) {
-  CreateControlBrush();
-  ASSERT_NE(ControlBrush, nullptr);
-  HDC dc = GetDC(nullptr);
-  for (UINT message : {WM_CTLCOLORMSGBOX, WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSTATIC}) {
-    SetBkColor(dc, RGB(1, 2, 3));
-    EXPECT_EQ(PageDefaultHandler(nullptr, message, WPARAM(dc), 0), INT_PTR(ControlBrush));
-    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
-  }
-  for (UINT message : {UINT(WM_CTLCOLOREDIT), UINT(WM_CTLCOLORLISTBOX), UINT(WM_CTLCOLORSCROLLBAR), UINT(WM_PAINT)})
-    EXPECT_EQ(PageDefaultHandler(nullptr, message, WPARAM(dc), 0), 0);
-  ReleaseDC(nullptr, dc);
-  ReleasePageResources();
-  EXPECT_EQ(ControlBrush, nullptr);
 }
 
 }  // namespace
