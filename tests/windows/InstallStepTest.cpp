@@ -3,6 +3,7 @@
 // stream per record, 0F LEN-lo LEN-hi bytes), installed into a scratch
 // folder. Questions are answered through the scripted message box.
 #include "base/ScheduleAtRestart.h"
+#include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
 #include "setupdata/VolumeReader.h"
 #include "tests/windows/PathBuffersTest.h"
@@ -213,17 +214,6 @@ TEST_F(InstallStepTest, FailuresLeaveTheTargetAlone) {
   ExpectFailure({damaged}, kInstallErrorChecksum, folder + "new.txt");
   EXPECT_FALSE(FileExists(folder + "new.txt"));
 
-  // A folder that leaves room for "some.configuration" but not for ".txt":
-  // the cut path would still take a temporary name; refused, the cut path
-  // named.
-  const std::string longFolder = folder + std::string(262 - folder.size() - 22, 'p');
-  ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), nullptr));
-  lstrcpynA(InstallDir, longFolder.c_str(), kPathBufferSize);
-  ExpectFailure({{"some.configuration.txt", "the file"}}, kInstallErrorCreate, longFolder + "\\some.configuration");
-  EXPECT_FALSE(FileExists(longFolder + "\\some.configuration"));
-  EXPECT_TRUE(NoTemporaryFiles(longFolder + "\\"));
-  lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
-
   // The final rename fails (the temporary file held): the old read-only
   // target is put back as it was.
   WriteTextFile(folder + "keep.txt", "the user's file", FILE_ATTRIBUTE_READONLY);
@@ -305,6 +295,19 @@ TEST_F(InstallStepTest, BusyTargetAbortRetryIgnoreAndSameContent) {
   EXPECT_TRUE(ShownMessages.empty());
   EXPECT_EQ(State(0), kStateReplaced);
   EXPECT_TRUE(NoTemporaryFiles(folder));
+}
+
+// The space needed, in whole units, plus the largest file once more for its
+// temporary copy: 4,096 + 8,192 + 4,096 more for the grown file + nothing for
+// the shrunk one, and the largest (8,192) again, in 4 KiB units: 24 KiB is
+// too little, 25 enough.
+TEST_F(InstallStepTest, TooSmallADriveIsRefused) {
+  WriteTextFile(folder + "grows.dat", std::string(4096, 'g'));
+  WriteTextFile(folder + "shrinks.dat", std::string(10000, 's'));
+  table.Set({Named("one.dat", 1), Named("two.dat", 4097), Named("grows.dat", 5000), Named("shrinks.dat", 100)});
+  EXPECT_EQ(CheckDestinationWith(25, 4), kDestinationReady);
+  EXPECT_EQ(CheckDestinationWith(24, 4), kDestinationFull);
+  EXPECT_EQ(CheckDestinationWith(kFreeSpaceUnknown, 4), kDestinationReady);
 }
 
 }  // namespace

@@ -147,16 +147,6 @@ inline std::string WriteTextFile(const std::string& path, const std::string& tex
   return path;
 }
 
-// Waits up to ten seconds for a file that a started program writes.
-inline std::string WaitForFileText(const std::string& path) {
-  for (int i = 0; i < 200; ++i) {
-    std::string text = ReadTextFile(path);
-    if (!text.empty()) return text;
-    Sleep(50);
-  }
-  return std::string();
-}
-
 // The folder of the test program (build/bin), with a trailing backslash.
 inline std::string TestProgramFolder() {
   char path[MAX_PATH];
@@ -226,13 +216,6 @@ inline void SetRegValue(HKEY root, const std::string& key, const char* name, DWO
   RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   RegCloseKey(handle);
 }
-inline bool KeyExists(HKEY root, const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
-
 // The shared-use counts.
 inline const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 // A shared count as (type, count); type 0 when the value is absent.
