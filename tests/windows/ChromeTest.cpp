@@ -1,6 +1,6 @@
 // The wizard's chrome: pictures from hostile setup data, the gradient, the
 // sunken edges and the picture panel read back from a memory device
-// context, the frame's placement and buttons.
+// context, the frame's buttons.
 #include <algorithm>
 
 #include "tests/windows/PathBuffersTest.h"
@@ -103,13 +103,6 @@ TEST(GradientTest, DarkensDownwardAndDitherMixesTheNextBands) {
     for (int k = 0; k < 8; ++k)
       EXPECT_EQ(count[GradientBlue(std::min(top + 8 * k, 100), 100)], top && k >= 3 ? 40 : 8) << top << " " << k;
   }
-}
-
-TEST(FramePlacementTest, CentredButKeptInsideTheBackground) {
-  EXPECT_EQ(PlaceFrame(512, 1024, 501), 262);   // half of 501 is 250
-  EXPECT_EQ(PlaceFrame(512, 400, 500), 0);      // larger than the background
-  EXPECT_EQ(PlaceFrame(100, 1024, 400), 0);     // would start before it
-  EXPECT_EQ(PlaceFrame(1000, 1024, 400), 624);  // would end past it
 }
 
 // The frame's buttons with no page to forward to: each acts only while the

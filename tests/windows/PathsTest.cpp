@@ -1,5 +1,5 @@
-// Folder macros, the remembered folder, destination paths and shortcut
-// folders on a real Windows file system and registry (Wine).
+// Folder macros, the remembered folder in the registry, destination paths
+// and shortcut folders on a real Windows file system and registry (Wine).
 #include "setupdata/Paths.h"
 #include "tests/windows/PathBuffersTest.h"
 
@@ -8,12 +8,6 @@ namespace {
 std::string Lower(std::string text) {
   CharLowerA(&text[0]);
   return text;
-}
-
-std::string ProgramFiles() {
-  const std::string value =
-      RegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
-  return value.c_str();
 }
 
 TEST(BackslashTest, AddAndRemoveKeepRoots) {
@@ -71,9 +65,8 @@ class PathsTest : public PathBuffersTest {
 };
 
 TEST_F(PathsTest, MacrosInAnyCaseAndShortcutFolders) {
-  ASSERT_FALSE(ProgramFiles().empty());
   const std::pair<const char*, std::string> cases[] = {
-      {"#PROGRAM FILES#Acme", ProgramFiles() + "\\Acme"},
+      {"#PROGRAM FILES#Acme", SpecialFolder(CSIDL_PROGRAM_FILES) + "\\Acme"},
       {"#windows#", SpecialFolder(CSIDL_WINDOWS) + "\\"},
       {"#System#\\Sub\\Dir", SpecialFolder(CSIDL_SYSTEM) + "\\Sub\\Dir"},
       {"#Nowhere#\\Acme", "Acme"},  // unknown macro: empty base
@@ -92,7 +85,6 @@ TEST_F(PathsTest, MacrosInAnyCaseAndShortcutFolders) {
   // Shortcut folders take their own macros, or lie below Programs.
   const std::pair<const char*, std::string> folders[] = {
       {"#STARTUP#", SpecialFolder(CSIDL_STARTUP)},
-      {"", SpecialFolder(CSIDL_PROGRAMS)},
       {"Acme\\Tools\\", SpecialFolder(CSIDL_PROGRAMS) + "\\Acme\\Tools"},
   };
   for (const auto& c : folders) {
@@ -112,23 +104,10 @@ TEST_F(PathsTest, RememberedFolderTakesTheDiskSpellingOrItsLongestExistingPrefix
   EXPECT_EQ(Lower(current), Lower(root + "\\Games\\Acme Long Name"));
   EXPECT_EQ(Resolved((root + "\\Games\\Acme\\Data").c_str()), Spelled(root) + "\\Games");
   EXPECT_EQ(Resolved("Q:\\Nowhere\\At\\All"), "");  // no prefix at all: empty, not the default
-  // An empty or removed value: the default.
+  // An empty value: the default. (The INI place is shown in
+  // tests/wine/uninstall-e2e.sh.)
   EXPECT_EQ(Resolved(""), SpecialFolder(CSIDL_WINDOWS) + "\\Default");
 
-  // The INI place, which counts only with all three texts present.
-  DirRegistryKey = nullptr;
-  const std::string ini = TempFolder() + "setvik-remembered.ini";
-  WritePrivateProfileStringA("Acme", "Folder", Lower(root + "\\games").c_str(), ini.c_str());
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-  DirIniFile = const_cast<char*>(ini.c_str());
-  DirIniKey = const_cast<char*>("Folder");
-  for (const char* section : {"Acme", static_cast<const char*>(nullptr)}) {
-    DirIniSection = const_cast<char*>(section);
-    lstrcpyA(InstallDir, "#Windows#\\Default");
-    ResolveDefaultDir();
-    EXPECT_EQ(std::string(InstallDir), section ? disk + "\\Games" : SpecialFolder(CSIDL_WINDOWS) + "\\Default");
-  }
-  DeleteFileA(ini.c_str());
   // What cannot be found is left whole, a missing last component too.
   for (const std::string& same : {std::string("C:\\"), std::string("Q:\\Nowhere\\Acme"), std::string("C:\\*"),
                                   Lower(root) + "\\games\\missing"})
@@ -171,9 +150,6 @@ TEST_F(PathsTest, TargetPathByDestinationKind) {
     EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1) << int(c.kind);
     for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G') << int(c.kind);
   }
-  GetTargetPath(Record(kDestSharedSystem, kUninstallRemove, std::string(300, 'n')).data());
-  EXPECT_EQ(strlen(TargetPath), kPathBufferSize - 1);
-  for (size_t i = kPathBufferSize; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 'G');
   TargetPath = saved;
   // A shared file drops its sub-folders and goes to the system folder; an
   // existing copy that nobody holds is not in use, and is let go again.

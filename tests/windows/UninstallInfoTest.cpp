@@ -196,16 +196,6 @@ TEST_F(UninstallInfoTest, LogsThatStandWithoutKeyShortcutOrFreeHeader) {
   }
   UninstallName = nullptr;
 
-  // A kept file whose shortcut name does not fit a path: the list stands, empty.
-  WriteTextFile(uninstaller, original);
-  TestRecord main = Named("app.exe");
-  main.uninstallMode = kUninstallKeep;
-  main.groupName = kGroup;
-  main.menuName = std::string(300, 'm');
-  UseTable({main}, {kStateInstalled});
-  WriteUninstallInfo();
-  EXPECT_EQ(Uninstaller(), WithLog(LogBuilder().EmptyShortcutList()));
-
   // An uninstaller without the free header is not written to; the key is
   // made as when the file cannot be opened.
   UseTable({Named("app.exe")}, {kStateInstalled});

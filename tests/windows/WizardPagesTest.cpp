@@ -1,6 +1,5 @@
 // The progress bar as a person sees it in a memory bitmap, the percentage it
-// is given, the directory page's megabyte figure, the shortened path and
-// message texts from hostile setup data.
+// is given, the shortened path and message texts from hostile setup data.
 #include "tests/windows/PathBuffersTest.h"
 #include "wizard/PageMechanics.h"
 
@@ -71,19 +70,6 @@ TEST_F(ProgressBarTest, BarOfBlocksGrowsWithThePercentage) {
   EXPECT_EQ(ProgressPercent, 100u);
   EXPECT_EQ(PercentText(), "100%");
   ProgressWindow = nullptr;
-}
-
-// Each file rounded up to 32 KiB, the sum up to megabytes.
-TEST(DirectoryPageFigures, NeededMegabytes) {
-  TestFileTable table;
-  std::vector<TestRecord> records(32, Named("f", 32768));
-  table.Set(records);
-  EXPECT_EQ(NeededMegabytes(), 1u);
-  records.push_back(Named("g", 1));
-  table.Set(records);
-  EXPECT_EQ(NeededMegabytes(), 2u);
-  table.Set({Named("f", 1), Named("g", 32769)});
-  EXPECT_EQ(NeededMegabytes(), 1u);
 }
 
 TEST(AbbreviatePathTest, KeepsHeadAndTail) {
