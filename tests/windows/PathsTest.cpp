@@ -104,9 +104,10 @@ TEST_F(PathsTest, RememberedFolderTakesTheDiskSpellingOrItsLongestExistingPrefix
   EXPECT_EQ(Lower(current), Lower(root + "\\Games\\Acme Long Name"));
   EXPECT_EQ(Resolved((root + "\\Games\\Acme\\Data").c_str()), Spelled(root) + "\\Games");
   EXPECT_EQ(Resolved("Q:\\Nowhere\\At\\All"), "");  // no prefix at all: empty, not the default
-  // An empty value: the default. (The INI place is shown in
+  // An empty or removed value: the default. (The INI place is shown in
   // tests/wine/uninstall-e2e.sh.)
   EXPECT_EQ(Resolved(""), SpecialFolder(CSIDL_WINDOWS) + "\\Default");
+  EXPECT_EQ(Resolved(nullptr), SpecialFolder(CSIDL_WINDOWS) + "\\Default");
 
   // What cannot be found is left whole, a missing last component too.
   for (const std::string& same : {std::string("C:\\"), std::string("Q:\\Nowhere\\Acme"), std::string("C:\\*"),

@@ -96,8 +96,7 @@ TEST_F(StartupTest, ScheduleAtRestartInWininit) {
 }
 
 // The copy's own path is quoted (the temporary folder may hold blanks), and
-// the unattended switches go with it; copying and starting it are shown in
-// tests/wine/startup.sh.
+// the unattended switches go with it.
 TEST_F(StartupTest, RelaunchCommandQuotesThePathsAndCarriesTheSwitches) {
   const std::string copy = "C:\\Temp Folder\\_inst0.exe";
   lstrcpyA(SetupFilePath, "A:\\setup.exe");
@@ -111,6 +110,28 @@ TEST_F(StartupTest, RelaunchCommandQuotesThePathsAndCarriesTheSwitches) {
   ASSERT_TRUE(BuildRelaunchCommand(command, copy.c_str()));
   EXPECT_EQ(std::string(command),
             "\"" + copy + "\" /S\"A:\\setup.exe\" /DEL /PASSIVE /NORESTART /DIR=\"C:\\Program Files\\X\" /LOG=\"my log.txt\"");
+}
+
+// The relaunch copies exactly the stub's bytes to the first free
+// "_inst<n>.exe"; an unreadable setup file means no relaunch.
+TEST_F(StartupTest, RunFromTempCopyCopiesTheStub) {
+  const std::string image = ReadTextFile(SpecialFolder(CSIDL_SYSTEM) + "\\hostname.exe");
+  ASSERT_GT(image.size(), 1000u);
+  const std::string setup = WriteTextFile(TempFolder() + "setvik relaunch setup.exe", image + "SETUP-DATA");
+  lstrcpynA(SetupFilePath, setup.c_str(), kPathBufferSize);
+  const uint32_t savedSize = StubMark.stubSize;
+  StubMark.stubSize = static_cast<uint32_t>(image.size());
+  ShowCommand = SW_HIDE;
+  int exitCode = -5;
+  EXPECT_TRUE(RunFromTempCopy(&exitCode));
+  StubMark.stubSize = savedSize;
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_TRUE(ReadTextFile(WorkPath) == image);
+  for (int i = 0; i < 50 && !DeleteFileA(WorkPath); ++i) Sleep(100);
+  DeleteFileA(setup.c_str());
+  lstrcpynA(SetupFilePath, (TempFolder() + "setvik-no-such-setup.exe").c_str(), kPathBufferSize);
+  EXPECT_FALSE(RunFromTempCopy(&exitCode));
+  DeleteFileA(WorkPath);  // the empty copy stays behind
 }
 
 }  // namespace
