@@ -1,7 +1,6 @@
-// Shared-use counts in the registry, a real font added and announced, and
-// the follow-up actions of a record in their conditions: the test library's
-// DllRegisterServer (selfreg/SelfRegister.cpp) leaves a mark in HKCU.
-#include "base/NativeTools.h"
+// Shared-use counts in the registry and the follow-up actions of a record in
+// their conditions: the test library's DllRegisterServer
+// (selfreg/SelfRegister.cpp) leaves a mark in HKCU.
 #include "install/InstallStep.h"
 #include "install/Registrations.h"
 #include "setupdata/Paths.h"
@@ -34,22 +33,6 @@ TEST_F(RegistrationsTest, SharedCountStartsAtOneAndKeepsTheStoredType) {
   DeleteSharedCount(name);
 }
 
-// 64-bit programs know the Sysnative alias of a 32-bit one as System32.
-TEST(NativeSystemNameTest, SysnativeBecomesSystem32) {
-  const char* const cases[][2] = {
-      {"C:\\Windows\\Sysnative\\a.dll", "C:\\Windows\\System32\\a.dll"},
-      {"C:\\WINDOWS\\SYSNATIVE\\drivers\\b.sys", "C:\\WINDOWS\\System32\\drivers\\b.sys"},
-      {"C:\\Windows\\Sysnative", "C:\\Windows\\Sysnative"},  // not a folder on the way
-      {"C:\\Apps\\Sysnatives\\c.dll", "C:\\Apps\\Sysnatives\\c.dll"},
-  };
-  for (const auto& c : cases) {
-    char path[kPathBufferSize];
-    lstrcpyA(path, c[0]);
-    NativeSystemName(path);
-    EXPECT_STREQ(path, c[1]);
-  }
-}
-
 TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   lstrcpyA(TargetPath, "C:\\setvik-test\\followup.dll");
   DeleteSharedCount(TargetPath);
@@ -71,7 +54,7 @@ TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   DeleteSharedCount(TargetPath);
 
   // Self-registration: the library's export is called; a library without
-  // it and a file that does not load are passed over.
+  // it is passed over.
   const char* mark = "Software\\Setvik Test\\SelfRegister";
   RegDeleteKeyA(HKEY_CURRENT_USER, mark);
   lstrcpyA(TargetPath, (TestProgramFolder() + "wintest\\SelfRegister.dll").c_str());
@@ -83,41 +66,6 @@ TEST_F(RegistrationsTest, FollowUpActionsRunOnlyUnderTheirConditions) {
   EXPECT_STREQ(RegValue(HKEY_CURRENT_USER, mark, "State").c_str(), "registered");
   RegDeleteKeyA(HKEY_CURRENT_USER, mark);
   RegisterModule((TestProgramFolder() + "wintest\\VersionNewer.dll").c_str());
-  RegisterModule("C:\\setvik-test\\absent.dll");
-}
-
-int FontChanges;
-LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_FONTCHANGE) ++FontChanges;
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-TEST(FontTest, RealFontIsAddedAndAnnouncedOtherFilesAreNot) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = CountFontChanges;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "SetvikFontListener";
-  RegisterClassA(&windowClass);
-  HWND listener = CreateWindowA("SetvikFontListener", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
-  ASSERT_NE(listener, nullptr);
-  const std::string folder = MakeScratch("setvik-fonts");
-  const std::string font = folder + "SetvikMono.ttf";
-  ASSERT_TRUE(CopyFileA("Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSansMono.ttf", font.c_str(), FALSE));
-
-  FontChanges = 0;
-  EXPECT_TRUE(AddFont(font.c_str()));
-  EXPECT_EQ(FontChanges, 1);
-  RemoveFontResourceA(font.c_str());
-
-  const std::string text = folder + "not-a-font.ttf";
-  WriteTextFile(text, "plain text, not a font");
-  FontChanges = 0;
-  EXPECT_FALSE(AddFont(text.c_str()));
-  EXPECT_EQ(FontChanges, 0);
-
-  DestroyWindow(listener);
-  RemoveTree(folder);
 }
 
 }  // namespace

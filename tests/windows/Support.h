@@ -147,16 +147,6 @@ inline std::string WriteTextFile(const std::string& path, const std::string& tex
   return path;
 }
 
-// Waits up to ten seconds for a file that a started program writes.
-inline std::string WaitForFileText(const std::string& path) {
-  for (int i = 0; i < 200; ++i) {
-    std::string text = ReadTextFile(path);
-    if (!text.empty()) return text;
-    Sleep(50);
-  }
-  return std::string();
-}
-
 // The folder of the test program (build/bin), with a trailing backslash.
 inline std::string TestProgramFolder() {
   char path[MAX_PATH];
@@ -199,19 +189,10 @@ inline void RemoveTree(std::string folder) {
   RemoveDirectoryA(folder.c_str());
 }
 
+// A folder the shell knows by its id (CSIDL_WINDOWS, CSIDL_SYSTEM, ...).
 inline std::string SpecialFolder(int id) {
   char folder[MAX_PATH] = "";
   SHGetSpecialFolderPathA(nullptr, folder, id, FALSE);
-  return folder;
-}
-inline std::string WindowsFolder() {
-  char folder[MAX_PATH];
-  GetWindowsDirectoryA(folder, MAX_PATH);
-  return folder;
-}
-inline std::string SystemFolder() {
-  char folder[MAX_PATH];
-  GetSystemDirectoryA(folder, MAX_PATH);
   return folder;
 }
 
@@ -232,29 +213,11 @@ inline std::string RegValue(HKEY root, const std::string& key, const char* name,
 inline void SetRegValue(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes) {
   HKEY handle;
   ASSERT_EQ(RegCreateKeyA(root, key.c_str(), &handle), ERROR_SUCCESS);
-  if (bytes.empty() && type == REG_MULTI_SZ)
-    RegDeleteValueA(handle, name);
-  else
-    RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   RegCloseKey(handle);
 }
-inline bool KeyExists(HKEY root, const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
-
-// The shared-use counts and the renames the NT family keeps for the restart.
+// The shared-use counts.
 inline const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-inline const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-inline std::string PendingRenames() {
-  const std::string value = RegValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
-  return value == "(absent)" ? std::string() : value;
-}
-inline void RestorePendingRenames(const std::string& value) {
-  SetRegValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations", REG_MULTI_SZ, value);
-}
 // A shared count as (type, count); type 0 when the value is absent.
 inline std::pair<DWORD, DWORD> SharedCount(const std::string& name) {
   DWORD type = 0, count = 0;

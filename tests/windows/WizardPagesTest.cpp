@@ -1,6 +1,7 @@
 // The progress bar as a person sees it in a memory bitmap, the percentage it
-// is given, the directory page's megabyte figures and the shortened path.
+// is given, the shortened path and message texts from hostile setup data.
 #include "tests/windows/PathBuffersTest.h"
+#include "wizard/PageMechanics.h"
 
 namespace {
 
@@ -45,70 +46,30 @@ class ProgressBarTest : public ::testing::Test {
   Canvas canvas{200, 60, kBackground};
 };
 
-TEST_F(ProgressBarTest, BarOfBlocksGrowsWithThePercentageInsideItsSunkenEdge) {
+// The bar grows block by block with the percentage, inside its w by h
+// rectangle; SetProgress caps at 100 and draws at once.
+TEST_F(ProgressBarTest, BarOfBlocksGrowsWithThePercentage) {
   int blocks = 0, last = 0, lastBlocks = 0;
   EXPECT_GT(Filled(0, &blocks), 0);  // something shows from the start
   EXPECT_EQ(blocks, 1);
-  EXPECT_EQ(PercentText(), "0%");
-  for (uint32_t percent : {25u, 50u, 75u, 100u}) {
+  for (uint32_t percent : {50u, 100u}) {
     const int filled = Filled(percent, &blocks);
     EXPECT_GT(filled, last) << percent;
     EXPECT_GT(blocks, lastBlocks) << percent;
-    EXPECT_EQ(PercentText(), std::to_string(percent) + "%");
     last = filled, lastBlocks = blocks;
   }
   // At 100% the blocks reach across the bar, not a solid fill.
   EXPECT_GT(blocks, 8);
   EXPECT_GT(last, w - 12);
-  // Nothing outside the w by h rectangle was touched.
-  EXPECT_EQ(At(-1, 5), kBackground);
-  EXPECT_EQ(At(w, 5), kBackground);
-  EXPECT_EQ(At(5, -1), kBackground);
-  EXPECT_EQ(At(5, h), kBackground);
-}
+  for (POINT p : {POINT{-1, 5}, POINT{w, 5}, POINT{5, -1}, POINT{5, h}}) EXPECT_EQ(At(p.x, p.y), kBackground);
 
-TEST_F(ProgressBarTest, SetProgressCapsAtOneHundredAndDrawsAtOnce) {
   ProgressWindow = page;
   ProgressView.setProgress(37);
-  EXPECT_EQ(ProgressPercent, 37u);
   EXPECT_EQ(PercentText(), "37%");
-  ProgressView.setProgress(150);
-  EXPECT_EQ(ProgressPercent, 100u);
-  EXPECT_EQ(PercentText(), "100%");
   ProgressView.setProgress(0xFFFFFFFFu);  // unsigned: capped, not negative
   EXPECT_EQ(ProgressPercent, 100u);
-  // A page without the placeholder gets its percentage but no bar.
-  DestroyWindow(GetDlgItem(page, 1009));
-  int blocks;
-  Filled(20, &blocks);
-  EXPECT_EQ(PercentText(), "20%");
-  EXPECT_EQ(At(1, 5), kBackground);
+  EXPECT_EQ(PercentText(), "100%");
   ProgressWindow = nullptr;
-}
-
-TEST(DirectoryPageFigures, NeededAndAvailableMegabytes) {
-  TestFileTable table;
-  auto needed = [&](std::vector<uint32_t> sizes) {
-    std::vector<TestRecord> records;
-    for (uint32_t size : sizes) records.push_back(Named("f", size));
-    table.Set(records);
-    return NeededMegabytes();
-  };
-  // Each file rounded up to 32 KiB, the sum up to megabytes.
-  std::vector<uint32_t> oneMegabyte(32, 32768), more = oneMegabyte;
-  more.push_back(1);
-  const std::pair<std::vector<uint32_t>, uint32_t> cases[] = {
-      {{1, 32768, 32769}, 1}, {{}, 0}, {{0, 0}, 0}, {oneMegabyte, 1}, {more, 2}, {{1048576 * 3 - 5}, 3}};
-  for (const auto& c : cases) EXPECT_EQ(needed(c.first), c.second) << c.first.size();
-
-  EXPECT_EQ(AvailableMegabytes("Q:\\no such drive"), 0u);
-  ULARGE_INTEGER free;
-  ASSERT_TRUE(GetDiskFreeSpaceExA(WindowsFolder().c_str(), &free, nullptr, nullptr));
-  const uint64_t kilobytes = free.QuadPart >> 10;
-  const uint32_t expected = kilobytes >= 0xFFFFFFFFull ? 0x400000u : static_cast<uint32_t>((kilobytes + 1023) >> 10);
-  const uint32_t shown = AvailableMegabytes(WindowsFolder().c_str());  // free space moves meanwhile
-  EXPECT_LE(shown, expected + 2);
-  EXPECT_GE(shown + 2, expected);
 }
 
 TEST(AbbreviatePathTest, KeepsHeadAndTail) {
@@ -124,12 +85,50 @@ TEST(AbbreviatePathTest, KeepsHeadAndTail) {
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\Program Files\\Some Product\\bin\\file.exe", "C:\\Program Files\\...\\file.exe"},
       {"C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt"},
-      {"C:\\short\\name.txt", "C:\\short\\name.txt"},
       {"a-file-name-without-any-backslash.txt", "a-file-name-without-any-backslash.txt"},
       {"C:\\ab\\a-long-file-name-beyond-the-limit.txt", "C:\\ab\\a-long-file-name-beyond-the-limit.txt"},
       {"C:\\abcd\\a-long-file-name-beyond-the-limit.txt", "C:\\...\\a-long-file-name-beyond-the-limit.txt"},
   };
   for (const auto& c : cases) EXPECT_EQ(abbreviated(c.first), c.second);
+}
+
+// Text group 6 made of the given texts, installed for one test.
+class MessageTextTest : public ::testing::Test {
+ protected:
+  void SetTexts(const std::vector<std::string>& texts) { SetTextGroup(kTextGroupMessages, texts); }
+  void TearDown() override {
+    SetTextGroup(kTextGroupMessages, {});
+    ErrorFileName = nullptr;
+  }
+  std::string Format(uint32_t n, uint32_t size, const char* fileName) {
+    std::vector<char> out(size + 8, 'G');
+    char name[kPathBufferSize];
+    lstrcpynA(name, fileName, kPathBufferSize);
+    ErrorFileName = name;
+    FormatMessageText(out.data(), size, n);
+    for (uint32_t i = size; i < out.size(); ++i) EXPECT_EQ(out[i], 'G') << "written past " << size;
+    return size ? std::string(out.data()) : std::string();
+  }
+};
+
+// Only the first "%s" takes the file name (itself not a format); without
+// "%s" the text is copied as it stands; a missing text is empty; all is cut
+// at the buffer's size, 0 writing nothing at all.
+TEST_F(MessageTextTest, FirstPercentSTakesTheFileNameCutAtTheBufferSize) {
+  SetTexts({"Caption", "Cannot write %s (%s) %n %d %x %% %", "100% sure %d %n", "", "%s",
+            "no percent-s here, just a long text"});
+  const std::string longName(259, 'f');
+  const struct {
+    uint32_t n, size;
+    const char* fileName;
+    std::string expected;
+  } cases[] = {
+      {1, 1024, "C:\\a.dll", "Cannot write C:\\a.dll (%s) %n %d %x % %"}, {2, 1024, "C:\\a.dll", "100% sure %d %n"},
+      {9, 1024, "x", ""}, {4, 1024, "%s %n %x", "%s %n %x"}, {1, 8, "C:\\file.dll", "Cannot "},
+      {4, 8, "C:\\file.dll", "C:\\file"}, {5, 10, "x", "no percen"}, {1, 0, "x", ""},
+      {4, 100, longName.c_str(), longName.substr(0, 99)},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Format(c.n, c.size, c.fileName), c.expected) << c.n << " " << c.size;
 }
 
 }  // namespace
