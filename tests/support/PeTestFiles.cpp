@@ -1,12 +1,7 @@
-// PE images with version resources, made by the toolchain or by hand.
+// PE images with version resources, made by hand.
 #include "tests/support/PeTestFiles.h"
 
-#include <stdlib.h>
 #include <string.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "setupdata/Format.h"
 
@@ -14,11 +9,6 @@ namespace PeTestFiles {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // One block of a version resource: wLength, wValueLength, wType, key,
 // padding, value, padding, children. Blocks start 4-aligned, so aligning
@@ -55,24 +45,6 @@ Block TextValue(const std::u16string& key, const std::u16string& text) {
 }
 
 }  // namespace
-
-ToolBuild BuildWithTools(const std::string& resourceScript) {
-  ToolBuild build;
-  std::string folder = (std::filesystem::temp_directory_path() / "setvik-pe-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) return {false, "cannot make a temporary folder", {}};
-  std::ofstream(folder + "/version.rc") << resourceScript;
-  const std::string command = "cd '" + folder +
-                              "' && i686-w64-mingw32-windres -i version.rc -o version.o && "
-                              "i686-w64-mingw32-gcc -nostdlib -shared -Wl,--entry=0 -o image.dll version.o";
-  build.built = system((command + " </dev/null >tool.log 2>&1").c_str()) == 0;
-  const Bytes log = ReadAll(folder + "/tool.log");
-  build.message.assign(log.begin(), log.end());
-  build.image = ReadAll(folder + "/image.dll");
-  build.built = build.built && !build.image.empty();
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-  return build;
-}
 
 std::vector<uint8_t> MakeVersionResource(const VersionFields& fields) {
   Block root{u"VS_VERSION_INFO", 0, {}, 0, {}};

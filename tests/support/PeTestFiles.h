@@ -1,6 +1,5 @@
-// PE images with version resources for the tests of the version reader, made
-// two ways: by the Windows toolchain from a resource script, and by hand,
-// with a fixed layout whose offsets a test can damage.
+// PE images made by hand, with a version resource and a fixed layout whose
+// offsets a test can damage, and signed the way a signing tool lays it out.
 #pragma once
 
 #include <stdint.h>
@@ -21,16 +20,6 @@ inline void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
   Put16(out, 0);
 }
 inline void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t{3}, 0); }
-
-struct ToolBuild {
-  bool built = false;
-  std::string message;  // the tools' output
-  std::vector<uint8_t> image;
-};
-
-// Compiles resourceScript with i686-w64-mingw32-windres and -gcc into an
-// i686 DLL without code, in a temporary folder that is removed afterwards.
-ToolBuild BuildWithTools(const std::string& resourceScript);
 
 struct VersionFields {
   bool fixedInfo = true;  // false: the root block has no value

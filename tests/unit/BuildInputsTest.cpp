@@ -1,6 +1,6 @@
 // The readers of the publisher's input files: version resources of PE
-// images (built by the Windows toolchain at test time, or by hand and then
-// damaged), BMP pictures, the background font's LOGFONTA, and file times.
+// images (made by hand and then damaged; fuzz_peversion tries the rest), BMP
+// pictures, the background font's LOGFONTA, and file times.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,60 +25,16 @@ namespace Pe = PeTestFiles;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Resource types by name and by id before RT_VERSION; two version names, the
-// first in two languages. The reader takes name 1, language 0x407 (the
-// lowest id, sorted first), and the first of its two translations.
-const char kManyResourcesScript[] = R"(1 MYTYPE { "named type" }
-2 RCDATA { "raw" }
-LANGUAGE 0x09, 0x01
-1 VERSIONINFO
-FILEVERSION 1,2,3,4
-BEGIN
-END
-LANGUAGE 0x07, 0x01
-1 VERSIONINFO
-FILEVERSION 7,0,0,9
-PRODUCTVERSION 0x8000,0,0,1
-BEGIN
-  BLOCK "VarFileInfo"
-  BEGIN
-    VALUE "Translation", 0x0407, 1252, 0x0409, 1200
-  END
-END
-2 VERSIONINFO
-FILEVERSION 9,9,9,9
-BEGIN
-END
-)";
-
-// The toolchain's image is read as its script says; every prefix of it, and
-// of a hand-made PE32+ image, is refused with a message, or (when only
-// padding was cut) read exactly as the whole image.
-TEST(PeVersionTest, ReadsTheToolchainsImageAndRefusesEveryTruncation) {
-  const Pe::ToolBuild built = Pe::BuildWithTools(kManyResourcesScript);
-  ASSERT_TRUE(built.built) << built.message;
+// Every prefix of an image is refused with a message, or (when only padding
+// was cut) read exactly as the whole image.
+TEST(PeVersionTest, RefusesEveryTruncation) {
+  const Bytes image = Pe::MakePe(true, Pe::MakeVersionResource({}));
   std::string error;
-  std::optional<PeVersionInfo> info = ReadPeVersion(built.image, error);
-  ASSERT_TRUE(info) << error;
-  EXPECT_EQ(info->fileVersionMS, 0x00070000u);
-  EXPECT_EQ(info->fileVersionLS, 0x00000009u);
-  EXPECT_EQ(info->productVersionMS, 0x80000000u);
-  EXPECT_EQ(info->languageId, 0x0407u);
-  EXPECT_FALSE(info->pe32Plus);
-
-  for (const Bytes& image : {built.image, Pe::MakePe(true, Pe::MakeVersionResource({}))}) {
-    std::optional<PeVersionInfo> whole = ReadPeVersion(image, error);
-    ASSERT_TRUE(whole) << error;
-    for (size_t size = 0; size < image.size(); ++size) {
-      error.clear();
-      info = ReadPeVersion(Bytes(image.begin(), image.begin() + static_cast<ptrdiff_t>(size)), error);
-      if (info) {
-        EXPECT_EQ(info->fileVersionLS, whole->fileVersionLS) << size;
-        EXPECT_EQ(info->languageId, whole->languageId) << size;
-      } else {
-        EXPECT_FALSE(error.empty()) << size;
-      }
-    }
+  for (size_t size = 0; size < image.size(); ++size) {
+    error.clear();
+    std::optional<PeVersionInfo> info = ReadPeVersion(Bytes(image.begin(), image.begin() + size), error);
+    if (info) EXPECT_EQ(info->languageId, 0x0409u) << size;
+    else EXPECT_FALSE(error.empty()) << size;
   }
 }
 
@@ -120,56 +76,26 @@ TEST(PeVersionTest, RefusesDamagedImages) {
   } cases[] = {
       {u16(0, 'X'), "no MZ header"},
       {u32(0x3C, 0xFFFFFFF0), "no PE signature at offset 0xFFFFFFF0"},
-      {u16(Pe::kOptionalHeaderOffset, 0x107), "magic 0x107"},
       {u16(pe + 6, 0xFFFF), "section table (65535 sections"},
       {u32(directories + 16, 0), "has no resources"},
-      {u32(directories + 16, 0x9000), "resource directory (RVA 0x9000) lies in no section"},
       {u32(section + 20, 0x7FFF0000), "lies past the end of the file"},
-      {u32(section + 8, Pe::kVersionData), ""},  // a VirtualSize that cuts the data
       {u32(res + 16, 10), "no version resource (no RT_VERSION among its 1"},
-      {u16(res + 14, 0xFFFF), "65535 entries run past"},
       {u32(res + 20, Pe::kNameDirectory), "RT_VERSION entry points to data"},
       {u32(res + 20, 0xFFFFFFF0), "name directory at resource offset 0x7FFFFFF0 (file offset 0x800001F0) lies outside"},
       {u32(res + Pe::kNameDirectory + 20, 0x80000000), "loop in the resource directory"},
-      {u32(res + Pe::kNameDirectory + 20, 0x80000018), "points back to the directory at resource offset 0x18"},
-      {u16(res + Pe::kLanguageDirectory + 14, 0), "is empty"},
       {u32(res + Pe::kLanguageDirectory + 20, 0x80000000), "language entry points to a directory"},
       {u32(res + Pe::kLanguageDirectory + 20, 0x7FFFFFFF), "data entry at resource offset 0x7FFFFFFF lies outside"},
-      {u32(res + Pe::kDataEntry, 0x100), "lies in no section"},
       {u32(res + Pe::kDataEntry + 4, 0xFFFFFFFF), "runs past the data"},
       {u16(version, 0xFFF0), "length of 65520 bytes"},
-      {u16(version + 6, 'W'), "does not begin with a VS_VERSION_INFO"},
       {u16(version + 92, 0x7000), "block at file offset 0x2B4 has a length"},
   };
   const Bytes good = Pe::MakePe(false, Pe::MakeVersionResource({}));
-  Bytes noVirtualSize = good;  // a section's extent is its raw size where VirtualSize is 0
-  WriteU32Le(&noVirtualSize[section + 8], 0);
   std::string error;
-  EXPECT_TRUE(ReadPeVersion(noVirtualSize, error)) << error;
   for (const auto& c : cases) {
     Bytes image = good;
     c.damage(image.data());
     EXPECT_FALSE(ReadPeVersion(image, error)) << c.message;
     EXPECT_TRUE(Contains(error, c.message)) << error;
-  }
-}
-
-TEST(PeVersionTest, ParsesVersionStrings) {
-  const struct {
-    const char* text;
-    uint32_t ms, ls;
-  } good[] = {{"1", 0x00010000, 0}, {"1.2.3", 0x00010002, 0x00030000}, {"65535.0.007.65535", 0xFFFF0000, 0x0007FFFF}};
-  for (const auto& g : good) {
-    uint32_t ms = 1, ls = 1;
-    EXPECT_TRUE(ParseVersionString(g.text, ms, ls)) << g.text;
-    EXPECT_EQ(ms, g.ms) << g.text;
-    EXPECT_EQ(ls, g.ls) << g.text;
-  }
-  for (const char* bad : {"", "1.", ".1", "1..2", "1.2.3.4.5", "65536", "1.-2", " 1", "1.2a", "+1", "99999999999999999999"}) {
-    uint32_t ms, ls;
-    std::string error;
-    EXPECT_FALSE(ParseVersionString(bad, ms, ls, &error)) << bad;
-    EXPECT_TRUE(Contains(error, std::string("\"") + bad + "\"")) << error;
   }
 }
 
@@ -220,12 +146,10 @@ TEST(BitmapTest, AcceptsEachDepth) {
       EXPECT_TRUE(Contains(error, "pixels are incomplete")) << error;
     }
   }
-  PictureInfo info;
+  PictureInfo info;  // a short colour table moves the pixels up
   std::string error;
   EXPECT_TRUE(CheckSetupBitmap(MakeBmp({.bits = 4, .coloursUsed = 3}), info, error)) << error;
   EXPECT_EQ(info.pixelOffset, 54u + 12);
-  EXPECT_TRUE(CheckSetupBitmap(MakeBmp({.bits = 16, .coloursUsed = 16}), info, error)) << error;
-  EXPECT_EQ(info.pixelOffset, 54u + 64);
 }
 
 TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
@@ -236,12 +160,9 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
       {MakeBmp({.bits = 32}), "32 bits per pixel"},
       {MakeBmp({.headerSize = 108}), "108 bytes long (a BITMAPV4HEADER)"},
       {MakeBmp({.bits = 8, .compression = 1}), "BI_RLE8"},
-      {MakeBmp({.bits = 16, .compression = 3}), "BI_BITFIELDS"},
       {MakeBmp({.gap = 2}), "a gap of 2 bytes before its pixels"},
-      {MakeBmp({.bits = 4, .gap = 1000}), "a gap of 1000 bytes before its pixels"},
       {MakeBmp({.bits = 4, .coloursUsed = 17}), "17 colours"},
       {MakeBmp({.width = 0}), "size 0 x 2"},
-      {MakeBmp({.width = 4097}), "size 4097 x 2"},
       {MakeBmp({.bits = 8, .width = 1, .height = 1, .coloursUsed = 2}), "full 256-colour"},
       {Bytes{'P', 'K', 3, 4}, "not a BMP file"},
       {Bytes(40, 0), "ends inside its information header"},
@@ -249,10 +170,10 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
       {MakeBmp({}), ""},           // height INT_MIN
       {MakeBmp({}), ""},           // two planes
   };
-  std::copy_n(MakeBmp({}).begin(), 40, cases[11].bmp.begin());
-  WriteU32Le(&cases[12].bmp[10], 54);
-  WriteU32Le(&cases[13].bmp[22], 0x80000000);
-  WriteU16Le(&cases[14].bmp[26], 2);
+  std::copy_n(MakeBmp({}).begin(), 40, cases[8].bmp.begin());
+  WriteU32Le(&cases[9].bmp[10], 54);
+  WriteU32Le(&cases[10].bmp[22], 0x80000000);
+  WriteU16Le(&cases[11].bmp[26], 2);
   for (auto& c : cases) {
     std::string error;
     EXPECT_FALSE(CheckSetupBitmap(c.bmp, error)) << c.message;
@@ -282,22 +203,10 @@ TEST(FontSpecTest, LaysOutLogFontA) {
   memcpy(&expected[28], "Arial", 5);
   EXPECT_EQ(font, expected);
 
-  const std::string face31(31, 'x');
-  ASSERT_TRUE(BuildLogFont(face31, 0, 0, false, font, error)) << error;
-  EXPECT_EQ(font[59], 0);  // the face's NUL fits
-  const struct {
-    std::string face;
-    int32_t height, weight;
-    const char* message;
-  } bad[] = {{face31 + "x", 0, 400, "32 bytes long"},
-             {"Tab\tFace", 0, 400, "control character"},
-             {"Arial", 0, 1001, "weight 1001"},
-             {"Arial", 0, -1, "weight -1"},
-             {"Arial", -16385, 400, "height -16385"}};
-  for (const auto& b : bad) {
-    EXPECT_FALSE(BuildLogFont(b.face, b.height, b.weight, false, font, error));
-    EXPECT_TRUE(Contains(error, b.message)) << error;
-  }
+  EXPECT_FALSE(BuildLogFont(std::string(32, 'x'), 0, 400, false, font, error));
+  EXPECT_TRUE(Contains(error, "32 bytes long")) << error;
+  EXPECT_FALSE(BuildLogFont("Arial", -16385, 400, false, font, error));
+  EXPECT_TRUE(Contains(error, "height -16385")) << error;
 }
 
 uint64_t ViaTimegm(int year, int month, int day, int hour, int minute, int second) {
@@ -314,10 +223,8 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
   } cases[] = {
       {"1970-01-01T00:00:00Z", 116444736000000000ull},
       {"1601-01-01t00:00:00.0000001z", 1},
-      {"2026-01-31T12:00:00.25Z", ViaTimegm(2026, 1, 31, 12, 0, 0) + 2500000},
       {"2026-01-31T12:00:00.123456789Z", ViaTimegm(2026, 1, 31, 12, 0, 0) + 1234567},
       {"2000-02-29T23:59:59Z", ViaTimegm(2000, 2, 29, 23, 59, 59)},
-      {"2100-03-01T00:00:00Z", ViaTimegm(2100, 3, 1, 0, 0, 0)},
       {"9999-12-31T23:59:59Z", ViaTimegm(9999, 12, 31, 23, 59, 59)},
   };
   for (const auto& c : cases) {
@@ -327,12 +234,10 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
     EXPECT_EQ(fileTime, c.fileTime) << c.text;
   }
   const std::pair<const char*, const char*> bad[] = {
-      {"2026-01-31T12:00:00+02:00", "UTC offset"}, {"2026-02-29T00:00:00Z", "no day 29"},
-      {"2100-02-29T00:00:00Z", "no day 29"},       {"2026-13-01T00:00:00Z", "no month 13"},
-      {"1600-12-31T23:59:59Z", "before 1601"},     {"2016-12-31T23:59:60Z", "leap second"},
-      {"2026-01-31T24:00:00Z", "time of day"},     {"2026-01-31T12:00:00", "expected YYYY"},
-      {"2026-01-31 12:00:00Z", "expected YYYY"},   {"2026-1-31T12:00:00Z", "expected YYYY"},
-      {"2026-01-31T12:00:00.Z", "expected YYYY"},  {"2026-01-31T12:00:00Zx", "expected YYYY"}};
+      {"2026-01-31T12:00:00+02:00", "UTC offset"}, {"2100-02-29T00:00:00Z", "no day 29"},
+      {"2026-13-01T00:00:00Z", "no month 13"},     {"1600-12-31T23:59:59Z", "before 1601"},
+      {"2016-12-31T23:59:60Z", "leap second"},     {"2026-01-31T24:00:00Z", "time of day"},
+      {"2026-01-31 12:00:00Z", "expected YYYY"},   {"2026-01-31T12:00:00.Z", "expected YYYY"}};
   for (const auto& [text, message] : bad) {
     uint64_t fileTime;
     std::string error;
