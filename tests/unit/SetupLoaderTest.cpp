@@ -1,13 +1,96 @@
 // The loader on hand-made byte streams and on setups from the writer: the
 // chunk walk, the completeness rule, every kind's destination, and the
 // checks that turn damaged or hostile data into a failed load with text
-// 6/31.
+// 6/31; then the texts and the uninstall entry's values as the setup reads
+// them.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "authoring/SetupWriter.h"
+#include "base/Buffer.h"
 #include "setupdata/FileRecord.h"
+#include "setupdata/SetupData.h"
 #include "setupdata/VolumeReader.h"
 #include "tests/support/PeTestFiles.h"
-#include "tests/unit/SetupFileFixture.h"
+#include "tests/support/PlatformDouble.h"
+#include "tests/unit/ToolTesting.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The loader only skips the stub, so any bytes do.
+const uint32_t kFakeStubSize = 40;
+Bytes WithStub(const Bytes& stream) { return Bytes{'M', 'Z'} + Bytes(kFakeStubSize - 2, 0xCC) + stream; }
+
+// Text groups 0-7 whose group 6 carries the caption 6/0 and the invalid-data
+// message 6/31.
+const char kInvalidDataText[] = "The setup file holds invalid data.";
+std::vector<std::vector<std::string>> MessageGroups() {
+  std::vector<std::vector<std::string>> groups(8, std::vector<std::string>{"title"});
+  groups[6].assign(32, "");
+  groups[6][0] = "Setvik Test";
+  groups[6][31] = kInvalidDataText;
+  return groups;
+}
+
+// Writes a setup file to a temporary folder and loads it with the stub's
+// loader: path buffers allocated, the stub mark set to the fake stub's
+// length, the platform double cleared; everything released afterwards, so
+// the leak checker sees whatever the loader forgot.
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (char** buffer : {&SetupFilePath, &DataFilePath, &InstallDir})
+      ASSERT_TRUE(AllocateZeroed(kPathBufferSize, *buffer));
+    static int counter;
+    path = ::testing::TempDir() + "setvik-setup-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    StubMark.stubSize = kFakeStubSize;
+    PlatformDouble::Reset();
+  }
+  void TearDown() override {
+    ReleaseSetupData();
+    for (char** buffer : {&SetupFilePath, &DataFilePath, &InstallDir}) ReleaseBuffer(*buffer);
+    StubMark.stubSize = 0;
+    unlink(path.c_str());
+  }
+
+  // Writes the whole setup file (stub included) and runs the loader on it.
+  bool Load(const Bytes& bytes) {
+    Spit(path, bytes);
+    strcpy(SetupFilePath, path.c_str());
+    return LoadSetupData();
+  }
+  bool Load(const SetupWriter& writer) { return Load(writer.Bytes()); }
+
+  // A writer that starts with the fake stub, with the message texts when
+  // asked; level 1 keeps tests fast.
+  static SetupWriter Writer(bool messages = false) {
+    SetupWriter writer(WithStub({}), 1);
+    if (messages) writer.AddTexts(MessageGroups());
+    return writer;
+  }
+
+  // Loads and expects a failure that shows the given texts (each in an OK
+  // box with an information icon), after which no text is left loaded.
+  void ExpectFailure(const Bytes& bytes, const std::vector<std::string>& shown = {kInvalidDataText}) {
+    PlatformDouble::Reset();
+    EXPECT_FALSE(Load(bytes));
+    EXPECT_EQ(PlatformDouble::ShownTexts(), shown);
+    for (const PlatformDouble::ShownMessage& message : PlatformDouble::Shown()) EXPECT_EQ(message.boxType, kBoxOk);
+    EXPECT_EQ(TextGroups[kTextGroupMessages], nullptr);
+  }
+  void ExpectFailure(const SetupWriter& writer) { ExpectFailure(writer.Bytes()); }
+  void ExpectSilentFailure(const Bytes& bytes) { ExpectFailure(bytes, {}); }
+
+  std::string path;
+};
 
 Bytes U32(uint32_t value) { return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)}; }
 
@@ -18,8 +101,6 @@ const Bytes kFileDataHeaderOnly = {0x7F, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0
 const Bytes kAbc = {0x0F, 0x03, 0x00, 0x61, 0x62, 0x63};  // stored block, last: abc
 
 std::vector<SetupFileEntry> OneFile(size_t size) { return {PackFile(FileRecordInfo{}, Bytes(size, 'x'), 1)}; }
-
-class LoaderTest : public SetupFileFixture {};
 
 TEST_F(LoaderTest, WorkedExamples) {
   // SetupFlags 5, then file data that runs exactly to the end of the file.
@@ -362,6 +443,63 @@ TEST_F(LoaderTest, BodiesMustDecodeToTheirSizeAndEndInTheFile) {
   wrapping.AddRawChunk(kChunkSkipped1245, 0, 0xFFFFFFF8u, {});
   wrapping.AppendBytes(kEmptyFileData);
   ExpectFailure(wrapping);
+}
+
+// GetText over text groups loaded from a Texts chunk: stepping over texts,
+// and the shared empty text for every group or index that is not there.
+class TextTableTest : public LoaderTest {
+ protected:
+  bool LoadTexts(const std::vector<std::vector<std::string>>& groups) {
+    SetupWriter writer = Writer();
+    writer.AddTexts(groups);
+    writer.AddU16(kChunkSinglePage, 0);
+    writer.AddRawChunk(kChunkFileData, 0, 0, {});
+    return Load(writer);
+  }
+};
+
+TEST_F(TextTableTest, StepsOverTextsOfAnyLength) {
+  const std::vector<std::string> texts = {"Welcome", "", "two\r\nlines", "", "", "last\nline"};
+  ASSERT_TRUE(LoadTexts({{}, texts, {"x"}}));
+  for (uint32_t i = 0; i < texts.size(); ++i) EXPECT_STREQ(GetText(1, i), texts[i].c_str()) << i;
+  EXPECT_STREQ(GetText(1, texts.size()), "");
+  EXPECT_STREQ(GetText(0, 0), "");  // a group of no texts
+  EXPECT_STREQ(GetText(3, 0), "");  // a group the chunk did not carry
+  EXPECT_STREQ(GetText(1, 0x10000 + 2), "two\r\nlines");  // the index counts as a 16-bit number
+  EXPECT_STREQ(GetText(1, 0xFFFF), "");
+  const uint8_t group[] = {2, 0, 'a', 0, 'b', 0, 'c', 0};
+  ASSERT_TRUE(AllocateZeroed(sizeof group + 1, TextGroups[3]));
+  memcpy(TextGroups[3], group, sizeof group);
+  TextGroupSizes[3] = sizeof group;
+  EXPECT_STREQ(GetText(3, 1), "b");
+  EXPECT_STREQ(GetText(3, 2), "");  // the count decides, not the texts that happen to follow
+
+  std::vector<std::vector<std::string>> groups(10, std::vector<std::string>{"text"});
+  groups[6].assign(32, "message");
+  ASSERT_TRUE(LoadTexts(groups));
+  EXPECT_STREQ(GetText(6, 31), "message");
+  EXPECT_STREQ(GetText(6, 32), "");
+  EXPECT_STREQ(GetText(8, 0), "text");
+  EXPECT_STREQ(GetText(9, 0), "");  // no tenth group
+  EXPECT_STREQ(GetText(0xFFFFFFFFu, 0), "");
+  ReleaseSetupData();
+  EXPECT_STREQ(GetText(8, 0), "");
+}
+
+// A body cut inside its texts gives the texts it holds whole and then empty
+// ones; an icon record beyond the table is none.
+TEST_F(TextTableTest, UninstallEntryValuesStayInTheirBody) {
+  const uint8_t entry[] = {1, 0, 0, 0, 'A', 'c', 'm', 'e', 0, '2', '.', '0', 0, 'h', 't'};
+  ASSERT_TRUE(AllocateZeroed(sizeof entry + 1, UninstallEntry));  // the loader's guard byte
+  memcpy(UninstallEntry, entry, sizeof entry);
+  UninstallEntrySize = sizeof entry;
+  EXPECT_STREQ(UninstallEntryValue(kEntryPublisher), "Acme");
+  EXPECT_STREQ(UninstallEntryValue(kEntryVersion), "2.0");
+  EXPECT_STREQ(UninstallEntryValue(kEntryAboutUrl), "ht");  // ended by the guard byte
+  EXPECT_STREQ(UninstallEntryValue(kEntryHelpLink), "");
+  EXPECT_EQ(UninstallEntryIcon(), kNoIconRecord);  // no file table: record 1 names nothing
+  UninstallEntrySize = 3;
+  EXPECT_STREQ(UninstallEntryValue(kEntryPublisher), "");
 }
 
 }  // namespace
