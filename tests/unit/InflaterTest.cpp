@@ -276,6 +276,8 @@ TEST(InflaterTest, InputOneByteAtATime) {
   for (const auto& s : streams) all = all + s;
   int pair[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM, 0, pair), 0);
+  const timeval limit = {5, 0};  // a decoder that reads past the streams fails instead of waiting
+  setsockopt(pair[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   std::thread feeder([&] {
     for (uint8_t b : all + Bytes{'!'}) {
       send(pair[1], &b, 1, 0);
