@@ -239,30 +239,6 @@ TEST(InflaterTest, SinkGetsWholeWindowsThenOneFinalWrite) {
   ExpectDecodes(FixedBlock(matches, w.Bits(13, 4)).Bytes(), expected, "distance 32768");
 }
 
-TEST(InflaterTest, EntryPointsAndMemoryCapacity) {
-  MemoryFile file(Hex("0F 03 00 61 62 63 0D 00"));
-  Bytes buffer(8, 0xEE);
-  Inflater inflater;
-  EXPECT_FALSE(inflater.DecodeToMemory(nullptr, 3, file.Handle(), 0));  // sink not ready: nothing read
-  EXPECT_EQ(file.Position(), 0);
-  EXPECT_FALSE(inflater.DecodeToMemory(buffer.data(), 2, file.Handle(), 0));  // one byte too many
-  EXPECT_EQ(buffer, Bytes(8, 0xEE));
-  lseek(file.Handle(), 0, SEEK_SET);
-  EXPECT_TRUE(inflater.DecodeToMemory(buffer.data(), 3, file.Handle(), 0));
-  EXPECT_EQ(buffer[0], 'a');
-  EXPECT_EQ(buffer[3], 0xEE);
-  EXPECT_TRUE(inflater.DecodeToFile(kInvalidFile, file.Handle(), 0));  // decoded and dropped
-  EXPECT_EQ(file.Position(), 8);
-  EXPECT_FALSE(inflater.DecodeToFile(kInvalidFile, kInvalidFile, 0));
-  inflater.EndInput();
-  inflater.EndInput();
-
-  MemoryFile output({});
-  lseek(file.Handle(), 0, SEEK_SET);
-  EXPECT_TRUE(inflater.DecodeToFile(output.Handle(), file.Handle(), 0));
-  EXPECT_EQ(output.Position(), 3);
-}
-
 TEST(InflaterTest, InputOneByteAtATime) {
   // A datagram socket as the source, fed by a thread with each byte followed
   // by an empty datagram: every read of the file layer then returns one byte.
