@@ -220,6 +220,7 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       {ok + file + "shared = true\n", "only for files outside"},
       {ok + "icon = \"app.exe\"\n" + file, "setup.icon 'app.exe' names no file"},
       {ok + file + "version = \"source\"\n", "neither check_version"},
+      {ok + file + "check_version = true\n", "a.bin: not a PE file: no MZ header at offset 0 (give the version by hand"},
       {ok + file + "check_version = true\nversion = { file = \"1..2\" }\n", "\"1..2\""},
       {ok + "[background]\nfont = { face = \"A\", height = 8, weight = 1001 }\n", "font.weight must lie between 0 and 1000"},
       // Names the uninstaller would refuse in its log, at file:line:col.
