@@ -5,6 +5,7 @@
 // no output behind).
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
+#include "tests/support/PeTestFiles.h"
 #include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallLog.h"
 
@@ -98,6 +99,12 @@ TEST_F(BuildTest, EverySettingReachesTheSetupData) {
   EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
   EXPECT_EQ(Slurp(dir + "/x/install/uninst.exe").size(), 108u);
   EXPECT_FALSE(Exists("x/install/beside.dat")) << "external files are not in the setup";
+
+  // A version read from the source, a PE image.
+  Put("lib.dll", PeTestFiles::MakePe(false, PeTestFiles::MakeVersionResource({})));
+  ASSERT_EQ(Build("[setup]\ntitle = \"T\"\n[[file]]\nsource = \"lib.dll\"\ncheck_version = true\n"), "");
+  ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
+  EXPECT_EQ(ReadU32Le(RecordVersionBlock(FirstFileRecord) + kVersionFileLS), 0x00030004u);
 }
 
 // Stored streams (compression 0) of n bytes take n + 3 bytes, so the test
