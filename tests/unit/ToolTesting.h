@@ -87,11 +87,13 @@ class BuildFixture : public ScratchFolder {
   }
 
   // Builds project text into output; the error, or "" on success.
-  std::string Build(const std::string& toml, const std::string& output = "setup.exe", const std::string& uninstaller = "") {
+  std::string Build(const std::string& toml, const std::string& output = "setup.exe",
+                    const std::string& uninstaller = "") {
     Project project;
     BuildReport report;
     std::string error;
-    const BuildOptions options{dir + "/stub.exe", dir + "/" + output, false, uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
+    const BuildOptions options{dir + "/stub.exe", dir + "/" + output, false,
+                               uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
     if (!LoadProject(PutText("setup.toml", toml), project, error) || !BuildSetup(project, options, report, error))
       return error;
     volumes = report.volumes.size();
