@@ -26,7 +26,7 @@ class CliTest : public ScratchFolder {
  protected:
   // A setup of the given files behind a stub of 512 bytes, with the texts
   // and settings a list shows.
-  std::string Setup(std::vector<SetupFileEntry> files, const std::string& name = "setup.exe") {
+  std::string MakeSetup(std::vector<SetupFileEntry> files, const std::string& name = "setup.exe") {
     std::vector<uint8_t> stub(512, 0);
     stub[0] = 'M', stub[1] = 'Z';
     memcpy(stub.data() + 64, kStubMarkTag, sizeof(kStubMarkTag));
@@ -53,7 +53,7 @@ class CliTest : public ScratchFolder {
 };
 
 TEST_F(CliTest, ListAndVerify) {
-  ToolResult r = RunTool("list " + Setup(Demo()));
+  ToolResult r = RunTool("list " + MakeSetup(Demo()));
   ASSERT_EQ(r.status, 0) << r.out;
   for (const char* expected :
        {"stub: 512 bytes", "0x1234 SetupFlags", "FullScreenBackground DirChangeable", "6/1 \"line one\\r\\nline two\"",
@@ -61,7 +61,7 @@ TEST_F(CliTest, ListAndVerify) {
         "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3"})
     EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.out;
 
-  std::vector<uint8_t> flipped = Slurp(Setup(Demo())), cut = flipped;
+  std::vector<uint8_t> flipped = Slurp(MakeSetup(Demo())), cut = flipped;
   flipped[flipped.size() - 200] ^= 0x5A;  // in the first stream: that file is named, nothing later
   cut.resize(cut.size() - 10);            // inside the file data: refused as incomplete
   std::vector<SetupFileEntry> damaged = Demo();
@@ -70,8 +70,8 @@ TEST_F(CliTest, ListAndVerify) {
     std::string setup;
     int status;
     const char* message;
-  } cases[] = {{Setup(Demo()), 0, "2 files verified"},
-               {Setup(damaged, "damaged.exe"), 1, "docs\\\\readme.txt\"): checksum error"},
+  } cases[] = {{MakeSetup(Demo()), 0, "2 files verified"},
+               {MakeSetup(damaged, "damaged.exe"), 1, "docs\\\\readme.txt\"): checksum error"},
                {Put("flipped.exe", flipped), 1, "app.exe"},
                {Put("cut.exe", cut), 1, "damaged or incomplete"},
                {Put("other.exe", Content(1000, 9)), 1, "not a Setvik setup"}};
@@ -115,7 +115,7 @@ TEST_F(CliTest, HostileSetupsAreNamedStrictlyAndWriteNothingOutside) {
     std::system(("rm -rf '" + dir + "/out' '" + dir + "/outside'").c_str());
     std::vector<SetupFileEntry> files = {PackFile(Named("a.txt"), Content(5000, 1)), PackFile(Named("b.txt"), Content(300, 2))};
     row.change(files);
-    const std::string setup = Setup(files);
+    const std::string setup = MakeSetup(files);
     ToolResult r = RunTool(std::string(row.command) + " " + setup + (row.command[0] == 'e' ? " " + dir + "/out" : ""));
     EXPECT_EQ(r.status, row.status) << row.message << "\n" << r.out;
     EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
