@@ -1,5 +1,6 @@
 // A decoder sink for tests and fuzz targets that keeps every byte it is
-// given, up to a limit (a write past it is refused and fails the decode).
+// given and each write's length, up to a limit (a write past it is refused
+// and fails the decode).
 #pragma once
 
 #include <stddef.h>
@@ -16,10 +17,12 @@ class CollectingSink : public OutputSink {
   bool Write(const uint8_t* data, uint32_t length) override {
     if (length > limit - bytes.size()) return false;
     bytes.insert(bytes.end(), data, data + length);
+    writes.push_back(length);
     return true;
   }
 
   std::vector<uint8_t> bytes;
+  std::vector<uint32_t> writes;
 
  private:
   size_t limit;

@@ -1,7 +1,5 @@
-// PE images with version resources for the tests of the version reader, made
-// two ways: by the Windows toolchain from a resource script (windres and the
-// mingw-w64 gcc; lld-link for a 64-bit image when there is no 64-bit mingw),
-// and by hand, with a fixed layout whose offsets a test can damage.
+// PE images made by hand, with a version resource and a fixed layout whose
+// offsets a test can damage, and signed the way a signing tool lays it out.
 #pragma once
 
 #include <stdint.h>
@@ -23,45 +21,29 @@ inline void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
 }
 inline void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t{3}, 0); }
 
-struct ToolBuild {
-  bool toolsFound = false;  // false: message says which tool is missing
-  bool built = false;       // false with toolsFound: message holds the tools' output
-  std::string message;
-  std::vector<uint8_t> image;
-};
-
-// Compiles resourceScript into an i686 DLL without code in a private
-// temporary folder, which is removed afterwards.
-ToolBuild BuildWithTools(const std::string& resourceScript);
-
 struct VersionFields {
-  uint32_t fileMS = 0x00010002, fileLS = 0x00030004;
-  uint32_t productMS = 0x00050006, productLS = 0x00070008;
   bool fixedInfo = true;  // false: the root block has no value
   uint32_t signature = 0xFEEF04BD;
   bool stringFileInfo = true;                 // a StringFileInfo block before VarFileInfo
   std::optional<uint16_t> language = 0x0409;  // nullopt: no VarFileInfo block
-  uint16_t codePage = 1200;
 };
 
-// A VS_VERSIONINFO resource, written block by block.
+// A VS_VERSIONINFO resource of file version 1.2.3.4, product 5.6.7.8.
 std::vector<uint8_t> MakeVersionResource(const VersionFields& fields);
 
-// The layout of MakePe's image. Resource offsets count from the start of
-// the resource section, which sits at file offset kResourceFileOffset and
-// RVA kResourceRva; the tree is type 16 -> name 1 -> language 0x409.
+// The layout of MakePe's image: one section, ".rsrc", at file offset
+// kResourceFileOffset and RVA 0x1000; resource offsets count from its
+// start, and the tree is type 16 -> name 1 -> language 0x409.
 const uint32_t kPeHeaderOffset = 0x40;  // "PE\0\0"; e_lfanew at 0x3C
 const uint32_t kOptionalHeaderOffset = 0x58;
 const uint32_t kResourceFileOffset = 0x200;
-const uint32_t kResourceRva = 0x1000;
-const uint32_t kTypeDirectory = 0x00;      // one id entry: 16 -> 0x80000018
-const uint32_t kNameDirectory = 0x18;      // one id entry: 1 -> 0x80000030
-const uint32_t kLanguageDirectory = 0x30;  // one id entry: 0x409 -> 0x48
-const uint32_t kDataEntry = 0x48;          // RVA 0x1058, size, code page 0
+const uint32_t kNameDirectory = 0x18;
+const uint32_t kLanguageDirectory = 0x30;
+const uint32_t kDataEntry = 0x48;
 const uint32_t kVersionData = 0x58;
-
-// File offset of the section table (one section, ".rsrc").
-uint32_t SectionTableOffset(bool pe32Plus);
+inline uint32_t SectionTableOffset(bool pe32Plus) { return kOptionalHeaderOffset + (pe32Plus ? 240 : 224); }
+// File offset of the security directory's size field.
+inline uint32_t CertificateSizeOffset(bool pe32Plus) { return kOptionalHeaderOffset + (pe32Plus ? 112 : 96) + 36; }
 
 std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionResource);
 
@@ -69,7 +51,5 @@ std::vector<uint8_t> MakePe(bool pe32Plus, const std::vector<uint8_t>& versionRe
 // lays it out: padding zero bytes, then a certificate table of tableSize
 // bytes, whose offset and size go into the security directory.
 void AppendCertificateTable(std::vector<uint8_t>& file, bool pe32Plus, uint32_t padding, uint32_t tableSize);
-// File offset of the security directory's size field in MakePe's header.
-uint32_t CertificateSizeOffset(bool pe32Plus);
 
 }  // namespace PeTestFiles

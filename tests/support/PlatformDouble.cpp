@@ -8,68 +8,43 @@
 
 namespace {
 
-const size_t kMaxMessages = 10000;
+std::deque<int> queue;
+std::function<void(const PlatformDouble::ShownMessage&)> action;
+std::vector<PlatformDouble::ShownMessage> record;
 
-std::deque<int>& Queue() {
-  static std::deque<int> queue;
-  return queue;
-}
-
-std::function<void(const PlatformDouble::ShownMessage&)>& Action() {
-  static std::function<void(const PlatformDouble::ShownMessage&)> action;
-  return action;
-}
-
-std::vector<PlatformDouble::ShownMessage>& Record() {
-  static std::vector<PlatformDouble::ShownMessage> record;
-  return record;
-}
-
-// OK; OK, Cancel; Abort, Retry, Ignore (Abort is 3); Yes, No, Cancel; Yes, No; Retry, Cancel.
-int DefaultAnswer(uint32_t boxType) {
-  const int answers[] = {kAnswerOk, kAnswerCancel, 3, kAnswerCancel, kAnswerYes, kAnswerCancel};
-  return (boxType & 0x0F) < 6 ? answers[boxType & 0x0F] : kAnswerOk;
-}
-
-}  // namespace
-
-static int ScriptedMessageBox(const char* text, uint32_t boxType) {
-  if (Record().size() >= kMaxMessages) {
-    fprintf(stderr, "PlatformDouble: more than %zu message boxes; last: %s\n", kMaxMessages, text ? text : "");
+int ScriptedMessageBox(const char* text, uint32_t boxType) {
+  if (record.size() >= 10000) {
+    fprintf(stderr, "PlatformDouble: more than 10000 message boxes; last: %s\n", text ? text : "");
     abort();
   }
-  int answer = DefaultAnswer(boxType);
-  if (!Queue().empty()) {
-    answer = Queue().front();
-    Queue().pop_front();
-  }
-  Record().push_back({text ? text : "", boxType, answer});
-  if (Action()) {
-    const PlatformDouble::ShownMessage shown = Record().back();
-    Action()(shown);
-  }
+  // OK; OK, Cancel; Abort, Retry, Ignore (Abort is 3); Yes, No, Cancel; Yes, No; Retry, Cancel.
+  const int defaults[] = {kAnswerOk, kAnswerCancel, 3, kAnswerCancel, kAnswerYes, kAnswerCancel};
+  int answer = (boxType & 0x0F) < 6 ? defaults[boxType & 0x0F] : kAnswerOk;
+  if (!queue.empty()) answer = queue.front(), queue.pop_front();
+  record.push_back({text ? text : "", boxType, answer});
+  if (action) action(PlatformDouble::ShownMessage(record.back()));
   return answer;
 }
+
+// Every program that links the double answers its boxes from the start.
+[[maybe_unused]] const bool kInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
+
+}  // namespace
 
 namespace PlatformDouble {
 
 void Reset() {
-  Queue().clear();
-  Record().clear();
-  Action() = nullptr;
+  queue.clear();
+  record.clear();
+  action = nullptr;
   MessageBoxHandler = ScriptedMessageBox;
 }
-
-// Every program that links the double answers its boxes from the start.
-[[maybe_unused]] static const bool kInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
-
-void Answer(std::initializer_list<int> answers) { Queue().insert(Queue().end(), answers); }
-void OnShow(std::function<void(const ShownMessage&)> action) { Action() = std::move(action); }
-const std::vector<ShownMessage>& Shown() { return Record(); }
-
+void Answer(std::initializer_list<int> answers) { queue.insert(queue.end(), answers); }
+void OnShow(std::function<void(const ShownMessage&)> run) { action = std::move(run); }
+const std::vector<ShownMessage>& Shown() { return record; }
 std::vector<std::string> ShownTexts() {
   std::vector<std::string> texts;
-  for (const ShownMessage& m : Record()) texts.push_back(m.text);
+  for (const ShownMessage& m : record) texts.push_back(m.text);
   return texts;
 }
 

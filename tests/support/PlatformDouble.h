@@ -1,10 +1,9 @@
 // A scriptable stand-in for the message box that the Windows program gives
-// the portable core (base/Message.h): every box it is asked to show is
-// recorded and answered from a queue. It is the core's MessageBoxHandler
-// from the start of any program that links it. When the queue is empty a box is answered the way that ends it: Cancel
-// where the box has one, else its first button (OK, Abort, Yes). A run that
-// shows more than 10,000 boxes since the last Reset aborts, so a prompt loop
-// cannot hang a test.
+// the portable core (base/Message.h), installed as MessageBoxHandler from
+// the start of any program that links it. Every box is recorded and
+// answered from a queue; with the queue empty, the way that ends it (Cancel
+// where the box has one, else its first button). More than 10,000 boxes
+// since the last Reset abort the run, so a prompt loop cannot hang a test.
 #pragma once
 
 #include <stdint.h>
@@ -24,17 +23,14 @@ struct ShownMessage {
   int answer;
 };
 
-// Forgets the queue, the record and the action; installs the double as
-// MessageBoxHandler again.
+// Forgets the queue, the record and the action; installs the double again.
 void Reset();
 // Appends answers to the queue, returned in order by the next boxes.
 void Answer(std::initializer_list<int> answers);
-// Runs before each box is answered (for example to put a missing volume in
-// place when the disk prompt appears); Reset removes it.
+// Runs before each box is answered (e.g. to put a missing volume in place).
 void OnShow(std::function<void(const ShownMessage&)> action);
-// Every box shown since the last Reset, in order.
+// Every box shown since the last Reset, in order, and their texts.
 const std::vector<ShownMessage>& Shown();
-// Texts of the boxes shown, in order.
 std::vector<std::string> ShownTexts();
 
 }  // namespace PlatformDouble

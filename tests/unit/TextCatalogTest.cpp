@@ -4,16 +4,12 @@
 // refuses what the setup's formatters would misread.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "authoring/TextCatalog.h"
+#include "tests/unit/ToolTesting.h"
 
 TEST(TextCatalogTest, DefaultsAreCompleteValidAndDocumented) {
-  std::ifstream doc(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
-  const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
-  ASSERT_FALSE(text.empty());
+  const std::vector<uint8_t> doc = Slurp(std::string(SETVIK_SOURCE_DIR) + "/docs/project-file.md");
+  const std::string text(doc.begin(), doc.end());
   std::vector<std::vector<bool>> seen(8);
   for (const TextRole& role : TextRoles()) {
     EXPECT_EQ(CheckTextPlaceholders(role, role.fallback), "") << role.name;
@@ -27,26 +23,18 @@ TEST(TextCatalogTest, DefaultsAreCompleteValidAndDocumented) {
     for (size_t i = 0; i < seen[g].size(); ++i) EXPECT_TRUE(seen[g][i]) << "no text " << g << "/" << i;
   EXPECT_EQ(seen[6].size(), 33u);  // the caption and the 32 messages
   EXPECT_EQ(seen[7].size(), 7u);   // the button captions
-
-  std::vector<std::vector<std::string>> groups = DefaultTextGroups("Demo");
-  EXPECT_EQ(groups[6][0], "Demo Setup");
-  EXPECT_EQ(groups[0][1].find("{title}"), std::string::npos);
+  EXPECT_EQ(DefaultTextGroups("Demo")[6][0], "Demo Setup");
 }
 
 TEST(TextCatalogTest, PlaceholdersMustFitTheRole) {
-  const TextRole& file = *FindTextRole("messages.cannot_open");    // %s
-  const TextRole& disk = *FindTextRole("messages.insert_disk");    // %d
-  const TextRole& plain = *FindTextRole("welcome.paragraph1");     // shown as it is
-  EXPECT_EQ(CheckTextPlaceholders(file, "Cannot open %s."), "");
-  EXPECT_EQ(CheckTextPlaceholders(file, "Cannot open the file."), "");  // no conversion: shown verbatim
-  EXPECT_EQ(CheckTextPlaceholders(file, "100%% sure: %s"), "");
-  EXPECT_NE(CheckTextPlaceholders(file, "%s and %s"), "");
-  EXPECT_NE(CheckTextPlaceholders(file, "%d"), "");
-  EXPECT_NE(CheckTextPlaceholders(file, "%n"), "");
-  EXPECT_NE(CheckTextPlaceholders(file, "50% done %s"), "");  // "% d" is a conversion to printf
-  EXPECT_NE(CheckTextPlaceholders(file, "trailing %"), "");
+  const TextRole& file = *FindTextRole("messages.cannot_open");  // %s
+  const TextRole& disk = *FindTextRole("messages.insert_disk");  // %d
+  for (const char* good : {"Cannot open %s.", "Cannot open the file.", "100%% sure: %s"})
+    EXPECT_EQ(CheckTextPlaceholders(file, good), "") << good;
+  for (const char* bad : {"%s and %s", "%d", "%n", "50% done %s", "trailing %"})  // "% d" is a conversion to printf
+    EXPECT_NE(CheckTextPlaceholders(file, bad), "") << bad;
   EXPECT_EQ(CheckTextPlaceholders(disk, "Insert disk %d."), "");
   EXPECT_NE(CheckTextPlaceholders(disk, "Insert disk %s."), "");
-  EXPECT_EQ(CheckTextPlaceholders(plain, "100% free, %s %d %n"), "");
+  EXPECT_EQ(CheckTextPlaceholders(*FindTextRole("welcome.paragraph1"), "100% free, %s %d %n"), "");  // shown as it is
   EXPECT_EQ(FindTextRole("welcome.paragraph5"), nullptr);
 }

@@ -6,15 +6,12 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "authoring/Manifest.h"
 #include "authoring/Project.h"
@@ -30,10 +27,9 @@ struct ToolResult {
 inline ToolResult RunTool(const std::string& arguments) {
   FILE* pipe = popen((std::string(SETVIK_BIN_DIR) + "/setvik " + arguments + " 2>&1").c_str(), "r");
   ToolResult result{-1, ""};
-  if (!pipe) return result;
   char buffer[4096];
-  for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, got);
-  const int status = pclose(pipe);
+  for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, got);
+  const int status = pipe ? pclose(pipe) : -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
@@ -80,9 +76,9 @@ class BuildFixture : public ScratchFolder {
     std::vector<uint8_t> stub(1024, 0x90);
     stub[0] = 'M', stub[1] = 'Z';
     memcpy(stub.data() + 128, kStubMarkTag, sizeof(kStubMarkTag));
+    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
     const std::string manifest = ProgramManifest({});
     std::copy(manifest.begin(), manifest.end(), stub.begin() + 200);
-    WriteU32Le(stub.data() + 128 + sizeof(kStubMarkTag), static_cast<uint32_t>(stub.size()));
     Put("stub.exe", stub);
   }
   void TearDown() override {
@@ -94,12 +90,12 @@ class BuildFixture : public ScratchFolder {
   std::string Build(const std::string& toml, const std::string& output = "setup.exe",
                     const std::string& uninstaller = "") {
     Project project;
-    std::string error;
-    if (!LoadProject(PutText("setup.toml", toml), project, error)) return error;
     BuildReport report;
+    std::string error;
     const BuildOptions options{dir + "/stub.exe", dir + "/" + output, false,
                                uninstaller.empty() ? "" : dir + "/" + uninstaller, ""};
-    if (!BuildSetup(project, options, report, error)) return error;
+    if (!LoadProject(PutText("setup.toml", toml), project, error) || !BuildSetup(project, options, report, error))
+      return error;
     volumes = report.volumes.size();
     return "";
   }
