@@ -12,7 +12,7 @@
 //   wait-window <class|*> ["title"]     becomes the current window
 //   wait-gone                           the current window is gone
 //   expect-title "pattern" | expect-text <id> "pattern"
-//   expect-enabled|disabled|visible|hidden|checked|unchecked|readonly|writable <id>
+//   expect-enabled|disabled|visible|hidden|checked|unchecked <id>
 //   click <id> | check <id> | uncheck <id> | set-text <id> "text"
 //   close [id]                          the close box of the current window,
 //                                       or of the one holding <id> (0: a dialog)
@@ -329,15 +329,14 @@ const std::map<std::string, Shape> kShapes = {
     {"expect-no-box", {0, 0, false}}, {"screenshot", {1, 2, false}},   {"expect-exit", {1, 1, true}},
     {"expect-exit-unseen", {1, 1, true}},
 };
-// expect-<state> commands: what the state is called when on and when off.
+// expect-<state> commands: which state, and whether it is to be on.
 struct StateCheck {
-  int kind;  // 0 enabled, 1 visible, 2 checked, 3 read-only
+  int kind;  // 0 enabled, 1 visible, 2 checked
   bool on;
 };
 const std::map<std::string, StateCheck> kStates = {
-    {"expect-enabled", {0, true}},  {"expect-disabled", {0, false}}, {"expect-visible", {1, true}},
-    {"expect-hidden", {1, false}},  {"expect-checked", {2, true}},   {"expect-unchecked", {2, false}},
-    {"expect-readonly", {3, true}}, {"expect-writable", {3, false}},
+    {"expect-enabled", {0, true}}, {"expect-disabled", {0, false}}, {"expect-visible", {1, true}},
+    {"expect-hidden", {1, false}}, {"expect-checked", {2, true}},   {"expect-unchecked", {2, false}},
 };
 const std::map<std::string, int> kButtons = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"abort", IDABORT},
                                              {"retry", IDRETRY}, {"ignore", IDIGNORE}, {"yes", IDYES},
@@ -423,13 +422,11 @@ void Run(Session& s, const Step& step, std::ostream& log) {
   std::string control = "control " + std::to_string(id);
   auto state = kStates.find(name);
   if (state != kStates.end()) {
-    static const char* const words[][2] = {
-        {"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}, {"writable", "read-only"}};
+    static const char* const words[][2] = {{"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}};
     int kind = state->second.kind;
     auto now = [&] {
       HWND c = s.Control(id);
-      bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c),
-                       (GetWindowLongA(c, GWL_STYLE) & ES_READONLY) != 0};
+      bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c)};
       return states[kind] == state->second.on;
     };
     s.WaitFor(now, [&] { return control + " in " + s.WindowName() + " is " + words[kind][!state->second.on]; });

@@ -37,17 +37,14 @@ mv "$work/disks/setup.D01" "$work/setup.D01"
 drive_background disk2 < <(
   to_confirmation "$work/disks/setup.exe" "$folder"
   confirm
-  echo 'answer-box cancel "INSERT DISK 2" "E2E"'
-  echo 'answer-box no "REALLY STOP?" "E2E"'
-  echo 'sleep 1500'
-  echo 'answer-box ok "INSERT DISK 2" "E2E"'
-  echo 'expect-no-box'
+  printf 'answer-box cancel "INSERT DISK 2" "E2E"\nanswer-box no "REALLY STOP?" "E2E"\nsleep 1500\n'
+  printf 'answer-box ok "INSERT DISK 2" "E2E"\nexpect-no-box\n'
   finish
 )
 wait_for_step disk2 ": sleep 1500" && mv "$work/setup.D01" "$work/disks/setup.D01"
 driven disk2 && ok=1 || ok=0
 check "disk 2 asked for, Cancel and No ask again, OK goes on once it is there" [ "$ok" = 1 ]
-for i in 1 2 3; do check "part$i.bin is installed whole" cmp -s "$work/part$i.bin" "$dest/part$i.bin"; done
+check "every file is installed whole" cmp -s <(cat "$work"/part{1,2,3}.bin) <(cat "$dest"/part{1,2,3}.bin)
 
 # 2. Disk 3 missing, and the user gives up.
 rm -f "$dest"/*
@@ -57,16 +54,11 @@ mv "$work/disks/setup.D02" "$work/setup.D02"
 {
   to_confirmation "$work/disks/setup.exe" "$folder"
   confirm
-  echo 'answer-box cancel "INSERT DISK 3" "E2E"'
-  echo 'answer-box yes "REALLY STOP?" "E2E"'
-  echo 'answer-box ok "NOT COMPLETED" "E2E"'
-  echo 'expect-text 1005 "Setvik"'
-  echo 'click 2'
-  echo 'expect-exit 0'
+  printf 'answer-box cancel "INSERT DISK 3" "E2E"\nanswer-box yes "REALLY STOP?" "E2E"\n'
+  printf 'answer-box ok "NOT COMPLETED" "E2E"\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
 } | drive give-up && ok=1 || ok=0
 check "giving up: 'not completed', then the closing page, exit code 0" [ "$ok" = 1 ]
-check "the file before is installed" cmp -s "$work/part1.bin" "$dest/part1.bin"
-check "the target of the file cut off is as it was" grep -qx 'old part 2' "$dest/part2.bin"
-check "the later target is as it was" grep -qx 'old part 3' "$dest/part3.bin"
-check "no temporary file is left" no_temporary_files "$dest"
+check "the file before is installed, the target of the file cut off and the later one as they were" eval '
+  cmp -s "$work/part1.bin" "$dest/part1.bin" && grep -qx "old part 2" "$dest/part2.bin" &&
+  grep -qx "old part 3" "$dest/part3.bin" && no_temporary_files "$dest"'
 [ "$failures" -eq 0 ]

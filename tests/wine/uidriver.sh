@@ -24,7 +24,7 @@ scenario() {
 }
 t=10 scenario holds 0 "steps passed" 'expect-title "E2E - Welcome"; expect-text 1000 "WELCOME";
   expect-disabled 1007; expect-visible 1000; click 2; answer-box no "The installation is not complete*" "E2E";
-  expect-no-box; click 1; expect-text 1000 "INFORMATION"; click 1; expect-writable 1004; '"$leave"'; expect-exit 0'
+  expect-no-box; click 1; expect-text 1000 "INFORMATION"; click 1; expect-enabled 1004; '"$leave"'; expect-exit 0'
 scenario wrong-text 1 'control 1000 in window "E2E - Welcome" reads "WELCOME", expected "Goodbye"' \
   'expect-text 1000 "Goodbye"'
 scenario missing-control 1 'step 4 (line 4): control 4242 not found in window "E2E - Welcome" after 1000 ms' \
