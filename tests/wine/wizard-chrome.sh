@@ -77,7 +77,7 @@ expect-exit 0
 SCRIPT
 # What a person sees full screen: a background that darkens downward from
 # blue (the right-hand column, below the caption bar), and the white title
-# with a black shadow below and right of it.
+# with a black shadow 4 pixels below and right of it.
 check_pixels() {
   python3 - "$1" <<'PY'
 import struct, sys
@@ -97,7 +97,9 @@ area = [(x, y) for y in range(40, 140) for x in range(5, 500)]
 white = [p for p in area if pixel(*p) == (255, 255, 255)]
 black = [p for p in area if pixel(*p) == (0, 0, 0)]
 assert len(white) > 200 and len(black) > 200, (len(white), len(black))
-assert max(x for x, _ in black) > max(x for x, _ in white) and max(y for _, y in black) > max(y for _, y in white)
+# The shadow's far edges lie 4 pixels right of and below the title's.
+shift = (max(x for x, _ in black) - max(x for x, _ in white), max(y for _, y in black) - max(y for _, y in white))
+assert shift == (4, 4), shift
 PY
 }
 check "full screen: a background darkening downward, the title with its shadow" check_pixels "$work/full.bmp"
