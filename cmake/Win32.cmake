@@ -96,7 +96,7 @@ target_link_libraries(DemoCore PRIVATE advapi32)
 # as the setup looks them up.
 target_link_options(DemoCore PRIVATE -Wl,--kill-at)
 
-# Windows unit tests (setvik-wintests.exe) and the UI driver with its test
-# program (setvik-uidriver.exe, uitest/setvik-testapp.exe).
+# Windows unit tests (setvik-wintests.exe) and the UI driver
+# (setvik-uidriver.exe).
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/windows ${CMAKE_BINARY_DIR}/tests/windows)
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/uidriver ${CMAKE_BINARY_DIR}/tests/uidriver)

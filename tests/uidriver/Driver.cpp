@@ -1,12 +1,43 @@
-// The UI driver over the plain Win32 window calls. Another process's
-// windows are read and changed with messages: WM_GETTEXT, WM_SETTEXT and
-// BM_GETCHECK are sent (with a time limit, so a hung program cannot hang
-// the driver); BM_CLICK is posted, because a click may open a modal
-// message box, and a sent click would only return once that box is closed.
-#include "tests/uidriver/Driver.h"
+// setvik-uidriver <script>: works a Windows program the way a person does
+// (find the window, read texts, press buttons, type into edits, tick boxes,
+// answer message boxes), then waits for its exit code. Exit code 0 when
+// every step passed, 1 when one failed (the log names the step and shows
+// the current window), 2 when the script cannot be read.
+//
+// One command a line ('#' starts a comment line; words in double quotes may
+// hold spaces and \" \\ \n; ids are decimal or 0x hex; a text pattern ending
+// in '*' matches by prefix):
+//   timeout <s> | sleep <ms> | start <program> [args...]
+//   time-mark <name>                    log the tick count (for timings)
+//   wait-window <class|*> ["title"]     becomes the current window
+//   wait-gone                           the current window is gone
+//   expect-title "pattern" | expect-text <id> "pattern"
+//   expect-enabled|disabled|visible|hidden|checked|unchecked <id>
+//   click <id> | check <id> | uncheck <id> | set-text <id> "text"
+//   close [id]                          the close box of the current window,
+//                                       or of the one holding <id> (0: a dialog)
+//   answer-box <button> ["text" ["caption"]]   ok, cancel, yes, no, ... or an id
+//   expect-no-box
+//   screenshot <file.bmp> [window]      the screen (or the current window)
+//   expect-exit <code> | expect-exit-unseen <code>  (unseen: no window shown)
+//
+// Another process's windows are read and changed with messages: WM_GETTEXT,
+// WM_SETTEXT and BM_GETCHECK are sent with a time limit, so that a hung
+// program cannot hang the driver; BM_CLICK and the close command are posted,
+// because a click may open a modal message box, and a sent click would only
+// return once that box is closed.
+#include <windows.h>
 
+#include <ctype.h>
 #include <stdio.h>
+#include <stdlib.h>
 
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -14,31 +45,40 @@ namespace {
 const DWORD kPollMs = 50;
 const UINT kSendMs = 2000;
 
-// Waits for the handle (or just the time when there is none) while taking
-// the messages sent to this thread. The driver owns no windows of its own,
-// but Wine gives a thread that uses user32 hidden ones; a program that ends
-// or changes its active window sends them messages and would wait for
-// answers from a driver that merely slept.
-bool PumpWait(HANDLE handle, DWORD ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    DWORD spent = GetTickCount() - start;
-    if (spent >= ms) return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-    DWORD got = MsgWaitForMultipleObjects(handle ? 1 : 0, handle ? &handle : nullptr, FALSE, ms - spent,
-                                          QS_ALLINPUT);
-    if (handle && got == WAIT_OBJECT_0) return true;
-  }
+struct Failure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) out += c == '\n' ? "\\n" : c == '"' ? "\\\"" : std::string(1, c);
+  return out + "\"";
 }
 
-template <typename Check>
-bool PollUntil(DWORD timeout, Check check) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (check()) return true;
-    if (GetTickCount() - start >= timeout) return false;
-    PumpWait(nullptr, kPollMs);
+// Exact, or a prefix when the pattern ends with '*'.
+bool TextMatches(const std::string& text, const std::string& pattern) {
+  if (!pattern.empty() && pattern.back() == '*')
+    return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+  return text == pattern;
+}
+
+// Paths given the Unix way ("/work/x.exe") become Z: paths.
+std::string WindowsPath(const std::string& path) {
+  std::string out = !path.empty() && path[0] == '/' ? "Z:" + path : path;
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
+// Waits while taking the messages sent to this thread. The driver owns no
+// windows of its own, but Wine gives a thread that uses user32 hidden ones;
+// a program that ends or changes its active window sends them messages and
+// would wait for answers from a driver that merely slept.
+void Pause(DWORD ms) {
+  for (DWORD start = GetTickCount(), spent = 0; spent < ms; spent = GetTickCount() - start) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
   }
 }
 
@@ -48,16 +88,20 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-std::string WindowText(HWND window) {
+std::string TextOf(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &length))
-    return std::string();
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &length)) return "";
   std::vector<char> text(length + 2, '\0');
   DWORD_PTR got = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kSendMs, &got))
-    return std::string();
-  return std::string(text.data());
+  SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                      kSendMs, &got);
+  return text.data();
+}
+
+bool Checked(HWND button) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &state);
+  return state == BST_CHECKED;
 }
 
 BOOL CALLBACK Collect(HWND w, LPARAM list) {
@@ -65,398 +109,427 @@ BOOL CALLBACK Collect(HWND w, LPARAM list) {
   return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows() {
+// The top-level windows (parent null), or all descendants of a window,
+// parents before their children.
+std::vector<HWND> WindowsOf(HWND parent) {
   std::vector<HWND> all;
-  EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+  if (parent)
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&all));
+  else
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
   return all;
 }
 
-// All descendants, parents before their children.
-std::vector<HWND> Descendants(HWND window) {
-  std::vector<HWND> all;
-  EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&all));
-  return all;
-}
-
-// Enabled and visible all the way up to the top-level window.
+// Enabled all the way up to the top-level window, and visible.
 bool Usable(HWND window) {
   for (HWND w = window; w && w != GetDesktopWindow(); w = GetAncestor(w, GA_PARENT))
     if (!IsWindowEnabled(w)) return false;
   return IsWindowVisible(window) != FALSE;
 }
 
-HWND BoxTextControl(HWND box) {
+// A message box: a dialog of class "#32770" with a static text (id 0xFFFF,
+// or 100 on some Wine versions) whose owner, if any, it disables.
+HWND BoxText(HWND w) {
+  if (ClassOf(w) != "#32770" || !IsWindowVisible(w) || !IsWindowEnabled(w)) return nullptr;
+  HWND owner = GetWindow(w, GW_OWNER);
+  if (owner && IsWindowEnabled(owner)) return nullptr;
   for (int id : {0xFFFF, 100}) {
-    HWND text = GetDlgItem(box, id);
+    HWND text = GetDlgItem(w, id);
     if (text && ClassOf(text) == "Static") return text;
   }
   return nullptr;
 }
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '"') out += "\\\"";
-    else out += c;
-  }
-  return out + "\"";
-}
-
-bool WriteBmp(const std::string& path, int width, int height, const void* bits, DWORD bitsSize) {
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
-  info.biSizeImage = bitsSize;
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + bitsSize;
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) return false;
-  bool ok = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
-            fwrite(bits, 1, bitsSize, out) == bitsSize;
-  return fclose(out) == 0 && ok;
-}
-
-}  // namespace
-
-bool TextMatches(const std::string& text, const std::string& pattern) {
-  if (!pattern.empty() && pattern.back() == '*')
-    return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
-  return text == pattern;
-}
-
-std::string WindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string out = "Z:" + path;
-  for (char& c : out)
-    if (c == '/') c = '\\';
-  return out;
-}
-
-UiSession::~UiSession() {
-  if (running && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 255);
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
-}
-
-void UiSession::Fail(const std::string& what) const { throw DriverFailure(what); }
-
-void UiSession::Start(const std::string& program, const std::string& args, const std::string& folder) {
-  if (running) {
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) Fail("a program is already running");
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    process = {};
-    running = false;
-  }
-  std::string exe = WindowsPath(program);
-  std::string command = exe.find(' ') != std::string::npos ? "\"" + exe + "\"" : exe;
-  if (!args.empty()) command += " " + args;
-  std::string where = WindowsPath(folder);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      where.empty() ? nullptr : where.c_str(), &startup, &process))
-    Fail("cannot start " + Quoted(command) + (where.empty() ? "" : " in " + Quoted(where)) + " (error " +
-         std::to_string(GetLastError()) + ")");
-  processId = process.dwProcessId;
-  running = true;
-  current = nullptr;
-  WaitForInputIdle(process.hProcess, timeout);
-}
-
-bool UiSession::OwnedByProgram(HWND window) const {
-  if (!running) return true;
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  return owner == processId;
-}
-
-
-std::string UiSession::WindowName() const {
-  if (!current) return "no window";
-  std::string title = WindowText(current);
-  return "window " + Quoted(title.empty() ? ClassOf(current) : title);
-}
-
-HWND UiSession::WaitWindow(const std::string& className, const std::string& title) {
-  HWND found = nullptr;
-  bool ended = false;
-  PollUntil(timeout, [&] {
-    for (HWND w : TopLevelWindows()) {
-      if (!IsWindowVisible(w) || !OwnedByProgram(w)) continue;
-      if (!className.empty() && ClassOf(w) != className) continue;
-      if (!title.empty() && !TextMatches(WindowText(w), title)) continue;
-      found = w;
-      return true;
-    }
-    ended = running && WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-    return ended;
-  });
-  std::string wanted = "window" + (className.empty() ? "" : " of class " + className) +
-                       (title.empty() ? "" : " titled " + Quoted(title));
-  if (!found) {
-    DWORD code = 0;
-    if (ended && GetExitCodeProcess(process.hProcess, &code))
-      Fail("the program ended (exit code " + std::to_string(static_cast<int>(code)) + ") while waiting for a " +
-           wanted);
-    Fail("no " + wanted + " appeared within " + std::to_string(timeout) + " ms");
-  }
-  current = found;
-  return found;
-}
-
-void UiSession::WaitWindowGone() {
-  if (!current) Fail("no current window");
-  if (!PollUntil(timeout, [&] { return !IsWindow(current) || !IsWindowVisible(current); }))
-    Fail(WindowName() + " is still there after " + std::to_string(timeout) + " ms");
-  current = nullptr;
-}
-
-HWND UiSession::FindControl(int id) const {
-  std::vector<HWND> roots;
-  if (current && IsWindow(current)) roots.push_back(current);
-  for (HWND w : TopLevelWindows())
-    if (w != current && running && OwnedByProgram(w)) roots.push_back(w);
-  HWND hidden = nullptr;
-  for (HWND root : roots) {
-    for (HWND w : Descendants(root)) {
-      if (GetDlgCtrlID(w) != id) continue;
-      if (IsWindowVisible(w)) return w;
-      if (!hidden) hidden = w;
-    }
-  }
-  return hidden;
-}
-
-HWND UiSession::Control(int id) {
-  HWND found = nullptr;
-  PollUntil(timeout, [&] { return (found = FindControl(id)) != nullptr; });
-  if (!found) Fail("control " + std::to_string(id) + " not found in " + WindowName());
-  return found;
-}
-
-std::string UiSession::Text(int id) { return WindowText(Control(id)); }
-
-bool UiSession::Checked(int id) {
-  DWORD_PTR state = 0;
-  SendMessageTimeoutA(Control(id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendMs, &state);
-  return state == BST_CHECKED;
-}
-
-void UiSession::ExpectText(int id, const std::string& pattern) {
-  std::string seen;
-  if (!PollUntil(timeout, [&] { return TextMatches(seen = Text(id), pattern); }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " reads " + Quoted(seen) + ", expected " +
-         Quoted(pattern));
-}
-
-void UiSession::ExpectTitle(const std::string& pattern) {
-  if (!current) Fail("no current window");
-  std::string seen;
-  if (!PollUntil(timeout, [&] { return TextMatches(seen = WindowText(current), pattern); }))
-    Fail("the window's title is " + Quoted(seen) + ", expected " + Quoted(pattern));
-}
-
-void UiSession::ExpectParentText(int id, const std::string& pattern) {
-  std::string seen;
-  if (!PollUntil(timeout, [&] { return TextMatches(seen = WindowText(GetParent(Control(id))), pattern); }))
-    Fail("the window that holds control " + std::to_string(id) + " reads " + Quoted(seen) + ", expected " +
-         Quoted(pattern));
-}
-
-void UiSession::ExpectState(int id, State state, bool on) {
-  static const char* const words[][2] = {
-      {"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}, {"writable", "read-only"}};
-  auto now = [&] {
-    HWND w = Control(id);
-    switch (state) {
-      case kEnabled: return IsWindowEnabled(w) != FALSE;
-      case kVisible: return IsWindowVisible(w) != FALSE;
-      case kChecked: return Checked(id);
-      default: return (GetWindowLongA(w, GWL_STYLE) & ES_READONLY) != 0;
-    }
-  };
-  if (!PollUntil(timeout, [&] { return now() == on; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " is " + words[state][!on]);
-}
-
-// Gives the program a moment to take a posted message. The steps after a
-// click poll anyway; a sent WM_NULL is no help here, since a window that the
-// click destroys can hold it until the send's time limit.
-void UiSession::Settle() { PumpWait(nullptr, 2 * kPollMs); }
-
-void UiSession::Click(int id) {
-  HWND button = Control(id);
-  // A button that is being enabled (after a page change, say) gets its
-  // chance; one that stays disabled cannot be pressed.
-  if (!PollUntil(timeout, [&] { return Usable(button); }))
-    Fail("control " + std::to_string(id) + " (" + Quoted(WindowText(button)) + ") in " + WindowName() +
-         " cannot be pressed: it or its window is disabled or hidden");
-  PostMessageA(button, BM_CLICK, 0, 0);
-  Settle();
-}
-
-void UiSession::Close(int id) {
-  if (id < 0 && !current) Fail("no current window");
-  HWND window = id < 0 ? current : Control(id);
-  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  Settle();
-}
-
-void UiSession::SetText(int id, const std::string& text) {
-  HWND edit = Control(id);
-  DWORD_PTR ok = 0;
-  if (!SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, kSendMs,
-                           &ok) ||
-      !ok)
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " refused the text " + Quoted(text));
-}
-
-void UiSession::SetChecked(int id, bool checked) {
-  if (Checked(id) == checked) return;
-  Click(id);
-  if (!PollUntil(timeout, [&] { return Checked(id) == checked; }))
-    Fail("control " + std::to_string(id) + " in " + WindowName() + " did not become " +
-         (checked ? "ticked" : "clear") + " when clicked");
-}
-
-MessageBoxInfo UiSession::WaitMessageBox() {
-  MessageBoxInfo box;
-  bool ended = false;
-  PollUntil(timeout, [&] {
-    for (HWND w : TopLevelWindows()) {
-      if (w == current || !OwnedByProgram(w) || ClassOf(w) != "#32770") continue;
-      if (!IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
-      HWND text = BoxTextControl(w);
-      HWND owner = GetWindow(w, GW_OWNER);
-      if (!text || (owner && IsWindowEnabled(owner))) continue;
-      box.window = w;
-      box.caption = WindowText(w);
-      box.text = WindowText(text);
-      return true;
-    }
-    ended = running && WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-    return ended;
-  });
-  if (!box.window)
-    Fail(ended ? std::string("the program ended while waiting for a message box")
-               : "no message box appeared within " + std::to_string(timeout) + " ms");
-  return box;
-}
-
-void UiSession::ExpectNoMessageBox() {
-  DWORD saved = timeout;
-  timeout = 0;
-  MessageBoxInfo box;
-  try {
-    box = WaitMessageBox();
-  } catch (const DriverFailure&) {
-    timeout = saved;
-    return;
-  }
-  timeout = saved;
-  Fail("a message box is open: " + Quoted(box.caption) + ": " + Quoted(box.text));
-}
-
-void UiSession::AnswerMessageBox(const MessageBoxInfo& box, int buttonId) {
-  HWND button = GetDlgItem(box.window, buttonId);
-  if (!button || !IsWindowVisible(button)) {
-    std::string have;
-    for (HWND w : Descendants(box.window))
-      if (ClassOf(w) == "Button" && IsWindowVisible(w))
-        have += " " + std::to_string(GetDlgCtrlID(w)) + " " + Quoted(WindowText(w));
-    Fail("the message box " + Quoted(box.text) + " has no button " + std::to_string(buttonId) +
-         " (it has:" + have + ")");
-  }
-  PostMessageA(button, BM_CLICK, 0, 0);
-  if (!PollUntil(timeout, [&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }))
-    Fail("the message box " + Quoted(box.text) + " did not close after button " + std::to_string(buttonId));
-}
-
-void UiSession::Pause(DWORD ms) { PumpWait(nullptr, ms); }
-
-DWORD UiSession::WaitExit() {
-  if (!running) Fail("no program was started");
-  if (!PumpWait(process.hProcess, timeout))
-    Fail("the program is still running after " + std::to_string(timeout) + " ms");
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  return code;
-}
-
-void UiSession::ExpectExit(DWORD code) {
-  DWORD got = WaitExit();
-  if (got != code)
-    Fail("the program ended with exit code " + std::to_string(static_cast<int>(got)) + ", expected " +
-         std::to_string(static_cast<int>(code)));
-}
-
-void UiSession::ExpectExitUnseen(DWORD code) {
-  if (!running) Fail("no program was started");
-  bool ended = PollUntil(timeout, [&] {
-    for (HWND w : TopLevelWindows())
-      if (OwnedByProgram(w) && IsWindowVisible(w)) Fail("the program showed a window: " + ClassOf(w));
-    return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-  });
-  if (!ended) Fail("the program is still running after " + std::to_string(timeout) + " ms");
-  ExpectExit(code);
-}
-
-void UiSession::Screenshot(const std::string& path, bool windowOnly) {
-  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (windowOnly) {
-    RECT window;
-    if (!current || !GetWindowRect(current, &window)) Fail("no current window to take a picture of");
-    IntersectRect(&area, &area, &window);
-  }
-  int width = area.right - area.left;
-  int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) Fail("the current window is off the screen");
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+// A 24-bit BMP of a rectangle of the screen: under Wine what the X display shows.
+bool Screenshot(const std::string& path, RECT area) {
+  int width = area.right - area.left, height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
   info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
   HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = picture != nullptr;
-  if (ok) {
+  bool ok = false;
+  if (picture) {
     HGDIOBJ old = SelectObject(memory, picture);
     ok = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT) != FALSE;
     GdiFlush();
-    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    if (ok) ok = WriteBmp(WindowsPath(path), width, height, bits, stride * height);
+    DWORD size = ((static_cast<DWORD>(width) * 3 + 3) & ~3u) * height;
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};  // "BM"
+    FILE* out = ok ? fopen(WindowsPath(path).c_str(), "wb") : nullptr;
+    ok = out && fwrite(&file, sizeof file, 1, out) == 1 &&
+         fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 && fwrite(bits, 1, size, out) == size;
+    if (out && fclose(out) != 0) ok = false;
     SelectObject(memory, old);
     DeleteObject(picture);
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  if (!ok) Fail("cannot take a screenshot into " + Quoted(path));
+  return ok;
 }
 
-std::string UiSession::Describe() {
-  if (!current || !IsWindow(current)) return "(no window)\n";
-  std::string out = ClassOf(current) + " " + Quoted(WindowText(current)) + "\n";
-  for (HWND w : Descendants(current)) {
-    int depth = 0;
-    for (HWND p = GetParent(w); p && p != current; p = GetParent(p)) ++depth;
-    out += std::string(2 * depth + 2, ' ') + std::to_string(GetDlgCtrlID(w)) + " " + ClassOf(w) + " " +
-           Quoted(WindowText(w)) + (IsWindowVisible(w) ? "" : " hidden") +
-           (IsWindowEnabled(w) ? "" : " disabled") + "\n";
+// The program under test and the window the steps work on.
+struct Session {
+  PROCESS_INFORMATION process = {};
+  HWND current = nullptr;
+  DWORD timeout = 10000;
+
+  ~Session() {
+    if (Running()) TerminateProcess(process.hProcess, 255);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
   }
-  return out;
+  bool Running() const { return process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+  bool Ended() const { return process.hProcess && !Running(); }
+
+  // The program's windows; before one is started, any program's.
+  bool Owned(HWND window) const {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return !process.hProcess || owner == process.dwProcessId;
+  }
+
+  // The one way to wait: polls until done holds, and fails with the text
+  // of failure when the timeout passes or the program ends first.
+  void WaitFor(const std::function<bool()>& done, const std::function<std::string()>& failure) {
+    for (DWORD start = GetTickCount();; Pause(kPollMs)) {
+      if (done()) return;
+      DWORD code = 0;
+      if (Ended() && GetExitCodeProcess(process.hProcess, &code))
+        throw Failure(failure() + " (the program ended with exit code " + std::to_string(static_cast<int>(code)) +
+                      ")");
+      if (GetTickCount() - start >= timeout) throw Failure(failure() + " after " + std::to_string(timeout) + " ms");
+    }
+  }
+
+  std::string WindowName() const {
+    if (!current) return "no window";
+    std::string title = TextOf(current);
+    return "window " + Quoted(title.empty() ? ClassOf(current) : title);
+  }
+
+  // A control by id in the current window and all its descendants (child
+  // dialogs included), then in the program's other top-level windows; a
+  // visible one wins over a hidden one.
+  HWND FindControl(int id) const {
+    std::vector<HWND> roots;
+    if (current && IsWindow(current)) roots.push_back(current);
+    for (HWND w : WindowsOf(nullptr))
+      if (w != current && process.hProcess && Owned(w)) roots.push_back(w);
+    HWND hidden = nullptr;
+    for (HWND root : roots)
+      for (HWND w : WindowsOf(root))
+        if (GetDlgCtrlID(w) == id) {
+          if (IsWindowVisible(w)) return w;
+          if (!hidden) hidden = w;
+        }
+    return hidden;
+  }
+  HWND Control(int id) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindControl(id)) != nullptr; },
+            [&] { return "control " + std::to_string(id) + " not found in " + WindowName(); });
+    return found;
+  }
+
+  HWND FindBox() const {
+    for (HWND w : WindowsOf(nullptr))
+      if (w != current && Owned(w) && BoxText(w)) return w;
+    return nullptr;
+  }
+
+  void Start(const std::string& command) {
+    if (Running()) throw Failure("a program is already running");
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+    process = {};
+    current = nullptr;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::vector<char> line(command.c_str(), command.c_str() + command.size() + 1);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      throw Failure("cannot start " + Quoted(command) + " (error " + std::to_string(GetLastError()) + ")");
+    WaitForInputIdle(process.hProcess, timeout);
+  }
+
+  // Presses a button once it can be pressed, and gives the program a moment
+  // to take the posted message (the steps after a click poll anyway).
+  void Click(HWND button, const std::string& name) {
+    WaitFor([&] { return Usable(button); },
+            [&] { return name + " (" + Quoted(TextOf(button)) + ") in " + WindowName() + " cannot be pressed"; });
+    PostMessageA(button, BM_CLICK, 0, 0);
+    Pause(2 * kPollMs);
+  }
+
+  // The current window's tree of windows, one line per window.
+  std::string Describe() const {
+    if (!current || !IsWindow(current)) return "(no window)\n";
+    std::string out = ClassOf(current) + " " + Quoted(TextOf(current)) + "\n";
+    for (HWND w : WindowsOf(current)) {
+      int depth = 0;
+      for (HWND p = GetParent(w); p && p != current; p = GetParent(p)) ++depth;
+      out += std::string(2 * depth + 2, ' ') + std::to_string(GetDlgCtrlID(w)) + " " + ClassOf(w) + " " +
+             Quoted(TextOf(w)) + (IsWindowVisible(w) ? "" : " hidden") + (IsWindowEnabled(w) ? "" : " disabled") +
+             "\n";
+    }
+    return out;
+  }
+};
+
+struct Step {
+  int line = 0;
+  std::string text;
+  std::vector<std::string> words;  // the command and its arguments, unquoted
+  std::vector<bool> quoted;
+};
+
+bool SplitLine(const std::string& line, Step& step) {
+  for (size_t i = 0; i < line.size();) {
+    if (isspace(static_cast<unsigned char>(line[i]))) {
+      ++i;
+      continue;
+    }
+    std::string word;
+    bool quoted = line[i] == '"';
+    if (quoted) {
+      for (++i;;) {
+        if (i >= line.size()) return false;
+        char c = line[i++];
+        if (c == '"') break;
+        if (c == '\\' && i < line.size()) c = line[i] == 'n' ? (++i, '\n') : line[i++];
+        word += c;
+      }
+    } else {
+      while (i < line.size() && !isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
+    }
+    step.words.push_back(word);
+    step.quoted.push_back(quoted);
+  }
+  return true;
+}
+
+// The arguments each command takes (at least, at most), and whether the
+// first is a number (an id, a time, a code).
+struct Shape {
+  size_t least, most;
+  bool numeric;
+};
+const std::map<std::string, Shape> kShapes = {
+    {"timeout", {1, 1, true}},       {"sleep", {1, 1, true}},          {"start", {1, 100, false}},
+    {"time-mark", {1, 1, false}},    {"wait-window", {1, 2, false}},   {"wait-gone", {0, 0, false}},
+    {"expect-title", {1, 1, false}}, {"expect-text", {2, 2, true}},    {"click", {1, 1, true}},
+    {"check", {1, 1, true}},         {"uncheck", {1, 1, true}},
+    {"set-text", {2, 2, true}},      {"close", {0, 1, true}},          {"answer-box", {1, 3, false}},
+    {"expect-no-box", {0, 0, false}}, {"screenshot", {1, 2, false}},   {"expect-exit", {1, 1, true}},
+    {"expect-exit-unseen", {1, 1, true}},
+};
+// expect-<state> commands: which state, and whether it is to be on.
+struct StateCheck {
+  int kind;  // 0 enabled, 1 visible, 2 checked
+  bool on;
+};
+const std::map<std::string, StateCheck> kStates = {
+    {"expect-enabled", {0, true}}, {"expect-disabled", {0, false}}, {"expect-visible", {1, true}},
+    {"expect-hidden", {1, false}}, {"expect-checked", {2, true}},   {"expect-unchecked", {2, false}},
+};
+const std::map<std::string, int> kButtons = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"abort", IDABORT},
+                                             {"retry", IDRETRY}, {"ignore", IDIGNORE}, {"yes", IDYES},
+                                             {"no", IDNO}};
+
+bool IsNumber(const std::string& word) {
+  char* end = nullptr;
+  strtol(word.c_str(), &end, 0);
+  return !word.empty() && *end == '\0';
+}
+
+// Checks a step's arguments; returns an error or "".
+std::string CheckStep(const Step& step) {
+  const std::string& name = step.words[0];
+  Shape shape{1, 1, true};
+  if (!kStates.count(name)) {
+    auto known = kShapes.find(name);
+    if (known == kShapes.end()) return "unknown command \"" + name + "\"";
+    shape = known->second;
+  }
+  size_t args = step.words.size() - 1;
+  if (args < shape.least || args > shape.most) return "wrong number of arguments for " + name;
+  if (shape.numeric && args > 0 && !IsNumber(step.words[1])) return "\"" + step.words[1] + "\" is not a number";
+  if (name == "answer-box" && !kButtons.count(step.words[1]) && !IsNumber(step.words[1]))
+    return "unknown button \"" + step.words[1] + "\"";
+  return "";
+}
+
+// Polls until the text that read gives matches the pattern.
+void ExpectText(Session& s, const std::string& what, const std::function<std::string()>& read,
+                const std::string& pattern) {
+  std::string seen;
+  s.WaitFor([&] { return TextMatches(seen = read(), pattern); },
+            [&] { return what + " reads " + Quoted(seen) + ", expected " + Quoted(pattern); });
+}
+
+void AnswerBox(Session& s, const Step& step, std::ostream& log) {
+  const std::vector<std::string>& w = step.words;
+  HWND box = nullptr;
+  s.WaitFor([&] { return (box = s.FindBox()) != nullptr; }, [] { return std::string("no message box appeared"); });
+  std::string caption = TextOf(box), text = TextOf(BoxText(box));
+  log << "  box \"" << caption << "\": \"" << text << "\"\n";
+  if (w.size() > 2 && !TextMatches(text, w[2]))
+    throw Failure("the message box reads " + Quoted(text) + ", expected " + Quoted(w[2]));
+  if (w.size() > 3 && !TextMatches(caption, w[3]))
+    throw Failure("the message box's caption is " + Quoted(caption) + ", expected " + Quoted(w[3]));
+  int id = kButtons.count(w[1]) ? kButtons.at(w[1]) : static_cast<int>(strtol(w[1].c_str(), nullptr, 0));
+  HWND button = GetDlgItem(box, id);
+  if (!button || !IsWindowVisible(button)) {
+    std::string have;
+    for (HWND b : WindowsOf(box))
+      if (ClassOf(b) == "Button" && IsWindowVisible(b))
+        have += " " + std::to_string(GetDlgCtrlID(b)) + " " + Quoted(TextOf(b));
+    throw Failure("the message box " + Quoted(text) + " has no button " + std::to_string(id) + " (it has:" + have +
+                  ")");
+  }
+  PostMessageA(button, BM_CLICK, 0, 0);
+  s.WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); },
+            [&] { return "the message box " + Quoted(text) + " did not close"; });
+}
+
+void ExpectExit(Session& s, DWORD code, bool unseen) {
+  if (!s.process.hProcess) throw Failure("no program was started");
+  s.WaitFor(
+      [&] {
+        for (HWND w : WindowsOf(nullptr))
+          if (unseen && s.Owned(w) && IsWindowVisible(w))
+            throw Failure("the program showed a window: " + ClassOf(w));
+        return !s.Running();
+      },
+      [] { return std::string("the program is still running"); });
+  DWORD got = 0;
+  GetExitCodeProcess(s.process.hProcess, &got);
+  if (got != code)
+    throw Failure("the program ended with exit code " + std::to_string(static_cast<int>(got)) + ", expected " +
+                  std::to_string(static_cast<int>(code)));
+}
+
+void Run(Session& s, const Step& step, std::ostream& log) {
+  const std::vector<std::string>& w = step.words;
+  const std::string& name = w[0];
+  int id = w.size() > 1 ? static_cast<int>(strtol(w[1].c_str(), nullptr, 0)) : -1;
+  std::string control = "control " + std::to_string(id);
+  auto state = kStates.find(name);
+  if (state != kStates.end()) {
+    static const char* const words[][2] = {{"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}};
+    int kind = state->second.kind;
+    auto now = [&] {
+      HWND c = s.Control(id);
+      bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c)};
+      return states[kind] == state->second.on;
+    };
+    s.WaitFor(now, [&] { return control + " in " + s.WindowName() + " is " + words[kind][!state->second.on]; });
+  } else if (name == "timeout") {
+    s.timeout = static_cast<DWORD>(id) * 1000;
+  } else if (name == "sleep") {
+    Pause(static_cast<DWORD>(id));
+  } else if (name == "start") {
+    std::string program = WindowsPath(w[1]);
+    std::string command = program.find(' ') != std::string::npos ? Quoted(program) : program;
+    for (size_t i = 2; i < w.size(); ++i) command += " " + (step.quoted[i] ? "\"" + w[i] + "\"" : w[i]);
+    s.Start(command);
+  } else if (name == "time-mark") {
+    log << "time-mark " << w[1] << ": " << GetTickCount() << " ms\n";
+  } else if (name == "wait-window") {
+    std::string title = w.size() > 2 ? w[2] : "*";
+    s.WaitFor(
+        [&] {
+          for (HWND top : WindowsOf(nullptr)) {
+            if (!IsWindowVisible(top) || !s.Owned(top) || (w[1] != "*" && ClassOf(top) != w[1])) continue;
+            if (!TextMatches(TextOf(top), title)) continue;
+            s.current = top;
+            return true;
+          }
+          return false;
+        },
+        [&] { return "no window of class " + w[1] + " titled " + Quoted(title) + " appeared"; });
+  } else if (name == "wait-gone") {
+    HWND gone = s.current;
+    s.WaitFor([&] { return !IsWindow(gone) || !IsWindowVisible(gone); },
+              [&] { return s.WindowName() + " is still there"; });
+    s.current = nullptr;
+  } else if (name == "expect-title") {
+    ExpectText(s, "the window's title", [&] { return TextOf(s.current); }, w[1]);
+  } else if (name == "expect-text") {
+    ExpectText(s, control + " in " + s.WindowName(), [&] { return TextOf(s.Control(id)); }, w[2]);
+  } else if (name == "click") {
+    s.Click(s.Control(id), control);
+  } else if (name == "check" || name == "uncheck") {
+    bool want = name == "check";
+    if (Checked(s.Control(id)) != want) s.Click(s.Control(id), control);
+    s.WaitFor([&] { return Checked(s.Control(id)) == want; }, [&] { return control + " did not change"; });
+  } else if (name == "set-text") {
+    DWORD_PTR ok = 0;
+    HWND edit = s.Control(id);
+    if (!SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w[2].c_str()), SMTO_ABORTIFHUNG, kSendMs,
+                             &ok) ||
+        !ok)
+      throw Failure(control + " refused the text " + Quoted(w[2]));
+  } else if (name == "close") {
+    if (w.size() == 1 && !s.current) throw Failure("no current window");
+    PostMessageA(w.size() == 1 ? s.current : s.Control(id), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pause(2 * kPollMs);
+  } else if (name == "answer-box") {
+    AnswerBox(s, step, log);
+  } else if (name == "expect-no-box") {
+    if (HWND box = s.FindBox()) throw Failure("a message box is open: " + Quoted(TextOf(BoxText(box))));
+  } else if (name == "screenshot") {
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, window;
+    if (w.size() > 2 && (!s.current || !GetWindowRect(s.current, &window)))
+      throw Failure("no current window to take a picture of");
+    if (w.size() > 2) IntersectRect(&area, &area, &window);
+    if (!Screenshot(w[1], area)) throw Failure("cannot take a screenshot into " + Quoted(w[1]));
+  } else if (name == "expect-exit" || name == "expect-exit-unseen") {
+    ExpectExit(s, static_cast<DWORD>(id), name == "expect-exit-unseen");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ifstream file(argc == 2 ? argv[1] : "");
+  if (!file) {
+    std::cerr << "usage: setvik-uidriver <script file>\n";
+    return 2;
+  }
+  std::vector<Step> steps;
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    Step step;
+    step.line = number;
+    step.text = line.substr(first);
+    std::string problem = SplitLine(line, step) ? CheckStep(step) : "unterminated quoted text";
+    if (!problem.empty()) {
+      std::cout << "line " << number << ": " << problem << "\n";
+      return 2;
+    }
+    steps.push_back(step);
+  }
+  Session session;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    std::cout << "step " << i + 1 << ": " << steps[i].text << std::endl;
+    try {
+      Run(session, steps[i], std::cout);
+    } catch (const Failure& failure) {
+      std::cout << "FAILED: step " << i + 1 << " (line " << steps[i].line << "): " << failure.what() << "\n"
+                << "current window:\n" << session.Describe() << std::flush;
+      return 1;
+    }
+  }
+  std::cout << "all " << steps.size() << " steps passed" << std::endl;
+  return 0;
 }

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # What an installation does besides writing files, as the project file asks
-# and the stub reads it back from the setup: a desktop shortcut and a
-# start-menu shortcut in a two-level group, read back through the shell-link
-# interface (target, arguments with quotes, working folder, the icon only
-# on the start-menu one); a shared file counted nowhere while the SharedDLLs
-# key is missing (the key is not made); a font with no registry entry; and
-# in a folder whose name has a space, a run-after program whose box was
-# cleared does not start. (The rules are the Windows unit tests'; counts,
-# registration and the Uninstall entry are shown end to end in uninstall.sh,
-# the finish page's launches in wizard-finish.sh.)
+# and the stub reads it back from the setup, in one wizard run:
+# - a desktop shortcut and a start-menu shortcut in a two-level group, read
+#   back through the shell-link interface (target, arguments with quotes,
+#   working folder, the icon only on the start-menu one);
+# - a shared file counted nowhere while the SharedDLLs key is missing (the
+#   key is not made); a font with no registry entry; a run-after program
+#   whose box was cleared does not start.
+# (The version and language questions: OverwriteRulesTest; counts,
+# registration and the Uninstall entry: uninstall-e2e.sh; the finish page's
+# launches: wizard-finish.sh.)
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 require_programs wintest/setvik-marker.exe
@@ -23,7 +24,6 @@ cleanup_prefix() {
   rm -rf "$dest" "$fonts/SetvikE2EFont.ttf" "$(unix_of "$shared_dll")" "$drive_c"/users/*/Desktop/"Setvik E2E"*.lnk \
     "$drive_c"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs/"Setvik E2E"
   wine reg delete "$shared_dlls_key" /v "$shared_dll" /f >/dev/null 2>&1 || true
-  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Setvik E2E Extras' /f >/dev/null 2>&1 || true
 }
 cleanup_prefix
 at_exit cleanup_prefix
@@ -57,7 +57,8 @@ build_setup "$work/extras.toml" "$work/extras.exe"
 wine reg delete "$shared_dlls_key" /f >/dev/null 2>&1 || true
 check "the installation ends on the finish page, the run-after box cleared" drive install < <(
   to_confirmation "$work/extras.exe" "$folder"; confirm; printf 'expect-text 1000 "INSTALLED"\nuncheck 1015\n'; finish)
-check "without the SharedDLLs key nothing is counted and the key is not made" eval '! wine reg query "$shared_dlls_key" >/dev/null 2>&1'
+check "without the SharedDLLs key nothing is counted and the key is not made" \
+  eval '! wine reg query "$shared_dlls_key" >/dev/null 2>&1'
 links=$(wine "$helpers/setvik-linkreader.exe" 'desktop:Setvik E2E App.lnk' 'programs:Setvik E2E\Tools\Setvik E2E App.lnk' \
         2>/dev/null | tr -d '\r' || true)
 expected="path=$folder\\app.exe
@@ -73,4 +74,5 @@ check "the font is in the Fonts folder, with no registry entry" eval 'cmp -s "$w
   ! wine reg query "HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts" 2>/dev/null | grep -qi SetvikE2EFont'
 sleep 2
 check "with its box cleared, the run-after program does not start" [ ! -e "$dest/after.exe.txt" ]
+check "no temporary file is left" no_temporary_files "$dest"
 [ "$failures" -eq 0 ]

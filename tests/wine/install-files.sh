@@ -82,24 +82,4 @@ check "a second run over the installation" drive reinstall < <(run)
 check "the changed file is replaced by the packed one, the read-only one still read-only, nothing left over" eval '
   diff -r -q "$work/tree" "$dest/Tree" && read_only "$dest/locked.txt" && no_temporary_files "$dest"'
 
-# 3. A setup showing only its progress page installs into its default
-# folder, then stays with 100% and the last file's path shortened; Cancel
-# ends it without a question.
-rm -rf "$drive_c/e2e/single"
-{ setup_project "Single" 'C:\e2e\single' 'single_page = "progress"'
-  printf "[[file]]\nsource = \"%s\"\ntarget = 'Some Folder\\Deeper\\%s'\n" readme-src first.txt dotted-src last-file.txt; } > "$work/single.toml"
-build_setup "$work/single.toml" "$work/single.exe"
-check "the progress page alone: 100%, the last path shortened, Cancel ends it" drive single <<SCRIPT
-timeout 30
-start $work/single.exe
-wait-window SetvikClass
-expect-text 1001 "INSTALLING"
-expect-text 1010 "100%"
-expect-text 1008 "C:\\\\e2e\\\\single\\\\...\\\\last-file.txt"
-click 2
-expect-no-box
-expect-exit 0
-SCRIPT
-check "both files are in their sub-folder" eval 'cmp -s "$work/readme-src" "$drive_c/e2e/single/Some Folder/Deeper/first.txt" &&
-  cmp -s "$work/dotted-src" "$drive_c/e2e/single/Some Folder/Deeper/last-file.txt"'
 [ "$failures" -eq 0 ]

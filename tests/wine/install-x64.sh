@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A 64-bit setup (architecture = "x64") in a 64-bit Wine prefix of its own,
-# through the wizard and with /QUIET, each removed with /S: files go to
+# through the wizard, then removed with /S: files go to
 # C:\Program Files and the real System32, the Uninstall entry, the
 # remembered folder and the system file's shared count (under its System32
 # name, as 64-bit programs count it) lie in the 64-bit registry view only, a 64-bit library
@@ -50,26 +50,20 @@ TOML
 build_setup "$work/x64.toml" "$work/x64.exe"
 wine reg add "$shared" /f /reg:64 >/dev/null 2>&1  # counts are kept only where the key exists
 
-installed() { # how
-  check "$1: files in the 64-bit Program Files and System32, none in the 32-bit ones" \
-    [ -e "$dest/notes.txt" -a -e "$system_file" -a ! -e "$dest (x86)" -a ! -e "$drive_c/windows/syswow64/svk-x64.txt" ]
-  check "$1: entry, remembered folder and shared count in the 64-bit view only" eval 'in_view 64 "$key" DisplayName &&
-    ! in_view 32 "$key" DisplayName && in_view 64 "$memory" && ! in_view 32 "$memory" &&
-    in_view 64 "$shared" "C:\windows\System32\svk-x64.txt" && ! in_view 32 "$shared" "C:\windows\System32\svk-x64.txt"'
-  check "$1: the 64-bit library registered itself" [ -n "$(reg_value "$selfreg" State64)" ]
-  check "$1: removed with /S, exit code 0" ends_with "remove-$1" 0 "$folder\\uninstall.exe" /S
-  wineserver -w
-  check "$1: the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$system_file" ] &&
-    [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName &&
-    ! in_view 64 "$shared" "C:\windows\System32\svk-x64.txt"'
-  wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
-}
-
-check "the wizard proposes C:\\Program Files and installs" drive wizard < <(to_confirmation "$work/x64.exe" "$folder" proposed
-  echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
-installed wizard
-check "/QUIET installs with exit code 0" ends_with quiet 0 "$work/x64.exe" /QUIET
-installed quiet
+check "the wizard proposes C:\\Program Files and installs" drive wizard < <(
+  to_confirmation "$work/x64.exe" "$folder" proposed; echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
+check "files in the 64-bit Program Files and System32, none in the 32-bit ones" \
+  [ -e "$dest/notes.txt" -a -e "$system_file" -a ! -e "$dest (x86)" -a ! -e "$drive_c/windows/syswow64/svk-x64.txt" ]
+check "entry, remembered folder and shared count in the 64-bit view only" eval 'in_view 64 "$key" DisplayName &&
+  ! in_view 32 "$key" DisplayName && in_view 64 "$memory" && ! in_view 32 "$memory" &&
+  in_view 64 "$shared" "C:\windows\System32\svk-x64.txt" && ! in_view 32 "$shared" "C:\windows\System32\svk-x64.txt"'
+check "the 64-bit library registered itself" [ -n "$(reg_value "$selfreg" State64)" ]
+check "removed with /S, exit code 0" ends_with remove 0 "$folder\\uninstall.exe" /S
+wineserver -w
+check "the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$system_file" ] &&
+  [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName &&
+  ! in_view 64 "$shared" "C:\windows\System32\svk-x64.txt"'
+wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
 wineserver -k
 
 # The 32-bit prefix.

@@ -21,10 +21,8 @@ wine_prefix_ready() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  # Wine links the user's Desktop, Documents and the like to the home folder
-  # on this machine; the prefix gets folders of its own, so that shortcuts
-  # and files of a test or the demo never land in the home folder or pass
-  # from one prefix to another.
+  # Wine links the user's Desktop, Documents and the like to the home
+  # folder; the prefix gets folders of its own instead.
   local link
   for link in "$WINEPREFIX"/drive_c/users/*/*; do
     if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
@@ -42,13 +40,10 @@ wine_prefix_ready() {
 on_virtual_display() {
   [ -z "${!1:-}" ] || return 0
   wine_prefix_ready
-  # A Wine session that an earlier run left behind keeps the display it was
-  # started on (and that display's screen size); wait for it to end so that
-  # this run's programs belong to this run's display.
+  # A Wine session an earlier run left behind keeps its own display.
   wineserver -w
   set +e
-  # The search for a free display starts at a number of this process's own,
-  # so that runs started at the same moment do not race for the same one.
+  # A display number of this process's own: runs started together do not race.
   env "$1=1" timeout 600 xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 ${SETVIK_SCREEN:-1024x768x24}" "$2"
   local code=$?
   set -e

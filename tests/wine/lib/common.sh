@@ -4,7 +4,7 @@
 #
 # A setup made with setup_project has short texts of its own, so that the
 # driver can tell the pages apart: WELCOME (control 1000), INFORMATION,
-# DIRECTORY, CONFIRM, INSTALLED and "FAILED: <reason>"; the messages as short.
+# DIRECTORY, CONFIRM and INSTALLED; the messages as short.
 source "$(dirname "${BASH_SOURCE[0]}")/../wine-env.sh"
 bin=${SETVIK_BIN:-$SETVIK_ROOT/build/bin}
 helpers=$bin/wintest
@@ -33,18 +33,14 @@ end_work() {
   [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
 }
 
-# check DESCRIPTION COMMAND...: "ok:" or "FAILED:", counted in failures.
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-# The same, showing a text (what was read back) when the check fails.
+# check DESCRIPTION COMMAND...: "ok:" or "FAILED:", counted in failures;
+# check_show also shows a text (what was read back) when the check fails.
+check() { check_show "$1" "" "${@:2}"; }
 check_show() { # description text command...
-  local what=$1 shown=$2
-  shift 2
-  if "$@"; then echo "ok: $what"; else
-    echo "FAILED: $what"; failures=$((failures + 1)); sed 's/^/    /' <<<"$shown"; fi
+  if "${@:3}"; then echo "ok: $1"; return; fi
+  echo "FAILED: $1"
+  failures=$((failures + 1))
+  [ -z "$2" ] || sed 's/^/    /' <<<"$2"
 }
 
 # Paths: a Unix path below the prefix for C:\..., and Z:\... for a Unix path.
@@ -65,9 +61,8 @@ shared_dlls_key='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 
 # --- The UI driver ------------------------------------------------------------
 # drive NAME < script: runs it in $work; true when every step passed (the
-# log, $work/NAME.log, is shown otherwise). drive_background starts it;
-# wait_for_step waits until the driver has begun the step that holds a
-# text; driven NAME waits for its end.
+# log, $work/NAME.log, is shown otherwise). drive_background starts it,
+# wait_for_step waits for the step that holds a text, driven for the end.
 drive() { local driver_pid; drive_background "$1"; driven "$1"; }
 drive_background() { # name
   cat > "$work/$1.txt"
@@ -109,22 +104,15 @@ text = "INFORMATION"
 paragraph1 = "DIRECTORY"
 [texts.confirmation]
 paragraph1 = "CONFIRM"
-[texts.progress]
-paragraph2 = "INSTALLING"
 [texts.finish]
 success = "INSTALLED"
-failure = "FAILED: %s"
 [texts.messages]
 title = "E2E"
 create_folder = "CREATE FOLDER?"
 overwrite_read_only = "OVERWRITE READ-ONLY?"
-disk_space_low = "SPACE LOW?"
 really_stop = "REALLY STOP?"
 not_completed = "NOT COMPLETED"
-access_denied = "DENIED %s"
 insert_disk = "INSERT DISK %d"
-newer_file = "NEWER %s"
-other_language = "LANGUAGE %s"
 TOML
 }
 build_setup() { # project output
@@ -140,21 +128,16 @@ to_confirmation() { # setup.exe folder [proposed]
   echo 'click 1'
 }
 confirm() { printf 'expect-text 1000 "CONFIRM"\nclick 1\n'; }
-# From the finish page (success, or the error view with this reason) on
-# through the closing page to the end.
-finish() { # [failure-reason-pattern]
-  if [ -n "${1:-}" ]; then printf 'expect-text 1000 "FAILED: %s"\n' "$1"; else echo 'expect-text 1000 "INSTALLED"'; fi
-  printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
-}
+# From the finish page, success, through the closing page to the end.
+finish() { printf 'expect-text 1000 "INSTALLED"\nclick 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
 
 # --- The prefix -----------------------------------------------------------------
-# Holds a file open from another process until release_file NAME; "read"
-# lets others read it, "delete" lets them delete it, "load" loads it as a
-# library; a copy of the helper elsewhere (program) is a running program.
+# Holds a file open from another process, without sharing, until
+# release_file NAME.
 declare -A holders
-hold_file() { # name windows-path [read|delete|load] [program]
+hold_file() { # name windows-path
   rm -f "$work/$1.flag"
-  wine "${4:-$helpers/setvik-holdfile.exe}" "$2" "$(winpath_of "$work/$1.flag")" ${3:-} >/dev/null 2>&1 &
+  wine "$helpers/setvik-holdfile.exe" "$2" "$(winpath_of "$work/$1.flag")" >/dev/null 2>&1 &
   holders[$1]=$!
   local i
   for i in $(seq 150); do [ -e "$work/$1.flag" ] && return 0; sleep 0.2; done
@@ -173,10 +156,6 @@ no_temporary_files() { [ -z "$(find "$1" -name '*.$$?' 2>/dev/null)" ]; }
 # Read-only as Wine sees it: no write bit at all (root passes `test -w`).
 read_only() { [ -z "$(find "$1" -maxdepth 0 -perm /222)" ]; }
 temp_folder() { winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null; }
-
-# An uninstaller for a test setup: any program that ends with the free
-# header (7F 7F and six zero bytes) over which the setup writes its log.
-make_uninstaller() { cp "$helpers/setvik-marker.exe" "$1"; printf '\x7f\x7f\0\0\0\0\0\0' >> "$1"; }
 
 # Snapshots of the prefix's files (type, size, path) and registry, leaving
 # out the temporary folders, key time stamps, pending renames and what Wine
@@ -211,14 +190,14 @@ same_snapshot() { # before after
 
 # --- The wizard's pages, for the route tests and the demo ---------------------
 # The page's title where a person sees it: windowed, the background
-# window's caption "<caption> - <title>"; full screen, the frame's caption,
-# the background showing the caption alone. Needs $caption.
+# window's caption "<caption> - <title>"; full screen, the frame's caption
+# (the frame is control 0), the background showing the caption alone.
+# Needs $caption.
 page_is() { # windowed|fullscreen title
   if [ "$1" = windowed ]; then
     echo "expect-title $(quoted "$caption - $2")"
   else
-    echo "expect-title $(quoted "$caption")"
-    echo "expect-parent-text 1 $(quoted "$2")"
+    printf 'expect-title %s\nexpect-text 0 %s\n' "$(quoted "$caption")" "$(quoted "$2")"
   fi
 }
 # States of Back, Next and Cancel (the frame's 1007, 1 and 2): on or off.
