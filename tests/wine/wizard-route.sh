@@ -7,7 +7,8 @@
 # folder browser with the setup's captions, cancelled and then taking a
 # folder, and a folder typed with a trailing backslash, created on request
 # and shown again after Back; Cancel on pages 0 to 4 answered No (the page
-# stays, the installation goes on); and a picture of every page, kept as PNG
+# stays, the installation goes on); too little space on a small drive; and
+# a picture of every page, kept as PNG
 # files in SETVIK_SCREENSHOT_DIR when set (tools/update-screenshots.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
@@ -159,6 +160,43 @@ for mode in windowed fullscreen; do
   check "$mode: all 61 files installed, whole" eval '[ "$(find "$dest" -type f | wc -l)" -eq 61 ] &&
     diff -r -q "$work/payload/data" "$dest/Data"'
 done
+
+# Too little space: a 1 MiB tmpfs as drive R: (where this machine lets us
+# mount one) and a 2 MB file. The page shows both figures; No keeps it, Yes
+# goes on; after Back a roomy folder is taken without the question.
+mkdir -p "$work/small" "$work/big"
+if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
+  at_exit "umount '$work/small'; rm -f '$WINEPREFIX/dosdevices/r:'"
+  mkdir "$work/small/app"
+  head -c 2097152 /dev/zero > "$work/big/big.dat"
+  ln -sfn "$work/small" "$WINEPREFIX/dosdevices/r:"
+  { setup_project Space 'R:\app'; printf '[[file]]\nsource = "big"\n'; } > "$work/space.toml"
+  build_setup "$work/space.toml" "$work/space.exe"
+  roomy='C:\e2e-wizard\space'
+  rm -rf "$(unix_of "$roomy")"
+  at_exit "rm -rf '$(unix_of "$roomy")'"
+  no_room=$(quoted "There is not enough free space in the destination folder. Do you want to try anyway?")
+  check "too little space: both figures, No stays, Yes goes on, a roomy folder is taken" drive space <<SCRIPT
+$(to_confirmation "$work/space.exe" 'R:\app' proposed | sed '$d')
+expect-text 1016 "2 MB"
+expect-text 1019 "1 MB"
+click 1
+answer-box no $no_room
+expect-text 1000 "DIRECTORY"
+click 1
+answer-box yes $no_room
+expect-text 1000 "CONFIRM"
+click 1007
+set-text 1004 $(quoted "$roomy")
+click 1
+answer-box yes "CREATE FOLDER?"
+$(confirm)
+$(finish)
+SCRIPT
+  check "too little space: the big file went to the roomy folder" cmp -s "$work/big/big.dat" "$(unix_of "$roomy")/big.dat"
+else
+  echo "skipped: too little space (no tmpfs can be mounted here)"
+fi
 
 [ -z "${SETVIK_SCREENSHOT_DIR:-}" ] || pngs_of "$work/shots" "$SETVIK_SCREENSHOT_DIR"
 [ "$failures" -eq 0 ]
