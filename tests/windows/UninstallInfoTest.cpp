@@ -64,7 +64,6 @@ class UninstallInfoTest : public PathBuffersTest {
     lstrcpyA(UninstallerPath, uninstaller.c_str());
     InstallError = 0;
     InstallRunning = true;
-    SinglePage = kSinglePageAbsent;
     SetupFlags = 0;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
   }
@@ -73,7 +72,6 @@ class UninstallInfoTest : public PathBuffersTest {
     InputHandle = kInvalidFile;
     UninstallName = nullptr;
     SetupFlags = 0;
-    SinglePage = kSinglePageAbsent;
     InstallError = 0;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, kSavedKey);
@@ -151,35 +149,26 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
 // folder and the shortcuts alone (and closes the setup file); without an
 // uninstaller the shortcuts and the folder still come, but no key.
 TEST_F(UninstallInfoTest, FailedOrWithoutUninstaller) {
+  std::string key = kSavedKey;
+  DirRegistryRoot = 1;
+  DirRegistryKey = &key[0];
+  SetupFlags = kSaveDirToRegistry;
+  TestRecord main = Named("app.exe");
+  main.groupName = kGroup;
+  main.menuName = "Setvik UI App";
   for (bool failed : {true, false}) {
     SCOPED_TRACE(failed ? "failed" : "no uninstaller");
     InstallRunning = true;
-    TestRecord main = Named("app.exe");
-    main.groupName = kGroup;
-    main.menuName = "Setvik UI App";
     UseTable({main}, {kStateInstalled});
     UseName("Setvik Uninstall Test");
-    SetupFlags = kSaveDirToRegistry | kSaveDirToIni;
-    std::string key = kSavedKey, ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
-    DirRegistryRoot = 1;
-    DirRegistryKey = &key[0];
-    DirIniFile = &ini[0];
-    DirIniSection = &section[0];
-    DirIniKey = &entry[0];
-    if (failed) {
-      InstallError = kInstallErrorCreate;
-      InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
-    } else {
-      InstallError = 0;
-      UninstallerPath[0] = 0;
-      SinglePage = 4;
-    }
+    InstallError = failed ? kInstallErrorCreate : 0;
+    if (failed) InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
+    else UninstallerPath[0] = 0;
     WriteUninstallInfo();
     EXPECT_EQ(InputHandle, kInvalidFile);
     EXPECT_EQ(Logged(), Entries{"(free)"});
     EXPECT_FALSE(KeyExists(kKeyPath));
     EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), failed ? "(absent)" : app + '\0');
-    EXPECT_EQ(FileExists(ini), !failed);
     const std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup;
     EXPECT_EQ(FileExists(failed ? group : group + "\\Setvik UI App.lnk"), !failed);
     EXPECT_FALSE(InstallRunning);
