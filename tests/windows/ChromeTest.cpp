@@ -98,12 +98,9 @@ TEST(GradientTest, DarkensDownwardAndDitherMixesTheNextBands) {
 }
 
 // The frame's buttons with no page to forward to: each acts only while the
-// mask enables it, and Cancel asks first unless the mask says not to.
+// mask enables it, and Cancel asks first unless the mask says not to. (The
+// question's and the notice's texts are checked in tests/wine/wizard-chrome.sh.)
 TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
-  std::vector<std::string> texts(16);
-  texts[14] = "Really exit?";
-  texts[15] = "Not completed.";
-  SetTextGroup(kTextGroupMessages, texts);
   CurrentPage = nullptr;
   auto press = [](int id, uint32_t mask) {
     ButtonMask = mask;
@@ -132,14 +129,9 @@ TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
   EXPECT_EQ(press(kControlCancel, 0x007), 0);
   EXPECT_EQ(RunAfterRecord, record);
   EXPECT_EQ(press(kControlCancel, 0x007), kPageResultCancel);
-  ASSERT_EQ(ShownMessages.size(), 3u);
-  EXPECT_EQ(ShownMessages[0].text, "Really exit?");
-  EXPECT_EQ(ShownMessages[0].boxType, kBoxYesNo);
-  EXPECT_EQ(ShownMessages[2].text, "Not completed.");
-  EXPECT_EQ(ShownMessages[2].boxType, kBoxOk);
+  EXPECT_EQ(ShownMessages.size(), 3u);
   EXPECT_EQ(LaunchRecord, nullptr);
   EXPECT_EQ(ScreenSaverRecord, nullptr);
-  SetTextGroup(kTextGroupMessages, {});
   ButtonMask = 0;
 }
 
