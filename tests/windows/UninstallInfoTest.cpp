@@ -22,12 +22,8 @@ const std::string kProgram = "MZ the uninstaller's own bytes";
 const std::string kOriginal = kProgram + std::string("\x7F\x7F\0\0\0\0\0\0", 8);
 const std::string kKeyEntry = "K " + std::to_string(kLogRegistryRoot) + "|" + kUninstallKeyPrefix;
 
-bool KeyExists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
+// An Uninstall key as made: always with its DisplayName.
+bool KeyExists(const std::string& key) { return RegValue(HKEY_LOCAL_MACHINE, key, "DisplayName") != "(absent)"; }
 
 std::string Text(LogText text) { return std::string(text.text, text.length); }
 void Note(void* entries, const std::string& entry) { static_cast<Entries*>(entries)->push_back(entry); }
