@@ -3,26 +3,14 @@
 // file 1.0.0.2 and language 0x0409, VersionHighBit with product
 // 0x80000000:0, file 0x00010000:0x80000000 and language 0x0407. The
 // questions are answered through the scripted ShowMessage.
+#include <algorithm>
+
 #include "install/OverwriteRules.h"
 #include "tests/windows/PathBuffersTest.h"
 
 namespace {
 
 uint32_t Word(uint32_t high, uint32_t low) { return high << 16 | low; }
-
-// A record that asks for the given checks (optionFlags) with the given
-// versionBlock.
-TestRecord Versioned(uint8_t checks, uint32_t productMS, uint32_t productLS, uint32_t fileMS, uint32_t fileLS,
-                     uint32_t language = 0x0409) {
-  TestRecord record;
-  record.optionFlags = checks;
-  record.version[kVersionFileMS / 4] = fileMS;
-  record.version[kVersionFileLS / 4] = fileLS;
-  record.version[kVersionProductMS / 4] = productMS;
-  record.version[kVersionProductLS / 4] = productLS;
-  record.version[kVersionLanguageId / 4] = language;
-  return record;
-}
 
 class OverwriteRulesTest : public PathBuffersTest {
  protected:
@@ -97,9 +85,11 @@ TEST_F(OverwriteRulesTest, VersionThenLanguageQuestions) {
     Asked expected;
     for (const char* q = c.asked; *q; ++q)
       expected.push_back(*q == 'V' ? "Newer: " + target : "Language: " + target + " %d");
-    EXPECT_EQ(Decide(target, Versioned(c.checks, c.productMS, c.productLS, c.fileMS, c.fileLS, c.language), c.write,
-                     c.answers),
-              expected);
+    TestRecord record;  // asks for the row's checks, with its versionBlock
+    record.optionFlags = c.checks;
+    const uint32_t version[5] = {c.fileMS, c.fileLS, c.productMS, c.productLS, c.language};
+    std::copy(version, version + 5, record.version);
+    EXPECT_EQ(Decide(target, record, c.write, c.answers), expected);
   }
 }
 

@@ -9,62 +9,45 @@ namespace {
 
 using StartupTest = PathBuffersTest;
 
+// The setup file after parsing text, then what the switches set.
 std::string Parsed(const std::string& text) {
   SetupFilePath[0] = 0;
   PathBuffersTest::ResetSwitches();
   ParseCommandLine(text.c_str());
-  return SetupFilePath;
+  std::string parsed = SetupFilePath;
+  if (DeleteSelf) parsed += " del";
+  if (Mode != kRunInteractive) parsed += Mode == kRunQuiet ? " quiet" : " passive";
+  if (NoRestart) parsed += " norestart";
+  if (DirArgument[0]) parsed += std::string(" dir=") + DirArgument;
+  if (LogArgument[0]) parsed += std::string(" log=") + LogArgument;
+  return parsed + (BadSwitch ? " bad" : "");
 }
 
 // The setup file in any case, quoted or bare: a bare path ends at its first
-// blank, an unclosed quote at the end. Unknown options are skipped (a dash
-// inside a word starts the next); a first word ends parsing; the last /S
-// counts. /DEL needs all three letters.
-TEST_F(StartupTest, SetupFileAndDeleteSwitch) {
-  const struct {
-    const char *text, *path;
-    bool del;
-  } cases[] = {
-      {"/s\"C:\\My Setup\\setup.exe\"", "C:\\My Setup\\setup.exe", false},
-      {"   -S   \"C:\\My Setup\\setup.exe\" /DEL", "C:\\My Setup\\setup.exe", true},
-      {"/S C:\\My Setup\\setup.exe", "C:\\My", false},
-      {"/S\"C:\\open ended", "C:\\open ended", false},
-      {"/S", "", false}, {"/Xyz-S a.exe", "a.exe", false}, {"word /S a.exe", "", false},
-      {"/S first.exe /S second.exe", "second.exe", false}, {"-Del", "", true}, {"/DELETE", "", true},
-      {"/S a /DEL", "a", true}, {"/DE", "", false}, {"/D EL", "", false}, {"setup /DEL", "", false},
+// blank, an unclosed quote at the end, an overlong path is cut and the rest
+// still parsed. Unknown options are skipped as bad (a dash inside a word
+// starts the next); a first word ends parsing; the last /S counts. /DEL
+// needs all three letters. The unattended switches are whole words in any
+// case; /DIR must be absolute and both paths fit a path buffer. (Their
+// effects are shown in tests/wine/install-unattended.sh.)
+TEST_F(StartupTest, CommandLines) {
+  const std::string longPath(300, 'p');
+  const std::pair<std::string, std::string> cases[] = {
+      {"/s\"C:\\My Setup\\setup.exe\"", "C:\\My Setup\\setup.exe"},
+      {"   -S   \"C:\\My Setup\\setup.exe\" /DEL", "C:\\My Setup\\setup.exe del"},
+      {"/S C:\\My Setup\\setup.exe", "C:\\My"}, {"/S\"C:\\open ended", "C:\\open ended"}, {"/S", ""},
+      {"/Xyz-S a.exe", "a.exe bad"}, {"word /S a.exe", ""}, {"/S first.exe /S second.exe", "second.exe"},
+      {"-Del", " del"}, {"/DELETE", " del"}, {"/S a /DEL", "a del"}, {"/DE", " bad"}, {"/D EL", " bad"},
+      {"setup /DEL", ""}, {"/S\"" + longPath + "\" /DEL", longPath.substr(0, kPathBufferSize - 1) + " del"},
+      {"-passive /NORESTART /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe",
+       "a.exe passive norestart dir=C:\\Program Files\\X log=setup.log"},
+      {"/dir=\\\\server\\share\\x-y /QUIET", " quiet dir=\\\\server\\share\\x-y"},
+      {"/QUIETLY", " bad"}, {"/X /QUIET", " quiet bad"}, {"/DIR=C:", " bad"}, {"/LOG=\"\"", " bad"},
+      {"/DIR=C:\\" + std::string(300, 'd'), " bad"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Parsed(c.text), c.path) << c.text;
-    EXPECT_EQ(DeleteSelf, c.del) << c.text;
-  }
+  for (const auto& c : cases) EXPECT_EQ(Parsed(c.first), c.second) << c.first;
   ParseCommandLine(nullptr);
   EXPECT_FALSE(DeleteSelf);
-  // An overlong path is cut and the rest still parsed.
-  const std::string longPath(300, 'p');
-  EXPECT_EQ(Parsed("/S\"" + longPath + "\" /DEL"), longPath.substr(0, kPathBufferSize - 1));
-  EXPECT_TRUE(DeleteSelf);
-}
-
-// The unattended switches are whole words in any case; /DIR must be
-// absolute and both paths fit a path buffer; anything else is a bad switch.
-// (Their effects are shown in tests/wine/install-unattended.sh.)
-TEST_F(StartupTest, UnattendedSwitches) {
-  EXPECT_EQ(Parsed("-passive /NORESTART /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe"), "a.exe");
-  EXPECT_EQ(Mode, kRunPassive);
-  EXPECT_TRUE(NoRestart);
-  EXPECT_EQ(std::string(DirArgument), "C:\\Program Files\\X");
-  EXPECT_EQ(std::string(LogArgument), "setup.log");
-  EXPECT_FALSE(DeleteSelf);  // /DIR= is not /DEL
-  EXPECT_FALSE(BadSwitch);
-  Parsed("/dir=\\\\server\\share\\x-y /QUIET");
-  EXPECT_EQ(std::string(DirArgument), "\\\\server\\share\\x-y");
-  EXPECT_EQ(Mode, kRunQuiet);
-  for (const std::string& bad : std::vector<std::string>{"/QUIETLY", "/X /QUIET", "/DIR=C:", "/LOG=\"\"",
-                                                         "/DIR=C:\\" + std::string(300, 'd')}) {
-    Parsed(bad);
-    EXPECT_TRUE(BadSwitch) << bad;
-    EXPECT_EQ(std::string(DirArgument), "") << bad;
-  }
 }
 
 // WININIT.INI: the 8.3 forms in [Rename], each deletion its own NUL entry.

@@ -18,7 +18,6 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"
-#include "uninstlog/UninstallLog.h"
 
 struct TestRecord {
   std::string fileName, groupName, menuName, menuArgs, desktopName, desktopArgs;
@@ -255,60 +254,4 @@ struct Canvas {
   HDC dc;
   HBITMAP bitmap;
   HGDIOBJ previous;
-};
-
-// An uninstall log in memory, as the setup writes it; the shortcut list is
-// written when it has entries or was asked for empty.
-class LogBuilder {
- public:
-  LogBuilder& File(const std::string& folder, const std::string& name, uint8_t flags) {
-    Text(files, folder), Text(files, name), files.push_back(flags), ++fileCount;
-    return *this;
-  }
-  LogBuilder& Shortcut(const std::string& folder, const std::string& name) {
-    Text(shortcuts, folder), Text(shortcuts, name), ++shortcutCount;
-    return EmptyShortcutList();
-  }
-  LogBuilder& EmptyShortcutList() {
-    withShortcuts = true;
-    return *this;
-  }
-  LogBuilder& Key(const std::string& name) {
-    key = name;
-    return *this;
-  }
-  std::vector<uint8_t> Bytes() const {
-    std::vector<uint8_t> log, root;
-    Chunk(log, kChunkUninstallFiles, Counted(fileCount, files));
-    if (withShortcuts) Chunk(log, kChunkUninstallShortcuts, Counted(shortcutCount, shortcuts));
-    if (!key.empty()) {
-      PutU32(root, kLogRegistryRoot);
-      Text(root, key);
-      Chunk(log, kChunkUninstallRegKey, root);
-    }
-    Chunk(log, kChunkUninstallEnd, {});
-    return log;
-  }
-
- private:
-  static void Text(std::vector<uint8_t>& out, const std::string& text) {
-    out.push_back(static_cast<uint8_t>(text.size()));
-    out.push_back(static_cast<uint8_t>(text.size() >> 8));
-    out.insert(out.end(), text.begin(), text.end());
-  }
-  static std::vector<uint8_t> Counted(uint32_t count, const std::vector<uint8_t>& entries) {
-    std::vector<uint8_t> body;
-    PutU32(body, count);
-    body.insert(body.end(), entries.begin(), entries.end());
-    return body;
-  }
-  static void Chunk(std::vector<uint8_t>& log, uint16_t id, const std::vector<uint8_t>& body) {
-    log.insert(log.end(), {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 0, 0});
-    PutU32(log, static_cast<uint32_t>(body.size()));
-    log.insert(log.end(), body.begin(), body.end());
-  }
-  std::vector<uint8_t> files, shortcuts;
-  uint32_t fileCount = 0, shortcutCount = 0;
-  bool withShortcuts = false;
-  std::string key;
 };

@@ -1,7 +1,7 @@
 // The end of an installation against real files, shortcuts and registry
 // keys: the log appended to an uninstaller file that ends with the free
-// header, compared byte for byte with what the file table implies; the
-// Uninstall key; the remembered folder (saved and proposed for real in
+// header, read back with the uninstaller's own reader; the Uninstall key;
+// the remembered folder (saved and proposed for real in
 // tests/wine/uninstall-e2e.sh); and what a failed installation, a table
 // without uninstaller and an overlong UninstallName leave behind.
 #include "install/InstallStep.h"
@@ -9,28 +9,42 @@
 #include "setupdata/Paths.h"
 #include "setupdata/VolumeReader.h"
 #include "tests/windows/PathBuffersTest.h"
+#include "uninstlog/UninstallLog.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
+typedef std::vector<std::string> Entries;
 
-const char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const std::string kKeyPath = std::string(kUninstallKeys) + "Setvik Uninstall Test";
+const std::string kKeyPath = std::string(kUninstallKeyPrefix) + "Setvik Uninstall Test";
 const char kGroup[] = "Setvik UI Test";
 const char kSavedKey[] = "Software\\Setvik UninstTest";
+const std::string kProgram = "MZ the uninstaller's own bytes";
+const std::string kOriginal = kProgram + std::string("\x7F\x7F\0\0\0\0\0\0", 8);
+const std::string kKeyEntry = "K " + std::to_string(kLogRegistryRoot) + "|" + kUninstallKeyPrefix;
 
-bool KeyExists(const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
+// An Uninstall key as made: always with its DisplayName.
+bool KeyExists(const std::string& key) { return RegValue(HKEY_LOCAL_MACHINE, key, "DisplayName") != "(absent)"; }
 
-// The bytes as hex pairs, so that a difference shows where it lies.
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  for (unsigned char b : bytes) out += std::string{"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15], ' '};
-  return out;
+std::string Text(LogText text) { return std::string(text.text, text.length); }
+void Note(void* entries, const std::string& entry) { static_cast<Entries*>(entries)->push_back(entry); }
+
+// The entries of the log written after the program's bytes, as the
+// uninstaller's reader reports them: "F folder|name|flags", "S folder|name",
+// "K root|key"; "(free)" for the file as it was installed.
+Entries LogEntries(const std::string& file) {
+  if (file == kOriginal) return {"(free)"};
+  if (file.compare(0, kProgram.size(), kProgram)) return {"(program changed)"};
+  Entries entries;
+  const UninstallLogVisitor visitor = {
+      &entries,
+      [](void* to, LogText folder, LogText name, uint8_t flags) {
+        Note(to, "F " + Text(folder) + "|" + Text(name) + "|" + std::to_string(flags));
+      },
+      [](void* to, LogText folder, LogText name) { Note(to, "S " + Text(folder) + "|" + Text(name)); },
+      [](void* to, uint32_t root, LogText key) { Note(to, "K " + std::to_string(root) + "|" + Text(key)); }};
+  const UninstallLogStatus status = ReadUninstallLog(reinterpret_cast<const uint8_t*>(&file[kProgram.size()]),
+                                                     static_cast<uint32_t>(file.size() - kProgram.size()), &visitor);
+  return status == kLogValid ? entries : Entries{"(refused " + std::to_string(status) + ")"};
 }
 
 class UninstallInfoTest : public PathBuffersTest {
@@ -42,13 +56,10 @@ class UninstallInfoTest : public PathBuffersTest {
     app = scratch + "App";
     CreateDirectoryA(app.c_str(), nullptr);
     lstrcpyA(InstallDir, app.c_str());
-    uninstaller = app + "\\uninst.exe";
-    original = std::string("MZ the uninstaller's own bytes") + std::string("\x7F\x7F\0\0\0\0\0\0", 8);
-    WriteTextFile(uninstaller, original);
+    uninstaller = WriteTextFile(app + "\\uninst.exe", kOriginal);
     lstrcpyA(UninstallerPath, uninstaller.c_str());
     InstallError = 0;
     InstallRunning = true;
-    SinglePage = kSinglePageAbsent;
     SetupFlags = 0;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
   }
@@ -57,7 +68,6 @@ class UninstallInfoTest : public PathBuffersTest {
     InputHandle = kInvalidFile;
     UninstallName = nullptr;
     SetupFlags = 0;
-    SinglePage = kSinglePageAbsent;
     InstallError = 0;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKeyPath.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, kSavedKey);
@@ -77,14 +87,9 @@ class UninstallInfoTest : public PathBuffersTest {
     name = text;
     UninstallName = &name[0];
   }
-  // The uninstaller as installed, without its free header, then the log.
-  std::string WithLog(const LogBuilder& log) {
-    const Bytes bytes = log.Bytes();
-    return Hex(original.substr(0, original.size() - 8) + std::string(bytes.begin(), bytes.end()));
-  }
-  std::string Uninstaller() { return Hex(ReadTextFile(uninstaller)); }
+  Entries Logged() { return LogEntries(ReadTextFile(uninstaller)); }
 
-  std::string scratch, app, uninstaller, original, name;
+  std::string scratch, app, uninstaller, name;
   TestFileTable table;
 };
 
@@ -120,17 +125,13 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
   WriteUninstallInfo();
 
   const std::string desktop = SpecialFolder(CSIDL_DESKTOP);
-  EXPECT_EQ(Uninstaller(), WithLog(LogBuilder()
-                                       .File(".", "app.exe", 0)
-                                       .File(desktop, "Setvik UI Desk.lnk", 0)
-                                       .File(".\\Data", "x.dat", 0x04)
-                                       .File(SpecialFolder(CSIDL_WINDOWS), "shared.dll", 0x01)
-                                       .File(SpecialFolder(CSIDL_FONTS), "font.ttf", 0x03)
-                                       .File(desktop, "Setvik UI Skipped.lnk", 0)
-                                       .File(".", "t.dll", 0)
-                                       .Shortcut(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup, "Setvik UI App.lnk")
-                                       .Shortcut(SpecialFolder(CSIDL_STARTUP), "Setvik UI Readme.lnk")
-                                       .Key(kKeyPath)));
+  EXPECT_EQ(Logged(), (Entries{"F .|app.exe|0", "F " + desktop + "|Setvik UI Desk.lnk|0", "F .\\Data|x.dat|4",
+                               "F " + SpecialFolder(CSIDL_WINDOWS) + "|shared.dll|1",
+                               "F " + SpecialFolder(CSIDL_FONTS) + "|font.ttf|3",
+                               "F " + desktop + "|Setvik UI Skipped.lnk|0", "F .|t.dll|0",
+                               "S " + SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup + "|Setvik UI App.lnk",
+                               "S " + SpecialFolder(CSIDL_STARTUP) + "|Setvik UI Readme.lnk",
+                               kKeyEntry + "Setvik Uninstall Test"}));
   EXPECT_TRUE(FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup + "\\Setvik UI App.lnk"));
   DWORD type = 0;
   EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kKeyPath, "DisplayName", &type), name + '\0');  // the terminator counted
@@ -144,77 +145,69 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
 // folder and the shortcuts alone (and closes the setup file); without an
 // uninstaller the shortcuts and the folder still come, but no key.
 TEST_F(UninstallInfoTest, FailedOrWithoutUninstaller) {
+  std::string key = kSavedKey;
+  DirRegistryRoot = 1;
+  DirRegistryKey = &key[0];
+  SetupFlags = kSaveDirToRegistry;
+  TestRecord main = Named("app.exe");
+  main.groupName = kGroup;
+  main.menuName = "Setvik UI App";
   for (bool failed : {true, false}) {
     SCOPED_TRACE(failed ? "failed" : "no uninstaller");
     InstallRunning = true;
-    TestRecord main = Named("app.exe");
-    main.groupName = kGroup;
-    main.menuName = "Setvik UI App";
     UseTable({main}, {kStateInstalled});
     UseName("Setvik Uninstall Test");
-    SetupFlags = kSaveDirToRegistry | kSaveDirToIni;
-    std::string key = kSavedKey, ini = scratch + "setvik.ini", section = "Setup", entry = "Dir";
-    DirRegistryRoot = 1;
-    DirRegistryKey = &key[0];
-    DirIniFile = &ini[0];
-    DirIniSection = &section[0];
-    DirIniKey = &entry[0];
-    if (failed) {
-      InstallError = kInstallErrorCreate;
-      InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
-    } else {
-      InstallError = 0;
-      UninstallerPath[0] = 0;
-      SinglePage = 4;
-    }
+    InstallError = failed ? kInstallErrorCreate : 0;
+    if (failed) InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
+    else UninstallerPath[0] = 0;
     WriteUninstallInfo();
     EXPECT_EQ(InputHandle, kInvalidFile);
-    EXPECT_EQ(Uninstaller(), Hex(original));
+    EXPECT_EQ(Logged(), Entries{"(free)"});
     EXPECT_FALSE(KeyExists(kKeyPath));
     EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), failed ? "(absent)" : app + '\0');
-    EXPECT_EQ(FileExists(ini), !failed);
     const std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup;
     EXPECT_EQ(FileExists(failed ? group : group + "\\Setvik UI App.lnk"), !failed);
     EXPECT_FALSE(InstallRunning);
   }
 }
 
-TEST_F(UninstallInfoTest, LogsThatStandWithoutKeyShortcutOrFreeHeader) {
+// 339 characters make a key of 391, the most the buffer holds; one more is
+// refused rather than cut, and the log then names no key. An uninstaller
+// without the free header is not written to; the key is made as when the
+// file cannot be opened.
+TEST_F(UninstallInfoTest, KeyOnlyWhenItFitsAndLogOnlyOverTheFreeHeader) {
   table.Set({});
-  // 339 characters make a key of 391, the most the buffer holds; one more
-  // is refused rather than cut, and the log then names no key.
-  for (size_t length : {340u, 100u}) {
-    SCOPED_TRACE(length);
-    WriteTextFile(uninstaller, original);
-    UseName(std::string(length - 1, 'n') + "x");
+  const struct {
+    size_t length;
+    std::string file;
+    Entries logged;
+  } cases[] = {
+      {340, kOriginal, {}},
+      {100, kOriginal, {kKeyEntry + std::string(99, 'n') + "x"}},
+      {100, "MZ a program that ends with its own bytes", {"(program changed)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    WriteTextFile(uninstaller, c.file);
+    UseName(std::string(c.length - 1, 'n') + "x");
     WriteUninstallInfo();
-    const std::string key = kUninstallKeys + name;
-    const bool made = KeyExists(key);
-    EXPECT_EQ(Uninstaller(), WithLog(made ? LogBuilder().Key(key) : LogBuilder()));
-    EXPECT_EQ(made, length == 100);
+    const std::string key = kUninstallKeyPrefix + name;
+    EXPECT_EQ(Logged(), c.logged);
+    EXPECT_EQ(KeyExists(key), c.length == 100);
+    if (c.file != kOriginal) EXPECT_EQ(ReadTextFile(uninstaller), c.file);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
   }
-  UninstallName = nullptr;
 
-  // An uninstaller without the free header is not written to; the key is
-  // made as when the file cannot be opened.
-  UseTable({Named("app.exe")}, {kStateInstalled});
-  UseName("Setvik Uninstall Test");
-  WriteTextFile(uninstaller, "MZ a program that ends with its own bytes");
-  WriteUninstallInfo();
-  EXPECT_EQ(ReadTextFile(uninstaller), "MZ a program that ends with its own bytes");
-  EXPECT_TRUE(KeyExists(kKeyPath));
-}
-
-TEST_F(UninstallInfoTest, FailedLogIsTakenBackToTheFreeHeader) {
+  // A log that failed part-way is taken back to the free header.
   const char partial[] = "\x35\x12\0\0\x20\0\0\0\x03\0\0\0\x01\0.\x07\0app";  // cut inside the first entry
+  WriteTextFile(uninstaller, kOriginal);
   const FileHandle log = FileOpen(uninstaller.c_str(), kFileReadWrite);
   const uint32_t oldLength = FileSeekEnd(log, 0);
   FileSeekTo(log, oldLength - kChunkHeaderSize);
   FileWrite(log, partial, sizeof partial - 1);
   TakeBackLog(log, oldLength);
   FileClose(log);
-  EXPECT_EQ(Uninstaller(), Hex(original));
+  EXPECT_EQ(ReadTextFile(uninstaller), kOriginal);
 }
 
 }  // namespace

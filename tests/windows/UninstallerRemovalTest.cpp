@@ -5,8 +5,32 @@
 // tests/wine/uninstall-e2e.sh.
 #include "tests/windows/Support.h"
 #include "uninstaller/Uninstaller.h"
+#include "uninstlog/UninstallLog.h"
 
 namespace {
+
+struct LoggedFile {
+  std::string folder, name;
+  uint8_t flags;
+};
+
+// A log of UninstallFiles entries only, followed by UninstallEnd.
+std::vector<uint8_t> FileLog(const std::vector<LoggedFile>& files) {
+  std::vector<uint8_t> body(4), log(kChunkHeaderSize);
+  WriteU32Le(&body[0], static_cast<uint32_t>(files.size()));
+  for (const LoggedFile& file : files) {
+    for (const std::string* text : {&file.folder, &file.name}) {
+      body.insert(body.end(), {static_cast<uint8_t>(text->size()), static_cast<uint8_t>(text->size() >> 8)});
+      body.insert(body.end(), text->begin(), text->end());
+    }
+    body.push_back(file.flags);
+  }
+  WriteU16Le(&log[0], kChunkUninstallFiles);
+  WriteU32Le(&log[4], static_cast<uint32_t>(body.size()));
+  log.insert(log.end(), body.begin(), body.end());
+  log.insert(log.end(), kFreeLogHeader, kFreeLogHeader + kChunkHeaderSize);  // the end chunk
+  return log;
+}
 
 void SetShared(const std::string& name, DWORD type, const void* data, DWORD size) {
   SetRegValue(HKEY_LOCAL_MACHINE, kSharedKey, name.c_str(), type, std::string(static_cast<const char*>(data), size));
@@ -24,8 +48,8 @@ class UninstallerRemovalTest : public ::testing::Test {
   }
   void TearDown() override { RemoveTree(root); }
 
-  Removal Remove(const LogBuilder& builder) {
-    const std::vector<uint8_t> log = builder.Bytes();
+  Removal Remove(const std::vector<LoggedFile>& files) {
+    const std::vector<uint8_t> log = FileLog(files);
     EXPECT_TRUE(CheckLogPaths(log.data(), static_cast<uint32_t>(log.size()), base.c_str()));
     Removal state = {base.c_str(), false, false, false};
     RemoveInstallation(log.data(), static_cast<uint32_t>(log.size()), &state);
@@ -47,9 +71,9 @@ TEST_F(UninstallerRemovalTest, SharedCountsInEveryForm) {
   SetShared(text, REG_SZ, "1", 2);
   SetShared(last, REG_DWORD, &one, 4);
   SetShared(zero, REG_DWORD, &none, 4);
-  LogBuilder log;
+  std::vector<LoggedFile> log;
   for (const char* name : {"binary.dll", "text.dll", "absent.dll", "last.dll", "zero.dll"})
-    log.File(other, name, kLogSharedFile);
+    log.push_back({other, name, kLogSharedFile});
   const Removal state = Remove(log);
   EXPECT_FALSE(state.incomplete);
   EXPECT_EQ(SharedCount(binary), std::make_pair(DWORD{REG_BINARY}, DWORD{2}));
@@ -73,12 +97,11 @@ TEST_F(UninstallerRemovalTest, FilesAndTheFoldersTheyLeaveEmpty) {
   WriteTextFile(base + "\\d\\locked.txt", "");
   SetFileAttributesA((base + "\\d\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   WriteTextFile(other + "\\outside.txt", "");
-  const Removal state = Remove(LogBuilder()
-                                   .File(".\\a\\b\\c", "deep.txt", 0)
-                                   .File(".\\d", "locked.txt", 0)
-                                   .File(".", "folder.txt", 0)
-                                   .File(".", "gone-already.txt", 0)
-                                   .File(other, "outside.txt", 0));
+  const Removal state = Remove({{".\\a\\b\\c", "deep.txt", 0},
+                                {".\\d", "locked.txt", 0},
+                                {".", "folder.txt", 0},
+                                {".", "gone-already.txt", 0},
+                                {other, "outside.txt", 0}});
   EXPECT_FALSE(FileExists(base + "\\a\\b")) << "b and c went, empty";
   EXPECT_TRUE(FileExists(base + "\\a\\user.txt"));
   EXPECT_FALSE(FileExists(base + "\\d")) << "the read-only file and then its folder went";
