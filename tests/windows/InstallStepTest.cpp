@@ -204,8 +204,7 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
        {"ro.txt=new (read-only)", "a.txt=the file", "a.$$A=keep A", "a.$$B=keep B", "a.$$C", "tools.new\\README=old",
         "tools.new\\README.$$A=locked"}},
       // A busy target that already holds the content: nothing asked,
-      // counted as replaced. (Abort, Retry and Ignore on a held file are
-      // shown in tests/wine/install-busy.sh.)
+      // counted as replaced.
       {{"same.txt=same"}, "same.txt", FILE_SHARE_READ, {{"same.txt", "same"}}, 1, 0, "", kStateReplaced,
        {"same.txt=same", "same.$$A"}},
   };
@@ -234,6 +233,31 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
   ReplaceTarget(table.Record(0), (folder + "keep.$$A").c_str());
   EXPECT_EQ(Contents("keep.txt"), "keep.txt=the user's file (read-only)");
   EXPECT_EQ(Contents("keep.$$B"), "keep.$$B");
+}
+
+// A target held without sharing: Abort stops with error 22, nothing
+// changed; Retry asks again while it is held, Ignore keeps the old file,
+// counted as replaced, and the installation goes on.
+TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
+  MakeFile("busy.dll=old");
+  Hold(folder + "busy.dll", 0);
+  Script({kAnswerAbort});
+  Prepare({{"busy.dll", "new"}, {"later.txt", "x"}});
+  EXPECT_EQ(RunSteps(), 0);
+  EXPECT_EQ(InstallError, kInstallErrorAbort);
+  EXPECT_EQ(std::string(ErrorFileName), folder + "busy.dll");
+  ASSERT_EQ(ShownMessages.size(), 1u);
+  EXPECT_EQ(ShownMessages[0].boxType, 2u);  // Abort, Retry, Ignore
+  EXPECT_FALSE(FileExists(folder + "later.txt"));
+  Script({kAnswerRetry, kAnswerIgnore});
+  Prepare({{"busy.dll", "new"}, {"after.txt", "after"}});
+  EXPECT_EQ(RunSteps(), 2);
+  EXPECT_EQ(ShownMessages.size(), 2u);
+  EXPECT_EQ(State(0), kStateReplaced);
+  EXPECT_EQ(Contents("after.txt"), "after.txt=after");
+  Release();
+  EXPECT_EQ(Contents("busy.dll"), "busy.dll=old");
+  EXPECT_EQ(Contents("busy.$$A"), "busy.$$A");
 }
 
 // The space needed, in whole units, plus the largest file once more for its
