@@ -425,20 +425,15 @@ TEST_F(LoaderTest, BodiesMustDecodeToTheirSizeAndEndInTheFile) {
 
 // GetText over text groups loaded from a Texts chunk: stepping over texts,
 // and the shared empty text for every group or index that is not there.
-class TextTableTest : public LoaderTest {
- protected:
-  bool LoadTexts(const std::vector<std::vector<std::string>>& groups) {
-    SetupWriter writer = Writer();
-    writer.AddTexts(groups);
-    writer.AddU16(kChunkSinglePage, 0);
-    writer.AddRawChunk(kChunkFileData, 0, 0, {});
-    return Load(writer);
-  }
-};
+using TextTableTest = LoaderTest;
 
 TEST_F(TextTableTest, StepsOverTextsOfAnyLength) {
   const std::vector<std::string> texts = {"Welcome", "", "two\r\nlines", "", "", "last\nline"};
-  ASSERT_TRUE(LoadTexts({{}, texts, {"x"}}));
+  SetupWriter writer = Writer();
+  writer.AddTexts(std::vector<std::vector<std::string>>{{}, texts, {"x"}});
+  writer.AddU16(kChunkSinglePage, 0);
+  writer.AddRawChunk(kChunkFileData, 0, 0, {});
+  ASSERT_TRUE(Load(writer));
   for (uint32_t i = 0; i < texts.size(); ++i) EXPECT_STREQ(GetText(1, i), texts[i].c_str()) << i;
   EXPECT_STREQ(GetText(1, texts.size()), "");
   EXPECT_STREQ(GetText(0, 0), "");  // a group of no texts

@@ -46,21 +46,16 @@ const Bytes kLog =
     B({0x36, 0}) + Text(kPrefix + "Ac") + kEnd;    // the key, 54 characters; UninstallEnd
 
 // What a visitor is told, one line per record.
+std::string S(LogText text) { return std::string(text.text, text.length); }
+void Note(void* seen, const std::string& line) { static_cast<std::vector<std::string>*>(seen)->push_back(line); }
 UninstallLogStatus Read(const Bytes& log, std::vector<std::string>* seen = nullptr) {
   UninstallLogVisitor v;
   v.context = seen;
   v.file = [](void* c, LogText folder, LogText name, uint8_t flags) {
-    static_cast<std::vector<std::string>*>(c)->push_back("file " + std::string(folder.text, folder.length) + "|" +
-                                                         std::string(name.text, name.length) + "|" +
-                                                         std::to_string(flags));
+    Note(c, "file " + S(folder) + "|" + S(name) + "|" + std::to_string(flags));
   };
-  v.shortcut = [](void* c, LogText, LogText name) {
-    static_cast<std::vector<std::string>*>(c)->push_back("link " + std::string(name.text, name.length));
-  };
-  v.registryKey = [](void* c, uint32_t root, LogText key) {
-    static_cast<std::vector<std::string>*>(c)->push_back("key " + std::to_string(root) + "|" +
-                                                         std::string(key.text, key.length));
-  };
+  v.shortcut = [](void* c, LogText, LogText name) { Note(c, "link " + S(name)); };
+  v.registryKey = [](void* c, uint32_t root, LogText key) { Note(c, "key " + std::to_string(root) + "|" + S(key)); };
   Bytes exact(log);  // ASan sees any read past the end
   return ReadUninstallLog(exact.data(), static_cast<uint32_t>(exact.size()), seen ? &v : nullptr);
 }
@@ -293,13 +288,10 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   char path[kPathBufferSize] = "C:\\a\\b";
   EXPECT_TRUE(CutLastPart(path));
   EXPECT_STREQ(path, "C:\\a");
-  EXPECT_FALSE(CutLastPart(path)) << "never up to a drive";
-  // The uninstaller's own folder, also at a drive root, where "." still
-  // names files but the folder is never removed.
-  strcpy(path, "C:\\App\\uninstall.exe");
-  EXPECT_TRUE(CutFileName(path));
-  EXPECT_STREQ(path, "C:\\App");
   EXPECT_FALSE(IsDriveRoot(path));
+  EXPECT_FALSE(CutLastPart(path)) << "never up to a drive";
+  // The uninstaller's own folder at a drive root, where "." still names
+  // files but the folder is never removed.
   strcpy(path, "D:\\uninstall.exe");
   EXPECT_TRUE(CutFileName(path));
   EXPECT_TRUE(IsDriveRoot(path));
