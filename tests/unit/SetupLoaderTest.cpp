@@ -362,8 +362,10 @@ TEST_F(LoaderTest, DamagedTextGroupFailsTheLoad) {
   ASSERT_TRUE(Load(WithTexts(Sized())));
   Bytes countPastBytes = BuildTextGroup(std::vector<std::string>{"a", "b", "c"});
   countPastBytes[0] = 5;  // five texts announced, three there
+  Bytes unterminated = BuildTextGroup(std::vector<std::string>{"a", "b"});
+  unterminated.back() = 'x';  // the last text runs to the end of the group
   // Group 7 comes after 6/31 is in, so the message can be shown.
-  for (const Bytes& bad : {countPastBytes, Bytes{3}}) {
+  for (const Bytes& bad : {countPastBytes, unterminated, Bytes{3}}) {
     SizedGroups groups = Sized();
     groups[7] = {static_cast<uint32_t>(bad.size()), bad};
     ExpectFailure(WithTexts(groups));
@@ -441,6 +443,11 @@ TEST_F(TextTableTest, StepsOverTextsOfAnyLength) {
   EXPECT_STREQ(GetText(1, 0x10000 + 2), "two\r\nlines");  // the index counts as a 16-bit number
   EXPECT_STREQ(GetText(1, 0xFFFF), "");
   EXPECT_STREQ(GetText(0xFFFFFFFFu, 0), "");
+  const uint8_t group[] = {2, 0, 'a', 0, 'b', 0, 'c', 0};
+  ASSERT_TRUE(AllocateZeroed(sizeof group + 1, TextGroups[3]));
+  memcpy(TextGroups[3], group, sizeof group);
+  EXPECT_STREQ(GetText(3, 1), "b");
+  EXPECT_STREQ(GetText(3, 2), "");  // the count decides, not the texts that happen to follow
   ReleaseSetupData();
   EXPECT_STREQ(GetText(2, 0), "");
 }
