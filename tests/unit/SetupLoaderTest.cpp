@@ -179,8 +179,7 @@ TEST_F(LoaderTest, SignedSetupEndsAtTheCertificateTableItsStubDeclares) {
 
 TEST_F(LoaderTest, FailuresWithoutMessage) {
   SetupWriter texts = Writer(true);  // 6/31 is there, and still nothing is shown
-  ExpectSilentFailure(texts.Bytes());  // the stream ends before a FileData header
-  ExpectSilentFailure(texts.Bytes() + Bytes{0x7F, 0x7F, 0x00});
+  ExpectSilentFailure(texts.Bytes() + Bytes{0x7F, 0x7F, 0x00});  // the stream ends inside a chunk header
 
   StubMark.stubSize = 0;  // a program without setup data
   ExpectSilentFailure(WithStub(kEmptyFileData));
@@ -403,8 +402,8 @@ TEST_F(LoaderTest, BodiesMustDecodeToTheirSizeAndEndInTheFile) {
   const Bytes window = Bytes{0x07, 0x00, 0x80} + Bytes(32768, 'w') + Bytes{0x0B};  // stored, LEN 32768; type 3
   const std::tuple<uint32_t, Bytes, uint32_t, uint16_t> damaged[] = {
       {4, kAbc, 10, 0}, {2, kAbc, 10, 0},              // decodes to fewer, to more bytes
-      {3, {0x0F, 0x03, 0x00, 0x61, 0x62}, 9, 0},       // stream cut by the next header
-      {3, {0x0F, 0x03, 0x00, 0x61, 0x62}, 9, 0x0063},  // ... whose id begins with the byte it lacks
+      // A stream cut by the next header, whose id begins with the byte it lacks.
+      {3, {0x0F, 0x03, 0x00, 0x61, 0x62}, 9, 0x0063},
       {3, {}, 3, 0},                                   // no room for the size prefix
       {0xFFFFFFFFu, kAbc, 10, 0},                      // no room for the guard byte
       {1032 * 6 + 1032 + 1, kAbc, 10, 0},              // beyond what 6 bytes can expand to
