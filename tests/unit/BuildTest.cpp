@@ -219,7 +219,6 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       {ok + "[[file]]\nsource = \"missing.bin\"\n", "missing.bin does not exist"},
       {ok + "colour = \"red\"\n", "unknown key 'colour' in [setup]"},
       {ok + "[texts.welcome]\nparagraph9 = \"x\"\n", "unknown text 'welcome.paragraph9'"},
-      {ok + "[texts.messages]\ncannot_open = \"%s and %s\"\n", "more than one %s"},
       {ok + "[texts.welcome]\ntitle = \"" + std::string(1024, 'w') + "\"\n", "1024 characters long"},
       {ok + "default_folder = \"C:\\\\" + std::string(260, 'p') + "\"\n", "at most 259"},
       {ok + file + "target = \"..\\\\evil.bin\"\n", "'.' or '..' part"},
@@ -232,8 +231,6 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       {ok + "[background]\nfont = { face = \"A\", height = 8, weight = 1001 }\n", "font.weight must lie between 0 and 1000"},
       // Names the uninstaller would refuse in its log, at file:line:col.
       {ok + file + "target = \"readme.\"\n", "setup.toml:5:10: the target name 'readme.'"},
-      {ok + file + "target = \"Docs /app.exe\"\n", "'Docs \\app.exe' has"},
-      {ok + file + "start_menu = { name = \"a?b\" }\n", "start_menu.name 'a?b'"},
       {ok + "uninstall_name = \"A\\u0007\"\n", "setup.toml:3:18: setup.uninstall_name 'A\\x07'"},
       {ok + "uninstall_name = \"A\\\\\"\n", "one key below the Uninstall key"},
       {ok + file + "target = \"aux.txt\"\n", "device name"},
@@ -247,9 +244,7 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
       // Inputs that are no regular file, or never end.
       {ok + "information_file = \"sub\"\n" + file, "sub: not a regular file"},
       {ok + "[[file]]\nsource = \"fifo\"\n", "fifo: not a regular file"},
-      {ok + "[[file]]\nsource = \"/dev/zero\"\n", "/dev/zero: not a regular file"},
       // Two files on one path, or a file where another needs a folder.
-      {ok + file + "target = \"A.bin\"\n" + file, "also the target of"},
       {ok + file + "target = \"\u00E9.bin\"\n" + file + "target = \"\u00C9.BIN\"\n", "also the target of"},
       {ok + file + "target = \"d\"\n" + file + "target = \"D/x\"\n", "lies in a folder that"},
       {ok + file + "destination = \"system\"\nshared = true\ntarget = \"p/a.dll\"\n" + file +

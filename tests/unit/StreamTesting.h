@@ -1,13 +1,12 @@
 // Helpers for the decoder, encoder and volume-reader tests: a bit writer for
 // hand-made streams, canonical codes, decoding from an in-memory file with
-// the file position read back afterwards, and zlib as an independent oracle.
+// the file position read back afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdint.h>
 #include <sys/mman.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -98,21 +97,6 @@ inline Decoded Decode(const Bytes& bytes) {
   const int result = inflater.DecodeToSink(sink, file.Handle(), 0);
   inflater.EndInput();
   return {result, sink.bytes, sink.writes, file.Position()};
-}
-
-// Raw RFC 1951 deflate by zlib.
-inline Bytes ZlibRaw(const Bytes& data, int level, int strategy, int memLevel = 8) {
-  z_stream z = {};
-  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, memLevel, strategy), Z_OK);
-  Bytes out(deflateBound(&z, data.size()) + 16);
-  z.next_in = const_cast<uint8_t*>(data.data());
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
 }
 
 }  // namespace streamtest

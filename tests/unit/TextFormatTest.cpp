@@ -1,6 +1,6 @@
-// Safe formatting of setup texts: hostile percent sequences stay literal, and
-// nothing is written past the buffer (volume names and the disk prompt are
-// VolumeReaderTest's).
+// Safe formatting of setup texts: only the first conversion takes the
+// argument, hostile percent sequences stay literal, and nothing is written
+// past the buffer (volume names and the disk prompt are VolumeReaderTest's).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,32 +9,34 @@
 
 namespace {
 
-std::string Number(const char* format, int32_t n, uint32_t size = 200) {
-  std::string out(size + 8, '#');
-  const uint32_t length = FormatTextNumber(&out[0], size, format, n);
-  EXPECT_EQ(out.substr(size), std::string(8, '#')) << "written past the buffer";
-  if (!size) return out.substr(0, 1);
-  EXPECT_EQ(length, strlen(out.c_str()));
-  return out.c_str();
-}
-
-TEST(TextFormatTest, OnlyTheFirstConversionTakesTheArgumentWithinTheBuffer) {
-  EXPECT_EQ(Number("%d %d %s %x %n %%d %", 11), "11 %d %s %x %n %d %");
-  EXPECT_EQ(Number("%%%d%%", -7), "%-7%");
-  EXPECT_EQ(Number("%d", INT32_MIN), "-2147483648");
-  EXPECT_EQ(Number("%2.2d %ld", 5), "%2.2d %ld");
-  EXPECT_EQ(Number(nullptr, 5), "");
-  EXPECT_EQ(Number("disk %d", 12345, 8), "disk 12");  // 7 characters and the terminator
-  EXPECT_EQ(Number("%d", 7, 1), "");
-  EXPECT_EQ(Number("%d", 7, 0), "#");  // nothing written
-
-  char out[32];
-  EXPECT_EQ(FormatTextString(out, sizeof out, "Cannot create %s (%d%%)", "C:\\A B"), 26u);
-  EXPECT_STREQ(out, "Cannot create C:\\A B (%d%)");
-  FormatTextString(out, sizeof out, "%s and %s", nullptr);
-  EXPECT_STREQ(out, " and %s");
-  EXPECT_EQ(FormatTextString(out, 6, "[%s]", "abcdefgh"), 5u);
-  EXPECT_STREQ(out, "[abcd");
+TEST(TextFormatTest, FormatsWithinTheBuffer) {
+  const struct {
+    const char* format;
+    char kind;  // 'd': the number is the argument, 's': the text
+    int32_t number;
+    const char* text;
+    uint32_t size;
+    const char* expected;  // "#": nothing written
+  } cases[] = {
+      {"%d %d %s %x %n %%d %", 'd', 11, nullptr, 200, "11 %d %s %x %n %d %"},
+      {"%%%d%%", 'd', -7, nullptr, 200, "%-7%"},
+      {"%d", 'd', INT32_MIN, nullptr, 200, "-2147483648"},
+      {"%2.2d %ld", 'd', 5, nullptr, 200, "%2.2d %ld"},
+      {nullptr, 'd', 5, nullptr, 200, ""},
+      {"disk %d", 'd', 12345, nullptr, 8, "disk 12"},  // 7 characters and the terminator
+      {"%d", 'd', 7, nullptr, 0, "#"},
+      {"Cannot create %s (%d%%)", 's', 0, "C:\\A B", 200, "Cannot create C:\\A B (%d%)"},
+      {"%s and %s", 's', 0, nullptr, 200, " and %s"},
+      {"[%s]", 's', 0, "abcdefgh", 6, "[abcd"},
+  };
+  for (const auto& c : cases) {
+    std::string out(c.size + 8, '#');
+    const uint32_t length = c.kind == 's' ? FormatTextString(&out[0], c.size, c.format, c.text)
+                                   : FormatTextNumber(&out[0], c.size, c.format, c.number);
+    EXPECT_EQ(out.substr(c.size), std::string(8, '#')) << c.expected << ": written past the buffer";
+    EXPECT_EQ(c.size ? std::string(out.c_str()) : out.substr(0, 1), c.expected);
+    if (c.size) EXPECT_EQ(length, strlen(out.c_str())) << c.expected;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// The uninstall log and the companion uninstaller's file: the log's writing
-// helpers against annotated bytes, the split of a path into log folder and
-// name, the reader on whole, cut and hostile logs, the uninstaller's own
-// file (texts chunk, free header, log) and the checks that keep a changed
-// log inside the places it may name; `setvik log`, and `setvik build` with
-// an [uninstaller] table. Out-of-bounds reads are the fuzz target's.
+// The uninstall log and the companion uninstaller's file: the log's writers
+// against annotated bytes, the reader on whole, cut and damaged logs, the
+// uninstaller's own file and the checks that keep a log inside the places it
+// may name; `setvik log`, and `setvik build` with an [uninstaller] table.
+// Out-of-bounds reads are the fuzz target's.
 #include <string.h>
 
 #include "base/FileAccess.h"
@@ -47,21 +46,16 @@ const Bytes kLog =
     B({0x36, 0}) + Text(kPrefix + "Ac") + kEnd;    // the key, 54 characters; UninstallEnd
 
 // What a visitor is told, one line per record.
+std::string S(LogText text) { return std::string(text.text, text.length); }
+void Note(void* seen, const std::string& line) { static_cast<std::vector<std::string>*>(seen)->push_back(line); }
 UninstallLogStatus Read(const Bytes& log, std::vector<std::string>* seen = nullptr) {
   UninstallLogVisitor v;
   v.context = seen;
   v.file = [](void* c, LogText folder, LogText name, uint8_t flags) {
-    static_cast<std::vector<std::string>*>(c)->push_back("file " + std::string(folder.text, folder.length) + "|" +
-                                                         std::string(name.text, name.length) + "|" +
-                                                         std::to_string(flags));
+    Note(c, "file " + S(folder) + "|" + S(name) + "|" + std::to_string(flags));
   };
-  v.shortcut = [](void* c, LogText, LogText name) {
-    static_cast<std::vector<std::string>*>(c)->push_back("link " + std::string(name.text, name.length));
-  };
-  v.registryKey = [](void* c, uint32_t root, LogText key) {
-    static_cast<std::vector<std::string>*>(c)->push_back("key " + std::to_string(root) + "|" +
-                                                         std::string(key.text, key.length));
-  };
+  v.shortcut = [](void* c, LogText, LogText name) { Note(c, "link " + S(name)); };
+  v.registryKey = [](void* c, uint32_t root, LogText key) { Note(c, "key " + std::to_string(root) + "|" + S(key)); };
   Bytes exact(log);  // ASan sees any read past the end
   return ReadUninstallLog(exact.data(), static_cast<uint32_t>(exact.size()), seen ? &v : nullptr);
 }
@@ -98,11 +92,9 @@ TEST(UninstallLog, SplitsPathsAgainstTheInstallationFolder) {
       {"C:\\App\\Data\\Sounds\\y.wav", "C:\\App\\", ".\\Data\\Sounds", "y.wav"},
       {"C:\\App\\x", "C:\\App\\", ".", "x"},
       {"C:\\Application\\z", "C:\\App\\", "C:\\Application", "z"},  // a longer name is not inside
-      {"C:\\Ap", "C:\\App\\", "C:", "Ap"},                         // shorter than the folder
       {"C:\\x.dll", "C:\\", ".", "x.dll"},                        // a drive root as the folder
       {"C:\\Windows\\x.dll", "", "C:\\Windows", "x.dll"},         // an empty folder holds nothing
       {"x.dat", "C:\\App\\", nullptr, nullptr},                   // no backslash outside it
-      {"C:\\App\\Data\\", "C:\\App\\", nullptr, nullptr},         // no name
       // ".\" and a sub-folder of 258 characters would not fit a path buffer.
       {deep.c_str(), "C:\\", nullptr, nullptr},
   };
@@ -151,7 +143,6 @@ TEST(UninstallLog, ReaderOnWholeCutAndHostileLogs) {
   }
   const Bytes files(kLog.begin(), kLog.begin() + 35);
   EXPECT_EQ(Read(files + files + kEnd), kLogBadChunk);  // a second UninstallFiles chunk
-  EXPECT_EQ(Read(files + B({0x7F, 0x7F, 0, 0, 1, 0, 0, 0, 0})), kLogBadChunk);  // an end chunk with a body
   EXPECT_EQ(Read(B({0x35, 0x12, 0, 0, 0x0A, 0, 0, 0, 1, 0, 0, 0, 1, 0, '.', 0, 0, 0}) + kEnd), kLogBadEntry);  // no name
   // A key that is the prefix alone names no program.
   EXPECT_EQ(Read(files + B({0x38, 0x12, 0, 0, 0x3A, 0, 0, 0, 0x02, 0, 0, 0x80, 0x34, 0}) + Text(kPrefix) + kEnd),
@@ -205,20 +196,12 @@ TEST(UninstallerFile, TextsFreeHeaderAndLogAreFoundBehindTheProgram) {
   ASSERT_EQ(ReadFile(again, layout), kUninstallerNotInstalled);
   EXPECT_STREQ(layout.texts[kTextDone], "new 2");
 
-  // Damage (out-of-bounds reads are the fuzz target's): a stamped length of
-  // 0 or past the end.
-  EXPECT_EQ(ReadFile(installed, layout, 0), kUninstallerDamaged);
+  // Damage (out-of-bounds reads are the fuzz target's): a stamped length
+  // past the end; a texts chunk whose last text has no terminator.
   EXPECT_EQ(ReadFile(installed, layout, installed.size() + 1), kUninstallerDamaged);
-  // A texts chunk with flags, one whose last text has no terminator, one
-  // whose count promises more texts than it holds.
-  Bytes flagged = installed;
-  flagged[600 + 2] = 1;
-  EXPECT_EQ(ReadFile(flagged, layout), kUninstallerDamaged);
   EXPECT_EQ(ReadFile(program + B({0x50, 0x12, 0, 0, 4, 0, 0, 0, 1, 0, 'a', 'b'}) + kSmallLog, layout),
             kUninstallerDamaged);
   EXPECT_STREQ(layout.texts[0], kDefaultUninstallerTexts[0]);  // nothing of a damaged chunk is kept
-  EXPECT_EQ(ReadFile(program + B({0x50, 0x12, 0, 0, 4, 0, 0, 0, 2, 0, 'a', 0}) + kSmallLog, layout),
-            kUninstallerDamaged);
   // An empty text keeps its default; texts beyond the known ones are skipped.
   const Bytes extra = program + B({0x50, 0x12, 0, 0, 13, 0, 0, 0, 10, 0, 0, 'x', 0}) + Bytes(8, 0) + kSmallLog;
   ASSERT_EQ(ReadFile(extra, layout), kUninstallerInstalled);
@@ -248,7 +231,6 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
     PeTestFiles::AppendCertificateTable(signedFile, false, padding, 900);
     return ReadFile(signedFile, layout, size);
   };
-  EXPECT_EQ(signedWith(file, 0), kUninstallerLogBeside);
   EXPECT_EQ(signedWith(file, 7), kUninstallerLogBeside);
   EXPECT_STREQ(layout.texts[kTextDone], "signed 2");
   EXPECT_EQ(signedWith(file, 8), kUninstallerDamaged);  // more than alignment
@@ -256,8 +238,7 @@ TEST(UninstallerFile, ASignedFileKeepsTheFreeHeaderAndItsLogBeside) {
   EXPECT_EQ(signedWith(Bytes(file.begin(), file.end() - 8) + kSmallLog, 0), kUninstallerDamaged);
 
   char path[kPathBufferSize];
-  for (auto [program, log] : {std::pair{"C:\\App\\uninstall.exe", "C:\\App\\uninstall.dat"},
-                              {"C:\\App.v2\\un.inst.exe", "C:\\App.v2\\un.inst.dat"},
+  for (auto [program, log] : {std::pair{"C:\\App.v2\\un.inst.exe", "C:\\App.v2\\un.inst.dat"},
                               {"C:\\App.v2\\uninstall", "C:\\App.v2\\uninstall.dat"}}) {
     ASSERT_TRUE(SeparateLogPath(program, path));
     EXPECT_STREQ(path, log);
@@ -277,10 +258,8 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
     EXPECT_STREQ(out, expected) << folder;
   }
   // Escapes and other forms; Windows takes a slash for a backslash and drops a trailing dot.
-  for (const char* folder : {".\\..", ".\\Data\\..\\..\\x", ".\\Data/../../x", ".\\Data\\.", ".\\", ".\\Data\\\\x",
-                             ".\\Data\\", ".\\Data.", ".\\C:x", "..", ".x", "Data", "C:", "C:\\", "C:x",
-                             "C:\\Windows\\..\\..", "C:/Windows", "\\\\server", "\\\\server\\", "\\Windows", ".\\a\x01",
-                             ".\\a*"})
+  for (const char* folder : {".\\..", ".\\Data/../../x", ".\\Data\\.", ".\\", ".\\Data\\\\x", ".\\C:x", "..",
+                             "Data", "C:\\", "C:\\Windows\\..\\..", "\\\\server", "\\\\server\\", ".\\a\x01", ".\\a*"})
     EXPECT_FALSE(ResolveLogFolder(base, L(folder), out)) << folder;
   const std::string deep = ".\\" + std::string(259 - strlen(base) - 1, 'd');  // 259 characters fit, 260 do not
   EXPECT_TRUE(ResolveLogFolder(base, L(deep), out));
@@ -289,7 +268,7 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   strcpy(out, "C:\\App");
   EXPECT_TRUE(AppendLogName(out, L("read me.txt")));
   EXPECT_STREQ(out, "C:\\App\\read me.txt");
-  for (const char* bad : {"", ".", "..", "a\\b", "a/b", "a:b", "a.", "a ", "a?"}) {
+  for (const char* bad : {"", "..", "a\\b", "a/b", "a:b", "a.", "a ", "a?"}) {
     strcpy(out, "C:\\App");
     EXPECT_FALSE(AppendLogName(out, L(bad))) << bad;
   }
@@ -309,13 +288,10 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
   char path[kPathBufferSize] = "C:\\a\\b";
   EXPECT_TRUE(CutLastPart(path));
   EXPECT_STREQ(path, "C:\\a");
-  EXPECT_FALSE(CutLastPart(path)) << "never up to a drive";
-  // The uninstaller's own folder, also at a drive root, where "." still
-  // names files but the folder is never removed.
-  strcpy(path, "C:\\App\\uninstall.exe");
-  EXPECT_TRUE(CutFileName(path));
-  EXPECT_STREQ(path, "C:\\App");
   EXPECT_FALSE(IsDriveRoot(path));
+  EXPECT_FALSE(CutLastPart(path)) << "never up to a drive";
+  // The uninstaller's own folder at a drive root, where "." still names
+  // files but the folder is never removed.
   strcpy(path, "D:\\uninstall.exe");
   EXPECT_TRUE(CutFileName(path));
   EXPECT_TRUE(IsDriveRoot(path));
@@ -333,23 +309,18 @@ TEST(UninstallerPaths, FoldersNamesShortcutsAndKeys) {
     EXPECT_FALSE(IsUninstallKeyName(L(bad))) << bad;
 }
 
-// A program of 30 bytes that carries the uninstaller's mark with its length.
-Bytes MarkedProgram() {
-  return Text("MZ") + Bytes(kUninstallerMarkTag, kUninstallerMarkTag + 16) + B({30, 0, 0, 0}) + Text("program.");
-}
-
 using LogCommandTest = ScratchFolder;
 
 TEST_F(LogCommandTest, PrintsEachRecordAndWhatTheUninstallerRefuses) {
-  const std::string path = Put("uninstall.exe", MarkedProgram() + kLog);
+  const std::string path = Put("uninstall.exe", FakeProgram() + kLog);
   ToolResult result = RunTool("log '" + path + "'");
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "uninstaller: \"" + path + "\"\nlog: offset 30, 136 bytes\nfiles: 2\n" +
+  EXPECT_EQ(result.out, "uninstaller: \"" + path + "\"\nlog: offset 600, 136 bytes\nfiles: 2\n" +
                             "  folder \".\\Data\" name \"x.dat\" flags 0x03 SharedFile FontFile\n" +
                             "  folder \".\" name \"a\" flags 0x00\nshortcuts: 1\n  folder \"C:\\S\" name \"A.lnk\"\n" +
                             "registry key: HKEY_LOCAL_MACHINE \"" + kPrefix + "Ac\"\n");
   // A valid log whose key lies two keys below Uninstall: shown, then refused.
-  Put("uninstall.exe", MarkedProgram() + Bytes(kLog.begin(), kLog.end() - 76) +
+  Put("uninstall.exe", FakeProgram() + Bytes(kLog.begin(), kLog.end() - 76) +
                            B({0x38, 0x12, 0, 0, 0x3D, 0, 0, 0, 0x02, 0, 0, 0x80, 0x37, 0}) + Text(kPrefix + "A\\C") + kEnd);
   result = RunTool("log '" + path + "'");
   EXPECT_EQ(result.status, 1);
@@ -402,7 +373,6 @@ TEST_F(UninstallerBuildTest, BadSettingsAndProgramsAreNamed) {
   const struct {
     std::string toml, uninstaller, expected;
   } cases[] = {
-      {head + table + "name = \"x\"\n", "setvik-uninst.exe", "unknown key 'name'"},
       {head + "[uninstaller.texts]\nfarewell = \"Bye\"\n", "setvik-uninst.exe", "unknown text 'uninstaller.texts.farewell'"},
       {head + "[uninstaller.texts]\nconfirm = \"" + std::string(1024, 'x') + "\"\n", "setvik-uninst.exe", "at most 1023"},
       // The log's "." is the folder the uninstaller lies in.
