@@ -12,7 +12,7 @@ tools/mutants.tsv with the text of each fault's line: later runs find the
 line by its text, so the same faults are measured while the code around them
 changes (a fault whose line is gone counts as stale). Each result is one
 line of the results file (default build/mutation/results.tsv: id, folder,
-file:line, fault, outcome), written as soon as it is known, so a run that is
+file:line, fault, outcome and the first test that failed), written as soon as it is known, so a run that is
 stopped goes on where it stopped; `--list` prints the sample, and a finished
 run prints the counts and writes the survivors beside the results. Run it in
 a worktree of its own: the files are changed in place (and put back, also
@@ -176,16 +176,18 @@ def wine_scripts(patterns):
 
 
 def caught(folder):
-    """True when a test covering the folder fails; the cheapest run first."""
+    """The first test covering the folder that fails, the cheapest run
+    first ("unit", "narrow", "windows-unit" or a Wine script's name); None
+    when every one passes."""
     _, units, patterns = FOLDERS[folder]
     host = os.path.join(ROOT, "build/host")
     if "unit" in units and not run([host + "/setvik_tests", "--gtest_fail_fast", "--gtest_brief=1"]):
-        return True
+        return "unit"
     if "narrow" in units and not run([host + "/setvik_narrow_tests", "--gtest_fail_fast", "--gtest_brief=1"]):
-        return True
+        return "narrow"
     if "win" in units and not run(["tests/wine/windows-unit.sh"]):
-        return True
-    return any(not run(["tests/wine/%s.sh" % name]) for name in wine_scripts(patterns))
+        return "windows-unit"
+    return next((name for name in wine_scripts(patterns) if not run(["tests/wine/%s.sh" % name])), None)
 
 
 def line_of(path, number):
@@ -243,7 +245,7 @@ def main():
     if os.path.exists(args.results):
         for row in open(args.results):
             parts = row.rstrip("\n").split("\t")
-            done[parts[0]] = parts[-1]
+            done[parts[0]] = parts[4]
     for ident, folder, path, number, fault, column, old, new, text in mutants:
         if ident in done or (args.only and ident not in args.only):
             continue
@@ -252,21 +254,24 @@ def main():
         with open(backup + ".path", "w") as f:
             f.write(path)
         started = time.time()
+        by = ""
         try:
             if not apply(path, number, text, column, old, new):
                 outcome = "stale"
             elif not build(FOLDERS[folder][0]):
                 outcome = "not built"
             else:
-                outcome = "killed" if caught(folder) else "survived"
+                by = caught(folder) or ""
+                outcome = "killed" if by else "survived"
         finally:
             shutil.copy(backup, full)
             os.remove(backup)
             os.remove(backup + ".path")
         done[ident] = outcome
         with open(args.results, "a") as f:
-            f.write("\t".join([ident, folder, "%s:%d" % (path, number), fault, outcome]) + "\n")
-        print("%s %s:%d %s: %s (%ds)" % (ident, path, number, fault, outcome, time.time() - started), flush=True)
+            f.write("\t".join([ident, folder, "%s:%d" % (path, number), fault, outcome, by]) + "\n")
+        print("%s %s:%d %s: %s %s(%ds)" % (ident, path, number, fault, outcome, by and "by %s " % by,
+                                            time.time() - started), flush=True)
     build({"host", "win32"})  # the trees as the code is
     counts = collections.Counter(done[m[0]] for m in mutants if m[0] in done)
     print("mutants %d: killed %d, survived %d, not built %d" %
