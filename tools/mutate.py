@@ -8,15 +8,16 @@ folder and records whether they noticed.
 The faults: a comparison flipped, a `+ 1` or `- 1` dropped, a condition
 negated, a call removed, a constant changed. The sample is drawn once, by the
 seed, spread over the folders in proportion to their lines, and kept in
-tools/mutants.tsv with the text of each fault's line: later runs find the
-line by its text, so the same faults are measured while the code around them
-changes (a fault whose line is gone counts as stale). Each result is one
-line of the results file (default build/mutation/results.tsv: id, folder,
-file:line, fault, outcome and the first test that failed), written as soon as it is known, so a run that is
-stopped goes on where it stopped; `--list` prints the sample, and a finished
-run prints the counts and writes the survivors beside the results. Run it in
-a worktree of its own: the files are changed in place (and put back, also
-after a run that was killed, from the copy kept beside the results).
+tools/mutants.tsv with the text of each fault's line: later runs find the line
+by its text, so the same faults are measured while the code around them
+changes (a fault whose line is gone counts as stale). Each result is one line
+of the results file (default build/mutation/results.tsv: id, folder,
+file:line, fault, outcome, and the first test that failed), written as soon as
+it is known, so a run that is stopped goes on where it stopped; `--list`
+prints the sample, and a finished run prints the counts and writes the
+survivors beside the results. Run it in a worktree of its own: the files are
+changed in place (and put back, also after a run that was killed, from the
+copy kept beside the results).
 """
 import argparse
 import collections
