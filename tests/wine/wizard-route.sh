@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The wizard's ordinary route, as a person meets it, in the windowed and in
-# the full-screen mode: pages 0 to 6 in order, each checked for its title
-# (the background window's caption "<caption> - <title>" windowed, the frame
+# the full-screen mode: pages 0 to 6 in order, each checked for its title (the
+# background window's caption "<caption> - <title>" windowed, the frame
 # dialog's caption full screen), a text and the states and captions of Back,
 # Next and Cancel; Back from pages 1, 2 and 3; on the directory page the
 # folder browser with the setup's captions, cancelled and then taking a
-# folder, and a folder typed with a trailing backslash, created on request
-# and shown again after Back; Cancel on pages 0 to 4 answered No (the page
-# stays, the installation goes on); too little space on a small drive; and
-# a picture of every page, kept as PNG
-# files in SETVIK_SCREENSHOT_DIR when set (tools/update-screenshots.sh).
+# folder, and a folder typed with a trailing backslash, created on request and
+# shown again after Back; Cancel on pages 0 to 4 answered No (the page stays,
+# the installation goes on); too little space on a small drive; a folder that
+# cannot be changed; and a picture of every page, kept as PNG files in
+# SETVIK_SCREENSHOT_DIR when set (tools/update-screenshots.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 require_programs
@@ -197,6 +197,22 @@ SCRIPT
 else
   echo "skipped: too little space (no tmpfs can be mounted here)"
 fi
+
+# A folder that cannot be changed: browsing is off, and Next installs there.
+fixed='C:\e2e-wizard\fixed'
+at_exit "rm -rf '$(unix_of "$fixed")'"
+{ setup_project Fixed "$fixed" 'folder_changeable = false'; printf '[[file]]\nsource = "payload/readme.txt"\n'; } \
+  > "$work/fixed.toml"
+build_setup "$work/fixed.toml" "$work/fixed.exe"
+check "fixed folder: no browsing, installed there" drive fixed <<SCRIPT
+$(to_confirmation "$work/fixed.exe" "$fixed" proposed | sed '$d')
+expect-disabled 1005
+click 1
+answer-box yes "CREATE FOLDER?"
+$(confirm)
+$(finish)
+SCRIPT
+check "fixed folder: the file is in it" [ -f "$(unix_of "$fixed")/readme.txt" ]
 
 [ -z "${SETVIK_SCREENSHOT_DIR:-}" ] || pngs_of "$work/shots" "$SETVIK_SCREENSHOT_DIR"
 [ "$failures" -eq 0 ]
