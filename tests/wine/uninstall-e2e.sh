@@ -11,7 +11,7 @@
 # 2. Removals that are refused or declined change nothing: No (1602), a
 #    damaged log (a message, or 1610 with /S), a copy elsewhere (1610), an
 #    unknown argument (87). (A log whose paths climb out of
-#    the folder, or without a key: UninstallerTest.)
+#    the folder, or without a key: UninstallTest.)
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 export LC_ALL=C

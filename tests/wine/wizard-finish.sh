@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The finish page end to end under Wine, where only a real installation
-# shows it (the views' layout is in tests/windows/FinishPageTest.cpp):
+# shows it:
 # - success: the launch button opens its program at once, the ticked
 #   run-after box starts its program after the wizard;
 # - a restart needed (a file in the Windows folder held open by another
