@@ -150,6 +150,7 @@ TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
   EXPECT_FALSE(Exists("never.bin")) << "no partial output";
   EXPECT_EQ(RunTool("deflate --level 13 " + rfc + " " + dir + "/x").status, 2);
   EXPECT_EQ(RunTool("frobnicate").status, 2);
+  EXPECT_EQ(RunTool("help list extra").status, 2);  // help takes one command
   EXPECT_EQ(RunTool("deflate " + dir + "/missing " + dir + "/x").status, 1);
 }
 
