@@ -146,7 +146,8 @@ TEST(SunkenEdgeTest, DarkTopLeftLightBottomRight) {
     auto light = [&](int x, int y) { return GetRValue(canvas.At(x, y)) + GetGValue(canvas.At(x, y)); };
     EXPECT_LT(light(2, 4), light(11, 4));
     EXPECT_LT(light(6, 2), light(6, 7));
-    EXPECT_EQ(canvas.At(6, 4), fill ? GetSysColor(COLOR_BTNFACE) : kPaper);
+    for (POINT p : {POINT{6, 4}, POINT{3, 3}})  // filled right up to the edge
+      EXPECT_EQ(canvas.At(p.x, p.y), fill ? GetSysColor(COLOR_BTNFACE) : kPaper);
     for (POINT p : {POINT{1, 4}, POINT{12, 4}, POINT{6, 1}, POINT{6, 8}}) EXPECT_EQ(canvas.At(p.x, p.y), kPaper);
   }
 }
