@@ -84,6 +84,11 @@ TEST(PeVersionTest, RefusesDamagedImages) {
     EXPECT_FALSE(ReadPeVersion(image, error)) << c.message;
     EXPECT_TRUE(Contains(error, c.message)) << error;
   }
+  // A section whose virtual size is left 0, as older linkers do, spans its
+  // raw data.
+  Bytes image = good;
+  WriteU32Le(&image[Pe::SectionTableOffset(false) + 8], 0);
+  EXPECT_TRUE(ReadPeVersion(image, error)) << error;
 }
 
 struct BmpShape {

@@ -95,6 +95,11 @@ TEST_F(BuildTest, EverySettingReachesTheSetupData) {
   // Extract writes every stored file under its destination kind.
   ToolResult x = RunTool("extract " + dir + "/setup.exe " + dir + "/x");
   ASSERT_EQ(x.status, 0) << x.out;
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat folder;
+  ASSERT_EQ(stat((dir + "/x").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 07777, 0755 & ~mask) << "the folders extract makes";
   EXPECT_EQ(Slurp(dir + "/x/install/bin/app.exe"), Pattern(50000, 1));
   EXPECT_EQ(Slurp(dir + "/x/windows/Docs/sub/b.txt"), std::vector<uint8_t>(10, 'b'));
   EXPECT_EQ(Slurp(dir + "/x/install/uninst.exe").size(), 108u);

@@ -58,7 +58,8 @@ TEST_F(CliTest, ListAndVerify) {
   for (const char* expected :
        {"stub: 512 bytes", "0x1234 SetupFlags", "FullScreenBackground DirChangeable", "6/1 \"line one\\r\\nline two\"",
         "#0 \"app.exe\"", "launchRole 1", "desktopShortcutArgs \"--desk\"", "#1 \"docs\\\\readme.txt\"",
-        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3"})
+        "version file 1.2.3.4 product 1.0.0.0 language 0x00000409", "uninstallMode 2", "files: 3",
+        "UninstallEntry   (absent)"})
     EXPECT_NE(r.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << r.out;
 
   std::vector<uint8_t> flipped = Slurp(MakeSetup(Demo())), cut = flipped;
