@@ -36,7 +36,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # program, and Wine scripts (name patterns in tests/wine). The host tree is
 # rebuilt only for folders it compiles, the Windows tree for the others.
 FOLDERS = {
-    "base": ("host win32", "unit narrow win", ["startup", "install-files"]),
+    "base": ("host win32", "unit narrow win", ["startup", "install-files", "install-unattended"]),
     "inflate": ("host win32", "unit narrow", ["startup", "install-files"]),
     "setupdata": ("host win32", "unit win", ["startup", "install-files"]),
     "uninstlog": ("host win32", "unit win", ["uninstall-*"]),

@@ -60,8 +60,9 @@ mkdir -p "$drive_c/e2e/quiet"
 printf 'old random\n' > "$drive_c/e2e/quiet/random.bin"
 check "damaged data: exit code 1603" run damaged 1603 "$work/damaged.exe" /PASSIVE "/LOG=$(log_of damaged)"
 check "the damaged file's target is as it was" grep -qx 'old random' "$drive_c/e2e/quiet/random.bin"
-lines "the log names the installed file and the failed one" damaged \
-  'has damaged "installed: C:\\e2e\\quiet\\first.txt" && has damaged "failed 21: C:\\e2e\\quiet\\random.bin"'
+lines "the log names the installed file, the failed one and the exit code" damaged \
+  'has damaged "installed: C:\\e2e\\quiet\\first.txt" && has damaged "failed 21: C:\\e2e\\quiet\\random.bin" &&
+   has damaged "exit code: 1603"'
 
 # 3. Invalid switches, and another setup running (the same one, waiting in
 # its wizard meanwhile).
