@@ -79,7 +79,7 @@ TEST(AbbreviatePathTest, KeepsHeadAndTail) {
       {"C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\name.txt", "C:\\A\\B\\C\\D\\E\\F\\G\\H\\I\\...\\name.txt"},
       {"a-file-name-without-any-backslash.txt", "a-file-name-without-any-backslash.txt"},
       {"C:\\ab\\a-long-file-name-beyond-the-limit.txt", "C:\\ab\\a-long-file-name-beyond-the-limit.txt"},
-      {"C:\\abcd\\a-long-file-name-beyond-the-limit.txt", "C:\\...\\a-long-file-name-beyond-the-limit.txt"},
+      {"C:\\abc\\a-long-file-name-beyond-the-limit.txt", "C:\\...\\a-long-file-name-beyond-the-limit.txt"},
   };
   for (const auto& c : cases) EXPECT_EQ(abbreviated(c.first), c.second);
 }
