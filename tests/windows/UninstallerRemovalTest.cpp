@@ -14,22 +14,24 @@ struct LoggedFile {
   uint8_t flags;
 };
 
-// A log of UninstallFiles entries only, followed by UninstallEnd.
-std::vector<uint8_t> FileLog(const std::vector<LoggedFile>& files) {
-  std::vector<uint8_t> body(4), log(kChunkHeaderSize);
-  WriteU32Le(&body[0], static_cast<uint32_t>(files.size()));
+// A log of UninstallFiles entries only, followed by UninstallEnd, written
+// into path by the installation's own log writers and read back.
+std::vector<uint8_t> FileLog(const std::string& path, const std::vector<LoggedFile>& files) {
+  uint32_t size = 4;
+  for (const LoggedFile& file : files) size += 2 + file.folder.size() + 2 + file.name.size() + 1;
+  const FileHandle log = FileCreate(path.c_str());
+  EXPECT_EQ(WriteLogHeader(log, kChunkUninstallFiles, size), 0);
+  WriteLogU32(log, static_cast<uint32_t>(files.size()));
   for (const LoggedFile& file : files) {
-    for (const std::string* text : {&file.folder, &file.name}) {
-      body.insert(body.end(), {static_cast<uint8_t>(text->size()), static_cast<uint8_t>(text->size() >> 8)});
-      body.insert(body.end(), text->begin(), text->end());
-    }
-    body.push_back(file.flags);
+    WriteLogString(log, file.folder.c_str());
+    WriteLogString(log, file.name.c_str());
+    FileWrite(log, &file.flags, 1);
   }
-  WriteU16Le(&log[0], kChunkUninstallFiles);
-  WriteU32Le(&log[4], static_cast<uint32_t>(body.size()));
-  log.insert(log.end(), body.begin(), body.end());
-  log.insert(log.end(), kFreeLogHeader, kFreeLogHeader + kChunkHeaderSize);  // the end chunk
-  return log;
+  WriteLogHeader(log, kChunkUninstallEnd, 0);
+  FileClose(log);
+  const std::string bytes = ReadTextFile(path);
+  DeleteFileA(path.c_str());
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 void SetShared(const std::string& name, DWORD type, const void* data, DWORD size) {
@@ -49,7 +51,7 @@ class UninstallerRemovalTest : public ::testing::Test {
   void TearDown() override { RemoveTree(root); }
 
   Removal Remove(const std::vector<LoggedFile>& files) {
-    const std::vector<uint8_t> log = FileLog(files);
+    const std::vector<uint8_t> log = FileLog(root + "\\removal.log", files);
     EXPECT_TRUE(CheckLogPaths(log.data(), static_cast<uint32_t>(log.size()), base.c_str()));
     Removal state = {base.c_str(), false, false, false};
     RemoveInstallation(log.data(), static_cast<uint32_t>(log.size()), &state);
