@@ -8,7 +8,8 @@
 // is first renamed to a second free temporary name rather than deleted, so
 // that a failing final rename can put it back instead of leaving the user
 // without the file; a target that could not have been deleted gets the busy
-// handling all the same. A folder standing at a target's path is an error for that file.
+// handling all the same. A folder standing at a target's path is an error
+// for that file.
 #include "install/InstallStep.h"
 
 #include "base/Buffer.h"

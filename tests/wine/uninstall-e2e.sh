@@ -112,7 +112,7 @@ check "the first setup installs" drive install-one < <(to_confirmation "$work/on
 check "nothing of the installation waits for a restart" eval '! grep -qi "uninstall-one\|svk-e2e" <(pending_renames)'
 check "the folder is saved to the INI file" grep -qxF "Folder=$folder" <(tr -d '\r' <"$ini" 2>/dev/null)
 check "the second proposes the folder from the registry, and installs" drive install-two < <(
-  to_confirmation "$work/two.exe" "$folder" proposed | sed '$d'; echo "set-text 1004 $(quoted "$folder2")"; echo 'click 1'
+  to_directory "$work/two.exe" "$folder" proposed; echo "set-text 1004 $(quoted "$folder2")"; echo 'click 1'
   echo 'answer-box yes "CREATE FOLDER?" "E2E"'; confirm; finish)
 check "the shared file is counted twice, the module registered itself" \
   [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 -a -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]

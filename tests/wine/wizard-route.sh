@@ -177,7 +177,7 @@ if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
   at_exit "rm -rf '$(unix_of "$roomy")'"
   no_room=$(quoted "There is not enough free space in the destination folder. Do you want to try anyway?")
   check "too little space: both figures, No stays, Yes goes on, a roomy folder is taken" drive space <<SCRIPT
-$(to_confirmation "$work/space.exe" 'R:\app' proposed | sed '$d')
+$(to_directory "$work/space.exe" 'R:\app' proposed)
 expect-text 1016 "2 MB"
 expect-text 1019 "1 MB"
 click 1
@@ -205,7 +205,7 @@ at_exit "rm -rf '$(unix_of "$fixed")'"
   > "$work/fixed.toml"
 build_setup "$work/fixed.toml" "$work/fixed.exe"
 check "fixed folder: no browsing, installed there" drive fixed <<SCRIPT
-$(to_confirmation "$work/fixed.exe" "$fixed" proposed | sed '$d')
+$(to_directory "$work/fixed.exe" "$fixed" proposed)
 expect-disabled 1005
 click 1
 answer-box yes "CREATE FOLDER?"

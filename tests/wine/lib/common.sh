@@ -119,14 +119,15 @@ build_setup() { # project output
   "$bin/setvik" build "$1" -o "$2" --stub "$bin/setvik-stub.exe" >/dev/null
 }
 
-# Driver lines from the start to the confirmation page: welcome,
-# information, directory (the folder typed in, or proposed: expected).
-to_confirmation() { # setup.exe folder [proposed]
+# Driver lines from the start to the directory page: welcome, information,
+# directory (the folder typed in, or proposed: expected); to_confirmation
+# goes on with Next.
+to_directory() { # setup.exe folder [proposed]
   printf 'timeout 60\nstart %s\nwait-window SetvikClass\nexpect-text 1000 "WELCOME"\nclick 1\n' "$1"
   printf 'expect-text 1000 "INFORMATION"\nclick 1\nexpect-text 1000 "DIRECTORY"\n'
   [ "${3:-}" = proposed ] && echo "expect-text 1004 $(quoted "$2")" || echo "set-text 1004 $(quoted "$2")"
-  echo 'click 1'
 }
+to_confirmation() { to_directory "$@"; echo 'click 1'; }
 confirm() { printf 'expect-text 1000 "CONFIRM"\nclick 1\n'; }
 # From the finish page, success, through the closing page to the end.
 finish() { printf 'expect-text 1000 "INSTALLED"\nclick 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
