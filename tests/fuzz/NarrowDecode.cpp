@@ -1,9 +1,9 @@
-// The stub's 32-bit decode loop for fuzz_inflate_loops: this file is
-// compiled with INFLATE_NARROW, so Inflater here is narrow::Inflater, which
-// the target's own file cannot name beside the host's Inflater.
+// The stub's 32-bit decode loop for fuzz_inflate: this file is compiled with
+// INFLATE_NARROW, so Inflater here is narrow::Inflater, which the target's
+// own file cannot name beside the host's Inflater.
 #include "inflate/Inflater.h"
 
-int DecodeNarrow(OutputSink& sink, FileHandle source) {
+int DecodeNarrow(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill) {
   Inflater inflater;
-  return inflater.DecodeToSink(sink, source, 0);
+  return inflater.DecodeToSink(sink, source, limit, fill);
 }

@@ -1,13 +1,19 @@
-// Fuzz target for the decoder. Input: byte 0 the mode (bit 0: limited mode,
-// the stream's size as the limit, with the volume reader behind it; bit 1:
-// the stream continues in volume 1 from the split point; bit 2: volume 1 is
-// missing, so the disk prompt appears and is given up), bytes 1-2 the
-// destination capacity in units of 4 bytes, byte 3 the split point as a
-// fraction of the stream; the rest is the stream, read from an in-memory file.
+// Fuzz target for the decoder, on both of its fast loops: the host's 64-bit
+// bit buffer and loop (Inflater) and the stub's 32-bit ones (narrow::Inflater,
+// through DecodeNarrow in NarrowDecode.cpp). Input: byte 0 the mode (bit 0:
+// limited mode, the stream's size as the limit, with the volume reader behind
+// it; bit 1: the stream continues in volume 1 from the split point; bit 2:
+// volume 1 is missing, so the disk prompt appears and is given up), bytes 1-2
+// the destination capacity in units of 4 bytes, byte 3 the split point as a
+// fraction of the stream or, in unlimited mode, the count of filler bytes
+// before the stream in the file (which moves it against the decoder's
+// 4096-byte input fills, where the loops hand over to the byte-wise path);
+// the rest is the stream, read from an in-memory file.
 // The destination is a memory sink whose buffer ends at a guard page, so a
-// write past its capacity faults. No file may be left past its end; after a
-// successful unlimited decode the input cut right after the bytes taken must
-// decode the same, and cut one byte shorter must fail.
+// write past its capacity faults. The two loops must agree on the result,
+// every output byte and the bytes taken. No file may be left past its end;
+// after a successful unlimited decode the input cut right after the bytes
+// taken must decode the same, and cut one byte shorter must fail.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,6 +31,8 @@
 #include "setupdata/VolumeReader.h"
 #include "tests/support/CollectingSink.h"
 #include "tests/support/PlatformDouble.h"
+
+int DecodeNarrow(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill);  // NarrowDecode.cpp
 
 namespace {
 
@@ -60,11 +68,14 @@ void Fail(const char* what) {
   abort();
 }
 
-// The in-memory file, holding n bytes of the stream, positioned at 0.
-int Source(const uint8_t* stream, uint32_t n) {
+// The in-memory file: `lead` filler bytes, then n bytes of the stream,
+// positioned at the stream.
+int Source(const uint8_t* stream, uint32_t n, uint32_t lead = 0) {
   static int fd = memfd_create("fuzz_inflate", 0);
-  if (ftruncate(fd, 0) != 0 || pwrite(fd, stream, n, 0) != static_cast<ssize_t>(n)) abort();
-  lseek(fd, 0, SEEK_SET);
+  std::vector<uint8_t> file(lead, 0xA5);
+  file.insert(file.end(), stream, stream + n);
+  if (ftruncate(fd, 0) != 0 || pwrite(fd, file.data(), file.size(), 0) != static_cast<ssize_t>(file.size())) abort();
+  lseek(fd, lead, SEEK_SET);
   return fd;
 }
 
@@ -91,6 +102,17 @@ void WriteVolume(const uint8_t* data, uint32_t n) {
   fclose(f);
 }
 
+int DecodeWide(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill) {
+  Inflater inflater;
+  return inflater.DecodeToSink(sink, source, limit, fill);
+}
+
+struct Run {
+  int result;
+  std::vector<uint8_t> output;
+  off_t position;  // of the source afterwards, from the stream's start
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,39 +121,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t capacity = static_cast<uint32_t>(data[1] | (data[2] << 8)) * 4;
   const uint8_t* stream = data + 4;
   const uint32_t streamSize = static_cast<uint32_t>(size - 4);
-  const uint32_t first = split ? streamSize * data[3] / 255 : streamSize;
+  const uint32_t first = split ? streamSize * data[3] / 255 : streamSize, lead = limited ? 0 : data[3];
 
   static char path[kPathBufferSize];
   snprintf(path, sizeof path, "%s/SETUP.EXE", Folder());
   DataFilePath = path;
-  PlatformDouble::Reset();  // unscripted: Cancel to the disk prompt, Yes to give up
   unlink((std::string(Folder()) + "/SETUP.D01").c_str());
   if (split && !missing) WriteVolume(stream + first, streamSize - first);
-  const int fd = Source(stream, first);
-  InputHandle = dup(fd);  // the volume reader closes it when it switches
-  VolumeNumber = 0;
-  VolumeDataSize = VolumeBytesLeft = first;
+  Run runs[2];
+  for (int narrow = 0; narrow < 2; ++narrow) {
+    PlatformDouble::Reset();  // unscripted: Cancel to the disk prompt, Yes to give up
+    const int fd = Source(stream, first, lead);
+    InputHandle = dup(fd);  // the volume reader closes it when it switches
+    VolumeNumber = 0;
+    VolumeDataSize = VolumeBytesLeft = first;
+    uint8_t* destination = GuardedEnd() - capacity;
+    CountingSink sink(destination, capacity);
+    const int result = (narrow ? DecodeNarrow : DecodeWide)(sink, InputHandle, limited ? streamSize : 0, FillInput);
+    const uint32_t end = VolumeNumber ? streamSize - first + 4 : lead + first;
+    if (InputHandle != kInvalidFile && FileTell(InputHandle) > end) Fail("volume left past its end");
+    FileClose(InputHandle);
+    InputHandle = kInvalidFile;
+    const off_t position = lseek(fd, 0, SEEK_CUR) - lead;
+    if (position > static_cast<off_t>(first)) Fail("source left past the end of the input");
+    runs[narrow] = {result, std::vector<uint8_t>(destination, destination + sink.total), position};
+  }
+  const Run& wide = runs[0];
+  if (wide.result != runs[1].result || wide.output != runs[1].output || wide.position != runs[1].position) {
+    fprintf(stderr, "fuzz_inflate: the loops differ: 64-bit %d, %zu bytes out, at %lld; 32-bit %d, %zu, %lld\n",
+            wide.result, wide.output.size(), static_cast<long long>(wide.position), runs[1].result,
+            runs[1].output.size(), static_cast<long long>(runs[1].position));
+    abort();
+  }
+  if (wide.result != kInflateOk || limited) return 0;
 
-  uint8_t* destination = GuardedEnd() - capacity;
-  CountingSink sink(destination, capacity);
-  Inflater inflater;
-  const int result = inflater.DecodeToSink(sink, InputHandle, limited ? streamSize : 0, FillInput);
-  inflater.EndInput();
-  const uint32_t end = VolumeNumber ? streamSize - first + 4 : first;
-  if (InputHandle != kInvalidFile && FileTell(InputHandle) > end) Fail("volume left past its end");
-  FileClose(InputHandle);
-  InputHandle = kInvalidFile;
-  const off_t position = lseek(fd, 0, SEEK_CUR);
-  if (position > static_cast<off_t>(first)) Fail("source left past the end of the input");
-  if (result != kInflateOk || limited) return 0;
-
-  const std::vector<uint8_t> output(destination, destination + sink.total);
+  const uint32_t taken = static_cast<uint32_t>(wide.position);
   CollectingSink again(SIZE_MAX), shorter(SIZE_MAX);
-  if (inflater.DecodeToSink(again, Source(stream, static_cast<uint32_t>(position)), 0) != kInflateOk ||
-      again.bytes != output)
+  if (DecodeWide(again, Source(stream, taken), 0, nullptr) != kInflateOk || again.bytes != wide.output)
     Fail("the bytes taken do not decode the same on their own");
-  if (position > 0 &&
-      inflater.DecodeToSink(shorter, Source(stream, static_cast<uint32_t>(position - 1)), 0) == kInflateOk)
+  if (taken > 0 && DecodeWide(shorter, Source(stream, taken - 1), 0, nullptr) == kInflateOk)
     Fail("the bytes taken less the last one still decode");
   return 0;
 }
