@@ -11,12 +11,6 @@
 
 namespace {
 
-std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
-  std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
-  return bytes;
-}
-
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 using BuildTest = BuildFixture;
@@ -144,10 +138,8 @@ TEST_F(BuildTest, VolumesCutAnywhereReadBackWhole) {
     ASSERT_EQ(Build(volumesOf(cut.inSetup, cut.perVolume)), "");
     EXPECT_EQ(volumes, cut.volumes);
     EXPECT_EQ(Slurp(dir + "/setup.exe").size(), prefix + cut.inSetup);
-    ToolResult r = RunTool("verify " + dir + "/setup.exe");
-    EXPECT_EQ(r.status, 0) << r.out;
     std::system(("rm -rf '" + dir + "/x'").c_str());
-    r = RunTool("extract " + dir + "/setup.exe " + dir + "/x");
+    ToolResult r = RunTool("extract " + dir + "/setup.exe " + dir + "/x");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(Slurp(dir + "/x/install/b.bin"), Pattern(3000, 2));
     EXPECT_EQ(Slurp(dir + "/x/install/c.bin"), Pattern(10, 3));
@@ -261,6 +253,7 @@ TEST_F(BuildTest, BadInputIsNamedAndLeavesNoOutput) {
     EXPECT_TRUE(Has(error, expected)) << "project:\n" << toml << "\nerror: " << error;
     EXPECT_FALSE(Exists("setup.exe")) << toml;
   }
+  EXPECT_TRUE(Has(Build(ok + file, "none/setup.exe"), dir + "/none/setup.exe: cannot write: No such file"));
   // A stub whose mark disagrees with its length is refused.
   std::vector<uint8_t> stub = Slurp(dir + "/stub.exe");
   stub.push_back(0);

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::vector<uint8_t> Content(size_t size, uint32_t seed) {
-  std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i)
-    bytes[i] = static_cast<uint8_t>(i % 7 == 0 ? (seed = seed * 1103515245u + 12345u) >> 24 : 'a' + (i / 13) % 26);
-  return bytes;
-}
-
 FileRecordInfo Named(const std::string& name) {
   FileRecordInfo record;
   record.strings = {name, "", "", "", "", ""};
@@ -48,7 +41,7 @@ class CliTest : public ScratchFolder {
     readme.optionFlags = kOptionCheckVersion | kOptionTimes;
     readme.version = {0x00010002, 0x00030004, 0x00010000, 0, 0x0409};
     external.uninstallMode = kUninstallExternal;
-    return {PackFile(app, Content(70000, 1)), PackFile(readme, Content(5, 2)), PackFile(external, Content(10, 3))};
+    return {PackFile(app, Pattern(70000, 1)), PackFile(readme, Pattern(5, 2)), PackFile(external, Pattern(10, 3))};
   }
 };
 
@@ -75,7 +68,7 @@ TEST_F(CliTest, ListAndVerify) {
                {MakeSetup(damaged, "damaged.exe"), 1, "docs\\\\readme.txt\"): checksum error"},
                {Put("flipped.exe", flipped), 1, "app.exe"},
                {Put("cut.exe", cut), 1, "damaged or incomplete"},
-               {Put("other.exe", Content(1000, 9)), 1, "not a Setvik setup"}};
+               {Put("other.exe", Pattern(1000, 9)), 1, "not a Setvik setup"}};
   for (const auto& c : cases) {
     r = RunTool("verify " + c.setup);
     EXPECT_EQ(r.status, c.status) << r.out;
@@ -111,10 +104,18 @@ TEST_F(CliTest, HostileSetupsAreNamedStrictlyAndWriteNothingOutside) {
          symlink((dir + "/outside").c_str(), (dir + "/out/install/docs").c_str());
        },
        "extract", 1, "exists and is not a folder"},
+      // A path that fits, with no room beside it for the temporary it is written to.
+      {[this](auto& f) {
+         std::string name(4080 - (dir + "/out/install/").size(), 'd');
+         for (size_t at = 200; at + 10 < name.size(); at += 200) name[at] = '\\';
+         name[name.size() - 2] = '\\';
+         f[1].record.strings[0] = name;
+       },
+       "extract", 1, "/d\": cannot create: File name too long"},
   };
   for (const auto& row : rows) {
     std::system(("rm -rf '" + dir + "/out' '" + dir + "/outside'").c_str());
-    std::vector<SetupFileEntry> files = {PackFile(Named("a.txt"), Content(5000, 1)), PackFile(Named("b.txt"), Content(300, 2))};
+    std::vector<SetupFileEntry> files = {PackFile(Named("a.txt"), Pattern(5000, 1)), PackFile(Named("b.txt"), Pattern(300, 2))};
     row.change(files);
     const std::string setup = MakeSetup(files);
     ToolResult r = RunTool(std::string(row.command) + " " + setup + (row.command[0] == 'e' ? " " + dir + "/out" : ""));
@@ -134,11 +135,11 @@ TEST_F(CliTest, HostileSetupsAreNamedStrictlyAndWriteNothingOutside) {
 
 TEST_F(CliTest, DeflateInflateRoundTripAndRejectInvalidStreams) {
   for (size_t size : {size_t{0}, size_t{200000}}) {
-    const std::string in = Put("in.bin", Content(size, 5));
+    const std::string in = Put("in.bin", Pattern(size, 5));
     for (const char* level : {"0", "12"}) {
       ASSERT_EQ(RunTool(std::string("deflate --level ") + level + " " + in + " " + dir + "/packed").status, 0);
       ASSERT_EQ(RunTool("inflate " + dir + "/packed " + dir + "/out.bin").status, 0);
-      EXPECT_EQ(Slurp(dir + "/out.bin"), Content(size, 5)) << "size " << size << " level " << level;
+      EXPECT_EQ(Slurp(dir + "/out.bin"), Pattern(size, 5)) << "size " << size << " level " << level;
     }
   }
   // A raw RFC 1951 stream is not this format: block type 3 (result 2); a

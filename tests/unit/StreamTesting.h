@@ -1,5 +1,5 @@
-// Helpers for the decoder, encoder and volume-reader tests: a bit writer for
-// hand-made streams, canonical codes, decoding from an in-memory file with
+// Helpers for the tests of streams and setup files: byte vectors and their
+// fields, a bit writer for hand-made streams, canonical codes, decoding from an in-memory file with
 // the file position read back afterwards.
 #pragma once
 
@@ -19,6 +19,7 @@ namespace streamtest {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes U32(uint32_t n) { return {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)}; }
 inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;

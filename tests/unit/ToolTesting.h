@@ -34,6 +34,13 @@ inline ToolResult RunTool(const std::string& arguments) {
   return result;
 }
 
+// Bytes that do not compress, the same for the same seed.
+inline std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+  return bytes;
+}
+
 inline std::vector<uint8_t> Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

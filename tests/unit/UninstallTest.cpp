@@ -9,20 +9,16 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/PeTestFiles.h"
+#include "tests/unit/StreamTesting.h"
 #include "tests/unit/ToolTesting.h"
 #include "uninstlog/UninstallLog.h"
 #include "uninstlog/UninstallerFile.h"
 
+using namespace streamtest;
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 Bytes B(std::initializer_list<int> values) { return Bytes(values.begin(), values.end()); }
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 LogText L(const std::string& text) {  // lives as long as the statement
   return LogText{text.c_str(), static_cast<uint32_t>(text.size())};
 }

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Bytes SizeField(uint32_t n) { return {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)}; }
 Bytes Slice(const Bytes& v, size_t from, size_t to) { return Bytes(v.begin() + from, v.begin() + to); }
 
 // Somewhat compressible: letters, a few random bytes.
@@ -62,7 +61,7 @@ class VolumeReaderTest : public ::testing::Test {
   // The setup file: a fake stub, then the file data with its size field;
   // InputHandle at the first data byte, as the installation starts.
   void StartSetup(const Bytes& data) {
-    Spit((dir / "SETUP.EXE").string(), Text("MZ stub!") + SizeField(uint32_t(data.size())) + data);
+    Spit((dir / "SETUP.EXE").string(), Text("MZ stub!") + U32(uint32_t(data.size())) + data);
     SetPath("SETUP.EXE");
     FileClose(InputHandle);
     InputHandle = FileOpen(path, kFileRead);
@@ -72,7 +71,7 @@ class VolumeReaderTest : public ::testing::Test {
     VolumeDataSize = VolumeBytesLeft = uint32_t(data.size());
   }
   void WriteVolume(uint32_t n, const Bytes& data) {
-    Spit((dir / ("SETUP.D0" + std::to_string(n))).string(), SizeField(uint32_t(data.size())) + data);
+    Spit((dir / ("SETUP.D0" + std::to_string(n))).string(), U32(uint32_t(data.size())) + data);
   }
   // One file's stream, read the way the installation reads it.
   Decoded DecodeNext(size_t packedSize) {
