@@ -1,4 +1,4 @@
-// The wizard's chrome: pictures from hostile setup data, the gradient, the
+// The wizard's chrome: pictures from hostile setup data, the dither, the
 // sunken edges and the picture panel read back from a memory device
 // context, the frame's buttons.
 #include <algorithm>
@@ -73,16 +73,10 @@ TEST(PictureTest, ColourTablesAndHostileHeaders) {
   EXPECT_FALSE(CheckPicture(nullptr, 100, nullptr));
 }
 
-// Blue at the top, darkening downward to black; a dithered band of eight
-// rows mixes the colours of the eight bands below its top in equal parts.
-TEST(GradientTest, DarkensDownwardAndDitherMixesTheNextBands) {
-  for (int height : {768, 40000}) {
-    EXPECT_EQ(GradientBlue(0, height), 255u);
-    EXPECT_EQ(GradientBlue(height / 2, height), 192u) << height;
-    EXPECT_EQ(GradientBlue(height, height), 0u);
-    for (int y = 7; y <= height; y += 7) EXPECT_LE(GradientBlue(y, height), GradientBlue(y - 7, height));
-  }
-  EXPECT_EQ(GradientBlue(1, 3), 255u - 28);  // 255 / 9 = 28.3, truncated
+// A dithered band of eight rows mixes the colours of the eight bands below
+// its top in equal parts. (The gradient darkening downward from blue is
+// read from the screen in tests/wine/wizard-chrome.sh.)
+TEST(GradientTest, DitherMixesTheNextBands) {
   for (int top : {0, 80}) {
     uint8_t pixels[192];
     FillDitherBand(pixels, top, 100);

@@ -171,21 +171,12 @@ inline std::string MakeScratch(const char* name) {
 // directory must lie outside it.
 inline void RemoveTree(std::string folder) {
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName, path = folder + "\\" + name;
-      if (name == "." || name == "..") continue;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
+  folder += '\0';  // the list of paths ends with an empty one
+  SHFILEOPSTRUCTA operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = folder.c_str();
+  operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&operation);
 }
 
 // A folder the shell knows by its id (CSIDL_WINDOWS, CSIDL_SYSTEM, ...).

@@ -2,8 +2,8 @@
 // keys: the log appended to an uninstaller file that ends with the free
 // header, read back with the uninstaller's own reader; the Uninstall key;
 // the remembered folder (saved and proposed for real in
-// tests/wine/uninstall-e2e.sh); and what a failed installation, a table
-// without uninstaller and an overlong UninstallName leave behind.
+// tests/wine/uninstall-e2e.sh); and what a failed installation and an
+// overlong UninstallName leave behind.
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
 #include "setupdata/Paths.h"
@@ -121,7 +121,25 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
   UseTable({main, data, shared, font, kept, skipped, self, local, readme}, {25, 23, 23, 25, 25, 0, 0, 25, 0});
   lstrcpyA(SetupFilePath, (scratch + "setup.exe").c_str());
   UseName("Setvik Uninstall Test");
+  std::string key = kSavedKey;
+  DirRegistryRoot = 1;
+  DirRegistryKey = &key[0];
+  SetupFlags = kSaveDirToRegistry;
 
+  // A failed installation leaves the uninstaller, the key, the remembered
+  // folder and the shortcuts alone, and closes the setup file. (Without an
+  // uninstaller the shortcuts still come: tests/wine/install-extras.sh.)
+  InstallError = kInstallErrorCreate;
+  InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
+  WriteUninstallInfo();
+  EXPECT_EQ(InputHandle, kInvalidFile);
+  EXPECT_EQ(Logged(), Entries{"(free)"});
+  EXPECT_FALSE(KeyExists(kKeyPath) || FileExists(SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup));
+  EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), "(absent)");
+  EXPECT_FALSE(InstallRunning);
+
+  InstallError = 0;
+  InstallRunning = true;
   WriteUninstallInfo();
 
   const std::string desktop = SpecialFolder(CSIDL_DESKTOP);
@@ -137,38 +155,9 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
   EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kKeyPath, "DisplayName", &type), name + '\0');  // the terminator counted
   EXPECT_EQ(type, DWORD{REG_SZ});
   EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kKeyPath, "UninstallString"), "\"" + uninstaller + "\"" + '\0');
+  EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), app + '\0');  // without its backslash
   EXPECT_EQ(std::string(InstallDir), app + "\\");
   EXPECT_FALSE(InstallRunning);
-}
-
-// A failed installation leaves the uninstaller, the key, the remembered
-// folder and the shortcuts alone (and closes the setup file); without an
-// uninstaller the shortcuts and the folder still come, but no key.
-TEST_F(UninstallInfoTest, FailedOrWithoutUninstaller) {
-  std::string key = kSavedKey;
-  DirRegistryRoot = 1;
-  DirRegistryKey = &key[0];
-  SetupFlags = kSaveDirToRegistry;
-  TestRecord main = Named("app.exe");
-  main.groupName = kGroup;
-  main.menuName = "Setvik UI App";
-  for (bool failed : {true, false}) {
-    SCOPED_TRACE(failed ? "failed" : "no uninstaller");
-    InstallRunning = true;
-    UseTable({main}, {kStateInstalled});
-    UseName("Setvik Uninstall Test");
-    InstallError = failed ? kInstallErrorCreate : 0;
-    if (failed) InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
-    else UninstallerPath[0] = 0;
-    WriteUninstallInfo();
-    EXPECT_EQ(InputHandle, kInvalidFile);
-    EXPECT_EQ(Logged(), Entries{"(free)"});
-    EXPECT_FALSE(KeyExists(kKeyPath));
-    EXPECT_EQ(RegValue(HKEY_CURRENT_USER, key, nullptr), failed ? "(absent)" : app + '\0');
-    const std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\" + kGroup;
-    EXPECT_EQ(FileExists(failed ? group : group + "\\Setvik UI App.lnk"), !failed);
-    EXPECT_FALSE(InstallRunning);
-  }
 }
 
 // 339 characters make a key of 391, the most the buffer holds; one more is
