@@ -12,7 +12,6 @@ source "$(dirname "$0")/lib/common.sh"
 require_programs
 on_virtual_display INSTALL_BUSY_ON_DISPLAY "$0"
 new_work install-busy
-trap 'for h in "${!holders[@]}"; do release_file "$h"; done; end_work' EXIT
 
 folder='C:\e2e\busy'
 dest=$(unix_of "$folder")

@@ -19,7 +19,8 @@ require_programs() {
 }
 
 # A work folder under build/, removed at the end with C:\e2e (kept for a
-# look when a check failed or KEEP_WORK is set); at_exit adds a command.
+# look when a check failed or KEEP_WORK is set) after the files held are
+# let go; at_exit adds a command.
 cleanups=()
 at_exit() { cleanups+=("$1"); }
 new_work() { # name
@@ -28,6 +29,7 @@ new_work() { # name
 }
 end_work() {
   local c
+  for c in "${!holders[@]}"; do release_file "$c"; done
   for c in "${cleanups[@]}"; do eval "$c" || true; done
   if [ -n "${KEEP_WORK:-}" ]; then echo "work folder: $work"; else rm -rf "$work"; fi
   [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
@@ -81,11 +83,13 @@ driven() { # name
   return "$code"
 }
 # Runs a program through the driver, which sees the whole exit code (a
-# shell sees only its low byte): true when it ends with code, unattended.
-ends_with() { # name code program args...
-  local name=$1 code=$2 program=$3
-  shift 3
-  printf 'timeout 60\nstart %s %s\nexpect-exit %s\n' "$(quoted "$program")" "$*" "$code" | drive "$name"
+# shell sees only its low byte): true when it ends with code, unattended;
+# with unseen, no window of it may show meanwhile.
+ends_with() { # name code [unseen] program args...
+  local name=$1 code=$2 expect=expect-exit
+  shift 2
+  [ "$1" != unseen ] || { expect=expect-exit-unseen; shift; }
+  printf 'timeout 90\nstart %s %s\n%s %s\n' "$(quoted "$1")" "${*:2}" "$expect" "$code" | drive "$name"
 }
 
 # --- Test setups ----------------------------------------------------------------
