@@ -11,11 +11,12 @@
 #   key is not made); a font with no registry entry; a run-after program
 #   whose box was cleared does not start;
 # - the same setup again over its own installation: every target replaced,
-#   the shared file counted once now that the key is there.
+#   one past a left-over file in the way of its set-aside name; the shared
+#   file counted once now that the key is there.
 # (The step's rules, paths and overwriting: InstallStepTest; the version
 # and language questions: OverwriteRulesTest; counts, registration and the
 # Uninstall entry: uninstall-e2e.sh; the finish page's launches:
-# wizard-finish.sh.)
+# wizard-route.sh.)
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 require_programs wintest/setvik-marker.exe
@@ -120,11 +121,16 @@ check "the font is in the Fonts folder, with no registry entry" eval 'cmp -s "$w
 sleep 2
 check "with its box cleared, the run-after program does not start" [ ! -e "$dest/after.exe.txt" ]
 
-# The same setup again over its own installation, with the SharedDLLs key.
+# The same setup again over its own installation, with the SharedDLLs key;
+# a file left by an earlier run holds the first name for setting a changed
+# target aside.
 echo "changed" > "$dest/Tree/file1.bin"
+echo "left over" > "$dest/Tree/file1.\$\$B"
 wine reg add "$shared_dlls_key" /f >/dev/null 2>&1
 check "a second run over the installation" drive reinstall < <(run)
-check "the changed file is replaced by the packed one, the read-only one still read-only, nothing left over" eval '
-  diff -r -q "$work/tree" "$dest/Tree" && read_only "$dest/locked.txt" && no_temporary_files "$dest"'
+check "the left-over file is kept, the read-only target still read-only" eval '
+  grep -qx "left over" "$dest/Tree/file1.\$\$B" && rm "$dest/Tree/file1.\$\$B" && read_only "$dest/locked.txt"'
+check "the changed file is replaced by the packed one, nothing left over" eval '
+  diff -r -q "$work/tree" "$dest/Tree" && no_temporary_files "$dest"'
 check "the shared file is counted once" [ "$(reg_value "$shared_dlls_key" "$shared_dll")" = 0x1 ]
 [ "$failures" -eq 0 ]
