@@ -271,7 +271,7 @@ hold_file held 'C:\windows\SvkWizardBusy.dat'
   echo "expect-text 1000 $(quoted "$success")"
   buttons on on off
   echo 'expect-text 1007 "&Restart"'
-  echo "expect-text 1002 $(quoted "$restart_notice")"
+  echo "expect-text 1003 $(quoted "$restart_notice")"  # after the two intros
   shot windowed "$work/shots/windowed-5-finish-restart.bmp"
   echo "uncheck 1015"
   to_end
