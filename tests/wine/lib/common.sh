@@ -193,37 +193,7 @@ same_snapshot() { # before after
   return $ok
 }
 
-# --- The wizard's pages, for the route tests and the demo ---------------------
-# The page's title where a person sees it: windowed, the background
-# window's caption "<caption> - <title>"; full screen, the frame's caption
-# (the frame is control 0), the background showing the caption alone.
-# Needs $caption.
-page_is() { # windowed|fullscreen title
-  if [ "$1" = windowed ]; then
-    echo "expect-title $(quoted "$caption - $2")"
-  else
-    printf 'expect-title %s\nexpect-text 0 %s\n' "$(quoted "$caption")" "$(quoted "$2")"
-  fi
-}
-# States of Back, Next and Cancel (the frame's 1007, 1 and 2): on or off.
-buttons() { # back next cancel
-  local ids=(1007 1 2) i
-  for i in 0 1 2; do
-    local s=$1
-    shift
-    [ "$s" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"
-  done
-}
-# Cancel answered No: the question, and the page still there.
-cancel_declined() { # question control text
-  printf 'click 2\nanswer-box no %s %s\nexpect-no-box\n' "$(quoted "$1")" "$(quoted "$caption")"
-  echo "expect-text $2 $(quoted "$3")"
-}
-# A picture of the screen (full screen) or of the wizard's window.
-shot() { # windowed|fullscreen file.bmp
-  echo "sleep 300"
-  [ "$1" = windowed ] && echo "screenshot $2 window" || echo "screenshot $2"
-}
+# --- Pictures -------------------------------------------------------------------
 # The BMP screenshots of a folder as small PNGs in another.
 pngs_of() { # bmp-folder png-folder
   mkdir -p "$2"
