@@ -55,6 +55,9 @@ echo "notes" >"$work/notes.txt"
   "osslsigncode sign -certs '$work/cert.pem' -key '$work/key.pem' -n 'Signed E2E' -h sha256 -in {in} -out {out}" \
   >"$work/build.log" 2>&1
 check "the setup carries a valid signature" verified "$work/signed.exe"
+verify=$("$bin/setvik" verify "$work/signed.exe" 2>&1 || true)
+check_show "setvik verify names its certificate table" "$verify" \
+  grep -q '^certificate table: [0-9]* bytes at offset' <<<"$verify"
 "$bin/setvik" extract "$work/signed.exe" "$work/x" >/dev/null
 check "the setup and its uninstaller ask for no elevation" eval 'grep -q "^manifest: asInvoker, UTF-8$" \
   <("$bin/setvik" list "$work/signed.exe") && grep -qa "level=\"asInvoker\"" "$work/x/install/uninstall.exe"'
