@@ -342,6 +342,7 @@ void ExpectState(Session& s, int id, int kind, bool on) {
       [&] { return ControlName(id) + " in " + s.WindowName() + " is " + words[kind][!on]; });
 }
 
+// The control's window lies wholly within the current window's client area.
 void ExpectInside(Session& s, const Step&, int id) {
   RECT client, control, both;
   HWND c = s.Control(id);
