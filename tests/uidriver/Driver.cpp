@@ -8,12 +8,13 @@
 // hold spaces and \" \\ \n; ids are decimal or 0x hex; a text pattern ending
 // in '*' matches by prefix):
 //   timeout <s> | sleep <ms> | start <program> [args...]
-//   time-mark <name>                    log the tick count (for timings)
 //   wait-window <class|*> ["title"]     becomes the current window
 //   wait-gone                           the current window is gone
 //   expect-title "pattern" | expect-text <id> "pattern"
-//   expect-enabled|disabled|visible|hidden|checked|unchecked <id>
-//   click <id> | check <id> | uncheck <id> | set-text <id> "text"
+//   expect-enabled|disabled|hidden|checked <id>
+//   expect-inside <id>                  the control lies within the current
+//                                       window's client area
+//   click <id> | uncheck <id> | set-text <id> "text"
 //   close [id]                          the close box of the current window,
 //                                       or of the one holding <id> (0: a dialog)
 //   answer-box <button> ["text" ["caption"]]   ok, cancel, yes, no, ... or an id
@@ -28,10 +29,10 @@
 // return once that box is closed.
 #include <windows.h>
 
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -174,6 +175,13 @@ bool Screenshot(const std::string& path, RECT area) {
   return ok;
 }
 
+struct Step {
+  int line = 0;
+  std::string text;
+  std::vector<std::string> words;  // the command and its arguments, unquoted
+  std::vector<bool> quoted;
+};
+
 // The program under test and the window the steps work on.
 struct Session {
   PROCESS_INFORMATION process = {};
@@ -186,7 +194,6 @@ struct Session {
     if (process.hThread) CloseHandle(process.hThread);
   }
   bool Running() const { return process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
-  bool Ended() const { return process.hProcess && !Running(); }
 
   // The program's windows; before one is started, any program's.
   bool Owned(HWND window) const {
@@ -201,7 +208,7 @@ struct Session {
     for (DWORD start = GetTickCount();; Pause(kPollMs)) {
       if (done()) return;
       DWORD code = 0;
-      if (Ended() && GetExitCodeProcess(process.hProcess, &code))
+      if (process.hProcess && !Running() && GetExitCodeProcess(process.hProcess, &code))
         throw Failure(failure() + " (the program ended with exit code " + std::to_string(static_cast<int>(code)) +
                       ")");
       if (GetTickCount() - start >= timeout) throw Failure(failure() + " after " + std::to_string(timeout) + " ms");
@@ -244,12 +251,14 @@ struct Session {
     return nullptr;
   }
 
-  void Start(const std::string& command) {
-    if (Running()) throw Failure("a program is already running");
-    if (process.hProcess) CloseHandle(process.hProcess);
-    if (process.hThread) CloseHandle(process.hThread);
-    process = {};
-    current = nullptr;
+  // The program, its path quoted when it holds blanks, and its arguments
+  // (those given quoted passed quoted).
+  void Start(const Step& step) {
+    if (process.hProcess) throw Failure("a program was started already");
+    const std::vector<std::string>& w = step.words;
+    std::string program = WindowsPath(w[1]);
+    std::string command = program.find(' ') != std::string::npos ? Quoted(program) : program;
+    for (size_t i = 2; i < w.size(); ++i) command += " " + (step.quoted[i] ? "\"" + w[i] + "\"" : w[i]);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::vector<char> line(command.c_str(), command.c_str() + command.size() + 1);
@@ -267,46 +276,33 @@ struct Session {
     Pause(2 * kPollMs);
   }
 
-  // The current window's tree of windows, one line per window.
+  // The current window's controls, one line each.
   std::string Describe() const {
     if (!current || !IsWindow(current)) return "(no window)\n";
     std::string out = ClassOf(current) + " " + Quoted(TextOf(current)) + "\n";
-    for (HWND w : WindowsOf(current)) {
-      int depth = 0;
-      for (HWND p = GetParent(w); p && p != current; p = GetParent(p)) ++depth;
-      out += std::string(2 * depth + 2, ' ') + std::to_string(GetDlgCtrlID(w)) + " " + ClassOf(w) + " " +
-             Quoted(TextOf(w)) + (IsWindowVisible(w) ? "" : " hidden") + (IsWindowEnabled(w) ? "" : " disabled") +
-             "\n";
-    }
+    for (HWND w : WindowsOf(current))
+      out += "  " + std::to_string(GetDlgCtrlID(w)) + " " + ClassOf(w) + " " + Quoted(TextOf(w)) +
+             (IsWindowVisible(w) ? "" : " hidden") + (IsWindowEnabled(w) ? "" : " disabled") + "\n";
     return out;
   }
 };
 
-struct Step {
-  int line = 0;
-  std::string text;
-  std::vector<std::string> words;  // the command and its arguments, unquoted
-  std::vector<bool> quoted;
-};
-
+// The words of a line; false when a quoted one is not closed.
 bool SplitLine(const std::string& line, Step& step) {
-  for (size_t i = 0; i < line.size();) {
-    if (isspace(static_cast<unsigned char>(line[i]))) {
-      ++i;
-      continue;
-    }
-    std::string word;
+  for (size_t i = 0; (i = line.find_first_not_of(" \t", i)) != std::string::npos;) {
     bool quoted = line[i] == '"';
+    std::string word;
     if (quoted) {
-      for (++i;;) {
-        if (i >= line.size()) return false;
-        char c = line[i++];
-        if (c == '"') break;
-        if (c == '\\' && i < line.size()) c = line[i] == 'n' ? (++i, '\n') : line[i++];
+      for (++i; i < line.size() && line[i] != '"'; ++i) {
+        char c = line[i];
+        if (c == '\\' && i + 1 < line.size()) c = line[++i] == 'n' ? '\n' : line[i];
         word += c;
       }
+      if (i++ == line.size()) return false;
     } else {
-      while (i < line.size() && !isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
+      size_t end = std::min(line.find_first_of(" \t", i), line.size());
+      word = line.substr(i, end - i);
+      i = end;
     }
     step.words.push_back(word);
     step.quoted.push_back(quoted);
@@ -314,30 +310,6 @@ bool SplitLine(const std::string& line, Step& step) {
   return true;
 }
 
-// The arguments each command takes (at least, at most), and whether the
-// first is a number (an id, a time, a code).
-struct Shape {
-  size_t least, most;
-  bool numeric;
-};
-const std::map<std::string, Shape> kShapes = {
-    {"timeout", {1, 1, true}},       {"sleep", {1, 1, true}},          {"start", {1, 100, false}},
-    {"time-mark", {1, 1, false}},    {"wait-window", {1, 2, false}},   {"wait-gone", {0, 0, false}},
-    {"expect-title", {1, 1, false}}, {"expect-text", {2, 2, true}},    {"click", {1, 1, true}},
-    {"check", {1, 1, true}},         {"uncheck", {1, 1, true}},
-    {"set-text", {2, 2, true}},      {"close", {0, 1, true}},          {"answer-box", {1, 3, false}},
-    {"expect-no-box", {0, 0, false}}, {"screenshot", {1, 2, false}},   {"expect-exit", {1, 1, true}},
-    {"expect-exit-unseen", {1, 1, true}},
-};
-// expect-<state> commands: which state, and whether it is to be on.
-struct StateCheck {
-  int kind;  // 0 enabled, 1 visible, 2 checked
-  bool on;
-};
-const std::map<std::string, StateCheck> kStates = {
-    {"expect-enabled", {0, true}}, {"expect-disabled", {0, false}}, {"expect-visible", {1, true}},
-    {"expect-hidden", {1, false}}, {"expect-checked", {2, true}},   {"expect-unchecked", {2, false}},
-};
 const std::map<std::string, int> kButtons = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"abort", IDABORT},
                                              {"retry", IDRETRY}, {"ignore", IDIGNORE}, {"yes", IDYES},
                                              {"no", IDNO}};
@@ -348,22 +320,7 @@ bool IsNumber(const std::string& word) {
   return !word.empty() && *end == '\0';
 }
 
-// Checks a step's arguments; returns an error or "".
-std::string CheckStep(const Step& step) {
-  const std::string& name = step.words[0];
-  Shape shape{1, 1, true};
-  if (!kStates.count(name)) {
-    auto known = kShapes.find(name);
-    if (known == kShapes.end()) return "unknown command \"" + name + "\"";
-    shape = known->second;
-  }
-  size_t args = step.words.size() - 1;
-  if (args < shape.least || args > shape.most) return "wrong number of arguments for " + name;
-  if (shape.numeric && args > 0 && !IsNumber(step.words[1])) return "\"" + step.words[1] + "\" is not a number";
-  if (name == "answer-box" && !kButtons.count(step.words[1]) && !IsNumber(step.words[1]))
-    return "unknown button \"" + step.words[1] + "\"";
-  return "";
-}
+std::string ControlName(int id) { return "control " + std::to_string(id); }
 
 // Polls until the text that read gives matches the pattern.
 void ExpectText(Session& s, const std::string& what, const std::function<std::string()>& read,
@@ -373,31 +330,99 @@ void ExpectText(Session& s, const std::string& what, const std::function<std::st
             [&] { return what + " reads " + Quoted(seen) + ", expected " + Quoted(pattern); });
 }
 
-void AnswerBox(Session& s, const Step& step, std::ostream& log) {
+// Polls until a control is enabled (kind 0), visible (1) or ticked (2), or not.
+void ExpectState(Session& s, int id, int kind, bool on) {
+  static const char* const words[][2] = {{"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}};
+  s.WaitFor(
+      [&] {
+        HWND c = s.Control(id);
+        bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c)};
+        return states[kind] == on;
+      },
+      [&] { return ControlName(id) + " in " + s.WindowName() + " is " + words[kind][!on]; });
+}
+
+// The control's window lies wholly within the current window's client area.
+void ExpectInside(Session& s, const Step&, int id) {
+  RECT client, control, both;
+  HWND c = s.Control(id);
+  GetClientRect(s.current, &client);
+  MapWindowPoints(s.current, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  GetWindowRect(c, &control);
+  UnionRect(&both, &client, &control);
+  if (!EqualRect(&both, &client)) throw Failure(ControlName(id) + " reaches out of " + s.WindowName());
+}
+
+void WaitWindow(Session& s, const Step& step, int) {
+  const std::string& type = step.words[1];
+  std::string title = step.words.size() > 2 ? step.words[2] : "*";
+  s.WaitFor(
+      [&] {
+        for (HWND top : WindowsOf(nullptr))
+          if (IsWindowVisible(top) && s.Owned(top) && (type == "*" || ClassOf(top) == type) &&
+              TextMatches(TextOf(top), title))
+            return (s.current = top) != nullptr;
+        return false;
+      },
+      [&] { return "no window of class " + type + " titled " + Quoted(title) + " appeared"; });
+}
+
+void WaitGone(Session& s, const Step&, int) {
+  HWND gone = s.current;
+  s.WaitFor([&] { return !IsWindow(gone) || !IsWindowVisible(gone); },
+            [&] { return s.WindowName() + " is still there"; });
+  s.current = nullptr;
+}
+
+void Uncheck(Session& s, const Step&, int id) {
+  if (Checked(s.Control(id))) s.Click(s.Control(id), ControlName(id));
+  s.WaitFor([&] { return !Checked(s.Control(id)); }, [&] { return ControlName(id) + " did not change"; });
+}
+
+void SetText(Session& s, const Step& step, int id) {
+  DWORD_PTR ok = 0;
+  const std::string& text = step.words[2];
+  if (!SendMessageTimeoutA(s.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                           kSendMs, &ok) ||
+      !ok)
+    throw Failure(ControlName(id) + " refused the text " + Quoted(text));
+}
+
+void Close(Session& s, const Step& step, int id) {
+  if (step.words.size() == 1 && !s.current) throw Failure("no current window");
+  PostMessageA(step.words.size() == 1 ? s.current : s.Control(id), WM_SYSCOMMAND, SC_CLOSE, 0);
+  Pause(2 * kPollMs);
+}
+
+void AnswerBox(Session& s, const Step& step, int) {
   const std::vector<std::string>& w = step.words;
   HWND box = nullptr;
   s.WaitFor([&] { return (box = s.FindBox()) != nullptr; }, [] { return std::string("no message box appeared"); });
   std::string caption = TextOf(box), text = TextOf(BoxText(box));
-  log << "  box \"" << caption << "\": \"" << text << "\"\n";
+  std::cout << "  box \"" << caption << "\": \"" << text << "\"\n";
   if (w.size() > 2 && !TextMatches(text, w[2]))
     throw Failure("the message box reads " + Quoted(text) + ", expected " + Quoted(w[2]));
   if (w.size() > 3 && !TextMatches(caption, w[3]))
     throw Failure("the message box's caption is " + Quoted(caption) + ", expected " + Quoted(w[3]));
   int id = kButtons.count(w[1]) ? kButtons.at(w[1]) : static_cast<int>(strtol(w[1].c_str(), nullptr, 0));
   HWND button = GetDlgItem(box, id);
-  if (!button || !IsWindowVisible(button)) {
-    std::string have;
-    for (HWND b : WindowsOf(box))
-      if (ClassOf(b) == "Button" && IsWindowVisible(b))
-        have += " " + std::to_string(GetDlgCtrlID(b)) + " " + Quoted(TextOf(b));
-    throw Failure("the message box " + Quoted(text) + " has no button " + std::to_string(id) + " (it has:" + have +
-                  ")");
-  }
+  if (!button || !IsWindowVisible(button))
+    throw Failure("the message box " + Quoted(text) + " has no button " + std::to_string(id));
   PostMessageA(button, BM_CLICK, 0, 0);
   s.WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); },
             [&] { return "the message box " + Quoted(text) + " did not close"; });
 }
 
+void TakeScreenshot(Session& s, const Step& step, int) {
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, window;
+  if (step.words.size() > 2 && (!s.current || !GetWindowRect(s.current, &window)))
+    throw Failure("no current window to take a picture of");
+  if (step.words.size() > 2) IntersectRect(&area, &area, &window);
+  if (!Screenshot(step.words[1], area)) throw Failure("cannot take a screenshot into " + Quoted(step.words[1]));
+}
+
+// Waits for the program's end and checks its exit code; unseen: no window
+// of the program may show meanwhile.
 void ExpectExit(Session& s, DWORD code, bool unseen) {
   if (!s.process.hProcess) throw Failure("no program was started");
   s.WaitFor(
@@ -415,84 +440,55 @@ void ExpectExit(Session& s, DWORD code, bool unseen) {
                   std::to_string(static_cast<int>(code)));
 }
 
-void Run(Session& s, const Step& step, std::ostream& log) {
-  const std::vector<std::string>& w = step.words;
-  const std::string& name = w[0];
-  int id = w.size() > 1 ? static_cast<int>(strtol(w[1].c_str(), nullptr, 0)) : -1;
-  std::string control = "control " + std::to_string(id);
-  auto state = kStates.find(name);
-  if (state != kStates.end()) {
-    static const char* const words[][2] = {{"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}};
-    int kind = state->second.kind;
-    auto now = [&] {
-      HWND c = s.Control(id);
-      bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c)};
-      return states[kind] == state->second.on;
-    };
-    s.WaitFor(now, [&] { return control + " in " + s.WindowName() + " is " + words[kind][!state->second.on]; });
-  } else if (name == "timeout") {
-    s.timeout = static_cast<DWORD>(id) * 1000;
-  } else if (name == "sleep") {
-    Pause(static_cast<DWORD>(id));
-  } else if (name == "start") {
-    std::string program = WindowsPath(w[1]);
-    std::string command = program.find(' ') != std::string::npos ? Quoted(program) : program;
-    for (size_t i = 2; i < w.size(); ++i) command += " " + (step.quoted[i] ? "\"" + w[i] + "\"" : w[i]);
-    s.Start(command);
-  } else if (name == "time-mark") {
-    log << "time-mark " << w[1] << ": " << GetTickCount() << " ms\n";
-  } else if (name == "wait-window") {
-    std::string title = w.size() > 2 ? w[2] : "*";
-    s.WaitFor(
-        [&] {
-          for (HWND top : WindowsOf(nullptr)) {
-            if (!IsWindowVisible(top) || !s.Owned(top) || (w[1] != "*" && ClassOf(top) != w[1])) continue;
-            if (!TextMatches(TextOf(top), title)) continue;
-            s.current = top;
-            return true;
-          }
-          return false;
-        },
-        [&] { return "no window of class " + w[1] + " titled " + Quoted(title) + " appeared"; });
-  } else if (name == "wait-gone") {
-    HWND gone = s.current;
-    s.WaitFor([&] { return !IsWindow(gone) || !IsWindowVisible(gone); },
-              [&] { return s.WindowName() + " is still there"; });
-    s.current = nullptr;
-  } else if (name == "expect-title") {
-    ExpectText(s, "the window's title", [&] { return TextOf(s.current); }, w[1]);
-  } else if (name == "expect-text") {
-    ExpectText(s, control + " in " + s.WindowName(), [&] { return TextOf(s.Control(id)); }, w[2]);
-  } else if (name == "click") {
-    s.Click(s.Control(id), control);
-  } else if (name == "check" || name == "uncheck") {
-    bool want = name == "check";
-    if (Checked(s.Control(id)) != want) s.Click(s.Control(id), control);
-    s.WaitFor([&] { return Checked(s.Control(id)) == want; }, [&] { return control + " did not change"; });
-  } else if (name == "set-text") {
-    DWORD_PTR ok = 0;
-    HWND edit = s.Control(id);
-    if (!SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w[2].c_str()), SMTO_ABORTIFHUNG, kSendMs,
-                             &ok) ||
-        !ok)
-      throw Failure(control + " refused the text " + Quoted(w[2]));
-  } else if (name == "close") {
-    if (w.size() == 1 && !s.current) throw Failure("no current window");
-    PostMessageA(w.size() == 1 ? s.current : s.Control(id), WM_SYSCOMMAND, SC_CLOSE, 0);
-    Pause(2 * kPollMs);
-  } else if (name == "answer-box") {
-    AnswerBox(s, step, log);
-  } else if (name == "expect-no-box") {
-    if (HWND box = s.FindBox()) throw Failure("a message box is open: " + Quoted(TextOf(BoxText(box))));
-  } else if (name == "screenshot") {
-    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, window;
-    if (w.size() > 2 && (!s.current || !GetWindowRect(s.current, &window)))
-      throw Failure("no current window to take a picture of");
-    if (w.size() > 2) IntersectRect(&area, &area, &window);
-    if (!Screenshot(w[1], area)) throw Failure("cannot take a screenshot into " + Quoted(w[1]));
-  } else if (name == "expect-exit" || name == "expect-exit-unseen") {
-    ExpectExit(s, static_cast<DWORD>(id), name == "expect-exit-unseen");
-  }
+// Each command: the arguments it takes (at least, at most), whether the
+// first is a number (an id, a time, a code: the run's id), and its run.
+struct Command {
+  size_t least, most;
+  bool numeric;
+  void (*run)(Session& s, const Step& step, int id);
+};
+const std::map<std::string, Command> kCommands = {
+    {"timeout", {1, 1, true, [](Session& s, const Step&, int id) { s.timeout = static_cast<DWORD>(id) * 1000; }}},
+    {"sleep", {1, 1, true, [](Session&, const Step&, int ms) { Pause(static_cast<DWORD>(ms)); }}},
+    {"start", {1, 100, false, [](Session& s, const Step& step, int) { s.Start(step); }}},
+    {"wait-window", {1, 2, false, WaitWindow}},
+    {"wait-gone", {0, 0, false, WaitGone}},
+    {"expect-title", {1, 1, false, [](Session& s, const Step& step, int) {
+       ExpectText(s, "the window's title", [&] { return TextOf(s.current); }, step.words[1]);
+     }}},
+    {"expect-text", {2, 2, true, [](Session& s, const Step& step, int id) {
+       ExpectText(s, ControlName(id) + " in " + s.WindowName(), [&] { return TextOf(s.Control(id)); }, step.words[2]);
+     }}},
+    {"expect-enabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 0, true); }}},
+    {"expect-disabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 0, false); }}},
+    {"expect-hidden", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 1, false); }}},
+    {"expect-checked", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 2, true); }}},
+    {"expect-inside", {1, 1, true, ExpectInside}},
+    {"click", {1, 1, true, [](Session& s, const Step&, int id) { s.Click(s.Control(id), ControlName(id)); }}},
+    {"uncheck", {1, 1, true, Uncheck}},
+    {"set-text", {2, 2, true, SetText}},
+    {"close", {0, 1, true, Close}},
+    {"answer-box", {1, 3, false, AnswerBox}},
+    {"expect-no-box", {0, 0, false, [](Session& s, const Step&, int) {
+       if (HWND box = s.FindBox()) throw Failure("a message box is open: " + Quoted(TextOf(BoxText(box))));
+     }}},
+    {"screenshot", {1, 2, false, TakeScreenshot}},
+    {"expect-exit", {1, 1, true, [](Session& s, const Step&, int code) { ExpectExit(s, code, false); }}},
+    {"expect-exit-unseen", {1, 1, true, [](Session& s, const Step&, int code) { ExpectExit(s, code, true); }}},
+};
+
+// Checks a step's arguments; returns an error or "".
+std::string CheckStep(const Step& step) {
+  const std::string& name = step.words[0];
+  auto known = kCommands.find(name);
+  if (known == kCommands.end()) return "unknown command " + Quoted(name);
+  size_t args = step.words.size() - 1;
+  if (args < known->second.least || args > known->second.most) return "wrong number of arguments for " + name;
+  bool number = args > 0 && IsNumber(step.words[1]);
+  if (known->second.numeric && args > 0 && !number) return Quoted(step.words[1]) + " is not a number";
+  if (name == "answer-box" && !number && !kButtons.count(step.words[1]))
+    return "unknown button " + Quoted(step.words[1]);
+  return "";
 }
 
 }  // namespace
@@ -521,9 +517,10 @@ int main(int argc, char** argv) {
   }
   Session session;
   for (size_t i = 0; i < steps.size(); ++i) {
+    const std::vector<std::string>& w = steps[i].words;
     std::cout << "step " << i + 1 << ": " << steps[i].text << std::endl;
     try {
-      Run(session, steps[i], std::cout);
+      kCommands.at(w[0]).run(session, steps[i], w.size() > 1 ? static_cast<int>(strtol(w[1].c_str(), nullptr, 0)) : -1);
     } catch (const Failure& failure) {
       std::cout << "FAILED: step " << i + 1 << " (line " << steps[i].line << "): " << failure.what() << "\n"
                 << "current window:\n" << session.Describe() << std::flush;

@@ -2,7 +2,7 @@
 # Targets in the Windows, system and Fonts folders held open by another
 # program (setvik-holdfile opens them without delete or rename sharing), end
 # to end under Wine: /QUIET ends with 3010 (the finish page's restart
-# button: wizard-finish.sh), and after `wineboot -r` the new files are in
+# button: wizard-route.sh), and after `wineboot -r` the new files are in
 # place; a font in use is kept.
 # (The rules, Retry, Ignore and Abort in the installation folder included,
 # are InstallStepTest's; the WININIT.INI form of the delayed move is
@@ -12,7 +12,6 @@ source "$(dirname "$0")/lib/common.sh"
 require_programs
 on_virtual_display INSTALL_BUSY_ON_DISPLAY "$0"
 new_work install-busy
-trap 'for h in "${!holders[@]}"; do release_file "$h"; done; end_work' EXIT
 
 folder='C:\e2e\busy'
 dest=$(unix_of "$folder")

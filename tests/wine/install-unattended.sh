@@ -10,15 +10,7 @@ require_programs setvik-uninst.exe demo/DemoNotes.exe demo/DemoCore.dll
 on_virtual_display INSTALL_UNATTENDED_ON_DISPLAY "$0"
 new_work install-unattended
 
-# run NAME CODE [unseen] ARGS...: the setup ends with CODE; with unseen, no
-# window of it may show meanwhile.
-run() {
-  local name=$1 code=$2 expect=expect-exit
-  shift 2
-  [ "$1" != unseen ] || { expect=expect-exit-unseen; shift; }
-  printf 'timeout 90\nstart %s\n%s %s\n' "$*" "$expect" "$code" | drive "$name"
-}
-log_of() { winpath_of "$work/$1-setup.log"; }  # run NAME's /LOG file
+log_of() { winpath_of "$work/$1-setup.log"; }  # NAME's /LOG file
 lines() { check_show "$1" "$(cat "$work/$2-setup.log")" eval "$3"; }
 has() { tr -d '\r' < "$work/$1-setup.log" | grep -qxF "$2"; }
 
@@ -28,7 +20,7 @@ dest=$(unix_of "$folder")
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo Notes 1.2'
 rm -rf "$dest" "$drive_c/e2e/quiet"
 "$bin/setvik" build "$SETVIK_ROOT/examples/demo/setup.toml" -o "$work/demo.exe" >/dev/null
-check "/QUIET: no window, exit code 0" run quiet 0 unseen "$work/demo.exe" /quiet "/DIR=$folder" "/LOG=$(log_of quiet)"
+check "/QUIET: no window, exit code 0" ends_with quiet 0 unseen "$work/demo.exe" /quiet "/DIR=$folder" "/LOG=$(log_of quiet)"
 check "the files, the uninstaller's log and the Uninstall key are there" eval 'cmp -s "$bin/demo/DemoNotes.exe" \
   "$dest/DemoNotes.exe" && "$bin/setvik" log "$dest/Uninstall.exe" | grep -q "^registry key:" &&
   wine reg query "$key" /v UninstallString 2>/dev/null | grep -qF "$folder\\Uninstall.exe"'
@@ -45,7 +37,7 @@ missing=$(while read -r line; do grep -qF -- "$line" <<<"$entry" || echo "$line"
 check_show "the Uninstall entry's details (missing shown)" "$missing" [ -z "$missing" ]
 lines "the log has a line per file and the exit code last" quiet \
   'has quiet "installed: $folder\\DemoNotes.exe" && [ "$(tr -d "\r" < "$work/quiet-setup.log" | tail -n 1)" = "exit code: 0" ]'
-check "the uninstaller removes the installation" run remove 0 "$dest/Uninstall.exe" /S
+check "the uninstaller removes the installation" ends_with remove 0 "$dest/Uninstall.exe" /S
 wine reg delete 'HKCU\Software\Setvik Demo' /f >/dev/null 2>&1 || true
 
 # 2. Damaged file data: bytes of the last file's stream changed; the file
@@ -58,7 +50,7 @@ cp "$work/plain.exe" "$work/damaged.exe"
 printf '\x55' | dd of="$work/damaged.exe" bs=1 seek=$(($(stat -c %s "$work/damaged.exe") - 5000)) conv=notrunc status=none
 mkdir -p "$drive_c/e2e/quiet"
 printf 'old random\n' > "$drive_c/e2e/quiet/random.bin"
-check "damaged data: exit code 1603" run damaged 1603 "$work/damaged.exe" /PASSIVE "/LOG=$(log_of damaged)"
+check "damaged data: exit code 1603" ends_with damaged 1603 "$work/damaged.exe" /PASSIVE "/LOG=$(log_of damaged)"
 check "the damaged file's target is as it was" grep -qx 'old random' "$drive_c/e2e/quiet/random.bin"
 lines "the log names the installed file, the failed one and the exit code" damaged \
   'has damaged "installed: C:\\e2e\\quiet\\first.txt" && has damaged "failed 21: C:\\e2e\\quiet\\random.bin" &&
@@ -66,8 +58,8 @@ lines "the log names the installed file, the failed one and the exit code" damag
 
 # 3. Invalid switches, and another setup running (the same one, waiting in
 # its wizard meanwhile).
-check "/DIR=relative\\path: exit code 87" run relative 87 unseen "$work/plain.exe" /QUIET '/DIR=relative\path'
-check "an unknown switch: exit code 87" run unknown 87 unseen "$work/plain.exe" /PASSIVE /BOGUS
+check "/DIR=relative\\path: exit code 87" ends_with relative 87 unseen "$work/plain.exe" /QUIET '/DIR=relative\path'
+check "an unknown switch: exit code 87" ends_with unknown 87 unseen "$work/plain.exe" /PASSIVE /BOGUS
 drive_background other <<SCRIPT
 timeout 60
 start $work/plain.exe
@@ -80,7 +72,7 @@ click 2
 expect-exit 0
 SCRIPT
 wait_for_step other sleep
-check "another setup running: exit code 1618" run second 1618 unseen "$work/plain.exe" /QUIET
+check "another setup running: exit code 1618" ends_with second 1618 unseen "$work/plain.exe" /QUIET
 check "the other setup ran on undisturbed" driven other
 
 [ "$failures" -eq 0 ]

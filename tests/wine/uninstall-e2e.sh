@@ -10,8 +10,8 @@
 #    a later setup that reads the registry.
 # 2. Removals that are refused or declined change nothing: No (1602), a
 #    damaged log (a message, or 1610 with /S), a copy elsewhere (1610), an
-#    unknown argument (87). (A log whose paths climb out of
-#    the folder, or without a key: UninstallTest.)
+#    unknown argument (87). (A log whose paths climb out of the folder, or
+#    without a key: UninstallTest.)
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 export LC_ALL=C
@@ -22,7 +22,6 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 programs=$(shell_folder Programs)
 desktop=$(shell_folder Desktop)
 fonts=$(shell_folder Fonts)
-temporary_copies() { ls "$(temp_folder)"/_uninst*.exe 2>/dev/null; }
 
 # --- 1. Two setups sharing a file -------------------------------------------------
 folder='C:\e2e\uninstall-one'
@@ -148,23 +147,23 @@ answer-box no "Do you want to remove Uninstall E2E Two*"
 expect-exit 1602
 SCRIPT
 check "an unknown argument with /S: exit code 87" ends_with bad-argument 87 "$u2" /S /X
-check "declined: nothing is removed" [ -e "$(unix_of "$shared")" -a -e "$dest2/uninstall.exe" ]
 # A whole log in a copy elsewhere: its "." is not the installation folder.
 mkdir -p "$drive_c/e2e/elsewhere"
 cp "$dest2/uninstall.exe" "$drive_c/e2e/elsewhere/"
 check "a copy elsewhere with /S: exit code 1610" ends_with copied 1610 'C:\e2e\elsewhere\uninstall.exe' /S
-refused() { # name message
-  printf 'timeout 60\nstart %s\nanswer-box ok "%s" "Uninstall E2E Two Uninstall"\nexpect-exit 1610\n' \
-    "$(quoted "$folder2\\$1.exe")" "$2" | drive "$1"
-}
 cp "$dest2/uninstall.exe" "$dest2/damaged.exe"
 key_name='Software\Microsoft\Windows\CurrentVersion\Uninstall\Uninstall E2E Two'
 # The key's length, the last entry before the end chunk, made to overrun its chunk.
 printf '\xff' | dd of="$dest2/damaged.exe" bs=1 conv=notrunc status=none \
   seek=$(($(stat -c %s "$dest2/damaged.exe") - 8 - ${#key_name} - 2))
-check "a damaged log: refused" refused damaged "The uninstall information of Uninstall E2E Two is damaged*"
+check "a damaged log: refused, exit code 1610" drive damaged <<SCRIPT
+timeout 60
+start $(quoted "$folder2\\damaged.exe")
+answer-box ok "The uninstall information of Uninstall E2E Two is damaged*" "Uninstall E2E Two Uninstall"
+expect-exit 1610
+SCRIPT
 check "a damaged log with /S: exit code 1610" ends_with damaged-silent 1610 "$folder2\\damaged.exe" /S
-check "refused: nothing is removed" [ -e "$(unix_of "$shared")" -a -e "$dest2/uninstall.exe" ]
+check "declined and refused: nothing is removed" [ -e "$(unix_of "$shared")" -a -e "$dest2/uninstall.exe" ]
 rm -rf "$dest2/damaged.exe" "$drive_c/e2e/elsewhere"
 
 check "second removal with /S: exit code 0" ends_with remove-two 0 "$u2" /S
@@ -178,6 +177,6 @@ rm -f "$ini"
 restart
 snapshot "$work/after"
 check "without the kept file and the remembered folder, the prefix is as before" same_snapshot "$work/before" "$work/after"
-check "no temporary copy of the uninstaller is left" [ -z "$(temporary_copies)" ]
+check "no temporary copy of the uninstaller is left" [ -z "$(ls "$(temp_folder)"/_uninst*.exe 2>/dev/null)" ]
 rm -f "$old_font"
 [ "$failures" -eq 0 ]

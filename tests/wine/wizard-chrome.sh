@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The wizard's chrome under Wine, driven as a person would (the route's
-# pages are in wizard-route.sh, Cancel answered Yes in startup.sh): the
-# default texts, Next and Back past an empty information text, the close
-# boxes of the frame and of the background window, and the full-screen
+# The wizard's chrome under Wine, full screen, driven as a person would
+# (the route's pages are in wizard-route.sh, Cancel answered Yes in
+# startup.sh): the default texts, Next and Back past an empty information
+# text, the close boxes of the frame and of the background window, and the
 # background as a person sees it (a gradient that darkens downward, the
 # title with its shadow).
 set -euo pipefail
@@ -12,39 +12,7 @@ on_virtual_display WIZARD_CHROME_ON_DISPLAY "$0"
 new_work chrome
 echo "payload" > "$work/payload.txt"
 convert -size 120x200 gradient:red-yellow -colors 200 -type Palette -compress None BMP3:"$work/picture.bmp"
-# setup NAME < project-lines: a setup with one file and the given settings.
-setup() {
-  { cat; printf '[[file]]\nsource = "payload.txt"\n'; } > "$work/$1.toml"
-  build_setup "$work/$1.toml" "$work/$1.exe"
-}
-# scenario NAME < script: the UI driver must pass every step.
-scenario() { check "$1" drive "$1" < <(echo "timeout 30"; cat); }
-
-setup bare <<'TOML'
-[setup]
-title = "Chrome Test"
-TOML
-# The default texts; without an information text, Next and Back skip its
-# page; the background window's close box ends the page as Cancel, unasked.
-scenario empty-information-and-close-box <<SCRIPT
-start $work/bare.exe
-wait-window SetvikClass "Chrome Test Setup - Welcome"
-expect-text 1000 "Welcome to the setup of Chrome Test*"
-click 1
-wait-window SetvikClass "Chrome Test Setup - Destination Folder"
-click 1007
-wait-window SetvikClass "Chrome Test Setup - Welcome"
-click 1
-wait-window SetvikClass "Chrome Test Setup - Destination Folder"
-close
-wait-window SetvikClass "Setvik"
-expect-no-box
-close
-expect-no-box
-expect-exit 0
-SCRIPT
-
-setup full <<'TOML'
+cat > "$work/full.toml" <<'TOML'
 [setup]
 title = "Chrome Test"
 full_screen = true
@@ -54,14 +22,24 @@ title = "Chrome Title"
 face = "Times New Roman"
 [frame]
 picture = "picture.bmp"
+[[file]]
+source = "payload.txt"
 TOML
-scenario full-screen <<SCRIPT
+build_setup "$work/full.toml" "$work/full.exe"
+check "full screen: default texts, Next and Back past no information, the close boxes" drive full-screen <<SCRIPT
+timeout 30
 start $work/full.exe
 wait-window SetvikClass "Chrome Test Setup"
 expect-text 0 "Welcome"
+expect-text 1000 "Welcome to the setup of Chrome Test*"
 # Time to paint, on a busy machine.
 sleep 3000
 screenshot $work/full.bmp
+# Without an information text, Next and Back skip its page.
+click 1
+expect-text 0 "Destination Folder"
+click 1007
+expect-text 0 "Welcome"
 click 1
 sleep 500
 expect-title "Chrome Test Setup"

@@ -6,13 +6,25 @@
 # Next and Cancel; Back from pages 1, 2 and 3; on the directory page the
 # folder browser with the setup's captions, cancelled and then taking a
 # folder, and a folder typed with a trailing backslash, created on request and
-# shown again after Back; Cancel on pages 0 to 4 answered No (the page stays,
-# the installation goes on); too little space on a small drive; a folder that
-# cannot be changed; and a picture of every page, kept as PNG files in
-# SETVIK_SCREENSHOT_DIR when set (tools/update-screenshots.sh).
+# shown again after Back; Cancel on pages 0 to 4 answered No (the page stays;
+# on the progress page no file is installed while the question is open, and
+# the installation goes on); full screen, a proposed folder on a small drive
+# (both figures; No to the question stays, Yes goes on, and after Back the
+# roomy folder typed is taken unasked); windowed, the frame within the
+# background window; a folder that cannot be changed; and a picture of every
+# page, kept as PNG files in SETVIK_SCREENSHOT_DIR when set
+# (tools/update-screenshots.sh).
+# The finish page's other views, where only a real installation shows them:
+# - success: the launch button opens its program at once, the ticked
+#   run-after box starts its program after the wizard;
+# - a restart needed (a file in the Windows folder held open by another
+#   process): Back becomes the restart button, with the notice;
+# - failure (the file data damaged after building, full screen): the
+#   checksum message with the file's name, only Next, nothing started.
+# Those programs are copies of a marker program that writes "<itself>.txt".
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
-require_programs
+require_programs wintest/setvik-marker.exe
 on_virtual_display WIZARD_ROUTE_ON_DISPLAY "$0"
 new_work wizard-route
 mkdir -p "$work/shots" "$work/payload/data"
@@ -26,21 +38,34 @@ success="Demo Notes 1.2 has been installed on your computer."
 really_exit="The installation is not complete. Do you really want to leave Setup?"
 really_stop="Setup is installing files. Do you really want to stop?"
 create_folder="The folder does not exist. Do you want to create it?"
+launch_button="&View Notes"
+run_after_box="&Start Demo Notes now"
+restart_notice="Some files are in use. Click Restart to restart Windows now."
+failure="Setup could not complete the installation: %s"
+checksum="%s is damaged (checksum error)."
 for i in $(seq -w 1 60); do head -c 50000 /dev/urandom > "$work/payload/data/notes$i.dat"; done
 printf '%s\r\n\r\nDemo Notes may be copied and given away freely.\r\n' "$info_start" > "$work/payload/license.txt"
 printf 'Demo Notes\r\n' > "$work/payload/readme.txt"
+cp "$bin/wintest/setvik-marker.exe" "$work/payload/viewer.exe"
+cp "$bin/wintest/setvik-marker.exe" "$work/payload/program.exe"
+printf 'VICTIM-CONTENT-BEGINS and goes on for a while\n' > "$work/payload/victim.txt"
+printf 'the new content\n' > "$work/payload/SvkWizardBusy.dat"
 # Space needed: every file raised to 32 KiB blocks, in whole megabytes
 # rounded up: 60 x 64 KiB + 32 KiB.
 needed_mb=$(( (60 * 65536 + 32768 + 1048575) >> 20 ))
 
-project() { # full_screen
+# The setup in a mode, and with the finish page's programs (the launch
+# button's and the run-after one) and further file tables when these are
+# given.
+project() { # full_screen default-folder [file tables...]
+  local finish=${3+programs}
   cat <<TOML
 [setup]
 title = "Demo Notes 1.2"
-default_folder = "#Program Files#\\\\Demo Notes"
+default_folder = "${2//\\/\\\\}"
 full_screen = $1
 information_file = "payload/license.txt"
-compression = 1
+compression = ${compression:-1}
 # One file per tick: the route stops on the progress page and asks there.
 pace = "per-file"
 [frame]
@@ -66,8 +91,12 @@ file_label = "Installing:"
 [texts.finish]
 title = "Setup Complete"
 success = "$success"
-launch_intro = ""
-run_after_intro = ""
+launch_intro = "${finish:+Click the button below to read the notes.}"
+run_after_intro = "${finish:+Tick the box to start Demo Notes when Setup closes.}"
+launch_button = "$launch_button"
+run_after_checkbox = "$run_after_box"
+restart_notice = "$restart_notice"
+failure = "$failure"
 [texts.messages]
 title = "$caption"
 really_exit = "$really_exit"
@@ -75,21 +104,67 @@ really_stop = "$really_stop"
 create_folder = "$create_folder"
 browser_title = "Pick a Folder"
 browser_folder_label = "Folder &name here:"
+checksum_error = "$checksum"
 [texts.buttons]
 stop = "&Stop"
 browser_ok = "&Take"
+restart = "&Restart"
 [[file]]
 source = "payload/data"
 target = "Data"
 [[file]]
 source = "payload/readme.txt"
 TOML
+  [ -z "$finish" ] || printf '[[file]]\nsource = "payload/%s"\nlaunch = "%s"\n' program.exe run-after viewer.exe finish
+  printf '%s\n' "${@:3}"
 }
+
+# The page's title where a person sees it: windowed, the background
+# window's caption "<caption> - <title>"; full screen, the frame's caption
+# (the frame is control 0), the background showing the caption alone.
+page_is() { # windowed|fullscreen title
+  if [ "$1" = windowed ]; then
+    echo "expect-title $(quoted "$caption - $2")"
+  else
+    printf 'expect-title %s\nexpect-text 0 %s\n' "$(quoted "$caption")" "$(quoted "$2")"
+  fi
+}
+# States of Back, Next and Cancel (the frame's 1007, 1 and 2): on or off.
+buttons() { # back next cancel
+  local ids=(1007 1 2) states=("$@") i
+  for i in 0 1 2; do [ "${states[i]}" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"; done
+}
+# Cancel answered No: the question, and the page still there.
+cancel_declined() { # question control text
+  printf 'click 2\nanswer-box no %s %s\nexpect-no-box\n' "$(quoted "$1")" "$(quoted "$caption")"
+  echo "expect-text $2 $(quoted "$3")"
+}
+# A picture of the screen (full screen) or of the wizard's window.
+shot() { # windowed|fullscreen file.bmp
+  echo "sleep 300"
+  [ "$1" = windowed ] && echo "screenshot $2 window" || echo "screenshot $2"
+}
+
+# Too little space: a 1 MiB tmpfs as drive R: (where this machine lets us
+# mount one), proposed full screen.
+mkdir -p "$work/small"
+# Not while pictures are taken for the documentation.
+if [ -z "${SETVIK_SCREENSHOT_DIR:-}" ] && mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
+  at_exit "umount '$work/small'; rm -f '$WINEPREFIX/dosdevices/r:'"
+  mkdir "$work/small/Demo Notes"
+  ln -sfn "$work/small" "$WINEPREFIX/dosdevices/r:"
+  small='R:\Demo Notes'
+else
+  echo "skipped: too little space (no tmpfs can be mounted here)"
+fi
+no_room=$(quoted "There is not enough free space in the destination folder. Do you want to try anyway?")
 
 page_names=(welcome information directory confirmation progress finish closing)
 for mode in windowed fullscreen; do
   [ "$mode" = windowed ] && full=false || full=true
-  project "$full" > "$work/$mode.toml"
+  proposed='C:\Program Files\Demo Notes'
+  [ "$mode" = windowed ] || proposed=${small:-$proposed}
+  project "$full" "${proposed/C:\\Program Files/#Program Files#}" > "$work/$mode.toml"
   build_setup "$work/$mode.toml" "$work/$mode.exe"
   folder="C:\\e2e-wizard\\route-$mode"
   dest=$(unix_of "$folder")
@@ -110,6 +185,8 @@ for mode in windowed fullscreen; do
   {
     printf 'timeout 30\nstart %s\nwait-window SetvikClass\n' "$work/$mode.exe"
     at_page 0 Welcome "off on on" "1000=$welcome" "1007=< &Back" "1=&Next >" "2=Cancel"
+    # Windowed, the frame fits within the background window's caption and borders.
+    [ "$mode" = fullscreen ] || echo "expect-inside 0"
     cancel_declined "$really_exit" 1000 "$welcome"
     echo "click 1"
     # The licence in the read-only edit.
@@ -117,15 +194,21 @@ for mode in windowed fullscreen; do
     cancel_declined "$really_exit" 1000 "$info_start*"
     back_and_on Welcome Licence
     echo "click 1"
-    at_page 2 "Destination Folder" "on on on" "1000=$directory" '1004=C:\Program Files\Demo Notes' \
+    at_page 2 "Destination Folder" "on on on" "1000=$directory" "1004=$proposed" \
       "1017=Space needed:" "1016=$needed_mb MB"
+    if [ "$proposed" = "${small:-}" ]; then
+      printf 'expect-text 1019 "1 MB"\nclick 1\nanswer-box no %s %s\n' "$no_room" "$(quoted "$caption")"
+      printf 'expect-text 1000 %s\nclick 1\nanswer-box yes %s\n' "$(quoted "$directory")" "$no_room"
+      page_is "$mode" "Ready to Install"
+      echo "click 1007"
+    fi
     cancel_declined "$really_exit" 1000 "$directory"
     back_and_on Licence "Destination Folder"
     # The folder browser: Cancel keeps the folder, OK takes the one typed
     # into its edit; then the folder typed with a trailing backslash.
     browser='click 1005\nwait-window #32770 "Pick a Folder"\nexpect-text 1009 "Folder &name here:"\n'
     printf "$browser"'expect-text 1 "&Take"\nclick 2\nwait-gone\nwait-window SetvikClass\n'
-    echo 'expect-text 1004 "C:\\Program Files\\Demo Notes"'
+    echo "expect-text 1004 $(quoted "$proposed")"
     printf "$browser"'set-text 101 "C:\\\\windows"\nclick 1\nwait-gone\nwait-window SetvikClass\n'
     echo 'expect-text 1004 "C:\\windows"'
     echo "set-text 1004 $(quoted "$folder\\")"
@@ -145,7 +228,11 @@ for mode in windowed fullscreen; do
     echo "click 2"
     buttons off off on
     echo 'expect-text 2 "&Stop"'
+    # Held open for longer than the remaining files take: none is installed
+    # meanwhile, so the page is still there after No.
+    echo "sleep 4000"
     echo "answer-box no $(quoted "$really_stop") $(quoted "$caption")"
+    echo 'expect-text 1000 "Installing:"'
     # Success: the message alone, only Next.
     at_page 5 "Setup Complete" "off on off" "1000=$success" "1001=" "2=Cancel"
     printf 'expect-hidden 1014\nexpect-hidden 1015\nclick 1\n'
@@ -161,42 +248,83 @@ for mode in windowed fullscreen; do
     diff -r -q "$work/payload/data" "$dest/Data"'
 done
 
-# Too little space: a 1 MiB tmpfs as drive R: (where this machine lets us
-# mount one) and a 2 MB file. The page shows both figures; No keeps it, Yes
-# goes on; after Back a roomy folder is taken without the question.
-mkdir -p "$work/small" "$work/big"
-if mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null; then
-  at_exit "umount '$work/small'; rm -f '$WINEPREFIX/dosdevices/r:'"
-  mkdir "$work/small/app"
-  head -c 2097152 /dev/zero > "$work/big/big.dat"
-  ln -sfn "$work/small" "$WINEPREFIX/dosdevices/r:"
-  { setup_project Space 'R:\app'; printf '[[file]]\nsource = "big"\n'; } > "$work/space.toml"
-  build_setup "$work/space.toml" "$work/space.exe"
-  roomy='C:\e2e-wizard\space'
-  rm -rf "$(unix_of "$roomy")"
-  at_exit "rm -rf '$(unix_of "$roomy")'"
-  no_room=$(quoted "There is not enough free space in the destination folder. Do you want to try anyway?")
-  check "too little space: both figures, No stays, Yes goes on, a roomy folder is taken" drive space <<SCRIPT
-$(to_directory "$work/space.exe" 'R:\app' proposed)
-expect-text 1016 "2 MB"
-expect-text 1019 "1 MB"
-click 1
-answer-box no $no_room
-expect-text 1000 "DIRECTORY"
-click 1
-answer-box yes $no_room
-expect-text 1000 "CONFIRM"
-click 1007
-set-text 1004 $(quoted "$roomy")
-click 1
-answer-box yes "CREATE FOLDER?"
-$(confirm)
-$(finish)
-SCRIPT
-  check "too little space: the big file went to the roomy folder" cmp -s "$work/big/big.dat" "$(unix_of "$roomy")/big.dat"
-else
-  echo "skipped: too little space (no tmpfs can be mounted here)"
-fi
+# --- The finish page's other views ------------------------------------------
+# The folder's Unix path into dest, emptied now and at the end.
+fresh() { dest=$(unix_of "$1"); rm -rf "$dest"; at_exit "rm -rf '$dest'"; }
+# From the start to the finish page, installing into folder.
+to_finish() { # setup.exe folder
+  printf 'timeout 60\nstart %s\nwait-window SetvikClass\nclick 1\nexpect-text 1000 %s\nclick 1\n' "$1" \
+    "$(quoted "$info_start*")"
+  printf 'set-text 1004 %s\nclick 1\nanswer-box yes\nclick 1\n' "$(quoted "$2")"
+}
+to_end() { printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
+# Waits up to 10 s for a file that a started program writes.
+appears() { local i; for i in $(seq 50); do [ -e "$1" ] && return 0; sleep 0.2; done; return 1; }
+
+# 1. Success, with both the launch button and the run-after check box.
+project false '#Program Files#\Demo Notes' "" > "$work/both.toml"
+build_setup "$work/both.toml" "$work/both.exe"
+folder='C:\e2e-wizard\finish-both' && fresh "$folder"
+{
+  to_finish "$work/both.exe" "$folder"
+  page_is windowed "Setup Complete"
+  echo "expect-text 1014 $(quoted "$launch_button")"
+  echo "expect-text 1015 $(quoted "$run_after_box")"
+  echo "expect-checked 1015"
+  buttons off on off
+  shot windowed "$work/shots/windowed-5-finish-launch.bmp"
+  echo "click 1014"
+  echo "sleep 1000"
+  echo "expect-text 1000 $(quoted "$success")"   # the page stays
+  to_end
+} | drive both && ran=1 || ran=0
+check "success: launch button and ticked run-after box; Next leads to the closing page" [ "$ran" = 1 ]
+check "the launch button and the ticked box (after the wizard) started their programs" \
+  eval 'appears "$dest/viewer.exe.txt" && appears "$dest/program.exe.txt"'
+
+# 2. A restart needed: a file in the Windows folder, held open.
+busy=$drive_c/windows/SvkWizardBusy.dat
+printf 'the old content\n' > "$busy"
+at_exit "rm -f '$busy' '$drive_c'/windows/SvkWizardBusy.\$\$?"
+at_exit "wine reg delete 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1"
+project false '#Program Files#\Demo Notes' $'[[file]]\nsource = "payload/SvkWizardBusy.dat"\ndestination = "windows"' \
+  > "$work/restart.toml"
+build_setup "$work/restart.toml" "$work/restart.exe"
+folder='C:\e2e-wizard\finish-restart' && fresh "$folder"
+hold_file held 'C:\windows\SvkWizardBusy.dat'
+{
+  to_finish "$work/restart.exe" "$folder"
+  echo "expect-text 1000 $(quoted "$success")"
+  buttons on on off
+  echo 'expect-text 1007 "&Restart"'
+  echo "expect-text 1003 $(quoted "$restart_notice")"  # after the two intros
+  shot windowed "$work/shots/windowed-5-finish-restart.bmp"
+  echo "uncheck 1015"
+  to_end
+} | drive restart && ran=1 || ran=0
+release_file held
+check "restart needed: Back is the restart button, with the notice" [ "$ran" = 1 ]
+
+# 3. Failure, full screen: the last file's data damaged after building;
+# the launch and run-after programs are in place, yet none of it shows.
+compression=0 project true '#Program Files#\Demo Notes' $'[[file]]\nsource = "payload/victim.txt"' > "$work/failure.toml"
+build_setup "$work/failure.toml" "$work/failure.exe"
+at=$(grep -obUa "VICTIM-CONTENT-BEGINS" "$work/failure.exe" | head -1 | cut -d: -f1)
+printf 'X' | dd of="$work/failure.exe" bs=1 seek=$((at + 30)) conv=notrunc status=none
+folder='C:\e2e-wizard\finish-failure' && fresh "$folder"
+reason=${checksum/\%s/$folder\\victim.txt}
+{
+  to_finish "$work/failure.exe" "$folder"
+  echo "expect-text 1000 $(quoted "${failure/\%s/$reason}")"
+  page_is fullscreen "Setup Complete"
+  buttons off on off
+  shot fullscreen "$work/shots/fullscreen-5-finish-failure.bmp"
+  to_end
+} | drive failure && ran=1 || ran=0
+check "failure: the checksum message with the file name, only Next" [ "$ran" = 1 ]
+sleep 3
+check "after a failure nothing is started, though the programs are in place" \
+  [ -e "$dest/program.exe" -a ! -e "$dest/program.exe.txt" -a ! -e "$dest/viewer.exe.txt" ]
 
 # A folder that cannot be changed: browsing is off, and Next installs there.
 fixed='C:\e2e-wizard\fixed'

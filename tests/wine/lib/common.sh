@@ -19,7 +19,8 @@ require_programs() {
 }
 
 # A work folder under build/, removed at the end with C:\e2e (kept for a
-# look when a check failed or KEEP_WORK is set); at_exit adds a command.
+# look when a check failed or KEEP_WORK is set) after the files held are
+# let go; at_exit adds a command.
 cleanups=()
 at_exit() { cleanups+=("$1"); }
 new_work() { # name
@@ -28,6 +29,7 @@ new_work() { # name
 }
 end_work() {
   local c
+  for c in "${!holders[@]}"; do release_file "$c"; done
   for c in "${cleanups[@]}"; do eval "$c" || true; done
   if [ -n "${KEEP_WORK:-}" ]; then echo "work folder: $work"; else rm -rf "$work"; fi
   [ "$failures" -ne 0 ] || rm -rf "$drive_c/e2e"
@@ -81,11 +83,13 @@ driven() { # name
   return "$code"
 }
 # Runs a program through the driver, which sees the whole exit code (a
-# shell sees only its low byte): true when it ends with code, unattended.
-ends_with() { # name code program args...
-  local name=$1 code=$2 program=$3
-  shift 3
-  printf 'timeout 60\nstart %s %s\nexpect-exit %s\n' "$(quoted "$program")" "$*" "$code" | drive "$name"
+# shell sees only its low byte): true when it ends with code, unattended;
+# with unseen, no window of it may show meanwhile.
+ends_with() { # name code [unseen] program args...
+  local name=$1 code=$2 expect=expect-exit
+  shift 2
+  [ "$1" != unseen ] || { expect=expect-exit-unseen; shift; }
+  printf 'timeout 90\nstart %s %s\n%s %s\n' "$(quoted "$1")" "${*:2}" "$expect" "$code" | drive "$name"
 }
 
 # --- Test setups ----------------------------------------------------------------
@@ -189,37 +193,7 @@ same_snapshot() { # before after
   return $ok
 }
 
-# --- The wizard's pages, for the route tests and the demo ---------------------
-# The page's title where a person sees it: windowed, the background
-# window's caption "<caption> - <title>"; full screen, the frame's caption
-# (the frame is control 0), the background showing the caption alone.
-# Needs $caption.
-page_is() { # windowed|fullscreen title
-  if [ "$1" = windowed ]; then
-    echo "expect-title $(quoted "$caption - $2")"
-  else
-    printf 'expect-title %s\nexpect-text 0 %s\n' "$(quoted "$caption")" "$(quoted "$2")"
-  fi
-}
-# States of Back, Next and Cancel (the frame's 1007, 1 and 2): on or off.
-buttons() { # back next cancel
-  local ids=(1007 1 2) i
-  for i in 0 1 2; do
-    local s=$1
-    shift
-    [ "$s" = on ] && echo "expect-enabled ${ids[i]}" || echo "expect-disabled ${ids[i]}"
-  done
-}
-# Cancel answered No: the question, and the page still there.
-cancel_declined() { # question control text
-  printf 'click 2\nanswer-box no %s %s\nexpect-no-box\n' "$(quoted "$1")" "$(quoted "$caption")"
-  echo "expect-text $2 $(quoted "$3")"
-}
-# A picture of the screen (full screen) or of the wizard's window.
-shot() { # windowed|fullscreen file.bmp
-  echo "sleep 300"
-  [ "$1" = windowed ] && echo "screenshot $2 window" || echo "screenshot $2"
-}
+# --- Pictures -------------------------------------------------------------------
 # The BMP screenshots of a folder as small PNGs in another.
 pngs_of() { # bmp-folder png-folder
   mkdir -p "$2"
