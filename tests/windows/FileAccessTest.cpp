@@ -1,38 +1,18 @@
-// The Win32 file-access layer and buffer routines on a real Windows file
-// system (Wine): open modes and their sharing, exact and partial reads,
-// writes, positions, and zeroed heap blocks.
-#include <algorithm>
-
+// The Win32 file-access layer on a real Windows file system (Wine): exact
+// and partial reads, positions, and the sharing of each open mode.
 #include "base/FileAccess.h"
-#include "tests/windows/PathBuffersTest.h"
+#include "tests/windows/Support.h"
 
 namespace {
 
-// A fresh folder under the temporary folder, removed with its files.
-class FileAccessTest : public ::testing::Test {
- protected:
-  void SetUp() override { folder = MakeScratch(("setvik-fa-" + std::to_string(GetCurrentProcessId())).c_str()); }
-  void TearDown() override { RemoveTree(folder); }
-  // A file of n bytes, byte i holding i * 7 mod 256.
-  std::string MakeFile(const char* name, uint32_t n) {
-    const std::string path = folder + name;
-    FileHandle f = FileCreate(path.c_str());
-    EXPECT_EQ(FileWrite(f, Pattern(n).data(), n), 0);
-    FileClose(f);
-    return path;
-  }
-  static std::vector<uint8_t> Pattern(uint32_t n) {
-    std::vector<uint8_t> v(n);
-    for (uint32_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7);
-    return v;
-  }
-  std::string folder;
-};
-
-TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
-  const std::string path = MakeFile("b.bin", 1000);
-  const std::vector<uint8_t> want = Pattern(1000);
-  FileHandle f = FileOpen(path.c_str(), kFileRead);
+TEST(FileAccessTest, ReadsPositionsAndSharing) {
+  const std::string folder = MakeScratch("setvik-fa"), path = folder + "b.bin";
+  std::vector<uint8_t> want(1000);
+  for (uint32_t i = 0; i < want.size(); ++i) want[i] = static_cast<uint8_t>(i * 7);
+  FileHandle f = FileCreate(path.c_str());
+  EXPECT_EQ(FileWrite(f, want.data(), 1000), 0);
+  FileClose(f);
+  f = FileOpen(path.c_str(), kFileRead);
   ASSERT_NE(f, kInvalidFile);
   uint8_t buf[200];
   // Each step moves the position (kFileBadPosition: refused, the position
@@ -65,25 +45,18 @@ TEST_F(FileAccessTest, CreateReadPositionsAndWriteModes) {
   EXPECT_EQ(FileTell(f), 2000u);
   EXPECT_EQ(FileWrite(f, "x", 1), 2);  // a read-only handle refuses writes
   FileClose(f);
-
-  // (Reading and writing on one handle, without truncating: the uninstall
-  // log's tests.) A missing file cannot be opened, nor created in a missing folder.
   EXPECT_EQ(FileOpen((folder + "missing.bin").c_str(), kFileReadWrite), kInvalidFile);
-  EXPECT_EQ(FileCreate((folder + "no\\such\\x.bin").c_str()), kInvalidFile);
-}
 
-// What a second opener gets while the file is held in each mode: this
-// layer's read, write and read-write, and the platform's read sharing
-// everything.
-TEST_F(FileAccessTest, Sharing) {
-  const std::string path = MakeFile("d.bin", 10);
+  // What a second opener gets while the file is held in each mode (a
+  // FileMode, or -1 for create): this layer's read, write and read-write,
+  // and the platform's read sharing everything.
   const struct {
-    int holder;  // a FileMode, or -1 for create
+    int holder;
     bool read, write, readWrite, otherRead;
   } cases[] = {
-      {kFileWrite, false, false, false, false},  // shares nothing
+      {kFileWrite, false, false, false, false},
       {-1, false, false, false, false},
-      {kFileRead, true, false, false, true},  // others read, not write
+      {kFileRead, true, false, false, true},
       {kFileReadWrite, false, false, false, true},  // readers that tolerate the writer
   };
   for (const auto& c : cases) {
@@ -102,25 +75,7 @@ TEST_F(FileAccessTest, Sharing) {
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     FileClose(held);
   }
-}
-
-TEST(BufferTest, ZeroedBlocksAndRefusedRequests) {
-  // Zeroed blocks are zero even where the heap just held other bytes.
-  for (int round = 0; round < 20; ++round) {
-    uint8_t* dirty = nullptr;
-    ASSERT_TRUE(AllocateBuffer(4096, dirty));
-    memset(dirty, 0xCD, 4096);
-    ReleaseBuffer(dirty);
-    uint32_t* zero = nullptr;
-    ASSERT_TRUE(AllocateZeroed(4096, zero));
-    EXPECT_EQ(BufferSize(zero), 4096u);
-    ASSERT_EQ(std::count(zero, zero + 1024, 0u), 1024);
-    ReleaseBuffer(zero);
-    EXPECT_EQ(zero, nullptr);
-  }
-  // A request the heap cannot meet fails, and clears the owner.
-  char* huge = reinterpret_cast<char*>(1);
-  EXPECT_FALSE(AllocateBuffer(0xFFFFFF00u, huge) || huge);
+  RemoveTree(folder);
 }
 
 }  // namespace

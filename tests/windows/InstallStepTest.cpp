@@ -214,7 +214,7 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
     if (c.error) EXPECT_EQ(std::string(ErrorFileName), folder + c.errorFile);
     if (c.steps) EXPECT_EQ(State(0), c.firstState);  // the first file finished
     EXPECT_FALSE(FileExists(folder + later.fileName));
-    EXPECT_TRUE(ShownMessages.empty());
+    EXPECT_TRUE(Shown().empty());
     Release();
     for (const std::string& file : c.after) EXPECT_EQ(Contents(file.substr(0, file.find('='))), file);
   }
@@ -242,13 +242,13 @@ TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
   EXPECT_EQ(RunSteps(), 0);
   EXPECT_EQ(InstallError, kInstallErrorAbort);
   EXPECT_EQ(std::string(ErrorFileName), folder + "busy.dll");
-  ASSERT_EQ(ShownMessages.size(), 1u);
-  EXPECT_EQ(ShownMessages[0].boxType, 2u);  // Abort, Retry, Ignore
+  ASSERT_EQ(Shown().size(), 1u);
+  EXPECT_EQ(Shown()[0].boxType, 2u);  // Abort, Retry, Ignore
   EXPECT_FALSE(FileExists(folder + "later.txt"));
   Script({kAnswerRetry, kAnswerIgnore});
   Prepare({{"busy.dll", "new"}, {"after.txt", "after"}});
   EXPECT_EQ(RunSteps(), 2);
-  EXPECT_EQ(ShownMessages.size(), 2u);
+  EXPECT_EQ(Shown().size(), 2u);
   EXPECT_EQ(State(0), kStateReplaced);
   EXPECT_EQ(Contents("after.txt"), "after.txt=after");
   Release();

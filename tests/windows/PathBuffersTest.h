@@ -29,7 +29,7 @@ class PathBuffersTest : public ::testing::Test {
     DirRegistryKey = DirRegistryValue = DirIniFile = DirIniSection = DirIniKey = nullptr;
     for (uint32_t n = 0; n < kTextGroupCount; ++n) SetTextGroup(n, {});
     TestFileTable::Clear();
-    ScriptedAnswers.clear();
+    PlatformDouble::Reset();
   }
 
  private:

@@ -1,4 +1,4 @@
-// Start-up under Wine: the command line, the relaunch command, and deletion
+// Start-up under Wine: the command line and the relaunch command, deletion
 // and replacement at the next restart in WININIT.INI (the NT family's pending
 // renames are carried out for real in tests/wine/install-busy.sh).
 #include "base/FileAccess.h"
@@ -39,8 +39,6 @@ TEST_F(StartupTest, CommandLines) {
       {"/Xyz-S a.exe", "a.exe bad"}, {"word /S a.exe", ""}, {"/S first.exe /S second.exe", "second.exe"},
       {"-Del", " del"}, {"/DELETE", " del"}, {"/S a /DEL", "a del"}, {"/DE", " bad"}, {"/D EL", " bad"},
       {"setup /DEL", ""}, {"/S\"" + longPath + "\" /DEL", longPath.substr(0, kPathBufferSize - 1) + " del"},
-      {"-passive /NORESTART /DIR=\"C:\\Program Files\\X\" /log=setup.log /S a.exe",
-       "a.exe passive norestart dir=C:\\Program Files\\X log=setup.log"},
       {"/dir=\\\\server\\share\\x-y /QUIET", " quiet dir=\\\\server\\share\\x-y"},
       {"/QUIETLY", " bad"}, {"/X /QUIET", " quiet bad"}, {"/DIR=C:", " bad"}, {"/LOG=\"\"", " bad"},
       {"/DIR=C:\\" + std::string(300, 'd'), " bad"},
@@ -48,6 +46,17 @@ TEST_F(StartupTest, CommandLines) {
   for (const auto& c : cases) EXPECT_EQ(Parsed(c.first), c.second) << c.first;
   ParseCommandLine(nullptr);
   EXPECT_FALSE(DeleteSelf);
+
+  // The relaunched copy gets the switches back, /DEL added (its quoted
+  // path, /S and /DEL with a setup file from a floppy: tests/wine/startup.sh).
+  const std::string switches = " passive norestart dir=C:\\Program Files\\X log=my log.txt";
+  ASSERT_EQ(Parsed("/S\"A:\\setup.exe\" -passive /NORESTART /DIR=\"C:\\Program Files\\X\" /log=\"my log.txt\""),
+            "A:\\setup.exe" + switches);
+  const std::string copy = "\"C:\\Temp Folder\\_inst0.exe\" ";
+  char command[kRelaunchCommandSize];
+  ASSERT_TRUE(BuildRelaunchCommand(command, "C:\\Temp Folder\\_inst0.exe"));
+  EXPECT_EQ(std::string(command).substr(0, copy.size()), copy);
+  EXPECT_EQ(Parsed(command + copy.size()), "A:\\setup.exe del" + switches);
 }
 
 // WININIT.INI: the 8.3 forms in [Rename], each deletion its own NUL entry.
@@ -76,22 +85,6 @@ TEST_F(StartupTest, ScheduleAtRestartInWininit) {
   EXPECT_NE(after.find(std::string("NUL=") + shortSource), std::string::npos) << after;
   EXPECT_NE(after.find(std::string("NUL=") + shortOther), std::string::npos) << after;
   EXPECT_EQ(after.find("xyz="), std::string::npos) << after;  // no placeholder left
-}
-
-// The unattended switches go with the copy (its quoted path, /S and /DEL
-// with a setup file from a floppy: tests/wine/startup.sh, which also shows
-// the copy to be exactly the stub).
-TEST_F(StartupTest, RelaunchCommandCarriesTheSwitches) {
-  const std::string copy = "C:\\Temp Folder\\_inst0.exe";
-  lstrcpyA(SetupFilePath, "A:\\setup.exe");
-  Mode = kRunPassive;
-  NoRestart = true;
-  lstrcpyA(DirArgument, "C:\\Program Files\\X");
-  lstrcpyA(LogArgument, "my log.txt");
-  char command[kRelaunchCommandSize];
-  ASSERT_TRUE(BuildRelaunchCommand(command, copy.c_str()));
-  EXPECT_EQ(std::string(command),
-            "\"" + copy + "\" /S\"A:\\setup.exe\" /DEL /PASSIVE /NORESTART /DIR=\"C:\\Program Files\\X\" /LOG=\"my log.txt\"");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Shared by the Windows tests: file records laid out as the file table holds
 // them (the 26-byte head, the versionBlock when optionFlags & 0x06, a zeroed
 // timesBlock when optionFlags & 0x08, the six strings), text groups, the
-// scripted message box, scratch files and folders, registry reads and a
+// message box's script, scratch files and folders, registry reads and a
 // memory bitmap to draw into.
 #pragma once
 
@@ -9,7 +9,6 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "setupdata/FileRecord.h"
 #include "setupdata/Format.h"
 #include "setupdata/SetupData.h"
+#include "tests/support/PlatformDouble.h"
 
 struct TestRecord {
   std::string fileName, groupName, menuName, menuArgs, desktopName, desktopArgs;
@@ -101,27 +101,13 @@ inline void SetTextGroup(uint32_t n, const std::vector<std::string>& texts) {
   TextGroupSizes[n] = texts.empty() ? 0 : static_cast<uint32_t>(groups[n].size());
 }
 
-// The test program's message box, the portable core's MessageBoxHandler from
-// the start: it notes every box and answers from ScriptedAnswers, front
-// first; with the script empty, Yes to a Yes/No box and OK otherwise.
-struct ShownMessage {
-  std::string text;
-  uint32_t boxType;
-};
-inline std::vector<ShownMessage> ShownMessages;
-inline std::deque<int> ScriptedAnswers;
-inline int ScriptedMessageBox(const char* text, uint32_t boxType) {
-  ShownMessages.push_back({text, boxType});
-  if (ScriptedAnswers.empty()) return (boxType & 0x0F) == 0x04 ? kAnswerYes : kAnswerOk;
-  const int answer = ScriptedAnswers.front();
-  ScriptedAnswers.pop_front();
-  return answer;
-}
-inline const bool kScriptedBoxInstalled = (MessageBoxHandler = ScriptedMessageBox, true);
+// Message boxes are answered by tests/support/PlatformDouble; Script forgets
+// the boxes shown so far and queues the answers for the next ones.
 inline void Script(std::initializer_list<int> answers) {
-  ShownMessages.clear();
-  ScriptedAnswers.assign(answers);
+  PlatformDouble::Reset();
+  PlatformDouble::Answer(answers);
 }
+inline const std::vector<PlatformDouble::ShownMessage>& Shown() { return PlatformDouble::Shown(); }
 
 inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
