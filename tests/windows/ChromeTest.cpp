@@ -1,6 +1,5 @@
-// The wizard's chrome: pictures from hostile setup data, the dither, the
-// sunken edges and the picture panel read back from a memory device
-// context, the frame's buttons.
+// The wizard's chrome: pictures from hostile setup data, the dither and the
+// sunken edges read back from a memory device context, the frame's buttons.
 #include <algorithm>
 
 #include "tests/windows/PathBuffersTest.h"
@@ -133,27 +132,6 @@ TEST(SunkenEdgeTest, DarkTopLeftLightBottomRight) {
       EXPECT_EQ(canvas.At(p.x, p.y), fill ? GetSysColor(COLOR_BTNFACE) : kPaper);
     for (POINT p : {POINT{1, 4}, POINT{12, 4}, POINT{6, 1}, POINT{6, 8}}) EXPECT_EQ(canvas.At(p.x, p.y), kPaper);
   }
-}
-
-// A picture larger than the panel is centred on it and cut at its edges:
-// its red centre fills the panel, a green border outside the cut stays off.
-TEST(PicturePanelTest, CentredAndClippedToThePanel) {
-  HWND dialog = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(CreateWindowExA(0, "STATIC", "", WS_CHILD, 10, 20, 50, 40, dialog, HMENU(1011), nullptr, nullptr), nullptr);
-  std::vector<uint8_t> picture = Bitmap(80, 60, 24);
-  for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 80; ++x) {
-      uint8_t* p = &picture[54 + (y * 80 + x) * 3];
-      const bool centre = x >= 15 && x < 65 && y >= 10 && y < 50;
-      p[0] = 0, p[1] = centre ? 0 : 0xC0, p[2] = centre ? 0xC0 : 0;
-    }
-  Canvas canvas(100, 100, kPaper);
-  DrawPicturePanel(dialog, canvas.dc, 1011, picture.data(), static_cast<uint32_t>(picture.size()));
-  for (POINT p : {POINT{10, 20}, POINT{59, 59}, POINT{35, 40}})
-    EXPECT_EQ(canvas.At(p.x, p.y), RGB(0xC0, 0, 0)) << p.x << "," << p.y;
-  for (POINT p : {POINT{9, 30}, POINT{60, 30}, POINT{30, 19}, POINT{30, 60}})
-    EXPECT_EQ(canvas.At(p.x, p.y), kPaper) << p.x << "," << p.y;
-  DestroyWindow(dialog);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The installation loop against real files: a setup file written by the
 // test (some leading bytes, then the file data: u32 size and one stored
 // stream per record, 0F LEN-lo LEN-hi bytes), installed into a scratch
-// folder. Questions are answered through the scripted message box.
+// folder. Questions are answered through the message box's script.
 #include "base/ScheduleAtRestart.h"
-#include "install/DestinationCheck.h"
 #include "install/InstallStep.h"
 #include "setupdata/VolumeReader.h"
 #include "tests/windows/PathBuffersTest.h"
@@ -167,8 +166,8 @@ TEST_F(InstallStepTest, CleanInstallIntoSubFolders) {
 
 // A failing file stops the installation before the next one and leaves
 // its target as it was, without temporary files; taken temporary names are
-// stepped over, busy targets handled. Files as Contents gives
-// them.
+// stepped over. A busy target is asked about (Abort, Retry, Ignore) unless
+// it already holds the content. Files as Contents gives them.
 TEST_F(InstallStepTest, FailuresAndCorners) {
   Entry damaged{"d.txt", "content that the checksum expects"};
   damaged.damaged = true;
@@ -179,6 +178,7 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
     std::vector<std::string> before;
     const char* held;  // held open by another program, sharing as below
     DWORD share;
+    std::vector<int> answers;  // to the busy target's questions
     std::vector<Entry> entries;
     int steps, error;
     const char* errorFile;
@@ -186,35 +186,42 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
     std::vector<std::string> after;
   } cases[] = {
       // A folder under the target's name.
-      {{"dir.txt\\inside.txt=the user's"}, nullptr, 0, {{"dir.txt", "a file"}, later}, 0, kInstallErrorCreate,
+      {{"dir.txt\\inside.txt=the user's"}, nullptr, 0, {}, {{"dir.txt", "a file"}, later}, 0, kInstallErrorCreate,
        "dir.txt", kStateNone, {"dir.txt\\inside.txt=the user's", "dir.$$A"}},
       // A damaged stream: the old target stays; a new one, written under
       // its own name, is gone again.
-      {{"d.txt=old"}, nullptr, 0, {damaged, later}, 0, kInstallErrorChecksum, "d.txt", kStateNone, {"d.txt=old", "d.$$A"}},
-      {{}, nullptr, 0, {damagedNew}, 0, kInstallErrorChecksum, "new.txt", kStateNone, {"new.txt", "new.$$A"}},
+      {{"d.txt=old"}, nullptr, 0, {}, {damaged, later}, 0, kInstallErrorChecksum, "d.txt", kStateNone,
+       {"d.txt=old", "d.$$A"}},
+      {{}, nullptr, 0, {}, {damagedNew}, 0, kInstallErrorChecksum, "new.txt", kStateNone, {"new.txt", "new.$$A"}},
       // .$$A and .$$B exist: the file goes through .$$C and both stay; the
       // extension is appended after a dotted folder. (A read-only target
       // stays read-only: tests/wine/install-files.sh.)
-      {{"tools.new\\README=old", "tools.new\\README.$$A=keep A", "tools.new\\README.$$B=keep B"}, nullptr, 0,
+      {{"tools.new\\README=old", "tools.new\\README.$$A=keep A", "tools.new\\README.$$B=keep B"}, nullptr, 0, {},
        {{"tools.new\\README", "the file"}}, 1, 0, "", kStateReplaced,
        {"tools.new\\README=the file", "tools.new\\README.$$A=keep A", "tools.new\\README.$$B=keep B",
         "tools.new\\README.$$C"}},
-      // A busy target that already holds the content: nothing asked,
-      // counted as replaced.
-      {{"same.txt=same"}, "same.txt", FILE_SHARE_READ, {{"same.txt", "same"}}, 1, 0, "", kStateReplaced,
+      {{"same.txt=same"}, "same.txt", FILE_SHARE_READ, {}, {{"same.txt", "same"}}, 1, 0, "", kStateReplaced,
        {"same.txt=same", "same.$$A"}},
+      // Abort stops with error 22; Retry asks again while it is held,
+      // Ignore keeps the old file, counted as replaced, and goes on.
+      {{"busy.dll=old"}, "busy.dll", 0, {kAnswerAbort}, {{"busy.dll", "new"}, later}, 0, kInstallErrorAbort,
+       "busy.dll", kStateNone, {"busy.dll=old", "busy.$$A"}},
+      {{"busy.dll=old"}, "busy.dll", 0, {kAnswerRetry, kAnswerIgnore}, {{"busy.dll", "new"}, {"after.txt", "after"}},
+       2, 0, "", kStateReplaced, {"busy.dll=old", "busy.$$A", "after.txt=after"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     for (const std::string& file : c.before) MakeFile(file);
     if (c.held) Hold(folder + c.held, c.share);
+    Script(c.answers);
     Prepare(c.entries);
     EXPECT_EQ(RunSteps(), c.steps);
     EXPECT_EQ(InstallError, c.error);
     if (c.error) EXPECT_EQ(std::string(ErrorFileName), folder + c.errorFile);
     if (c.steps) EXPECT_EQ(State(0), c.firstState);  // the first file finished
     EXPECT_FALSE(FileExists(folder + later.fileName));
-    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(Shown().size(), c.answers.size());
+    for (const PlatformDouble::ShownMessage& shown : Shown()) EXPECT_EQ(shown.boxType, 2u);  // Abort, Retry, Ignore
     Release();
     for (const std::string& file : c.after) EXPECT_EQ(Contents(file.substr(0, file.find('='))), file);
   }
@@ -229,44 +236,6 @@ TEST_F(InstallStepTest, FailuresAndCorners) {
   ReplaceTarget(table.Record(0), (folder + "keep.$$A").c_str());
   EXPECT_EQ(Contents("keep.txt"), "keep.txt=the user's file (read-only)");
   EXPECT_EQ(Contents("keep.$$B"), "keep.$$B");
-}
-
-// A target held without sharing: Abort stops with error 22, nothing
-// changed; Retry asks again while it is held, Ignore keeps the old file,
-// counted as replaced, and the installation goes on.
-TEST_F(InstallStepTest, BusyTargetAbortRetryIgnore) {
-  MakeFile("busy.dll=old");
-  Hold(folder + "busy.dll", 0);
-  Script({kAnswerAbort});
-  Prepare({{"busy.dll", "new"}, {"later.txt", "x"}});
-  EXPECT_EQ(RunSteps(), 0);
-  EXPECT_EQ(InstallError, kInstallErrorAbort);
-  EXPECT_EQ(std::string(ErrorFileName), folder + "busy.dll");
-  ASSERT_EQ(Shown().size(), 1u);
-  EXPECT_EQ(Shown()[0].boxType, 2u);  // Abort, Retry, Ignore
-  EXPECT_FALSE(FileExists(folder + "later.txt"));
-  Script({kAnswerRetry, kAnswerIgnore});
-  Prepare({{"busy.dll", "new"}, {"after.txt", "after"}});
-  EXPECT_EQ(RunSteps(), 2);
-  EXPECT_EQ(Shown().size(), 2u);
-  EXPECT_EQ(State(0), kStateReplaced);
-  EXPECT_EQ(Contents("after.txt"), "after.txt=after");
-  Release();
-  EXPECT_EQ(Contents("busy.dll"), "busy.dll=old");
-  EXPECT_EQ(Contents("busy.$$A"), "busy.$$A");
-}
-
-// The space needed, in whole units, plus the largest file once more for its
-// temporary copy: 4,096 + 8,192 + 4,096 more for the grown file + nothing for
-// the shrunk one, and the largest (8,192) again, in 4 KiB units: 24 KiB is
-// too little, 25 enough.
-TEST_F(InstallStepTest, TooSmallADriveIsRefused) {
-  WriteTextFile(folder + "grows.dat", std::string(4096, 'g'));
-  WriteTextFile(folder + "shrinks.dat", std::string(10000, 's'));
-  table.Set({Named("one.dat", 1), Named("two.dat", 4097), Named("grows.dat", 5000), Named("shrinks.dat", 100)});
-  EXPECT_EQ(CheckDestinationWith(25, 4), kDestinationReady);
-  EXPECT_EQ(CheckDestinationWith(24, 4), kDestinationFull);
-  EXPECT_EQ(CheckDestinationWith(kFreeSpaceUnknown, 4), kDestinationReady);
 }
 
 }  // namespace

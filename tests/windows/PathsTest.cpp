@@ -136,10 +136,8 @@ TEST_F(PathsTest, TargetPathByDestinationKind) {
   } cases[] = {
       {"C:\\Acme", "", kDestInstallDir, kUninstallRemove, "C:\\Acme\\bin\\app.exe"},
       {"C:\\Acme\\", "", kDestInstallDir, kUninstallKeep, "C:\\Acme\\bin\\app.exe"},  // not doubled
-      {"C:\\Acme", "", kDestWindows, kUninstallRemove, SpecialFolder(CSIDL_WINDOWS) + "\\bin\\app.exe"},
       {"C:\\Acme", "", kDestFonts, kUninstallRemove, SpecialFolder(CSIDL_FONTS) + "\\bin\\app.exe"},
       {"C:\\Acme", "D:\\Setup\\setup.exe", kDestFonts, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
-      {"C:\\Acme", "D:\\Setup\\setup.exe", kDestSharedSystem, kUninstallExternal, "D:\\Setup\\bin\\app.exe"},
       {"C:\\Acme", "setup.exe", kDestInstallDir, kUninstallExternal, "bin\\app.exe"},
   };
   for (const auto& c : cases) {

@@ -103,9 +103,9 @@ inline void SetTextGroup(uint32_t n, const std::vector<std::string>& texts) {
 
 // Message boxes are answered by tests/support/PlatformDouble; Script forgets
 // the boxes shown so far and queues the answers for the next ones.
-inline void Script(std::initializer_list<int> answers) {
+inline void Script(const std::vector<int>& answers) {
   PlatformDouble::Reset();
-  PlatformDouble::Answer(answers);
+  for (int answer : answers) PlatformDouble::Answer({answer});
 }
 inline const std::vector<PlatformDouble::ShownMessage>& Shown() { return PlatformDouble::Shown(); }
 
