@@ -1,11 +1,10 @@
 // The wizard's chrome: pictures from hostile setup data, the dither and the
-// sunken edges read back from a memory device context, the frame's buttons.
+// sunken edges read back from a memory device context.
 #include <algorithm>
 
 #include "tests/windows/PathBuffersTest.h"
 #include "wizard/Background.h"
 #include "wizard/FrameDialog.h"
-#include "wizard/PageMechanics.h"
 #include "wizard/Picture.h"
 
 namespace {
@@ -88,33 +87,6 @@ TEST(GradientTest, DitherMixesTheNextBands) {
     for (int k = 0; k < 8; ++k)
       EXPECT_EQ(count[GradientBlue(std::min(top + 8 * k, 100), 100)], top && k >= 3 ? 40 : 8) << top << " " << k;
   }
-}
-
-// The frame's buttons with no page to forward to: each acts only while the
-// mask enables it (Enter still sends the default button's command), and
-// Cancel asks first unless the mask says not to: No stays; Yes ends, says
-// so, and forgets the records. (The texts: tests/wine/wizard-chrome.sh.)
-TEST(FrameCommandTest, ButtonsActOnlyWhenEnabledAndCancelAsks) {
-  CurrentPage = nullptr;
-  auto press = [](int id, uint32_t mask) {
-    ButtonMask = mask;
-    PageResult = 0;
-    FrameDialogProcedure(nullptr, WM_COMMAND, static_cast<WPARAM>(id), 0);
-    return PageResult;
-  };
-  Script({kAnswerNo, kAnswerYes, kAnswerOk});
-  uint8_t record[4];
-  LaunchRecord = RunAfterRecord = ScreenSaverRecord = record;
-  EXPECT_EQ(press(kControlNext, kButtonNext), kPageResultNext);
-  EXPECT_EQ(press(kControlBack, kButtonNext | kButtonCancel), 0);
-  EXPECT_EQ(press(kControlCancel, kButtonNext | kCancelWithoutQuestion), 0);
-  EXPECT_EQ(press(kControlCancel, 0x007), 0);
-  EXPECT_EQ(RunAfterRecord, record);
-  EXPECT_EQ(press(kControlCancel, 0x007), kPageResultCancel);
-  EXPECT_EQ(Shown().size(), 3u);
-  EXPECT_EQ(LaunchRecord, nullptr);
-  EXPECT_EQ(ScreenSaverRecord, nullptr);
-  ButtonMask = 0;
 }
 
 const COLORREF kPaper = RGB(1, 2, 3);

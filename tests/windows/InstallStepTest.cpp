@@ -30,14 +30,12 @@ class InstallStepTest : public PathBuffersTest {
     lstrcpynA(InstallDir, folder.c_str(), kPathBufferSize);
     lstrcpynA(SetupFilePath, (folder + "setup.bin").c_str(), kPathBufferSize);
     ProgressValues.clear();
-    LaunchRecord = RunAfterRecord = ScreenSaverRecord = nullptr;
     RestartNeeded = false;
     IsNT = true;
   }
   void TearDown() override {
     CloseInput();
     Release();
-    LaunchRecord = RunAfterRecord = nullptr;
     PathBuffersTest::TearDown();
     RemoveTree(folder);
   }

@@ -1,7 +1,7 @@
-// The write decision against real version resources: two test libraries
-// beside the test program (versiondlls/), VersionNewer with product 2.0.0.0,
-// file 1.0.0.2 and language 0x0409, VersionHighBit with product
-// 0x80000000:0, file 0x00010000:0x80000000 and language 0x0407.
+// The write decision against the version resources of two test libraries
+// (versiondlls/): VersionNewer with product 2.0.0.0, file 1.0.0.2 and
+// language 0x0409; VersionHighBit with product 0x80000000:0, file
+// 0x00010000:0x80000000 and language 0x0407.
 #include <algorithm>
 
 #include "install/OverwriteRules.h"
@@ -40,7 +40,6 @@ TEST_F(PathBuffersTest, OverwriteVersionThenLanguageQuestions) {
       // Language only: the versions are not compared; the word is widened,
       // not masked, so a code page in the high half differs.
       {kNewer, 0x04, 0, 0, 0, 0, 0x04B00409, {kAnswerNo}, false, "L"},
-      {kHighBit, 0x04, 0, 0, 0, 0, 0x0407, {}, true, ""},
       // Both: No to the version question skips without the second.
       {kNewer, 0x06, 0, 0, 0, 0, 0x0407, {kAnswerNo}, false, "V"},
       {kNewer, 0x06, 0, 0, 0, 0, 0x0407, {kAnswerYes, kAnswerYes}, true, "VL"},

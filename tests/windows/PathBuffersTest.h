@@ -1,6 +1,6 @@
-// The fixture of the tests that use the path buffers: fresh buffers for each
-// test, the switches as before any command line, and the process-wide
-// settings, texts, file table and scripted answers put back after it.
+// The fixture of the tests that use the path buffers: fresh buffers and
+// switches for each test; the process-wide settings, texts, file table,
+// records and the message box's script put back after it.
 #pragma once
 
 #include "startup/Startup.h"
@@ -29,6 +29,7 @@ class PathBuffersTest : public ::testing::Test {
     DirRegistryKey = DirRegistryValue = DirIniFile = DirIniSection = DirIniKey = nullptr;
     for (uint32_t n = 0; n < kTextGroupCount; ++n) SetTextGroup(n, {});
     TestFileTable::Clear();
+    LaunchRecord = RunAfterRecord = ScreenSaverRecord = nullptr;
     PlatformDouble::Reset();
   }
 

@@ -11,13 +11,9 @@ std::string Lower(std::string text) {
 }
 
 TEST(BackslashTest, AddAndRemoveKeepRoots) {
-  const char* const cases[][3] = {
-      {"", "", ""},
-      {"C:", "C:\\", "C:"},
-      {"C:\\", "C:\\", "C:\\"},
-      {"C:\\Games\\\\", "C:\\Games\\\\", "C:\\Games\\"},  // one backslash at a time
-      {"ab\\", "ab\\", "ab\\"},                         // three characters or fewer stay
-  };
+  // One backslash at a time; three characters or fewer stay.
+  const char* const cases[][3] = {{"", "", ""}, {"C:", "C:\\", "C:"}, {"C:\\", "C:\\", "C:\\"},
+                                  {"C:\\Games\\\\", "C:\\Games\\\\", "C:\\Games\\"}, {"ab\\", "ab\\", "ab\\"}};
   for (const auto& c : cases) {
     char path[kPathBufferSize];
     AddBackslash(lstrcpyA(path, c[0]));
@@ -70,8 +66,7 @@ TEST_F(PathsTest, MacrosInAnyCaseAndShortcutFolders) {
       {"#windows#", SpecialFolder(CSIDL_WINDOWS) + "\\"},
       {"#System#\\Sub\\Dir", SpecialFolder(CSIDL_SYSTEM) + "\\Sub\\Dir"},
       {"#Nowhere#\\Acme", "Acme"},  // unknown macro: empty base
-      {"#Windows", "#Windows"},      // no closing number sign
-      {"C:\\Acme #Windows#", "C:\\Acme #Windows#"},
+      {"#Windows", "#Windows"}, {"C:\\Acme #Windows#", "C:\\Acme #Windows#"},  // no closing sign, not first
   };
   for (const auto& c : cases) {
     ExpandFolderMacro(lstrcpyA(InstallDir, c.first));

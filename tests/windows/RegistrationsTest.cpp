@@ -26,7 +26,6 @@ TEST_F(PathBuffersTest, SharedCountsAndFollowUpActions) {
   DeleteSharedCount(name);
 
   lstrcpyA(TargetPath, name);
-  ScreenSaverRecord = nullptr;
   TestRecord fields = Named("counted.dll");
   fields.trackShared = 1;  // in the installation folder: never counted
   std::vector<uint8_t> record = BuildRecord(fields);
@@ -39,7 +38,6 @@ TEST_F(PathBuffersTest, SharedCountsAndFollowUpActions) {
   RunFollowUpActions(record.data());
   EXPECT_EQ(SharedCount(TargetPath).second, 1u);
   EXPECT_EQ(ScreenSaverRecord, record.data());
-  ScreenSaverRecord = nullptr;
   DeleteSharedCount(TargetPath);
 
   const char* mark = "Software\\Setvik Test\\SelfRegister";

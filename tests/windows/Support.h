@@ -1,8 +1,6 @@
-// Shared by the Windows tests: file records laid out as the file table holds
-// them (the 26-byte head, the versionBlock when optionFlags & 0x06, a zeroed
-// timesBlock when optionFlags & 0x08, the six strings), text groups, the
-// message box's script, scratch files and folders, registry reads and a
-// memory bitmap to draw into.
+// Shared by the Windows tests: file records as the file table holds them,
+// text groups, the message box's script, scratch files and folders, registry
+// reads and a memory bitmap to draw into.
 #pragma once
 
 #include <gtest/gtest.h>

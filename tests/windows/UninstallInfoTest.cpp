@@ -2,8 +2,7 @@
 // keys: the log appended to an uninstaller file that ends with the free
 // header, read back with the uninstaller's own reader; the Uninstall key;
 // the remembered folder (saved and proposed for real in
-// tests/wine/uninstall-e2e.sh); and what a failed installation and an
-// overlong UninstallName leave behind.
+// tests/wine/uninstall-e2e.sh); what a failed installation leaves behind.
 #include "install/InstallStep.h"
 #include "install/UninstallInfo.h"
 #include "setupdata/Paths.h"
@@ -175,17 +174,6 @@ TEST_F(UninstallInfoTest, KeyOnlyWhenItFitsAndLogOnlyOverTheFreeHeader) {
   WriteUninstallInfo();
   EXPECT_EQ(ReadTextFile(uninstaller), changed);
   EXPECT_TRUE(KeyExists(kKeyPath));
-
-  // A log that failed part-way is taken back to the free header.
-  const char partial[] = "\x35\x12\0\0\x20\0\0\0\x03\0\0\0\x01\0.\x07\0app";  // cut inside the first entry
-  WriteTextFile(uninstaller, kOriginal);
-  const FileHandle log = FileOpen(uninstaller.c_str(), kFileReadWrite);
-  const uint32_t oldLength = FileSeekEnd(log, 0);
-  FileSeekTo(log, oldLength - kChunkHeaderSize);
-  FileWrite(log, partial, sizeof partial - 1);
-  TakeBackLog(log, oldLength);
-  FileClose(log);
-  EXPECT_EQ(ReadTextFile(uninstaller), kOriginal);
 }
 
 }  // namespace
