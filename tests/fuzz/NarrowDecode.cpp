@@ -4,6 +4,5 @@
 #include "inflate/Inflater.h"
 
 int DecodeNarrow(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill) {
-  Inflater inflater;
-  return inflater.DecodeToSink(sink, source, limit, fill);
+  return Inflater().DecodeToSink(sink, source, limit, fill);
 }

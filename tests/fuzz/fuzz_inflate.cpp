@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -95,16 +96,14 @@ const char* Folder() {
 }
 
 void WriteVolume(const uint8_t* data, uint32_t n) {
-  const std::string path = std::string(Folder()) + "/SETUP.D01";
-  FILE* f = fopen(path.c_str(), "wb");
   const uint8_t size[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-  if (!f || fwrite(size, 1, 4, f) != 4 || fwrite(data, 1, n, f) != n) abort();
-  fclose(f);
+  std::ofstream volume(std::string(Folder()) + "/SETUP.D01", std::ios::binary);
+  volume.write(reinterpret_cast<const char*>(size), 4).write(reinterpret_cast<const char*>(data), n);
+  if (!volume) abort();
 }
 
 int DecodeWide(OutputSink& sink, FileHandle source, uint32_t limit, InputFill fill) {
-  Inflater inflater;
-  return inflater.DecodeToSink(sink, source, limit, fill);
+  return Inflater().DecodeToSink(sink, source, limit, fill);
 }
 
 struct Run {

@@ -46,26 +46,19 @@ Block TextValue(const std::u16string& key, const std::u16string& text) {
 
 }  // namespace
 
-std::vector<uint8_t> MakeVersionResource(const VersionFields& fields) {
+std::vector<uint8_t> MakeVersionResource() {
   Block root{u"VS_VERSION_INFO", 0, {}, 0, {}};
-  if (fields.fixedInfo) {
-    for (uint32_t v : {fields.signature, 0x00010000u, 0x00010002u, 0x00030004u, 0x00050006u, 0x00070008u, 0x3Fu, 0u,
-                       0x40004u, 2u, 0u, 0u, 0u}) {
-      Put32(root.value, v);
-    }
-    root.valueLength = static_cast<uint16_t>(root.value.size());
+  for (uint32_t v : {0xFEEF04BDu, 0x00010000u, 0x00010002u, 0x00030004u, 0x00050006u, 0x00070008u, 0x3Fu, 0u,
+                     0x40004u, 2u, 0u, 0u, 0u}) {
+    Put32(root.value, v);
   }
-  if (fields.stringFileInfo) {
-    Block table{
-        u"040904B0", 1, {}, 0, {TextValue(u"FileDescription", u"Setvik test"), TextValue(u"FileVersion", u"1.2")}};
-    root.children.push_back({u"StringFileInfo", 1, {}, 0, {table}});
-  }
-  if (fields.language) {
-    Block translation{u"Translation", 0, {}, 4, {}};
-    Put16(translation.value, *fields.language);
-    Put16(translation.value, 1200);
-    root.children.push_back({u"VarFileInfo", 1, {}, 0, {translation}});
-  }
+  root.valueLength = static_cast<uint16_t>(root.value.size());
+  Block table{u"040904B0", 1, {}, 0, {TextValue(u"FileDescription", u"Setvik test"), TextValue(u"FileVersion", u"1.2")}};
+  root.children.push_back({u"StringFileInfo", 1, {}, 0, {table}});
+  Block translation{u"Translation", 0, {}, 4, {}};
+  Put16(translation.value, 0x0409);
+  Put16(translation.value, 1200);
+  root.children.push_back({u"VarFileInfo", 1, {}, 0, {translation}});
   return Write(root);
 }
 

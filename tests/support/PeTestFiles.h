@@ -4,7 +4,6 @@
 
 #include <stdint.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,15 +20,9 @@ inline void PutText(std::vector<uint8_t>& out, std::u16string_view text) {
 }
 inline void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t{3}, 0); }
 
-struct VersionFields {
-  bool fixedInfo = true;  // false: the root block has no value
-  uint32_t signature = 0xFEEF04BD;
-  bool stringFileInfo = true;                 // a StringFileInfo block before VarFileInfo
-  std::optional<uint16_t> language = 0x0409;  // nullopt: no VarFileInfo block
-};
-
-// A VS_VERSIONINFO resource of file version 1.2.3.4, product 5.6.7.8.
-std::vector<uint8_t> MakeVersionResource(const VersionFields& fields);
+// A VS_VERSIONINFO resource of file version 1.2.3.4, product 5.6.7.8, with
+// a StringFileInfo block and then a VarFileInfo block of language 0x0409.
+std::vector<uint8_t> MakeVersionResource();
 
 // The layout of MakePe's image: one section, ".rsrc", at file offset
 // kResourceFileOffset and RVA 0x1000; resource offsets count from its

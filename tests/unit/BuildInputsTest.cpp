@@ -1,19 +1,16 @@
 // The readers of the publisher's input files: version resources of PE
-// images (made by hand and then damaged; fuzz_peversion tries the rest), BMP
-// pictures, the background font's face, and file times.
+// images (made by hand and then damaged; fuzz_peversion tries the rest; what
+// a good one holds is BuildTest's), BMP pictures, and file times.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <functional>
 
 #include "authoring/Bitmap.h"
 #include "authoring/CodePage.h"
 #include "authoring/FileTimes.h"
-#include "authoring/FontSpec.h"
 #include "authoring/PeVersion.h"
 #include "setupdata/Format.h"
 #include "tests/support/PeTestFiles.h"
@@ -24,33 +21,6 @@ using Bytes = std::vector<uint8_t>;
 namespace Pe = PeTestFiles;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-TEST(PeVersionTest, ReportsWhatTheResourceHolds) {
-  for (bool pe32Plus : {false, true}) {
-    const struct {
-      const char* name;
-      Pe::VersionFields fields;
-      bool fixedInfo, translation;
-    } cases[] = {
-        {"complete", {}, true, true},
-        {"no VarFileInfo", {.language = std::nullopt}, true, false},
-        {"no StringFileInfo", {.stringFileInfo = false}, true, true},
-        {"no fixed information", {.fixedInfo = false}, false, true},
-        {"wrong signature", {.signature = 0xFEEF04BC}, false, true},
-    };
-    for (const auto& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + (pe32Plus ? " PE32+" : " PE32"));
-      std::string error;
-      std::optional<PeVersionInfo> info = ReadPeVersion(Pe::MakePe(pe32Plus, Pe::MakeVersionResource(c.fields)), error);
-      ASSERT_TRUE(info) << error;
-      EXPECT_EQ(info->pe32Plus, pe32Plus);
-      EXPECT_EQ(info->hasFixedInfo, c.fixedInfo);
-      EXPECT_EQ(info->fileVersionLS, c.fixedInfo ? 0x00030004u : 0u);
-      EXPECT_EQ(info->hasTranslation, c.translation);
-      EXPECT_EQ(info->languageId, c.translation ? 0x0409u : 0u);
-    }
-  }
-}
 
 TEST(PeVersionTest, RefusesDamagedImages) {
   const uint32_t pe = Pe::kPeHeaderOffset, res = Pe::kResourceFileOffset, version = res + Pe::kVersionData;
@@ -76,7 +46,7 @@ TEST(PeVersionTest, RefusesDamagedImages) {
       {u16(version, 0xFFF0), "length of 65520 bytes"},
       {u16(version + 92, 0x7000), "block at file offset 0x2B4 has a length"},
   };
-  const Bytes good = Pe::MakePe(false, Pe::MakeVersionResource({}));
+  const Bytes good = Pe::MakePe(false, Pe::MakeVersionResource());
   std::string error;
   for (const auto& c : cases) {
     Bytes image = good;
@@ -119,32 +89,13 @@ Bytes MakeBmp(const BmpShape& s) {
   return bmp;
 }
 
-// Each depth, bottom-up and top-down, at widths whose rows need padding;
-// one byte less of pixels is refused.
-TEST(BitmapTest, AcceptsEachDepth) {
+// Each depth the setup draws, at a width whose rows need padding, and what
+// it cannot draw.
+TEST(BitmapTest, AcceptsEachDepthAndRefusesWhatTheSetupCannotDraw) {
   for (uint16_t bits : {1, 4, 8, 16, 24}) {
-    for (int32_t height : {2, -2}) {
-      SCOPED_TRACE(std::to_string(bits) + " bits, height " + std::to_string(height));
-      BmpShape shape{.bits = bits, .width = bits == 8 ? 300 : 33, .height = height};
-      PictureInfo info;
-      std::string error;
-      EXPECT_TRUE(CheckSetupBitmap(MakeBmp(shape), info, error)) << error;
-      const uint32_t table = bits <= 8 ? 4u << bits : 0;
-      EXPECT_EQ(info.colourTableSize, table);
-      EXPECT_EQ(info.pixelOffset, 54 + table);
-      EXPECT_EQ(info.pixelSize, 2u * (bits == 1 ? 8 : bits == 4 ? 20 : bits == 8 ? 300 : bits == 16 ? 68 : 100));
-      shape.missing = 1;
-      EXPECT_FALSE(CheckSetupBitmap(MakeBmp(shape), error));
-      EXPECT_TRUE(Contains(error, "pixels are incomplete")) << error;
-    }
+    std::string error;
+    EXPECT_TRUE(CheckSetupBitmap(MakeBmp({.bits = bits, .width = 33, .height = -2}), error)) << bits << error;
   }
-  PictureInfo info;  // a short colour table moves the pixels up
-  std::string error;
-  EXPECT_TRUE(CheckSetupBitmap(MakeBmp({.bits = 4, .coloursUsed = 3}), info, error)) << error;
-  EXPECT_EQ(info.pixelOffset, 54u + 12);
-}
-
-TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
   struct {
     Bytes bmp;
     const char* message;
@@ -155,6 +106,7 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
       {MakeBmp({.gap = 2}), "a gap of 2 bytes before its pixels"},
       {MakeBmp({.bits = 4, .coloursUsed = 17}), "17 colours"},
       {MakeBmp({.width = 0}), "size 0 x 2"},
+      {MakeBmp({.bits = 8, .width = 300, .missing = 1}), "pixels are incomplete"},
       {MakeBmp({.bits = 8, .width = 1, .height = 1, .coloursUsed = 2}), "full 256-colour"},
       {Bytes{'P', 'K', 3, 4}, "not a BMP file"},
       {Bytes(40, 0), "ends inside its information header"},
@@ -162,10 +114,10 @@ TEST(BitmapTest, RefusesWhatTheSetupCannotDraw) {
       {MakeBmp({}), ""},           // height INT_MIN
       {MakeBmp({}), ""},           // two planes
   };
-  std::copy_n(MakeBmp({}).begin(), 40, cases[8].bmp.begin());
-  WriteU32Le(&cases[9].bmp[10], 54);
-  WriteU32Le(&cases[10].bmp[22], 0x80000000);
-  WriteU16Le(&cases[11].bmp[26], 2);
+  std::copy_n(MakeBmp({}).begin(), 40, cases[9].bmp.begin());
+  WriteU32Le(&cases[10].bmp[10], 54);
+  WriteU32Le(&cases[11].bmp[22], 0x80000000);
+  WriteU16Le(&cases[12].bmp[26], 2);
   for (auto& c : cases) {
     std::string error;
     EXPECT_FALSE(CheckSetupBitmap(c.bmp, error)) << c.message;
@@ -181,14 +133,6 @@ TEST(CodePageTest, SetupEncodingRefusesSurrogatesAndOverlongForms) {
     EXPECT_TRUE(ToSetupEncoding(good, true, out, problem)) << problem.message;
   for (const char* bad : {"\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xC1\xBF", "\xE0\x9F\xBF"})
     EXPECT_FALSE(ToSetupEncoding(bad, true, out, problem)) << bad;
-}
-
-// Where the font is laid out for the setup is BuildTest's.
-TEST(FontSpecTest, RefusesAFaceLogFontCannotHold) {
-  Bytes font;
-  std::string error;
-  EXPECT_FALSE(BuildLogFont(std::string(32, 'x'), 0, 400, false, font, error));
-  EXPECT_TRUE(Contains(error, "32 bytes long")) << error;
 }
 
 uint64_t ViaTimegm(int year, int month, int day, int hour, int minute, int second) {
@@ -226,32 +170,6 @@ TEST(FileTimesTest, ParsesUtcDateTimes) {
     EXPECT_FALSE(ParseFileTime(text, fileTime, error)) << text;
     EXPECT_TRUE(Contains(error, message)) << error;
   }
-}
-
-// A build under SOURCE_DATE_EPOCH gives no file a later write or creation
-// time than it; the access time is the file's own.
-TEST(FileTimesTest, TakesTimesFromFilesClampedToSourceDateEpoch) {
-  char path[] = "/tmp/setvik-times-XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  const struct timespec times[2] = {{1000000000, 500}, {1200000000, 0}};  // access, modification
-  ASSERT_EQ(futimens(fd, times), 0);
-  close(fd);
-  const char* saved = getenv("SOURCE_DATE_EPOCH");
-  const std::string savedValue = saved ? saved : "";
-  setenv("SOURCE_DATE_EPOCH", "1100000000", 1);
-  std::string error;
-  std::optional<FileTimes> read = ReadSourceFileTimes(path, error);
-  ASSERT_TRUE(read) << error;
-  EXPECT_EQ(read->lastAccessTime, ViaTimegm(2001, 9, 9, 1, 46, 40) + 5);
-  EXPECT_EQ(read->lastWriteTime, (1100000000 + kUnixEpochSeconds) * kFileTimeTicksPerSecond);
-  EXPECT_EQ(read->creationTime, read->lastWriteTime);
-  setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
-  EXPECT_FALSE(ReadSourceFileTimes(path, error));
-  EXPECT_TRUE(Contains(error, "SOURCE_DATE_EPOCH is \"yesterday\"")) << error;
-  unlink(path);
-  if (saved) setenv("SOURCE_DATE_EPOCH", savedValue.c_str(), 1);
-  else unsetenv("SOURCE_DATE_EPOCH");
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// Dialog templates: the default templates the tool builds in, the .res
-// reader, the template parser and its checks, the DialogTemplates body
-// packer, compiling a project's resource script with windres, and the stub's
-// own check that a template lies whole within its bytes (its hostile inputs
-// are the fuzz target's).
+// Dialog templates: the default templates the tool builds in, the checks a
+// project's templates must pass, the DialogTemplates body packer, and the
+// stub's own check that a template lies whole within its bytes (its hostile
+// inputs are the fuzz target's).
 #include "authoring/DialogTemplates.h"
 
 #include "setupdata/DialogTemplate.h"
@@ -46,28 +45,6 @@ Bytes MakeTemplate(uint32_t style, const std::vector<Control>& controls) {
 
 std::vector<Control> DirectoryControls() {
   return {{1004, kEdit}, {1005, kButton}, {1016, kStatic}, {1017, kStatic}, {1018, kStatic}, {1019, kStatic}};
-}
-
-// One resource of a .res image, of ordinal type and name.
-void AddResource(Bytes& res, uint16_t type, uint16_t name, uint16_t language, const Bytes& data) {
-  Put32(res, static_cast<uint32_t>(data.size()));
-  Put32(res, 32);  // HeaderSize
-  for (uint16_t v : {uint16_t(0xFFFF), type, uint16_t(0xFFFF), name}) Put16(res, v);
-  Put32(res, 0);  // DataVersion
-  Put16(res, 0x1030);  // MemoryFlags
-  Put16(res, language);
-  Put32(res, 0), Put32(res, 0);  // Version, Characteristics
-  res.insert(res.end(), data.begin(), data.end());
-  Pad4(res);
-}
-
-// The empty first resource, then dialogs 0 to 8 whose bytes tell their number.
-Bytes NineDialogs(uint16_t skip = 0xFFFF) {
-  Bytes res;
-  AddResource(res, 0, 0, 0, {});
-  for (uint16_t n = 0; n < kDialogTemplateCount; ++n)
-    if (n != skip) AddResource(res, 5, n, 0x0409, Bytes(5 + n, static_cast<uint8_t>(n)));
-  return res;
 }
 
 DialogTemplateSet DefaultTemplates() {
@@ -120,45 +97,6 @@ TEST(DialogTemplatesTest, DefaultTemplatesPassTheChecksAndFitThePageArea) {
   }
 }
 
-TEST(DialogTemplatesTest, ParsesTemplateFields) {
-  const Bytes t = {
-      0xC0, 0x00, 0xC8, 0x80,  // style: WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT
-      0x00, 0x00, 0x00, 0x00,  // exStyle
-      0x02, 0x00,              // two items
-      0x01, 0x00, 0x02, 0x00, 0xDC, 0x00, 0xA0, 0x00,  // x 1, y 2, cx 220, cy 160
-      0x00, 0x00, 0x00, 0x00,                          // no menu, standard class
-      0x4F, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0x00,  // title "O" U+1F600
-      0x09, 0x00, 0x41, 0x00, 0x00, 0x00,              // 9 points, face "A"
-      // item 1 at offset 36
-      0x00, 0x00, 0x01, 0x50, 0x00, 0x00, 0x00, 0x00,  // WS_CHILD | WS_VISIBLE | WS_TABSTOP; exStyle
-      0x07, 0x00, 0x09, 0x00, 0x32, 0x00, 0x0E, 0x00,  // 7, 9, 50 x 14
-      0x05, 0x04,                                      // id 1029
-      0x45, 0x00, 0x64, 0x00, 0x69, 0x00, 0x74, 0x00, 0x00, 0x00,  // class "Edit"
-      0xFF, 0xFF, 0x65, 0x00,                          // title: ordinal 101
-      0x03, 0x00, 0xAA, 0xBB, 0xCC, 0x00,              // 3 bytes of creation data, padded
-      // item 2, aligned from offset 74 to 76
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00,
-      0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00,
-      0xFF, 0xFF, 0xFF, 0xFF, 0x82, 0x00,  // id 65535, class static
-      0x00, 0x00, 0x00, 0x00,              // title "", no creation data
-  };
-  const DialogTemplateInfo info = Parse(t);
-  EXPECT_EQ(info.style, 0x80C800C0u);
-  EXPECT_EQ(info.cy, 160);
-  EXPECT_EQ(info.title, "O\xF0\x9F\x98\x80");
-  EXPECT_EQ(info.pointSize, 9);
-  EXPECT_EQ(info.faceName, "A");
-  ASSERT_EQ(info.items.size(), 2u);
-  EXPECT_EQ(info.items[0].id, 1029);
-  EXPECT_EQ(info.items[0].className, "Edit");
-  EXPECT_EQ(info.items[0].titleOrdinal, 101);
-  EXPECT_EQ(info.items[0].creationDataSize, 3);
-  EXPECT_EQ(info.items[1].id, 0xFFFF);
-  EXPECT_EQ(info.items[1].classOrdinal, 0x82);
-  EXPECT_TRUE(IsWholeDialogTemplate(t.data(), static_cast<uint32_t>(t.size())));
-  EXPECT_FALSE(IsWholeDialogTemplate(t.data(), static_cast<uint32_t>(t.size() - 1)));
-}
-
 TEST(DialogTemplatesTest, RejectsTemplatesTheWizardCannotUse) {
   std::vector<Control> missingEdit = DirectoryControls(), staticEdit = DirectoryControls();
   std::vector<Control> named = DirectoryControls(), namedButtonEdit = DirectoryControls();
@@ -191,33 +129,6 @@ TEST(DialogTemplatesTest, RejectsTemplatesTheWizardCannotUse) {
   EXPECT_TRUE(CheckDialogTemplate(2, MakeTemplate(kPageStyle, named), error)) << error;
 }
 
-TEST(DialogTemplatesTest, ReadsResourceFilesAndRefusesDamagedOnes) {
-  Bytes res = NineDialogs();
-  res.resize(32);
-  AddResource(res, 2, 1, 0x0409, {1, 2, 3});  // a bitmap of 3 bytes: padding follows
-  AddResource(res, 5, 9, 0x0409, {7});        // dialog 9: not one of the wizard's
-  const Bytes nine = NineDialogs();
-  res.insert(res.end(), nine.begin() + 32, nine.end());
-  DialogTemplateSet templates;
-  std::string error;
-  ASSERT_TRUE(ExtractDialogs(res, templates, error)) << error;
-  for (uint32_t n = 0; n < kDialogTemplateCount; ++n) EXPECT_EQ(templates[n], Bytes(5 + n, n)) << n;
-
-  Bytes twice = nine;
-  AddResource(twice, 5, 3, 0x0407, {1});
-  const std::pair<Bytes, const char*> cases[] = {
-      {{}, "not a 32-bit resource file"},
-      {Bytes(nine.begin(), nine.begin() + 38), "offset 32: the file ends inside a resource header"},
-      {Bytes(nine.begin(), nine.end() - 4), "runs past the end of the file"},
-      {NineDialogs(5), "the resources lack dialog template(s) 5;"},
-      {twice, "the resources hold dialog 3 twice"},
-  };
-  for (const auto& [bytes, message] : cases) {
-    EXPECT_FALSE(ExtractDialogs(bytes, templates, error)) << message;
-    EXPECT_NE(error.find(message), std::string::npos) << message << " / " << error;
-  }
-}
-
 TEST(DialogTemplatesTest, PacksTheChunkBodyWithinTheCopyBlock) {
   DialogTemplateSet templates = DefaultTemplates();
   templates[1] = templates[0];  // identical templates are stored once
@@ -244,36 +155,6 @@ TEST(DialogTemplatesTest, PacksTheChunkBodyWithinTheCopyBlock) {
   templates[8].push_back(0);
   EXPECT_FALSE(PackDialogTemplates(templates, body, error));
   EXPECT_NE(error.find("template 0 starts 16385 bytes before the end"), std::string::npos) << error;
-
-}
-
-using ResourceScriptTest = ScratchFolder;
-
-// A project's script may include files beside it, use UTF-8 texts and hold
-// resources of other names and types.
-TEST_F(ResourceScriptTest, CompilesWithWindresAndReportsWhatItSays) {
-  Bytes res, body;
-  std::string error;
-  PutText("ids.h", "#define PAGE_STYLE 0x50000040\n");
-  std::string script = "#include \"ids.h\"\nABOUT DIALOG 0, 0, 9, 9\nBEGIN\nEND\nDATA RCDATA { \"x\" }\n";
-  for (int n = 0; n < 9; ++n)
-    script += std::to_string(n) + " DIALOG 0, 0, 209, 168\nSTYLE PAGE_STYLE\nCAPTION \"Übernehmen " + std::to_string(n) +
-              "\"\nFONT 8, \"MS Shell Dlg\"\nBEGIN\n  EDITTEXT 1004, 1, 2, 3, 4\nEND\n";
-  ASSERT_TRUE(CompileResourceScript(PutText("project.rc", script), res, error)) << error;
-  DialogTemplateSet templates;
-  ASSERT_TRUE(ExtractDialogs(res, templates, error)) << error;
-  const DialogTemplateInfo info = Parse(templates[6]);
-  EXPECT_EQ(info.title, "Übernehmen 6");
-  EXPECT_EQ(info.style, 0x50C00040u);  // CAPTION adds WS_CAPTION
-  ASSERT_EQ(info.items.size(), 1u);
-  EXPECT_EQ(info.items[0].classOrdinal, kEdit);
-  EXPECT_FALSE(DialogTemplatesBody(res, body, error));
-  EXPECT_NE(error.find("template 0 (frame dialog, windowed) lacks control 1 (button)"), std::string::npos) << error;
-
-  // What windres says.
-  const std::string broken = PutText("broken.rc", "0 DIALOG 0, 0, 10\nBEGIN\nEND\n");
-  EXPECT_FALSE(CompileResourceScript(broken, res, error));
-  EXPECT_NE(error.find("broken.rc:2: syntax error"), std::string::npos) << error;
 }
 
 }  // namespace
