@@ -1,32 +1,23 @@
-// setvik-uidriver <script>: works a Windows program the way a person does
-// (find the window, read texts, press buttons, type into edits, tick boxes,
-// answer message boxes), then waits for its exit code. Exit code 0 when
-// every step passed, 1 when one failed (the log names the step and shows
-// the current window), 2 when the script cannot be read.
-//
-// One command a line ('#' starts a comment line; words in double quotes may
-// hold spaces and \" \\ \n; ids are decimal or 0x hex; a text pattern ending
-// in '*' matches by prefix):
+// setvik-uidriver <script>: works a Windows program the way a person does,
+// then waits for its exit code. Exit code 0 when every step passed, 1 when
+// one failed (the log names the step and shows the current window), 2 when
+// the script cannot be read. One command a line ('#' starts a comment;
+// quoted words may hold spaces and \" \\ \n; ids are decimal or 0x hex; a
+// text pattern ending in '*' matches by prefix):
 //   timeout <s> | sleep <ms> | start <program> [args...]
-//   wait-window <class|*> ["title"]     becomes the current window
-//   wait-gone                           the current window is gone
+//   wait-window <class|*> ["title"] (becomes the current window) | wait-gone
 //   expect-title "pattern" | expect-text <id> "pattern"
-//   expect-enabled|disabled|hidden|checked <id>
-//   expect-inside <id>                  the control lies within the current
-//                                       window's client area
+//   expect-enabled|disabled|checked <id>
+//   expect-inside <id>   (within the current window's client area)
 //   click <id> | uncheck <id> | set-text <id> "text"
-//   close [id]                          the close box of the current window,
-//                                       or of the one holding <id> (0: a dialog)
-//   answer-box <button> ["text" ["caption"]]   ok, cancel, yes, no, ... or an id
-//   expect-no-box
-//   screenshot <file.bmp> [window]      the screen (or the current window)
-//   expect-exit <code> | expect-exit-unseen <code>  (unseen: no window shown)
-//
-// Another process's windows are read and changed with messages: WM_GETTEXT,
-// WM_SETTEXT and BM_GETCHECK are sent with a time limit, so that a hung
-// program cannot hang the driver; BM_CLICK and the close command are posted,
-// because a click may open a modal message box, and a sent click would only
-// return once that box is closed.
+//   close [id]   (the close box of the current window, or of the one holding <id>)
+//   answer-box <button> ["text" ["caption"]]   (ok, cancel, yes, no, ... or an id)
+//   expect-no-box | screenshot <file.bmp> [window]
+//   expect-exit <code> | expect-exit-unseen <code>   (unseen: no window shown)
+// Another process's windows are read and changed with messages sent with a
+// time limit, so that a hung program cannot hang the driver; clicks and
+// closes are posted, because a sent click that opens a modal message box
+// would only return once that box is closed.
 #include <windows.h>
 
 #include <stdio.h>
@@ -330,16 +321,11 @@ void ExpectText(Session& s, const std::string& what, const std::function<std::st
             [&] { return what + " reads " + Quoted(seen) + ", expected " + Quoted(pattern); });
 }
 
-// Polls until a control is enabled (kind 0), visible (1) or ticked (2), or not.
-void ExpectState(Session& s, int id, int kind, bool on) {
-  static const char* const words[][2] = {{"disabled", "enabled"}, {"hidden", "visible"}, {"not ticked", "ticked"}};
-  s.WaitFor(
-      [&] {
-        HWND c = s.Control(id);
-        bool states[] = {IsWindowEnabled(c) != FALSE, IsWindowVisible(c) != FALSE, kind == 2 && Checked(c)};
-        return states[kind] == on;
-      },
-      [&] { return ControlName(id) + " in " + s.WindowName() + " is " + words[kind][!on]; });
+// Polls until a control is enabled (ticked: false) or ticked, or not.
+void ExpectState(Session& s, int id, bool ticked, bool on) {
+  s.WaitFor([&] { return (ticked ? Checked(s.Control(id)) : IsWindowEnabled(s.Control(id)) != FALSE) == on; },
+            [&] { return ControlName(id) + " in " + s.WindowName() + " is " + (on ? "not " : "") +
+                         (ticked ? "ticked" : "enabled"); });
 }
 
 // The control's window lies wholly within the current window's client area.
@@ -459,10 +445,9 @@ const std::map<std::string, Command> kCommands = {
     {"expect-text", {2, 2, true, [](Session& s, const Step& step, int id) {
        ExpectText(s, ControlName(id) + " in " + s.WindowName(), [&] { return TextOf(s.Control(id)); }, step.words[2]);
      }}},
-    {"expect-enabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 0, true); }}},
-    {"expect-disabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 0, false); }}},
-    {"expect-hidden", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 1, false); }}},
-    {"expect-checked", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, 2, true); }}},
+    {"expect-enabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, false, true); }}},
+    {"expect-disabled", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, false, false); }}},
+    {"expect-checked", {1, 1, true, [](Session& s, const Step&, int id) { ExpectState(s, id, true, true); }}},
     {"expect-inside", {1, 1, true, ExpectInside}},
     {"click", {1, 1, true, [](Session& s, const Step&, int id) { s.Click(s.Control(id), ControlName(id)); }}},
     {"uncheck", {1, 1, true, Uncheck}},

@@ -14,8 +14,7 @@
 #   names on disk and in the registry read back equal; the installed
 #   uninstaller is the signed one and still verifies, its log beside it in
 #   uninstall.dat;
-# - `uninstall.exe /S` leaves nothing, that file and the folder included;
-# - with the UTF-8 declaration ignored, the names 1252 cannot hold fail.
+# - `uninstall.exe /S` leaves nothing, that file and the folder included.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 export LC_ALL=C.UTF-8  # Wine names Linux files in the locale's character set
@@ -114,23 +113,4 @@ wineserver -w
 check "the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$programs/Группа Ω" -a ! -e "$font" ] &&
   ! grep -qF -e "\"DisplayName\"=\"$title\"" <(registry_text user) && [ -z "$(reg_value "$font_key" svk-signed.ttf)" ]'
 
-# With the manifest's UTF-8 declaration blanked out the setup converts to
-# code page 1252: the file it can name installs under its right name, the
-# next fails with error 17, and nothing is written under a garbled name.
-python3 - "$work/signed.exe" "$work/ansi.exe" <<'PY'
-import sys
-data = open(sys.argv[1], 'rb').read()
-element = b'<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>'
-assert data.count(element) == 1
-open(sys.argv[2], 'wb').write(data.replace(element, b' ' * len(element)))
-PY
-ansi='C:\e2e\utf8-ansi'
-at_exit "rm -rf '$(unix_of "$ansi")'"
-code=0
-wine "$work/ansi.exe" /QUIET "/DIR=$ansi" "/LOG=$(winpath_of "$work/ansi.log")" >/dev/null 2>&1 || code=$?
-check "declaration ignored: exit code 1603 (as wine passes it on)" [ "$code" = $((1603 & 255)) ]
-check "declaration ignored: error 17 names the file 1252 cannot name" \
-  grep -qa 'failed 17: C:\\e2e\\utf8-ansi\\????\.' "$work/ansi.log"
-listed=$(ls "$(unix_of "$ansi")" 2>/dev/null | tr '\n' '|')
-check_show "declaration ignored: the file 1252 can name is in place, no other" "$listed" [ "$listed" = "Café.txt|" ]
 [ "$failures" -eq 0 ]

@@ -3,7 +3,7 @@
 # whole exit code; Wine's keeps only the low byte): the demo with /QUIET (no
 # window, files and Uninstall key in place, 0, the /LOG lines), removed with
 # /S; 1603 for damaged data, the target as it was; 87 for a relative /DIR
-# and an unknown switch; 1618 beside another (3010: install-busy.sh).
+# and an unknown switch (1618 beside another: startup.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 require_programs setvik-uninst.exe demo/DemoNotes.exe demo/DemoCore.dll
@@ -56,23 +56,8 @@ lines "the log names the installed file, the failed one and the exit code" damag
   'has damaged "installed: C:\\e2e\\quiet\\first.txt" && has damaged "failed 21: C:\\e2e\\quiet\\random.bin" &&
    has damaged "exit code: 1603"'
 
-# 3. Invalid switches, and another setup running (the same one, waiting in
-# its wizard meanwhile).
+# 3. Invalid switches.
 check "/DIR=relative\\path: exit code 87" ends_with relative 87 unseen "$work/plain.exe" /QUIET '/DIR=relative\path'
 check "an unknown switch: exit code 87" ends_with unknown 87 unseen "$work/plain.exe" /PASSIVE /BOGUS
-drive_background other <<SCRIPT
-timeout 60
-start $work/plain.exe
-wait-window SetvikClass
-sleep 5000
-click 2
-answer-box yes
-answer-box ok
-click 2
-expect-exit 0
-SCRIPT
-wait_for_step other sleep
-check "another setup running: exit code 1618" ends_with second 1618 unseen "$work/plain.exe" /QUIET
-check "the other setup ran on undisturbed" driven other
 
 [ "$failures" -eq 0 ]

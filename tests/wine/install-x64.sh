@@ -5,8 +5,7 @@
 # remembered folder and the system file's shared count (under its System32
 # name, as 64-bit programs count it) lie in the 64-bit registry view only, a 64-bit library
 # registers itself (the 64-bit regsvr32) and is unregistered again; the
-# removal leaves nothing. In the 32-bit prefix the setup refuses: its
-# message, or nothing with /QUIET, and exit code 1603.
+# removal leaves nothing.
 set -euo pipefail
 export SETVIK_WINE64=1
 source "$(dirname "$0")/lib/common.sh"
@@ -64,18 +63,5 @@ check "the removal leaves nothing" eval '[ ! -e "$dest" -a ! -e "$system_file" ]
   [ -z "$(reg_value "$selfreg" State64)" ] && ! in_view 64 "$key" DisplayName &&
   ! in_view 64 "$shared" "C:\windows\System32\svk-x64.txt"'
 wine reg delete "$memory" /f /reg:64 >/dev/null 2>&1 || true
-wineserver -k
-
-# The 32-bit prefix.
-export SETVIK_WINE64= WINEPREFIX=$SETVIK_ROOT/build/wineprefix WINEARCH=win32
-wine_prefix_ready
-drive refuse32 <<SCRIPT && refused=1 || refused=0
-timeout 60
-start $work/x64.exe
-answer-box ok "X64 E2E needs a 64-bit version of Windows." "E2E"
-expect-exit 1603
-SCRIPT
-check "on 32-bit Windows: the message, exit code 1603" [ "$refused" = 1 ]
-check "on 32-bit Windows with /QUIET: exit code 1603" ends_with refuse32-quiet 1603 "$work/x64.exe" /QUIET
 wineserver -k
 [ "$failures" -eq 0 ]

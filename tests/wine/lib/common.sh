@@ -162,37 +162,6 @@ no_temporary_files() { [ -z "$(find "$1" -name '*.$$?' 2>/dev/null)" ]; }
 read_only() { [ -z "$(find "$1" -maxdepth 0 -perm /222)" ]; }
 temp_folder() { winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 
-# Snapshots of the prefix's files (type, size, path) and registry, leaving
-# out the temporary folders, key time stamps, pending renames and what Wine
-# itself rewrites at every session; same_snapshot prints the differences.
-snapshot() { # out-prefix
-  wineserver -w
-  (cd "$drive_c" && find . -path './windows/temp' -prune -o -path './users/*/Temp' -prune -o \
-    -path './users/*/AppData/Local/Temp' -prune -o -printf '%y %s %p\n' | LC_ALL=C sort) >"$1.files"
-  local reg
-  for reg in system user; do
-    sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/$reg.reg" |
-      awk -v RS= -v ORS='\n\n' '
-        /^\[System\\\\CurrentControlSet\\\\(Control\\\\Class|Control\\\\Video|Enum|Hardware Profiles)/ { next }
-        /^\[Software\\\\Microsoft\\\\Windows( NT)?\\\\CurrentVersion\\\\Fonts\]/ { next }
-        /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Perflib/ { next }
-        /^\[Software\\\\Wine\\\\(Drives|X11 Driver|Fonts)/ { next }
-        /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\]/ {
-          gsub(/\n"PendingFileRenameOperations"=[^\n]*(\n  [^\n]*)*/, "") }
-        { print }' >"$1.$reg"
-  done
-}
-same_snapshot() { # before after
-  local kind ok=0
-  for kind in files system user; do
-    if ! diff -u "$1.$kind" "$2.$kind" >"$2.$kind.diff"; then
-      grep '^[-+][^-+]' "$2.$kind.diff" | head -30 | sed 's/^/    /'
-      ok=1
-    fi
-  done
-  return $ok
-}
-
 # --- Pictures -------------------------------------------------------------------
 # The BMP screenshots of a folder as small PNGs in another.
 pngs_of() { # bmp-folder png-folder
