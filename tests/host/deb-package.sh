@@ -4,7 +4,9 @@
 # dependencies declared and Wine only suggested; unpacked with dpkg -x into
 # a scratch root, where the installed tool alone answers --version, --help
 # and help COMMAND, and builds and verifies the demo setup with the stub
-# and uninstaller it finds in its own share/setvik.
+# and uninstaller it finds in its own share/setvik; and CPack, given the
+# installed generator, packages examples/cpack-hello as a setup that
+# verifies and holds the program, its library and its vendor.
 # Use: deb-package.sh HOST_BUILD_TREE (build/bin must hold the Windows
 # programs: make all).
 set -euo pipefail
@@ -49,4 +51,13 @@ check "the man page, the CPack generator and the documentation are installed" \
 check "the installed tool builds the demo with its own stub and uninstaller" \
   eval '"$tool" build "$root/examples/demo/setup.toml" -o "$work/demo.exe" >/dev/null'
 check "and verifies it" eval '"$tool" verify "$work/demo.exe" >/dev/null'
+check "CPack makes examples/cpack-hello a setup with the installed generator" eval 'cmake -S \
+  "$root/examples/cpack-hello" -B "$work/hello" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_MODULE_PATH="$usr/share/setvik/cmake" -DCPACK_SETVIK_EXECUTABLE="$tool" >"$work/hello.log" 2>&1 &&
+  cmake --build "$work/hello" >>"$work/hello.log" 2>&1 && (cd "$work/hello" && cpack >>"$work/hello.log" 2>&1) ||
+  { sed "s/^/    /" "$work/hello.log"; false; }'
+listing=$("$tool" list "$work/hello/CPackHello-1.0.0-win32.exe" 2>&1 || true)
+check "which verifies and holds hello.exe, greet.dll and the vendor" eval '"$tool" verify \
+  "$work/hello/CPackHello-1.0.0-win32.exe" >/dev/null && grep -q "hello.exe" <<<"$listing" &&
+  grep -q "greet.dll" <<<"$listing" && grep -q "Setvik Example Software" <<<"$listing"'
 [ "$failures" -eq 0 ]

@@ -1,6 +1,6 @@
 // The limited input mode across the setup file and its volume files, made in
 // a scratch folder, with the disk prompt answered through the platform double
-// (the prompt's questions and giving up are install-volumes.sh's, under Wine).
+// (the prompt's questions are install-volumes.sh's, under Wine).
 #include <gtest/gtest.h>
 #include <string.h>
 

@@ -1,6 +1,6 @@
 // Start-up under Wine: the command line and the relaunch command, deletion
 // and replacement at the next restart in WININIT.INI (the NT family's pending
-// renames are carried out for real in tests/wine/install-busy.sh).
+// renames are carried out for real in tests/wine/wizard-route.sh).
 #include "base/FileAccess.h"
 #include "base/ScheduleAtRestart.h"
 #include "tests/windows/PathBuffersTest.h"

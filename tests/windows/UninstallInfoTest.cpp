@@ -127,7 +127,7 @@ TEST_F(UninstallInfoTest, LogHoldsWhatTheTableImpliesAndTheKeyIsMade) {
 
   // A failed installation leaves the uninstaller, the key, the remembered
   // folder and the shortcuts alone, and closes the setup file. (Without an
-  // uninstaller the shortcuts still come: tests/wine/install-extras.sh.)
+  // uninstaller the shortcuts still come: tests/wine/install-files.sh.)
   InstallError = kInstallErrorCreate;
   InputHandle = FileOpen(uninstaller.c_str(), kFileRead);
   WriteUninstallInfo();
