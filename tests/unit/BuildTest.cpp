@@ -26,7 +26,7 @@ TEST_F(BuildTest, EverySettingReachesTheSetupData) {
                   "background = { title = \"Big Title\", font = { face = \"Arial\", height = -30, weight = 400 } }\n"
                   "texts = { welcome = { paragraph1 = \"Hello\" }, directory = { megabytes = \"%d MiB (100%%)\" } }\n"
                   "[setup]\ntitle = \"Test App\"\nfull_screen = true\nfolder_changeable = false\n"
-                  "single_page = \"directory\"\nuninstall_name = \"Test App 1\"\n"
+                  "single_page = \"directory\"\nuninstall_name = \"Test App 1\"\narchitecture = \"x64\"\n"
                   "[[file]]\nsource = \"bin/app.exe\"\ntarget = 'bin\\app.exe'\nlaunch = \"run-after\"\n"
                   "check_version = true\nversion = { file = \"1.2.3.4\", product = \"5.6\", language = 0x0409 }\n"
                   "times = { creation = 2020-01-01T00:00:00Z, access = 2021-01-01T00:00:00Z, "
@@ -40,7 +40,10 @@ TEST_F(BuildTest, EverySettingReachesTheSetupData) {
             "");
   std::string error;
   ASSERT_TRUE(LoadSetup(dir + "/setup.exe", error)) << error;
-  EXPECT_EQ(SetupFlags, kFullScreenBackground | kSaveDirToIni | kBatchedSteps);  // batched unless pace = "per-file"
+  // Batched unless pace = "per-file"; a machine-wide setup asks for an administrator.
+  EXPECT_EQ(SetupFlags, kFullScreenBackground | kSaveDirToIni | kBatchedSteps | kArchitectureX64);
+  const std::vector<uint8_t> setup = Slurp(dir + "/setup.exe");
+  EXPECT_EQ(DescribeManifest(setup.data(), setup.size()).value_or("none"), "requireAdministrator");
   EXPECT_EQ(SinglePage, 2);
   EXPECT_STREQ(InstallDir, "#Program Files#\\Test App");
   EXPECT_STREQ(UninstallName, "Test App 1");
