@@ -2,7 +2,8 @@
 # Installation and removal end to end under Wine.
 # 1. Two setups sharing a system file, clicked through their wizards: the
 #    first removed through its questions while one of its files is held
-#    (3010, the restart message; the held file goes at `wineboot -r`),
+#    (3010, the restart message; the held file goes at `wineboot -r`; its
+#    read-only files go all the same),
 #    keeping its kept file, an old font and the shared file counted once;
 #    the second removed with /S takes the shared file; the uninstallers'
 #    temporary copies go at the restart. The folder is remembered in the
@@ -109,6 +110,7 @@ check "the shared file is counted twice, the module registered itself" \
   [ "$(reg_value "$shared_dlls_key" "$shared")" = 0x2 -a -n "$(reg_value 'HKCU\Software\Setvik Demo\Core' State)" ]
 
 hold_file busy "$folder\\Data\\busy.dat"
+chmod a-w "$dest"/Docs/*  # read-only to Windows: removed all the same
 check "first removal, a file held: asked, told of the restart, exit code 3010" drive remove-one <<SCRIPT
 timeout 60
 start $folder\\uninstall.exe
