@@ -11,9 +11,9 @@
 // the rest is the stream, read from an in-memory file.
 // The destination is a memory sink whose buffer ends at a guard page, so a
 // write past its capacity faults. The two loops must agree on the result,
-// every output byte and the bytes taken. No file may be left past its end;
-// after a successful unlimited decode the input cut right after the bytes
-// taken must decode the same, and cut one byte shorter must fail.
+// every output byte and, for a good stream, the bytes taken. No file may be
+// left past its end; after a successful unlimited decode the input cut right
+// after the bytes taken must decode the same, and cut one byte shorter fail.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

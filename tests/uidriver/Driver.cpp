@@ -11,7 +11,7 @@
 //   expect-inside <id>   (within the current window's client area)
 //   click <id> | uncheck <id> | set-text <id> "text"
 //   close [id]   (the close box of the current window, or of the one holding <id>)
-//   answer-box <button> ["text" ["caption"]]   (ok, cancel, yes, no, ... or an id)
+//   answer-box <button> ["text" ["caption"]]   (ok, cancel, yes, no or an id)
 //   expect-no-box | screenshot <file.bmp> [window]
 //   expect-exit <code> | expect-exit-unseen <code>   (unseen: no window shown)
 // Another process's windows are read and changed with messages sent with a
@@ -301,9 +301,7 @@ bool SplitLine(const std::string& line, Step& step) {
   return true;
 }
 
-const std::map<std::string, int> kButtons = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"abort", IDABORT},
-                                             {"retry", IDRETRY}, {"ignore", IDIGNORE}, {"yes", IDYES},
-                                             {"no", IDNO}};
+const std::map<std::string, int> kButtons = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
 
 bool IsNumber(const std::string& word) {
   char* end = nullptr;

@@ -1,6 +1,6 @@
 // Helpers for the tests of streams and setup files: byte vectors and their
-// fields, a bit writer for hand-made streams, canonical codes, decoding from an in-memory file with
-// the file position read back afterwards.
+// fields, a bit writer for hand-made streams, canonical codes, and decoding
+// from an in-memory file with the file position read back afterwards.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -229,15 +229,6 @@ for mode in windowed fullscreen; do
 done
 
 # --- The finish page's other views ------------------------------------------
-# The folder's Unix path into dest, emptied now and at the end.
-fresh() { dest=$(unix_of "$1"); rm -rf "$dest"; at_exit "rm -rf '$dest'"; }
-# From the start to the finish page, installing into folder.
-to_finish() { # setup.exe folder
-  printf 'timeout 60\nstart %s\nwait-window SetvikClass\nclick 1\nexpect-text 1000 %s\nclick 1\n' "$1" \
-    "$(quoted "$info_start*")"
-  printf 'set-text 1004 %s\nclick 1\nanswer-box yes\nclick 1\n' "$(quoted "$2")"
-}
-to_end() { printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'; }
 # Waits up to 10 s for a file that a started program writes.
 appears() { local i; for i in $(seq 50); do [ -e "$1" ] && return 0; sleep 0.2; done; return 1; }
 
@@ -250,10 +241,15 @@ at_exit "wine reg delete 'HKLM\\System\\CurrentControlSet\\Control\\Session Mana
 project false '#Program Files#\Demo Notes' $'[[file]]\nsource = "payload/SvkWizardBusy.dat"\ndestination = "windows"' \
   > "$work/restart.toml"
 build_setup "$work/restart.toml" "$work/restart.exe"
-folder='C:\e2e-wizard\finish-restart' && fresh "$folder"
+folder='C:\e2e-wizard\finish-restart'
+dest=$(unix_of "$folder")
+rm -rf "$dest"
+at_exit "rm -rf '$dest'"
 hold_file held 'C:\windows\SvkWizardBusy.dat'
-{
-  to_finish "$work/restart.exe" "$folder"
+{  # from the start to the finish page
+  printf 'timeout 60\nstart %s\nwait-window SetvikClass\nclick 1\nexpect-text 1000 %s\nclick 1\n' \
+    "$work/restart.exe" "$(quoted "$info_start*")"
+  printf 'set-text 1004 %s\nclick 1\nanswer-box yes\nclick 1\n' "$(quoted "$folder")"
   echo "expect-text 1000 $(quoted "$success")"
   buttons on on off
   echo 'expect-text 1007 "&Restart"'
@@ -264,7 +260,7 @@ hold_file held 'C:\windows\SvkWizardBusy.dat'
   shot windowed "$work/shots/windowed-5-finish-restart.bmp"
   printf 'click 1014\nsleep 1000\n'
   echo "expect-text 1000 $(quoted "$success")"   # the page stays
-  to_end
+  printf 'click 1\nexpect-text 1005 "Setvik"\nclick 2\nexpect-exit 0\n'
 } | drive restart && ran=1 || ran=0
 release_file held
 check "finish page: the launch and run-after programs, Back is the restart button with the notice" [ "$ran" = 1 ]
